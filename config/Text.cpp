@@ -1,0 +1,113 @@
+#include "config/Text.h"
+
+#include <cstdint>
+
+namespace tallyvane {
+namespace {
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Length of the valid UTF-8 sequence starting at bytes[i], or 0 when it is invalid.
+size_t validSequenceLength(std::string_view bytes, size_t i) {
+  const auto lead = static_cast<unsigned char>(bytes[i]);
+  if (lead < 0x80) return 1;
+  size_t length;
+  uint32_t minimum;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, minimum = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + length > bytes.size()) return 0;
+  uint32_t codePoint = lead & (0xFF >> (length + 1));
+  for (size_t k = 1; k < length; ++k) {
+    const auto c = static_cast<unsigned char>(bytes[i + k]);
+    if (!isContinuation(c)) return 0;
+    codePoint = (codePoint << 6) | (c & 0x3F);
+  }
+  if (codePoint < minimum || codePoint > 0x10FFFF) return 0;
+  if (codePoint >= 0xD800 && codePoint <= 0xDFFF) return 0;
+  return length;
+}
+
+}  // namespace
+
+void appendSanitizedUtf8(std::string& out, std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    // Copy the longest run of ASCII at once: header text is nearly always plain ASCII.
+    size_t run = i;
+    while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) < 0x80) ++run;
+    out.append(bytes.data() + i, run - i);
+    i = run;
+    if (i == bytes.size()) break;
+    const size_t length = validSequenceLength(bytes, i);
+    if (length == 0) {
+      out.append(kReplacementCharacter);
+      ++i;
+    } else {
+      out.append(bytes.data() + i, length);
+      i += length;
+    }
+  }
+}
+
+std::string sanitizeUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  appendSanitizedUtf8(out, bytes);
+  return out;
+}
+
+std::string latin1FromUtf8(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const size_t length = validSequenceLength(utf8, i);
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    if (length == 1) {
+      out.push_back(static_cast<char>(lead));
+    } else if (length == 2 && lead <= 0xC3) {
+      const auto trail = static_cast<unsigned char>(utf8[i + 1]);
+      out.push_back(static_cast<char>(((lead & 0x1F) << 6) | (trail & 0x3F)));
+    }
+    i += length == 0 ? 1 : length;
+  }
+  return out;
+}
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && equalsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+namespace {
+std::string_view trimAny(std::string_view text, std::string_view characters) {
+  const size_t first = text.find_first_not_of(characters);
+  if (first == std::string_view::npos) return {};
+  const size_t last = text.find_last_not_of(characters);
+  return text.substr(first, last - first + 1);
+}
+}  // namespace
+
+std::string_view trimBlanks(std::string_view text) { return trimAny(text, " "); }
+
+std::string_view trimBlanksAndTabs(std::string_view text) { return trimAny(text, " \t"); }
+
+}  // namespace tallyvane

@@ -1,0 +1,35 @@
+#pragma once
+// Text helpers shared by every layer. Strings are UTF-8 unless a name says otherwise.
+
+#include <string>
+#include <string_view>
+
+namespace tallyvane {
+
+// Replaces every invalid UTF-8 sequence by U+FFFD, so stored text is always valid UTF-8.
+std::string sanitizeUtf8(std::string_view bytes);
+void appendSanitizedUtf8(std::string& out, std::string_view bytes);
+
+// One byte per character below 256; characters from 256 up are left out.
+std::string latin1FromUtf8(std::string_view utf8);
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+bool startsWithIgnoreCase(std::string_view text, std::string_view prefix);
+
+// Trims U+0020 blanks only (tabs are kept).
+std::string_view trimBlanks(std::string_view text);
+// Trims blanks and tabs.
+std::string_view trimBlanksAndTabs(std::string_view text);
+
+// Splits at every CR LF pair; a text without one is a single line.
+template <typename Visit>
+void forEachCrLfLine(std::string_view text, Visit visit) {
+  for (;;) {
+    const size_t end = text.find("\r\n");
+    visit(text.substr(0, end));
+    if (end == std::string_view::npos) return;
+    text.remove_prefix(end + 2);
+  }
+}
+
+}  // namespace tallyvane

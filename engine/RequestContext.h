@@ -1,0 +1,28 @@
+#pragma once
+// Everything a worker's requests read, fixed before a crawl starts and not changed during it.
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "config/Settings.h"
+#include "engine/CurlApi.h"
+#include "engine/GetDomainList.h"
+#include "results/HopRecord.h"
+
+namespace tallyvane {
+
+inline constexpr std::string_view kProductUserAgent = "Tallyvane";
+
+struct RequestContext {
+  const CurlApi* curl = nullptr;
+  const Settings* settings = nullptr;
+  std::string userAgent{kProductUserAgent};
+  GetDomainList getDomains;
+  CURLSH* share = nullptr;
+  const std::atomic<bool>* running = nullptr;  // cleared to stop every transfer in progress
+  // Runs on the worker thread after every successful hop; empty means no header analysis.
+  std::function<void(HopRecord&)> analyseHeaders;
+};
+
+}  // namespace tallyvane

@@ -1,0 +1,46 @@
+#pragma once
+// Bump allocator for the result store: records are only ever freed all at once, so one
+// allocation per chunk replaces one malloc per text, and nothing it hands out ever moves.
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace tallyvane {
+
+class Arena {
+ public:
+  static constexpr size_t kChunkSize = size_t{1} << 20;
+
+  // limitBytes bounds the chunk bytes the arena may hold (the out-of-memory path in tests).
+  explicit Arena(size_t limitBytes = std::numeric_limits<size_t>::max()) : limit_(limitBytes) {}
+
+  // Throws std::bad_alloc when memory (or the limit) is exhausted.
+  void* allocate(size_t bytes, size_t alignment);
+
+  template <typename T>
+  T* allocateArray(size_t count) {
+    return static_cast<T*>(allocate(sizeof(T) * count, alignof(T)));
+  }
+
+  // A zero-terminated copy, or nullptr for empty text (empty text costs nothing).
+  const char* copyText(std::string_view text);
+
+  void clear();
+  size_t bytesHeld() const { return held_; }
+
+ private:
+  struct FreeDeleter {
+    void operator()(std::byte* p) const;
+  };
+  std::vector<std::unique_ptr<std::byte, FreeDeleter>> chunks_;
+  std::byte* cursor_ = nullptr;
+  size_t left_ = 0;
+  size_t held_ = 0;
+  size_t limit_;
+};
+
+}  // namespace tallyvane

@@ -1,0 +1,52 @@
+#pragma once
+// The working record of one request (one hop of a redirect chain). The engine fills it; the
+// result store copies the hops it keeps; the results-file loader fills the same record from disk.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tallyvane {
+
+inline constexpr int kMaxLinksPerResponse = 30;
+inline constexpr int kMaxRedirects = 10;
+inline constexpr int kHopsPerChain = kMaxRedirects + 1;
+
+enum ChainKind : int64_t {
+  kChainPlain = 0,  // no redirect or exactly one
+  kChainLoop = 1,
+  kChainRedirects = 2,
+  kChainMaxRedirects = 3,
+  kChainFailed = 4,
+};
+
+struct LinkEntry {
+  std::string link;
+  std::string rel;
+  std::string hreflang;
+};
+
+struct HopRecord {
+  std::string url;
+  std::string redirectTarget;
+  std::string contentType;
+  std::string xRobotsTag;
+  std::string vary;
+  std::string rawHeaders;
+  std::string statusText;
+  int64_t linkCount = 0;
+  std::array<LinkEntry, kMaxLinksPerResponse> links;
+  int64_t statusCode = 0;
+  int64_t size = -1;
+  int64_t responseTime = -1;
+  int64_t kind = kChainPlain;  // on hop 0 also the chain kind
+  std::string testNote;
+  uint8_t testPassed = 1;
+
+  // Empties every field but the URL, as before a request. Keeps string capacity for reuse.
+  void resetResponse();
+
+  bool isRedirect() const { return statusCode >= 300 && statusCode <= 399; }
+};
+
+}  // namespace tallyvane

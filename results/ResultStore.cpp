@@ -1,0 +1,167 @@
+#include "results/ResultStore.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace tallyvane {
+namespace {
+
+uint32_t crcOf(std::string_view bytes) {
+  return static_cast<uint32_t>(
+      crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+size_t bucketOf(uint32_t crc) { return crc % ResultStore::kBucketCount; }
+
+// Hop 0 plus the redirect answers that lead from it, at most 11.
+size_t responsesToKeep(std::span<const HopRecord> hops) {
+  const size_t limit = std::min<size_t>(hops.size(), kHopsPerChain);
+  size_t n = 1;
+  while (n < limit && hops[n - 1].isRedirect()) ++n;
+  return n;
+}
+
+// Appending must not fail once the record is committed, so room is made beforehand.
+void ensureRoomForOne(std::vector<uint32_t>& list) {
+  if (list.size() == list.capacity()) list.reserve(list.capacity() * 2 + ResultStore::kBlockSize);
+}
+
+}  // namespace
+
+ResultStore::ResultStore(ResultStoreOptions options)
+    : options_(options),
+      urlIndex_(new const ResultRecord*[kBucketCount]()),
+      filterLists_(kSortedList),
+      arena_(options.memoryLimitBytes) {}
+
+ResultStore::~ResultStore() = default;
+
+ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int testMode) {
+  const size_t n = responsesToKeep(hops);
+  auto* responses = arena_.allocateArray<ResponseRecord>(n);
+  for (size_t i = 0; i < n; ++i) {
+    const HopRecord& hop = hops[i];
+    ResponseRecord& r = responses[i];
+    r.url = arena_.copyText(hop.url);
+    r.statusCode = hop.statusCode;
+    r.size = hop.size;
+    r.responseTime = hop.responseTime;
+    r.statusText = arena_.copyText(hop.statusText);
+    r.type = arena_.copyText(hop.contentType);
+    r.xRobotsTag = arena_.copyText(hop.xRobotsTag);
+    r.vary = arena_.copyText(hop.vary);
+    r.rawHeaders = arena_.copyText(hop.rawHeaders);
+    const auto linkCount = static_cast<size_t>(std::clamp<int64_t>(hop.linkCount, 0, kMaxLinksPerResponse));
+    LinkRecord* links = linkCount ? arena_.allocateArray<LinkRecord>(linkCount) : nullptr;
+    for (size_t k = 0; k < linkCount; ++k) {
+      links[k] = LinkRecord{arena_.copyText(hop.links[k].link), arena_.copyText(hop.links[k].rel),
+                            arena_.copyText(hop.links[k].hreflang)};
+    }
+    r.links = links;
+    r.linkCount = static_cast<uint8_t>(linkCount);
+  }
+  auto* record = arena_.allocateArray<ResultRecord>(1);
+  record->responses = responses;
+  record->next = nullptr;
+  const bool testFields = testMode != kTestModeNone;
+  record->testReason = testFields ? arena_.copyText(hops[0].testNote) : nullptr;
+  record->testPassed = testFields ? hops[0].testPassed : 0;
+  record->chainKind = static_cast<uint8_t>(hops[0].kind);
+  record->urlCrc = crcOf(hops[0].url);
+  record->responseCount = static_cast<uint8_t>(n);
+  return record;
+}
+
+bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal) {
+  if (hops.empty()) return false;
+  std::lock_guard lock(storeLock_);
+  const auto index = static_cast<uint64_t>(count_);
+  std::array<int, kFilterCount> matching{};
+  size_t matchCount = 0;
+  try {
+    if (index / kBlockSize == blocks_.size()) {
+      blocks_.reserve(blocks_.size() + 1);
+      blocks_.emplace_back(new const ResultRecord*[kBlockSize]());
+    }
+    ResultRecord* record = buildRecord(hops, testMode);
+    for (int filter = 1; filter <= kFilterCount; ++filter) {
+      if (!filterHolds(filter, *record, options_.slowPageThresholdMs)) continue;
+      ensureRoomForOne(filterLists_[filter - 1]);
+      matching[matchCount++] = filter;
+    }
+    // Nothing below can fail: the record becomes visible complete and exactly once.
+    blocks_[index / kBlockSize][index % kBlockSize] = record;
+    for (size_t m = 0; m < matchCount; ++m) filterLists_[matching[m] - 1].push_back(static_cast<uint32_t>(index));
+    const size_t bucket = bucketOf(record->urlCrc);
+    record->next = urlIndex_[bucket];
+    urlIndex_[bucket] = record;
+    ++count_;
+    return true;
+  } catch (const std::bad_alloc&) {
+    fatal.raise(std::string(kNotEnoughMemoryTitle), std::string(kNotEnoughMemoryMessage), kOutOfMemory);
+    return false;
+  }
+}
+
+int64_t ResultStore::count() const {
+  std::lock_guard lock(storeLock_);
+  return count_;
+}
+
+const ResultRecord* ResultStore::recordAtIndex(int64_t index) const {
+  std::lock_guard lock(storeLock_);
+  if (index < 0 || index >= count_) return nullptr;
+  const auto i = static_cast<uint64_t>(index);
+  return blocks_[i / kBlockSize][i % kBlockSize];
+}
+
+int64_t ResultStore::rowCount(ViewSelection view) const {
+  std::lock_guard lock(storeLock_);
+  if (view.sorted) return static_cast<int64_t>(indexList(kSortedList).size());
+  if (view.filter >= 1 && view.filter <= kFilterCount) return static_cast<int64_t>(indexList(view.filter).size());
+  return count_;
+}
+
+const ResultRecord* ResultStore::recordAtRow(int64_t row, ViewSelection view) const {
+  std::lock_guard lock(storeLock_);
+  if (row < 0) return nullptr;
+  const std::vector<uint32_t>* list = nullptr;
+  if (view.sorted) {
+    list = &indexList(kSortedList);
+  } else if (view.filter >= 1 && view.filter <= kFilterCount) {
+    list = &indexList(view.filter);
+  }
+  if (list == nullptr) return recordAtIndex(row);
+  if (static_cast<uint64_t>(row) >= list->size()) return nullptr;
+  return recordAtIndex((*list)[static_cast<size_t>(row)]);
+}
+
+bool ResultStore::contains(std::string_view url) const {
+  const uint32_t crc = crcOf(url);
+  std::lock_guard lock(storeLock_);
+  for (const ResultRecord* r = urlIndex_[bucketOf(crc)]; r != nullptr; r = r->next) {
+    if (r->urlCrc == crc && textOf(r->first().url) == url) return true;
+  }
+  return false;
+}
+
+void ResultStore::clear() {
+  std::lock_guard lock(storeLock_);
+  blocks_.clear();
+  std::fill_n(urlIndex_.get(), kBucketCount, nullptr);
+  for (auto& list : filterLists_) std::vector<uint32_t>().swap(list);
+  arena_.clear();
+  count_ = 0;
+}
+
+size_t ResultStore::recordBytes() const {
+  std::lock_guard lock(storeLock_);
+  return arena_.bytesHeld();
+}
+
+}  // namespace tallyvane

@@ -1,0 +1,79 @@
+#pragma once
+// Holds every checked URL of the session. Workers add records while readers (list, reports,
+// results file) read them; every access goes through storeLock. A record pointer stays valid
+// until clear(), which runs only while nothing else uses the store.
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "results/Arena.h"
+#include "results/FatalErrorSlot.h"
+#include "results/Filters.h"
+#include "results/HopRecord.h"
+#include "results/ResultRecord.h"
+
+namespace tallyvane {
+
+enum TestMode : int { kTestModeNone = 0, kTestModeCanonical = 1, kTestModeMapping = 2 };
+
+inline constexpr std::string_view kNotEnoughMemoryTitle = "Error";
+inline constexpr std::string_view kNotEnoughMemoryMessage = "Not enough memory!";
+
+// Which rows the result list shows: the sorted order wins over the filter.
+struct ViewSelection {
+  bool sorted = false;
+  int filter = 0;  // 0 all URLs, 1..13 a filter
+};
+
+struct ResultStoreOptions {
+  int64_t slowPageThresholdMs = 2000;
+  size_t memoryLimitBytes = std::numeric_limits<size_t>::max();  // text and record bytes
+};
+
+class ResultStore {
+ public:
+  static constexpr size_t kBlockSize = 1024;
+  static constexpr size_t kBucketCount = 65536;
+  static constexpr int kSortedList = 14;
+
+  explicit ResultStore(ResultStoreOptions options = {});
+  ~ResultStore();
+  ResultStore(const ResultStore&) = delete;
+  ResultStore& operator=(const ResultStore&) = delete;
+
+  // Keeps hop 0 and every leading redirect after it (at most 11 hops). On memory exhaustion
+  // nothing is added, the slot gets "Not enough memory!" and the result is false.
+  bool add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal);
+
+  int64_t count() const;
+  const ResultRecord* recordAtIndex(int64_t index) const;              // nullptr out of range
+  const ResultRecord* recordAtRow(int64_t row, ViewSelection view) const;  // nullptr out of range
+  int64_t rowCount(ViewSelection view) const;
+  bool contains(std::string_view url) const;
+  void clear();
+
+  // For readers that take several steps under one lock.
+  std::recursive_mutex& storeLock() const { return storeLock_; }
+
+  // Resident bytes of records and texts, for benchmarks and memory figures.
+  size_t recordBytes() const;
+
+ private:
+  ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode);
+  const std::vector<uint32_t>& indexList(int list) const { return filterLists_[list - 1]; }
+
+  ResultStoreOptions options_;
+  mutable std::recursive_mutex storeLock_;
+  int64_t count_ = 0;
+  std::vector<std::unique_ptr<const ResultRecord*[]>> blocks_;
+  std::unique_ptr<const ResultRecord*[]> urlIndex_;
+  std::vector<std::vector<uint32_t>> filterLists_;  // lists 1..14 at 0..13
+  Arena arena_;
+};
+
+}  // namespace tallyvane
