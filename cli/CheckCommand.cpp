@@ -25,13 +25,14 @@ const char* chainKindName(const ResultRecord& record) {
   }
 }
 
+const char* orEmpty(const char* text) { return text ? text : ""; }
+
 void printRecord(const ResultRecord& record, std::FILE* out) {
-  std::fprintf(out, "%s\n", textOf(record.first().url).data());
+  std::fprintf(out, "%s\n", orEmpty(record.first().url));
   for (int i = 0; i < record.responseCount; ++i) {
     const ResponseRecord& r = record.responses[i];
     std::fprintf(out, "  %2d  %3" PRId64 "  %-24s  size %-8" PRId64 "  %5" PRId64 " ms  %-24s  %s\n", i,
-                 r.statusCode, textOf(r.statusText).data(), r.size, r.responseTime, textOf(r.type).data(),
-                 textOf(r.url).data());
+                 r.statusCode, orEmpty(r.statusText), r.size, r.responseTime, orEmpty(r.type), orEmpty(r.url));
   }
   std::fprintf(out, "  chain: %s, %d redirect%s\n\n", chainKindName(record), record.redirectCount(),
                record.redirectCount() == 1 ? "" : "s");
@@ -40,7 +41,7 @@ void printRecord(const ResultRecord& record, std::FILE* out) {
 }  // namespace
 
 int checkUrls(const std::vector<std::string>& urls, const Settings& settings, UserInterface& ui,
-              std::atomic<bool>& running, std::FILE* out) {
+              RunningFlag& running, std::FILE* out) {
   const auto library = startHttpLibrary(executableDirectory(), ui);
   if (!library) return kExitError;
   const auto share = CurlShare::create(library->api(), settings.CookiesDisabled == 0);
@@ -81,7 +82,7 @@ int checkUrls(const std::vector<std::string>& urls, const Settings& settings, Us
     ui.showMessage(error.title, error.message);
     return kExitError;
   }
-  return running.load() ? kExitFinished : kExitAborted;
+  return running.isSet() ? kExitFinished : kExitAborted;
 }
 
 }  // namespace tallyvane::cli

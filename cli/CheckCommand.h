@@ -1,12 +1,12 @@
 #pragma once
 
-#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/UserInterface.h"
 #include "config/Settings.h"
+#include "engine/RunningFlag.h"
 
 namespace tallyvane::cli {
 
@@ -14,6 +14,6 @@ enum ExitStatus : int { kExitFinished = 0, kExitError = 1, kExitAborted = 130 };
 
 // Checks each URL in turn and prints its chain hop by hop to out.
 int checkUrls(const std::vector<std::string>& urls, const Settings& settings, UserInterface& ui,
-              std::atomic<bool>& running, std::FILE* out);
+              RunningFlag& running, std::FILE* out);
 
 }  // namespace tallyvane::cli

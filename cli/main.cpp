@@ -1,21 +1,8 @@
 #include <CLI/CLI.hpp>
 
-#include <atomic>
-#include <csignal>
-
 #include "cli/CheckCommand.h"
 #include "cli/ConsoleInterface.h"
-
-namespace {
-
-std::atomic<bool> running{true};
-
-extern "C" void onInterrupt(int) {
-  // A second Ctrl-C ends at once.
-  if (!running.exchange(false)) std::_Exit(tallyvane::cli::kExitAborted);
-}
-
-}  // namespace
+#include "cli/Interrupts.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Tallyvane checks URLs: status codes, redirect chains and response headers."};
@@ -27,7 +14,8 @@ int main(int argc, char** argv) {
 
   CLI11_PARSE(app, argc, argv);
 
-  std::signal(SIGINT, onInterrupt);
+  tallyvane::RunningFlag running;
+  tallyvane::cli::stopOnInterrupt(running);
   tallyvane::cli::ConsoleInterface ui;
   tallyvane::Settings settings;
   return tallyvane::cli::checkUrls(urls, settings, ui, running, stdout);

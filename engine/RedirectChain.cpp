@@ -19,12 +19,12 @@ bool loopsBack(HopRow hops, int h) {
 
 }  // namespace
 
-std::optional<int> checkUrlChain(WorkerConnection& connection, HopRow hops, const std::atomic<bool>& running) {
+std::optional<int> checkUrlChain(WorkerConnection& connection, HopRow hops, const RunningFlag& running) {
   int h = 0;
   for (;;) {
-    if (!running.load()) return std::nullopt;
+    if (!running.isSet()) return std::nullopt;
     connection.performHop(hops[h]);
-    if (!running.load()) return std::nullopt;
+    if (!running.isSet()) return std::nullopt;
     if (!hops[h].isRedirect()) return h;
 
     ++h;

@@ -1,7 +1,6 @@
 #pragma once
 // Follows one URL through its redirects, hop by hop, on one worker's row of the hop table.
 
-#include <atomic>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -18,6 +17,6 @@ using HopRow = std::span<HopRecord, kHopsPerChain>;
 
 // hops[0].url holds the URL. Returns the redirect count (the chain is hops 0 to it), or
 // nothing when the crawl was stopped meanwhile: the chain is then abandoned.
-std::optional<int> checkUrlChain(WorkerConnection& connection, HopRow hops, const std::atomic<bool>& running);
+std::optional<int> checkUrlChain(WorkerConnection& connection, HopRow hops, const RunningFlag& running);
 
 }  // namespace tallyvane

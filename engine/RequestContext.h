@@ -1,13 +1,13 @@
 #pragma once
 // Everything a worker's requests read, fixed before a crawl starts and not changed during it.
 
-#include <atomic>
 #include <functional>
 #include <string>
 
 #include "config/Settings.h"
 #include "engine/CurlApi.h"
 #include "engine/GetDomainList.h"
+#include "engine/RunningFlag.h"
 #include "results/HopRecord.h"
 
 namespace tallyvane {
@@ -20,7 +20,7 @@ struct RequestContext {
   std::string userAgent{kProductUserAgent};
   GetDomainList getDomains;
   CURLSH* share = nullptr;
-  const std::atomic<bool>* running = nullptr;  // cleared to stop every transfer in progress
+  RunningFlag* running = nullptr;  // cleared to stop every transfer in progress
   // Runs on the worker thread after every successful hop; empty means no header analysis.
   std::function<void(HopRecord&)> analyseHeaders;
 };

@@ -1,5 +1,8 @@
 #include "engine/WorkerConnection.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cmath>
 
@@ -52,6 +55,11 @@ bool WorkerConnection::setUp() {
   // Without a write function libcurl would copy every body to standard output.
   curl.easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &WorkerConnection::onBody);
   curl.easy_setopt(handle_, CURLOPT_WRITEDATA, this);
+  // Known sockets let a stopped crawl wake transfers blocked on them.
+  curl.easy_setopt(handle_, CURLOPT_OPENSOCKETFUNCTION, &WorkerConnection::onOpenSocket);
+  curl.easy_setopt(handle_, CURLOPT_OPENSOCKETDATA, this);
+  curl.easy_setopt(handle_, CURLOPT_CLOSESOCKETFUNCTION, &WorkerConnection::onCloseSocket);
+  curl.easy_setopt(handle_, CURLOPT_CLOSESOCKETDATA, this);
   if (settings.UseCustomHeaders) buildCustomHeaders();
   return true;
 }
@@ -142,6 +150,17 @@ size_t WorkerConnection::onHeader(char* data, size_t size, size_t count, void* s
 }
 
 size_t WorkerConnection::onBody(char*, size_t size, size_t count, void*) { return size * count; }
+
+curl_socket_t WorkerConnection::onOpenSocket(void* self, curlsocktype, curl_sockaddr* address) {
+  const int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+  if (fd >= 0) static_cast<WorkerConnection*>(self)->context_.running->addSocket(fd);
+  return fd >= 0 ? fd : CURL_SOCKET_BAD;
+}
+
+int WorkerConnection::onCloseSocket(void* self, curl_socket_t fd) {
+  static_cast<WorkerConnection*>(self)->context_.running->removeSocket(fd);
+  return ::close(fd);
+}
 
 int WorkerConnection::onProgress(void* self, double, double, double, double) {
   return static_cast<WorkerConnection*>(self)->running() ? 0 : 1;

@@ -34,10 +34,12 @@ class WorkerConnection {
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
   static size_t onBody(char* data, size_t size, size_t count, void* self);
   static int onProgress(void* self, double, double, double, double);
+  static curl_socket_t onOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address);
+  static int onCloseSocket(void* self, curl_socket_t fd);
   void setText(CURLoption option, const std::string& text);
   void buildCustomHeaders();
   void fail(HopRecord& hop);
-  bool running() const { return context_.running->load(std::memory_order_relaxed); }
+  bool running() const { return context_.running->isSet(); }
 
   const RequestContext& context_;
   CURL* handle_ = nullptr;

@@ -1,0 +1,86 @@
+#include "app/HttpLibrary.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/ProgramPath.h"
+
+namespace tallyvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RecordingInterface : public UserInterface {
+ public:
+  void showMessage(std::string_view title, std::string_view text) override {
+    messages.emplace_back(std::string(title) + ": " + std::string(text));
+  }
+  void setStatusField(int, std::string_view) override {}
+  std::vector<std::string> messages;
+};
+
+class ScratchDirectory {
+ public:
+  ScratchDirectory() : path_(fs::temp_directory_path() / ("tallyvane-" + std::to_string(::getpid()) + "-" +
+                                                         std::to_string(counter_++))) {
+    fs::create_directories(path_);
+  }
+  ~ScratchDirectory() { fs::remove_all(path_); }
+  const fs::path& path() const { return path_; }
+
+ private:
+  static inline int counter_ = 0;
+  fs::path path_;
+};
+
+TEST(HttpLibraryTest, BindsTheLibraryNextToTheExecutableAndResolvesEveryName) {
+  const auto library = HttpLibrary::bind(executableDirectory());
+  ASSERT_NE(library, nullptr);
+  for (size_t i = 0; i < HttpLibrary::kEntryPointCount; ++i) {
+    EXPECT_NE(library->entryPoint(i), nullptr) << HttpLibrary::kEntryPointNames[i];
+  }
+  EXPECT_NE(library->api().easy_perform, nullptr);
+}
+
+TEST(HttpLibraryTest, DirectoryWithoutTheLibraryFailsWithTheFatalMessage) {
+  ScratchDirectory empty;
+  EXPECT_EQ(HttpLibrary::bind(empty.path().string()), nullptr);
+  RecordingInterface ui;
+  EXPECT_EQ(startHttpLibrary(empty.path().string(), ui), nullptr);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"Fatal Error: Cannot load libcurl library"});
+}
+
+TEST(HttpLibraryTest, LibraryLackingACalledEntryPointIsNotLoadable) {
+  ScratchDirectory directory;
+  fs::copy_file(INCOMPLETE_CURL_PATH, directory.path() / std::string(kCurlLibraryFileName));
+  EXPECT_EQ(HttpLibrary::bind(directory.path().string()), nullptr);
+}
+
+// Runs a command, returning its exit status and what it wrote to stdout and stderr.
+std::pair<int, std::string> run(const std::string& command) {
+  std::string output;
+  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  std::array<char, 4096> buffer;
+  while (size_t got = std::fread(buffer.data(), 1, buffer.size(), pipe)) output.append(buffer.data(), got);
+  const int status = ::pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+TEST(HttpLibraryTest, ProgramWithoutItsLibraryShowsOnlyTheFatalMessageAndEnds) {
+  ScratchDirectory directory;
+  const fs::path program = directory.path() / "tallyvane-cli";
+  fs::copy_file(TALLYVANE_CLI_PATH, program);
+  const auto [status, output] = run("env -u LD_LIBRARY_PATH " + program.string() + " check http://127.0.0.1:1/");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(output, "Fatal Error: Cannot load libcurl library\n");
+}
+
+}  // namespace
+}  // namespace tallyvane

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "tests/engine/EngineFixture.h"
+
+namespace tallyvane::testing {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+class RequestTest : public EngineFixture {
+ protected:
+  void SetUp() override {
+    server.fallback([](const ReceivedRequest& r) { return reply(r, "HTTP/1.1 200 OK", {}, "body"); });
+  }
+  ReceivedRequest lastRequest() const {
+    const auto all = server.requests();
+    EXPECT_FALSE(all.empty());
+    return all.empty() ? ReceivedRequest{} : all.back();
+  }
+};
+
+TEST_F(RequestTest, FragmentIsKeptInTheRecordButNotSent) {
+  const HopRecord hop = fetch(server.url("/page?q=1#section-2"));
+  EXPECT_EQ(lastRequest().target, "/page?q=1");
+  EXPECT_EQ(hop.url, server.url("/page?q=1#section-2"));
+  EXPECT_EQ(hop.statusCode, 200);
+}
+
+TEST_F(RequestTest, StatusTextIsTheRestOfTheStatusLineFromItsThirdWord) {
+  server.fixed("/three", "HTTP/1.1 404 Not  Found Here\r\nContent-Length: 0\r\n\r\n");
+  server.fixed("/two", "HTTP/1.1 204\r\n\r\n");
+  server.fixed("/tabs", "HTTP/1.1 410\tGone\tfor good\r\nContent-Length: 0\r\n\r\n");
+  EXPECT_EQ(fetch(server.url("/three")).statusText, "Not  Found Here");
+  EXPECT_EQ(fetch(server.url("/two")).statusText, "");
+  const HopRecord gone = fetch(server.url("/tabs"));
+  EXPECT_EQ(gone.statusCode, 410);
+  EXPECT_EQ(gone.statusText, "Gone\tfor good");
+}
+
+TEST_F(RequestTest, InterimAnswerDoesNotNameTheFinalResponse) {
+  server.fixed("/interim",
+               "HTTP/1.1 100 Continue\r\n\r\n"
+               "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+  const HopRecord hop = fetch(server.url("/interim"));
+  EXPECT_EQ(hop.statusCode, 404);
+  EXPECT_EQ(hop.statusText, "Not Found");
+  EXPECT_EQ(hop.rawHeaders, "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+}
+
+TEST_F(RequestTest, RawHeaderBlockKeepsEveryLineAndFoldedLines) {
+  const std::string head =
+      "HTTP/1.1 200 OK\r\nX-Robots-Tag: noindex,\r\n  nofollow\r\nContent-Type: text/plain\r\nContent-Length: 0\r\n\r\n";
+  server.fixed("/folded", head);
+  const HopRecord hop = fetch(server.url("/folded"));
+  EXPECT_EQ(hop.rawHeaders, head);
+  EXPECT_EQ(hop.contentType, "text/plain");
+}
+
+TEST_F(RequestTest, InvalidUtf8InHeadersIsReplaced) {
+  server.fixed("/latin1", "HTTP/1.1 200 Caf\xE9\r\nX-Name: \xFF\r\nContent-Length: 0\r\n\r\n");
+  const HopRecord hop = fetch(server.url("/latin1"));
+  EXPECT_EQ(hop.statusText, "Caf\xEF\xBF\xBD");
+  EXPECT_NE(hop.rawHeaders.find("X-Name: \xEF\xBF\xBD\r\n"), std::string::npos);
+}
+
+TEST_F(RequestTest, SizeComesFromContentLengthOrIsUnknown) {
+  server.fixed("/length", "HTTP/1.1 200 OK\r\nContent-Length: 1234\r\n\r\n");
+  server.fixed("/unknown", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(fetch(server.url("/length")).size, 1234);
+  EXPECT_EQ(fetch(server.url("/unknown")).size, -1);
+}
+
+TEST_F(RequestTest, RelativeLocationIsResolvedAgainstTheHop) {
+  server.fixed("/dir/page", "HTTP/1.1 307 Temporary Redirect\r\nLocation: ../other?x=1\r\nContent-Length: 0\r\n\r\n");
+  const HopRecord hop = fetch(server.url("/dir/page"));
+  EXPECT_EQ(hop.statusCode, 307);
+  EXPECT_EQ(hop.redirectTarget, server.url("/other?x=1"));
+}
+
+TEST_F(RequestTest, HeadByDefaultAndGetWhenChosen) {
+  fetch(server.url("/a"));
+  EXPECT_EQ(lastRequest().method, "HEAD");
+  settings.HeaderRequestMethod = 1;
+  reconnect();
+  fetch(server.url("/b"));
+  EXPECT_EQ(lastRequest().method, "GET");
+}
+
+TEST_F(RequestTest, GetOnlyForListedHostsWhateverTheirCase) {
+  settings.HeaderRequestMethod = 2;
+  settings.GETDomains = "LocalHost ; the test machine\r\n\r\nexample.org";
+  const std::string port = std::to_string(server.port());
+  fetch("http://localhost:" + port + "/listed");
+  EXPECT_EQ(lastRequest().method, "GET");
+  fetch(server.url("/unlisted"));
+  EXPECT_EQ(lastRequest().method, "HEAD");
+  fetch("http://localhost:" + port + "/listed-again");
+  EXPECT_EQ(lastRequest().method, "GET");
+}
+
+TEST_F(RequestTest, BodyIsDiscardedNotWrittenToStandardOutput) {
+  settings.HeaderRequestMethod = 1;
+  server.route("/big", [](const ReceivedRequest& r) { return reply(r, "HTTP/1.1 200 OK", {}, std::string(100000, 'z')); });
+  ::testing::internal::CaptureStdout();
+  const HopRecord hop = fetch(server.url("/big"));
+  const std::string printed = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(hop.size, 100000);
+  EXPECT_EQ(printed, "");
+}
+
+TEST_F(RequestTest, UserAgentIsSentAsEightBitText) {
+  fetch(server.url("/ua"));
+  EXPECT_EQ(lastRequest().header("User-Agent"), "Tallyvane");
+  reconnect();
+  context.userAgent = "Agent caf\xC3\xA9 \xE2\x82\xAC end";  // é fits in 8 bits, € does not
+  fetch(server.url("/ua"));
+  EXPECT_EQ(lastRequest().header("User-Agent"), "Agent caf\xE9  end");
+}
+
+TEST_F(RequestTest, CustomHeaderLinesAreTrimmedAndSentAsUtf8) {
+  settings.CustomHeaders = "  X-One: 1  \r\n\r\nX-Two: tv\xC3\xA5";
+  fetch(server.url("/off"));
+  EXPECT_FALSE(lastRequest().hasHeader("X-One"));
+  reconnect();
+  settings.UseCustomHeaders = 1;
+  fetch(server.url("/on"));
+  EXPECT_EQ(lastRequest().header("X-One"), "1");
+  EXPECT_EQ(lastRequest().header("X-Two"), "tv\xC3\xA5");
+}
+
+class CookieTest : public RequestTest {
+ protected:
+  void SetUp() override {
+    RequestTest::SetUp();
+    server.fixed("/set", "HTTP/1.1 200 OK\r\nSet-Cookie: session=abc; Path=/\r\nContent-Length: 0\r\n\r\n");
+  }
+};
+
+TEST_F(CookieTest, CookiesAreIgnoredWhenDisabled) {
+  fetch(server.url("/set"));
+  fetch(server.url("/next"));
+  EXPECT_FALSE(lastRequest().hasHeader("Cookie"));
+}
+
+TEST_F(CookieTest, CookiesAreSentBackAndSharedBetweenWorkersWhenEnabled) {
+  settings.CookiesDisabled = 0;
+  fetch(server.url("/set"));
+  fetch(server.url("/next"));
+  EXPECT_EQ(lastRequest().header("Cookie"), "session=abc");
+
+  // A second worker on the same share object sees the cookie too.
+  WorkerConnection other(context);
+  ASSERT_TRUE(other.setUp());
+  HopRecord hop;
+  hop.url = server.url("/other");
+  other.performHop(hop);
+  EXPECT_EQ(lastRequest().header("Cookie"), "session=abc");
+  EXPECT_NE(lastRequest().connection, server.requests().front().connection);
+}
+
+class ProxyTest : public RequestTest {
+ protected:
+  void SetUp() override {
+    RequestTest::SetUp();
+    settings.UseProxy = 1;
+    settings.Addr = "127.0.0.1";
+    settings.Port = std::to_string(server.port());
+  }
+};
+
+TEST_F(ProxyTest, RequestsGoThroughTheProxyWithoutCredentialsWhenUserIsEmpty) {
+  settings.Password = "ignored";
+  const HopRecord hop = fetch("http://site.invalid/page");
+  EXPECT_EQ(hop.statusCode, 200);
+  EXPECT_EQ(lastRequest().target, "http://site.invalid/page");
+  EXPECT_FALSE(lastRequest().hasHeader("Proxy-Authorization"));
+}
+
+TEST_F(ProxyTest, ProxyCredentialsAreSentWhenUserIsSet) {
+  settings.User = "user";
+  settings.Password = "secret";
+  fetch("http://site.invalid/page");
+  EXPECT_EQ(lastRequest().header("Proxy-Authorization"), "Basic dXNlcjpzZWNyZXQ=");
+}
+
+TEST_F(RequestTest, FailedConnectionGivesTheLibraryMessage) {
+  const HopRecord hop = fetch("http://127.0.0.1:1/");
+  EXPECT_EQ(hop.statusCode, 0);
+  EXPECT_EQ(hop.kind, kChainFailed);
+  EXPECT_TRUE(hop.statusText.starts_with("LibCurl:"));
+  EXPECT_GT(hop.statusText.size(), 8u);
+  EXPECT_EQ(hop.responseTime, -1);
+}
+
+TEST_F(RequestTest, OversizedHeaderBlockFailsTheHop) {
+  std::string head = "HTTP/1.1 200 OK\r\n";
+  const std::string line = "X-Filler: " + std::string(1000, 'f') + "\r\n";
+  while (head.size() <= kMaxRawHeaderBytes) head += line;
+  server.fixed("/huge", head + "Content-Length: 0\r\n\r\n");
+  const HopRecord hop = fetch(server.url("/huge"));
+  EXPECT_EQ(hop.kind, kChainFailed);
+  EXPECT_EQ(hop.statusCode, 0);
+  EXPECT_LE(hop.rawHeaders.size(), kMaxRawHeaderBytes);
+}
+
+TEST_F(RequestTest, ResponseTimeCoversTheServersDelay) {
+  server.route("/slow", [](const ReceivedRequest& r) {
+    ScriptedReply slow = reply(r, "HTTP/1.1 200 OK");
+    slow.delay = milliseconds(120);
+    return slow;
+  });
+  EXPECT_GE(fetch(server.url("/slow")).responseTime, 120);
+}
+
+TEST_F(RequestTest, ClearingTheRunningFlagEndsAHangingTransfer) {
+  for (const char* bytes : {"", "HTTP/1.1 200 OK\r\nX-Partial: yes\r\n"}) {
+    server.route("/hang", [bytes](const ReceivedRequest&) { return ScriptedReply{bytes, milliseconds(0), true}; });
+    running.set();
+    steady_clock::time_point stoppedAt;
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(milliseconds(300));
+      stoppedAt = steady_clock::now();
+      running.clear();
+    });
+    const HopRecord hop = fetch(server.url("/hang"));
+    const auto ended = steady_clock::now();
+    stopper.join();
+    EXPECT_EQ(hop.kind, kChainFailed);
+    EXPECT_EQ(hop.statusCode, 0);
+    EXPECT_LT(ended - stoppedAt, milliseconds(1000)) << "with reply bytes \"" << bytes << "\"";
+  }
+}
+
+}  // namespace
+}  // namespace tallyvane::testing

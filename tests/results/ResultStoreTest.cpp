@@ -1,0 +1,249 @@
+#include "results/ResultStore.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <set>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace tallyvane {
+namespace {
+
+using ::testing::ElementsAreArray;
+
+// Hops of one URL: hop k answers codes[k]; redirects point at url + "/k".
+std::vector<HopRecord> chainOf(const std::string& url, std::vector<int64_t> codes, int64_t kind = kChainPlain,
+                               int64_t timeEach = 10) {
+  std::vector<HopRecord> hops(std::max<size_t>(codes.size(), 1));
+  for (size_t k = 0; k < codes.size(); ++k) {
+    hops[k].url = k == 0 ? url : url + "/" + std::to_string(k);
+    hops[k].statusCode = codes[k];
+    hops[k].responseTime = timeEach;
+  }
+  hops[0].kind = kind;
+  return hops;
+}
+
+class ResultStoreTest : public ::testing::Test {
+ protected:
+  bool add(const std::vector<HopRecord>& hops, int testMode = kTestModeNone) { return store.add(hops, testMode, fatal); }
+
+  std::vector<int> filtersOf(int64_t index) {
+    std::vector<int> result;
+    for (int filter = 1; filter <= kFilterCount; ++filter) {
+      for (int64_t row = 0; row < store.rowCount({false, filter}); ++row) {
+        if (store.recordAtRow(row, {false, filter}) == store.recordAtIndex(index)) result.push_back(filter);
+      }
+    }
+    return result;
+  }
+
+  ResultStore store;
+  FatalErrorSlot fatal;
+};
+
+TEST_F(ResultStoreTest, KeepsHopZeroAndTheRedirectsThatLeadFromIt) {
+  ASSERT_TRUE(add(chainOf("http://a.example/", {200, 301})));  // hops after the answer are not kept
+  ASSERT_TRUE(add(chainOf("http://b.example/", {301, 302, 404})));
+  ASSERT_TRUE(add(chainOf("http://c.example/", std::vector<int64_t>(13, 301), kChainMaxRedirects)));
+  EXPECT_EQ(store.recordAtIndex(0)->responseCount, 1);
+  EXPECT_EQ(store.recordAtIndex(1)->responseCount, 3);
+  EXPECT_EQ(store.recordAtIndex(1)->last().statusCode, 404);
+  EXPECT_EQ(store.recordAtIndex(2)->responseCount, 11);
+  EXPECT_EQ(store.recordAtIndex(2)->chainKind, kChainMaxRedirects);
+  EXPECT_STREQ(store.recordAtIndex(2)->last().url, "http://c.example//10");
+}
+
+TEST_F(ResultStoreTest, CopiesEveryFieldAndStoresEmptyTextAsAbsent) {
+  auto hops = chainOf("http://a.example/caf\xC3\xA9", {200});
+  HopRecord& hop = hops[0];
+  hop.size = 512;
+  hop.responseTime = 33;
+  hop.statusText = "OK";
+  hop.contentType = "text/html; charset=utf-8";
+  hop.xRobotsTag = "noindex";
+  hop.rawHeaders = "HTTP/1.1 200 OK\r\n\r\n";
+  hop.linkCount = 2;
+  hop.links[0] = {"https://a.example/de", "alternate", "de"};
+  hop.links[1] = {"https://a.example/", "canonical", ""};
+  hop.testNote = "[not stored outside test modes]";
+  ASSERT_TRUE(add(hops));
+  const ResponseRecord& r = store.recordAtIndex(0)->first();
+  EXPECT_STREQ(r.url, "http://a.example/caf\xC3\xA9");  // UTF-8 bytes kept
+  EXPECT_EQ(r.size, 512);
+  EXPECT_EQ(r.responseTime, 33);
+  EXPECT_STREQ(r.statusText, "OK");
+  EXPECT_STREQ(r.type, "text/html; charset=utf-8");
+  EXPECT_STREQ(r.xRobotsTag, "noindex");
+  EXPECT_EQ(r.vary, nullptr);
+  EXPECT_STREQ(r.rawHeaders, "HTTP/1.1 200 OK\r\n\r\n");
+  ASSERT_EQ(r.linkCount, 2);
+  EXPECT_STREQ(r.links[0].hreflang, "de");
+  EXPECT_STREQ(r.links[1].rel, "canonical");
+  EXPECT_EQ(r.links[1].hreflang, nullptr);
+  EXPECT_EQ(store.recordAtIndex(0)->testReason, nullptr);
+}
+
+TEST_F(ResultStoreTest, TestFieldsAreStoredOnlyInTestModes) {
+  auto hops = chainOf("http://a.example/", {301, 200});
+  hops[0].testNote = "[redirect loop]";
+  hops[0].testPassed = 0;
+  ASSERT_TRUE(add(hops, kTestModeMapping));
+  EXPECT_STREQ(store.recordAtIndex(0)->testReason, "[redirect loop]");
+  EXPECT_EQ(store.recordAtIndex(0)->testPassed, 0);
+}
+
+TEST_F(ResultStoreTest, RecordsOnBothSidesOfABlockBoundary) {
+  for (int i = 0; i < 1025; ++i) ASSERT_TRUE(add(chainOf("http://a.example/" + std::to_string(i), {200})));
+  const ResultRecord* last = store.recordAtIndex(1022);
+  for (int i : {1023, 1024}) {
+    const ResultRecord* record = store.recordAtIndex(i);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(textOf(record->first().url), "http://a.example/" + std::to_string(i));
+    EXPECT_NE(record, last);
+    last = record;
+  }
+  EXPECT_EQ(store.recordAtIndex(1025), nullptr);
+  EXPECT_EQ(store.recordAtIndex(-1), nullptr);
+  EXPECT_EQ(store.count(), 1025);
+}
+
+TEST_F(ResultStoreTest, UrlsSharingABucketAreBothFoundNewestFirst) {
+  std::unordered_map<uint32_t, std::string> seen;
+  std::string first, second;
+  for (int i = 0; second.empty(); ++i) {
+    const std::string url = "http://bucket.example/" + std::to_string(i);
+    const uint32_t bucket = crc32(0L, reinterpret_cast<const Bytef*>(url.data()), url.size()) % 65536;
+    const auto [it, inserted] = seen.emplace(bucket, url);
+    if (!inserted) first = it->second, second = url;
+  }
+  ASSERT_TRUE(add(chainOf(first, {200})));
+  ASSERT_TRUE(add(chainOf(second, {404})));
+  EXPECT_TRUE(store.contains(first));
+  EXPECT_TRUE(store.contains(second));
+  EXPECT_FALSE(store.contains(first + "x"));
+  EXPECT_EQ(store.recordAtIndex(1)->next, store.recordAtIndex(0));
+}
+
+TEST_F(ResultStoreTest, LookupComparesExactBytes) {
+  ASSERT_TRUE(add(chainOf("http://a.example/Page", {200})));
+  EXPECT_TRUE(store.contains("http://a.example/Page"));
+  EXPECT_FALSE(store.contains("http://a.example/page"));
+  EXPECT_FALSE(store.contains("http://a.example/Page/"));
+}
+
+TEST_F(ResultStoreTest, EveryFilterPredicate) {
+  struct Case {
+    std::string url;
+    std::vector<int64_t> codes;
+    int64_t kind;
+    int64_t timeEach;
+    std::vector<int> filters;
+  };
+  const std::vector<Case> cases = {
+      {"http://a/", {200}, kChainPlain, 10, {1, 3}},
+      {"HTTPS://a/", {204}, kChainPlain, 10, {2, 3}},
+      {"https://a/slow", {200}, kChainPlain, 2001, {2, 3, 12}},
+      {"http://a/2000", {301, 200}, kChainPlain, 1000, {1, 4, 5}},
+      {"http://a/2002", {301, 200}, kChainPlain, 1001, {1, 4, 5, 12}},
+      {"http://a/301", {301, 200}, kChainPlain, 10, {1, 4, 5}},
+      {"http://a/307", {307, 200}, kChainPlain, 10, {1, 4, 6}},
+      {"http://a/chain", {301, 302, 200}, kChainRedirects, 10, {1, 4, 5, 7}},
+      {"http://a/loop", {302, 301, 0}, kChainLoop, 10, {1, 4, 6, 7, 8}},
+      {"http://a/self", {301, 0}, kChainLoop, 10, {1, 4, 5, 8}},
+      {"http://a/404", {404}, kChainPlain, 10, {1, 9, 10}},
+      {"http://a/410", {410}, kChainPlain, 10, {1, 9}},
+      {"http://a/500", {500}, kChainPlain, 10, {1, 11}},
+      {"http://a/504", {504}, kChainPlain, 1999, {1, 11, 13}},
+      {"http://a/dead", {0}, kChainFailed, -1, {1, 12, 13}},
+      {"ftp://a/", {200}, kChainPlain, 10, {3}},
+  };
+  for (const Case& c : cases) ASSERT_TRUE(add(chainOf(c.url, c.codes, c.kind, c.timeEach)));
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_THAT(filtersOf(static_cast<int64_t>(i)), ElementsAreArray(cases[i].filters)) << cases[i].url;
+  }
+}
+
+TEST_F(ResultStoreTest, RowsFollowTheFilterAndStayInRange) {
+  ASSERT_TRUE(add(chainOf("http://a/1", {404})));
+  ASSERT_TRUE(add(chainOf("http://a/2", {200})));
+  ASSERT_TRUE(add(chainOf("http://a/3", {404})));
+  const ViewSelection notFound{false, 10};
+  EXPECT_EQ(store.rowCount(notFound), 2);
+  EXPECT_EQ(store.recordAtRow(1, notFound), store.recordAtIndex(2));
+  EXPECT_EQ(store.recordAtRow(2, notFound), nullptr);
+  EXPECT_EQ(store.recordAtRow(2, {}), store.recordAtIndex(2));
+  EXPECT_EQ(store.recordAtRow(3, {}), nullptr);
+  EXPECT_EQ(store.rowCount({true, 0}), 0);  // no sorted order yet
+}
+
+TEST_F(ResultStoreTest, ClearEmptiesEverything) {
+  for (int i = 0; i < 2000; ++i) ASSERT_TRUE(add(chainOf("http://a/" + std::to_string(i), {404})));
+  store.clear();
+  EXPECT_EQ(store.count(), 0);
+  EXPECT_EQ(store.recordAtIndex(0), nullptr);
+  EXPECT_FALSE(store.contains("http://a/1"));
+  EXPECT_EQ(store.rowCount({false, 10}), 0);
+  ASSERT_TRUE(add(chainOf("http://a/1", {200})));
+  EXPECT_TRUE(store.contains("http://a/1"));
+  EXPECT_EQ(store.rowCount({false, 3}), 1);
+}
+
+TEST(ResultStoreMemoryTest, OutOfMemoryAddsNothingAndFillsTheFatalSlot) {
+  ResultStore store(ResultStoreOptions{.memoryLimitBytes = 2 * Arena::kChunkSize});
+  FatalErrorSlot fatal;
+  auto hops = chainOf("http://a.example/", {200});
+  hops[0].rawHeaders = std::string(300000, 'h');  // each record takes its own chunk
+  int added = 0;
+  while (store.add(hops, kTestModeNone, fatal)) {
+    ++added;
+    hops[0].url = "http://a.example/" + std::to_string(added);
+  }
+  EXPECT_GT(added, 0);
+  EXPECT_EQ(store.count(), added);
+  EXPECT_FALSE(store.contains(hops[0].url));
+  EXPECT_EQ(store.rowCount({false, 1}), added);
+  const FatalError error = fatal.get();
+  EXPECT_EQ(error.title, "Error");
+  EXPECT_EQ(error.message, "Not enough memory!");
+  EXPECT_EQ(error.code, kOutOfMemory);
+  EXPECT_EQ(textOf(store.recordAtIndex(added - 1)->first().rawHeaders).size(), 300000u);
+}
+
+TEST(ResultStoreConcurrencyTest, WorkersAddWhileReadersRead) {
+  ResultStore store;
+  constexpr int kWriters = 4, kEach = 3000;
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    while (!done) {
+      const int64_t n = store.count();
+      if (n > 0) {
+        EXPECT_NE(store.recordAtIndex(n - 1)->first().url, nullptr);
+      }
+      store.contains("http://w0/0");
+    }
+  });
+  std::vector<std::thread> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.emplace_back([&, w] {
+      FatalErrorSlot fatal;
+      for (int i = 0; i < kEach; ++i) {
+        EXPECT_TRUE(store.add(chainOf("http://w" + std::to_string(w) + "/" + std::to_string(i), {200}), 0, fatal));
+      }
+    });
+  }
+  for (auto& t : writers) t.join();
+  done = true;
+  reader.join();
+  EXPECT_EQ(store.count(), kWriters * kEach);
+  std::set<std::string> urls;
+  for (int64_t i = 0; i < store.count(); ++i) urls.insert(store.recordAtIndex(i)->first().url);
+  EXPECT_EQ(urls.size(), static_cast<size_t>(kWriters * kEach));
+}
+
+}  // namespace
+}  // namespace tallyvane

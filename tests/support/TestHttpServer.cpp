@@ -1,0 +1,248 @@
+#include "tests/support/TestHttpServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "config/Text.h"
+
+namespace tallyvane::testing {
+namespace {
+
+constexpr size_t kMaxRequestHead = 1 << 20;
+
+bool sendAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(sent));
+  }
+  return true;
+}
+
+std::string_view trimmed(std::string_view text) { return trimBlanksAndTabs(text); }
+
+// Parses the head of one request (request line and header lines, CR LF separated).
+ReceivedRequest parseHead(std::string_view head, int connection) {
+  ReceivedRequest request;
+  request.connection = connection;
+  const size_t lineEnd = head.find("\r\n");
+  const std::string_view requestLine = head.substr(0, lineEnd);
+  const size_t firstSpace = requestLine.find(' ');
+  const size_t lastSpace = requestLine.rfind(' ');
+  request.method = std::string(requestLine.substr(0, firstSpace));
+  if (firstSpace != std::string_view::npos && lastSpace > firstSpace) {
+    request.target = std::string(requestLine.substr(firstSpace + 1, lastSpace - firstSpace - 1));
+    request.version = std::string(requestLine.substr(lastSpace + 1));
+  }
+  std::string_view rest = lineEnd == std::string_view::npos ? "" : head.substr(lineEnd + 2);
+  while (!rest.empty()) {
+    const size_t end = rest.find("\r\n");
+    const std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? "" : rest.substr(end + 2);
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    request.headers.emplace_back(std::string(line.substr(0, colon)), std::string(trimmed(line.substr(colon + 1))));
+  }
+  return request;
+}
+
+bool wantsClose(const ReceivedRequest& request, const ScriptedReply& reply) {
+  if (reply.close) return true;
+  if (equalsIgnoreCase(request.header("Connection"), "close")) return true;
+  const size_t headEnd = reply.bytes.find("\r\n\r\n");
+  std::string head = reply.bytes.substr(0, headEnd);
+  std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return std::tolower(c); });
+  return head.find("\r\nconnection: close") != std::string::npos;
+}
+
+}  // namespace
+
+std::string ReceivedRequest::header(std::string_view name) const {
+  for (const auto& [key, value] : headers) {
+    if (equalsIgnoreCase(key, name)) return value;
+  }
+  return {};
+}
+
+bool ReceivedRequest::hasHeader(std::string_view name) const {
+  return std::any_of(headers.begin(), headers.end(), [&](const auto& h) { return equalsIgnoreCase(h.first, name); });
+}
+
+std::string ReceivedRequest::path() const {
+  std::string_view t = target;
+  const size_t scheme = t.find("://");
+  if (scheme != std::string_view::npos) {
+    const size_t slash = t.find('/', scheme + 3);
+    t = slash == std::string_view::npos ? "/" : t.substr(slash);
+  }
+  return std::string(t.substr(0, t.find('?')));
+}
+
+ScriptedReply reply(const ReceivedRequest& request, std::string_view statusLine,
+                    const std::vector<std::string>& headerLines, std::string_view body) {
+  std::string bytes(statusLine);
+  bytes += "\r\n";
+  for (const std::string& line : headerLines) bytes += line + "\r\n";
+  bytes += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+  if (request.method != "HEAD") bytes += body;
+  return ScriptedReply{std::move(bytes)};
+}
+
+ScriptedReply redirectTo(const ReceivedRequest& request, int code, std::string_view location) {
+  const std::string statusLine = "HTTP/1.1 " + std::to_string(code) + " Redirect";
+  return reply(request, statusLine, {"Location: " + std::string(location)});
+}
+
+TestHttpServer::TestHttpServer() {
+  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listenFd_ < 0) throw std::runtime_error("socket failed");
+  const int yes = 1;
+  ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listenFd_, 512) != 0) {
+    ::close(listenFd_);
+    throw std::runtime_error("cannot listen on 127.0.0.1");
+  }
+  socklen_t length = sizeof address;
+  ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
+  port_ = ntohs(address.sin_port);
+  acceptThread_ = std::thread([this] { acceptLoop(); });
+}
+
+TestHttpServer::~TestHttpServer() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    for (int fd : clientFds_) ::shutdown(fd, SHUT_RDWR);
+  }
+  stopped_.notify_all();
+  ::shutdown(listenFd_, SHUT_RDWR);
+  acceptThread_.join();
+  ::close(listenFd_);
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard lock(mutex_);
+    threads.swap(connectionThreads_);
+  }
+  for (auto& thread : threads) thread.join();
+}
+
+std::string TestHttpServer::origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+std::string TestHttpServer::url(std::string_view path) const { return origin() + std::string(path); }
+
+void TestHttpServer::route(const std::string& path, Route route) {
+  std::lock_guard lock(mutex_);
+  routes_[path] = std::move(route);
+}
+
+void TestHttpServer::fixed(const std::string& path, std::string bytes) {
+  route(path, [bytes = std::move(bytes)](const ReceivedRequest&) { return ScriptedReply{bytes}; });
+}
+
+void TestHttpServer::fallback(Route route) {
+  std::lock_guard lock(mutex_);
+  fallback_ = std::move(route);
+}
+
+std::vector<ReceivedRequest> TestHttpServer::requests() const {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+size_t TestHttpServer::requestCount(std::string_view path) const {
+  std::lock_guard lock(mutex_);
+  return static_cast<size_t>(std::count_if(log_.begin(), log_.end(), [&](const auto& r) { return r.path() == path; }));
+}
+
+void TestHttpServer::acceptLoop() {
+  for (;;) {
+    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    std::lock_guard lock(mutex_);
+    if (stopping_) {
+      if (fd >= 0) ::close(fd);
+      return;
+    }
+    if (fd < 0) continue;
+    const int yes = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    clientFds_.push_back(fd);
+    const int connection = ++connectionsAccepted_;
+    connectionThreads_.emplace_back([this, fd, connection] { serve(fd, connection); });
+  }
+}
+
+ScriptedReply TestHttpServer::answer(const ReceivedRequest& request) const {
+  Route route;
+  {
+    std::lock_guard lock(mutex_);
+    const auto found = routes_.find(request.path());
+    if (found != routes_.end()) {
+      route = found->second;
+    } else {
+      route = fallback_;
+    }
+  }
+  if (route) return route(request);
+  return reply(request, "HTTP/1.1 404 Not Found", {"Content-Type: text/plain"}, "not found");
+}
+
+bool TestHttpServer::waitUnlessStopping(std::chrono::milliseconds duration) {
+  std::unique_lock lock(mutex_);
+  return !stopped_.wait_for(lock, duration, [this] { return stopping_; });
+}
+
+void TestHttpServer::serve(int fd, int connection) {
+  std::string buffer;
+  char chunk[16384];
+  for (;;) {
+    size_t headEnd;
+    while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
+      if (buffer.size() > kMaxRequestHead) break;
+      const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+      if (got <= 0) {
+        headEnd = std::string::npos;
+        break;
+      }
+      buffer.append(chunk, static_cast<size_t>(got));
+    }
+    if (headEnd == std::string::npos) break;
+    ReceivedRequest request = parseHead(std::string_view(buffer).substr(0, headEnd), connection);
+    buffer.erase(0, headEnd + 4);
+    // Request bodies are read and dropped.
+    const std::string contentLength = request.header("Content-Length");
+    size_t bodyLeft = contentLength.empty() ? 0 : std::stoul(contentLength);
+    while (buffer.size() < bodyLeft) {
+      const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+      if (got <= 0) break;
+      buffer.append(chunk, static_cast<size_t>(got));
+    }
+    buffer.erase(0, std::min(bodyLeft, buffer.size()));
+    {
+      std::lock_guard lock(mutex_);
+      log_.push_back(request);
+    }
+    const ScriptedReply scripted = answer(request);
+    if (scripted.delay.count() > 0 && !waitUnlessStopping(scripted.delay)) break;
+    if (!sendAll(fd, scripted.bytes)) break;
+    if (scripted.hang) {
+      waitUnlessStopping(std::chrono::hours(1));
+      break;
+    }
+    if (wantsClose(request, scripted)) break;
+  }
+  std::lock_guard lock(mutex_);
+  clientFds_.erase(std::remove(clientFds_.begin(), clientFds_.end(), fd), clientFds_.end());
+  ::close(fd);
+}
+
+}  // namespace tallyvane::testing

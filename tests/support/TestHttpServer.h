@@ -1,0 +1,88 @@
+#pragma once
+// An HTTP server on 127.0.0.1 and an ephemeral port whose answers are scripted per test as
+// exact bytes. It records every request it receives so tests can assert what was sent. It also
+// accepts absolute-form request lines, so it can stand in for a proxy.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace tallyvane::testing {
+
+struct ReceivedRequest {
+  int connection = 0;  // which TCP connection carried it, counted from 1
+  std::string method;
+  std::string target;  // as on the request line
+  std::string version;
+  std::vector<std::pair<std::string, std::string>> headers;
+
+  // The first header of that name, ignoring case; "" when absent.
+  std::string header(std::string_view name) const;
+  bool hasHeader(std::string_view name) const;
+  // The target's path without query, also for absolute-form targets.
+  std::string path() const;
+};
+
+struct ScriptedReply {
+  std::string bytes;                   // written exactly as given
+  std::chrono::milliseconds delay{0};  // before the first byte
+  bool hang = false;                   // then keep the connection open and never finish
+  bool close = false;                  // then close the connection
+};
+
+using Route = std::function<ScriptedReply(const ReceivedRequest&)>;
+
+// A complete response with Content-Length; the body is left out for HEAD requests.
+ScriptedReply reply(const ReceivedRequest& request, std::string_view statusLine,
+                    const std::vector<std::string>& headerLines = {}, std::string_view body = "");
+ScriptedReply redirectTo(const ReceivedRequest& request, int code, std::string_view location);
+
+class TestHttpServer {
+ public:
+  TestHttpServer();
+  ~TestHttpServer();
+  TestHttpServer(const TestHttpServer&) = delete;
+  TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+  uint16_t port() const { return port_; }
+  std::string origin() const;                    // "http://127.0.0.1:PORT"
+  std::string url(std::string_view path) const;  // origin() + path
+
+  // Routes match the path exactly (the query is not part of it); others get the fallback,
+  // a 404 unless set.
+  void route(const std::string& path, Route route);
+  void fixed(const std::string& path, std::string bytes);
+  void fallback(Route route);
+
+  std::vector<ReceivedRequest> requests() const;
+  size_t requestCount(std::string_view path) const;
+
+ private:
+  void acceptLoop();
+  void serve(int fd, int connection);
+  ScriptedReply answer(const ReceivedRequest& request) const;
+  bool waitUnlessStopping(std::chrono::milliseconds duration);  // false when stopping
+
+  int listenFd_ = -1;
+  uint16_t port_ = 0;
+  mutable std::mutex mutex_;
+  std::condition_variable stopped_;
+  bool stopping_ = false;
+  std::map<std::string, Route> routes_;
+  Route fallback_;
+  std::vector<ReceivedRequest> log_;
+  std::vector<int> clientFds_;
+  std::vector<std::thread> connectionThreads_;
+  int connectionsAccepted_ = 0;
+  std::thread acceptThread_;
+};
+
+}  // namespace tallyvane::testing
