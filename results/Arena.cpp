@@ -1,33 +1,53 @@
 #include "results/Arena.h"
 
-#include <cstdlib>
+#include <sys/mman.h>
+
 #include <cstring>
 #include <new>
 
 namespace tallyvane {
+namespace {
 
-void Arena::FreeDeleter::operator()(std::byte* p) const { std::free(p); }
+size_t paddingFor(const std::byte* at, size_t alignment) {
+  return (alignment - reinterpret_cast<uintptr_t>(at) % alignment) % alignment;
+}
+
+size_t roundUp(size_t value, size_t step) { return (value + step - 1) / step * step; }
+
+}  // namespace
+
+std::byte* Arena::mapChunk(size_t size) {
+  if (size > limit_ - held_) throw std::bad_alloc();
+  chunks_.reserve(chunks_.size() + 1);
+  // Map more, then trim to a boundary of kChunkSize, so chunks line up with huge pages where
+  // the kernel uses them.
+  const size_t mapped = size + kChunkSize;
+  void* raw = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) throw std::bad_alloc();
+  auto* start = static_cast<std::byte*>(raw);
+  const size_t head = paddingFor(start, kChunkSize);
+  if (head > 0) ::munmap(start, head);
+  const size_t tail = mapped - head - size;
+  if (tail > 0) ::munmap(start + head + size, tail);
+  std::byte* chunk = start + head;
+#ifdef MADV_POPULATE_WRITE
+  ::madvise(chunk, size, MADV_POPULATE_WRITE);  // best effort: older kernels fault lazily
+#endif
+  chunks_.push_back(Chunk{chunk, size});
+  held_ += size;
+  return chunk;
+}
 
 void* Arena::allocate(size_t bytes, size_t alignment) {
-  const size_t padding = (alignment - reinterpret_cast<uintptr_t>(cursor_) % alignment) % alignment;
+  size_t padding = cursor_ ? paddingFor(cursor_, alignment) : 0;
   if (cursor_ == nullptr || padding + bytes > left_) {
-    // A large request gets a chunk of its own so the current chunk's tail is not wasted.
-    const bool ownChunk = bytes > kChunkSize / 4;
-    const size_t size = ownChunk ? bytes + alignment : kChunkSize;
-    if (size > limit_ - held_) throw std::bad_alloc();
-    chunks_.reserve(chunks_.size() + 1);
-    auto* chunk = static_cast<std::byte*>(std::malloc(size));
-    if (chunk == nullptr) throw std::bad_alloc();
-    chunks_.emplace_back(chunk);
-    held_ += size;
-    const size_t chunkPadding = (alignment - reinterpret_cast<uintptr_t>(chunk) % alignment) % alignment;
-    if (ownChunk) {
-      // Keep bump-allocating from the previous chunk.
-      return chunk + chunkPadding;
+    if (bytes > kChunkSize / 4) {
+      // A large request gets a chunk of its own; bump allocation goes on in the current one.
+      return mapChunk(roundUp(bytes, 4096));
     }
-    cursor_ = chunk;
-    left_ = size;
-    return allocate(bytes, alignment);
+    cursor_ = mapChunk(kChunkSize);
+    left_ = kChunkSize;
+    padding = 0;
   }
   std::byte* result = cursor_ + padding;
   cursor_ = result + bytes;
@@ -44,6 +64,7 @@ const char* Arena::copyText(std::string_view text) {
 }
 
 void Arena::clear() {
+  for (const Chunk& chunk : chunks_) ::munmap(chunk.base, chunk.size);
   chunks_.clear();
   cursor_ = nullptr;
   left_ = 0;

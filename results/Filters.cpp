@@ -1,6 +1,7 @@
 #include "results/Filters.h"
 
 #include "config/Text.h"
+#include "results/HopRecord.h"
 
 namespace tallyvane {
 namespace {
@@ -15,25 +16,29 @@ int64_t totalResponseTime(const ResultRecord& record) {
 
 }  // namespace
 
-bool filterHolds(int filter, const ResultRecord& record, int64_t slowPageThresholdMs) {
+uint32_t filtersShowing(const ResultRecord& record, int64_t slowPageThresholdMs) {
   const int64_t s = record.first().statusCode;
   const std::string_view url = textOf(record.first().url);
-  switch (filter) {
-    case 1: return startsWithIgnoreCase(url, "http://");
-    case 2: return startsWithIgnoreCase(url, "https://");
-    case 3: return between(s, 200, 299);
-    case 4: return between(s, 300, 399);
-    case 5: return s == 301;
-    case 6: return between(s, 300, 399) && s != 301;
-    case 7: return between(s, 300, 399) && record.responseCount >= 3;
-    case 8: return between(s, 300, 399) && record.chainKind == 1;
-    case 9: return between(s, 400, 499);
-    case 10: return s == 404;
-    case 11: return between(s, 500, 599);
-    case 12: return s == 0 || totalResponseTime(record) > slowPageThresholdMs;
-    case 13: return s == 0 || s == 504;
-    default: return false;
-  }
+  const bool redirect = between(s, 300, 399);
+  const bool holds[kFilterCount + 1] = {
+      false,
+      startsWithIgnoreCase(url, "http://"),
+      startsWithIgnoreCase(url, "https://"),
+      between(s, 200, 299),
+      redirect,
+      s == 301,
+      redirect && s != 301,
+      redirect && record.responseCount >= 3,
+      redirect && record.chainKind == kChainLoop,
+      between(s, 400, 499),
+      s == 404,
+      between(s, 500, 599),
+      s == 0 || totalResponseTime(record) > slowPageThresholdMs,
+      s == 0 || s == 504,
+  };
+  uint32_t mask = 0;
+  for (int filter = 1; filter <= kFilterCount; ++filter) mask |= static_cast<uint32_t>(holds[filter]) << filter;
+  return mask;
 }
 
 }  // namespace tallyvane

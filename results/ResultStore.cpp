@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <new>
 #include <string>
@@ -81,22 +80,21 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
   if (hops.empty()) return false;
   std::lock_guard lock(storeLock_);
   const auto index = static_cast<uint64_t>(count_);
-  std::array<int, kFilterCount> matching{};
-  size_t matchCount = 0;
   try {
     if (index / kBlockSize == blocks_.size()) {
       blocks_.reserve(blocks_.size() + 1);
       blocks_.emplace_back(new const ResultRecord*[kBlockSize]());
     }
     ResultRecord* record = buildRecord(hops, testMode);
+    const uint32_t filters = filtersShowing(*record, options_.slowPageThresholdMs);
     for (int filter = 1; filter <= kFilterCount; ++filter) {
-      if (!filterHolds(filter, *record, options_.slowPageThresholdMs)) continue;
-      ensureRoomForOne(filterLists_[filter - 1]);
-      matching[matchCount++] = filter;
+      if ((filters >> filter) & 1u) ensureRoomForOne(filterLists_[filter - 1]);
     }
     // Nothing below can fail: the record becomes visible complete and exactly once.
     blocks_[index / kBlockSize][index % kBlockSize] = record;
-    for (size_t m = 0; m < matchCount; ++m) filterLists_[matching[m] - 1].push_back(static_cast<uint32_t>(index));
+    for (int filter = 1; filter <= kFilterCount; ++filter) {
+      if ((filters >> filter) & 1u) filterLists_[filter - 1].push_back(static_cast<uint32_t>(index));
+    }
     const size_t bucket = bucketOf(record->urlCrc);
     record->next = urlIndex_[bucket];
     urlIndex_[bucket] = record;

@@ -1,0 +1,124 @@
+// Result store figures on synthetic crawl results: add rate, duplicate-lookup rate, and resident
+// memory per record beside the text bytes each record holds.
+//   store_bench [RECORDS]   (default 1,000,000)
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "results/ResultStore.h"
+
+using namespace tallyvane;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+size_t residentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  size_t total = 0, resident = 0;
+  statm >> total >> resident;
+  return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+std::string urlFor(size_t i) {
+  char url[128];
+  std::snprintf(url, sizeof url, "https://www.example-shop.com/category/sub-category/product-%09zu.html?ref=n", i);
+  return url;  // 75 bytes
+}
+
+std::string rawHeadersFor(size_t i, int code) {
+  std::string head = code == 301 ? "HTTP/1.1 301 Moved Permanently\r\n" : "HTTP/1.1 200 OK\r\n";
+  head += "Date: Tue, 08 Dec 2026 03:21:56 GMT\r\nServer: nginx/1.22.1\r\n";
+  head += "Content-Type: text/html; charset=UTF-8\r\nContent-Length: " + std::to_string(10000 + i % 90000) + "\r\n";
+  head += "Connection: keep-alive\r\nCache-Control: max-age=3600, public\r\nX-Frame-Options: SAMEORIGIN\r\n";
+  head += "Strict-Transport-Security: max-age=31536000; includeSubDomains\r\nVary: Accept-Encoding\r\n";
+  head += "X-Content-Type-Options: nosniff\r\nX-Cache: HIT from edge-17\r\n";
+  if (code == 301) head += "Location: " + urlFor(i) + "-new\r\n";
+  head += "\r\n";
+  return head;  // about 400 bytes
+}
+
+// One URL in five redirects once before its answer.
+size_t fillChain(std::vector<HopRecord>& hops, size_t i) {
+  const bool redirects = i % 5 == 0;
+  size_t textBytes = 0;
+  for (size_t k = 0; k < (redirects ? 2u : 1u); ++k) {
+    HopRecord& hop = hops[k];
+    const int code = redirects && k == 0 ? 301 : 200;
+    hop.url = k == 0 ? urlFor(i) : urlFor(i) + "-new";
+    hop.statusCode = code;
+    hop.statusText = code == 301 ? "Moved Permanently" : "OK";
+    hop.contentType = "text/html; charset=UTF-8";
+    hop.vary = "Accept-Encoding";
+    hop.rawHeaders = rawHeadersFor(i, code);
+    hop.size = 10000 + static_cast<int64_t>(i % 90000);
+    hop.responseTime = static_cast<int64_t>(20 + i % 300);
+    textBytes += hop.url.size() + hop.statusText.size() + hop.contentType.size() + hop.vary.size() + hop.rawHeaders.size();
+  }
+  hops[0].kind = kChainPlain;
+  return textBytes;
+}
+
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const size_t records = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
+  constexpr size_t kBatch = 1000;
+  std::vector<std::vector<HopRecord>> batch(kBatch, std::vector<HopRecord>(kHopsPerChain));
+  ResultStore store;
+  FatalErrorSlot fatal;
+
+  const size_t residentBefore = residentBytes();
+  size_t textBytes = 0;
+  double addSeconds = 0;
+  for (size_t base = 0; base < records; base += kBatch) {
+    const size_t n = std::min(kBatch, records - base);
+    for (size_t j = 0; j < n; ++j) textBytes += fillChain(batch[j], base + j);
+    const auto start = Clock::now();
+    for (size_t j = 0; j < n; ++j) {
+      if (!store.add(batch[j], kTestModeNone, fatal)) {
+        std::fprintf(stderr, "add failed: %s\n", fatal.get().message.c_str());
+        return 1;
+      }
+    }
+    addSeconds += secondsSince(start);
+  }
+  const size_t resident = residentBytes() - residentBefore;
+
+  std::vector<std::string> present, absent;
+  present.reserve(kBatch);
+  absent.reserve(kBatch);
+  size_t found = 0, lookups = 0;
+  double lookupSeconds = 0;
+  for (size_t base = 0; base < records; base += kBatch) {
+    present.clear();
+    absent.clear();
+    for (size_t j = 0; j < kBatch && base + j < records; ++j) {
+      present.push_back(urlFor((base + j) * 7919 % records));
+      absent.push_back(urlFor(records + base + j));
+    }
+    const auto start = Clock::now();
+    for (const auto& url : present) found += store.contains(url);
+    for (const auto& url : absent) found += store.contains(url);
+    lookupSeconds += secondsSince(start);
+    lookups += present.size() + absent.size();
+  }
+
+  const double perRecord = static_cast<double>(resident) / records;
+  const double textPerRecord = static_cast<double>(textBytes) / records;
+  std::printf("records                    %zu (one in five with one redirect)\n", records);
+  std::printf("add rate                   %.0f records/s (%.3f s)\n", records / addSeconds, addSeconds);
+  std::printf("duplicate-lookup rate      %.0f lookups/s (%zu lookups, half present; %zu found)\n",
+              lookups / lookupSeconds, lookups, found);
+  std::printf("resident memory            %.1f MiB, %.1f bytes/record\n", resident / 1048576.0, perRecord);
+  std::printf("text bytes                 %.1f bytes/record\n", textPerRecord);
+  std::printf("overhead beyond text       %.1f bytes/record (goal: at most 200)\n", perRecord - textPerRecord);
+  return found == lookups / 2 ? 0 : 1;
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tallyvane builds with. Safe to run again: it only installs what
+# is missing. Needs root (or sudo).
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config
+  libcurl4-openssl-dev   # libcurl header; the library itself is loaded at run time
+  zlib1g-dev             # CRC-32 of the URL index
+  libcli11-dev           # command line of tallyvane-cli
+  libgtest-dev libgmock-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
