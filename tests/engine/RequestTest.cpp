@@ -188,6 +188,19 @@ TEST_F(ProxyTest, ProxyCredentialsAreSentWhenUserIsSet) {
   EXPECT_EQ(lastRequest().header("Proxy-Authorization"), "Basic dXNlcjpzZWNyZXQ=");
 }
 
+TEST_F(RequestTest, OneWorkerReusesItsConnectionUntilTheServerClosesIt) {
+  server.fixed("/close", "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
+  fetch(server.url("/1"));
+  fetch(server.url("/2"));
+  fetch(server.url("/close"));
+  fetch(server.url("/3"));
+  const auto seen = server.requests();
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[1].connection, seen[0].connection);
+  EXPECT_EQ(seen[2].connection, seen[0].connection);
+  EXPECT_NE(seen[3].connection, seen[2].connection);
+}
+
 TEST_F(RequestTest, FailedConnectionGivesTheLibraryMessage) {
   const HopRecord hop = fetch("http://127.0.0.1:1/");
   EXPECT_EQ(hop.statusCode, 0);

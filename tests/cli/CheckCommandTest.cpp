@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "tests/support/TestHttpServer.h"
+
+namespace tallyvane::testing {
+namespace {
+
+std::pair<int, std::string> run(const std::string& command) {
+  std::string output;
+  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  std::array<char, 4096> buffer;
+  while (size_t got = std::fread(buffer.data(), 1, buffer.size(), pipe)) output.append(buffer.data(), got);
+  const int status = ::pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+TEST(CheckCommandTest, PrintsEveryChainHopByHop) {
+  TestHttpServer server;
+  server.route("/old", [](const ReceivedRequest& r) { return redirectTo(r, 301, "/new"); });
+  server.route("/new", [](const ReceivedRequest& r) {
+    return reply(r, "HTTP/1.1 200 OK", {"Content-Type: text/html"}, "12345");
+  });
+  const auto [status, output] =
+      run(std::string(TALLYVANE_CLI_PATH) + " check " + server.url("/old") + " " + server.url("/old") + " ftp://x/");
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_NE(output.find("   0  301  Redirect"), std::string::npos) << output;
+  EXPECT_NE(output.find("   1  200  OK                        size 5 "), std::string::npos) << output;
+  EXPECT_NE(output.find("text/html                 " + server.url("/new")), std::string::npos) << output;
+  EXPECT_NE(output.find("chain: single redirect, 1 redirect\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("ftp://x/\n  skipped"), std::string::npos) << output;
+  EXPECT_EQ(server.requestCount("/old"), 1u);  // the repeated URL is checked once
+}
+
+TEST(CheckCommandTest, WithoutUrlsIsAUsageError) {
+  const auto [status, output] = run(std::string(TALLYVANE_CLI_PATH) + " check");
+  EXPECT_NE(status, 0);
+  EXPECT_NE(output.find("URL"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tallyvane::testing
