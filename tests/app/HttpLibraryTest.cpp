@@ -1,16 +1,14 @@
 #include "app/HttpLibrary.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/ProgramPath.h"
+#include "tests/support/RunCommand.h"
 
 namespace tallyvane {
 namespace {
@@ -63,21 +61,11 @@ TEST(HttpLibraryTest, LibraryLackingACalledEntryPointIsNotLoadable) {
   EXPECT_EQ(HttpLibrary::bind(directory.path().string()), nullptr);
 }
 
-// Runs a command, returning its exit status and what it wrote to stdout and stderr.
-std::pair<int, std::string> run(const std::string& command) {
-  std::string output;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  std::array<char, 4096> buffer;
-  while (size_t got = std::fread(buffer.data(), 1, buffer.size(), pipe)) output.append(buffer.data(), got);
-  const int status = ::pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
-
 TEST(HttpLibraryTest, ProgramWithoutItsLibraryShowsOnlyTheFatalMessageAndEnds) {
   ScratchDirectory directory;
   const fs::path program = directory.path() / "tallyvane-cli";
   fs::copy_file(TALLYVANE_CLI_PATH, program);
-  const auto [status, output] = run("env -u LD_LIBRARY_PATH " + program.string() + " check http://127.0.0.1:1/");
+  const auto [status, output] = testing::runCommand("env -u LD_LIBRARY_PATH " + program.string() + " check http://127.0.0.1:1/");
   EXPECT_EQ(status, 1);
   EXPECT_EQ(output, "Fatal Error: Cannot load libcurl library\n");
 }

@@ -1,23 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <string>
 
+#include "tests/support/RunCommand.h"
 #include "tests/support/TestHttpServer.h"
 
 namespace tallyvane::testing {
 namespace {
-
-std::pair<int, std::string> run(const std::string& command) {
-  std::string output;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  std::array<char, 4096> buffer;
-  while (size_t got = std::fread(buffer.data(), 1, buffer.size(), pipe)) output.append(buffer.data(), got);
-  const int status = ::pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
 
 TEST(CheckCommandTest, PrintsEveryChainHopByHop) {
   TestHttpServer server;
@@ -26,7 +14,7 @@ TEST(CheckCommandTest, PrintsEveryChainHopByHop) {
     return reply(r, "HTTP/1.1 200 OK", {"Content-Type: text/html"}, "12345");
   });
   const auto [status, output] =
-      run(std::string(TALLYVANE_CLI_PATH) + " check " + server.url("/old") + " " + server.url("/old") + " ftp://x/");
+      runCommand(std::string(TALLYVANE_CLI_PATH) + " check " + server.url("/old") + " " + server.url("/old") + " ftp://x/");
   EXPECT_EQ(status, 0) << output;
   EXPECT_NE(output.find("   0  301  Redirect"), std::string::npos) << output;
   EXPECT_NE(output.find("   1  200  OK                        size 5 "), std::string::npos) << output;
@@ -37,7 +25,7 @@ TEST(CheckCommandTest, PrintsEveryChainHopByHop) {
 }
 
 TEST(CheckCommandTest, WithoutUrlsIsAUsageError) {
-  const auto [status, output] = run(std::string(TALLYVANE_CLI_PATH) + " check");
+  const auto [status, output] = runCommand(std::string(TALLYVANE_CLI_PATH) + " check");
   EXPECT_NE(status, 0);
   EXPECT_NE(output.find("URL"), std::string::npos);
 }
