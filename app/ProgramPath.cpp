@@ -5,11 +5,12 @@
 
 namespace tallyvane {
 
-std::string executableDirectory() {
+std::string executablePath() {
   std::error_code error;
   const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  return path.parent_path().string();
+  return error ? std::string() : path.string();
 }
+
+std::string executableDirectory() { return std::filesystem::path(executablePath()).parent_path().string(); }
 
 }  // namespace tallyvane

@@ -4,7 +4,9 @@
 
 namespace tallyvane {
 
-// The folder that holds the running executable, without a trailing "/"; "" if unknown.
+// The running executable's full path; "" if unknown.
+std::string executablePath();
+// The folder that holds it, without a trailing "/".
 std::string executableDirectory();
 
 }  // namespace tallyvane

@@ -4,8 +4,6 @@
 #include <cinttypes>
 
 #include "app/CurlShare.h"
-#include "app/HttpLibrary.h"
-#include "app/ProgramPath.h"
 #include "engine/RedirectChain.h"
 #include "engine/WorkerConnection.h"
 #include "input/UrlParts.h"
@@ -40,17 +38,15 @@ void printRecord(const ResultRecord& record, std::FILE* out) {
 
 }  // namespace
 
-int checkUrls(const std::vector<std::string>& urls, const Settings& settings, UserInterface& ui,
+int checkUrls(const CurlApi& curl, const std::vector<std::string>& urls, const Settings& settings, UserInterface& ui,
               RunningFlag& running, std::FILE* out) {
-  const auto library = startHttpLibrary(executableDirectory(), ui);
-  if (!library) return kExitError;
-  const auto share = CurlShare::create(library->api(), settings.CookiesDisabled == 0);
+  const auto share = CurlShare::create(curl, settings.CookiesDisabled == 0);
   if (!share) {
     ui.showMessage(kErrorTitle, kCannotInitializeCurlMessage);
     return kExitError;
   }
   RequestContext context;
-  context.curl = &library->api();
+  context.curl = &curl;
   context.settings = &settings;
   context.getDomains.rebuild(settings.GETDomains);
   context.share = share->handle();

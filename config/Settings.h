@@ -4,8 +4,18 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/ColumnWidths.h"
+#include "config/UserAgentPresets.h"
 
 namespace tallyvane {
+
+inline constexpr size_t kMaxRecentFiles = 10;
+inline constexpr int64_t kDefaultNumThreads = 30;
+inline constexpr int64_t kMinThreads = 1;
+inline constexpr int64_t kMaxThreads = 200;
 
 struct Settings {
   // Proxy
@@ -13,7 +23,12 @@ struct Settings {
   std::string Addr;
   std::string Port;
   std::string User;
-  std::string Password;
+  std::string Password;  // in clear here; enciphered in the file
+  // Recent: most recent first, at most 10 each
+  std::vector<std::string> recentInputFiles;
+  std::vector<std::string> recentMappingFiles;
+  // Display
+  ColumnWidths columnWidths = defaultColumnWidths(1920);
   // RewriteRules
   std::string Rules;
   int64_t RewriteURLs = 0;
@@ -25,14 +40,22 @@ struct Settings {
   int64_t CookiesDisabled = 1;
   int64_t UseCustomHeaders = 0;
   // Threads
-  int64_t NumThreads = 30;
+  int64_t NumThreads = kDefaultNumThreads;
   // URLChecking
   int64_t CheckLinksInHeaders = 0;
   // UserAgents
-  int64_t UserAgent = 1;
+  int64_t UserAgent = kDefaultUserAgentPreset;
+  UserAgentPresets userAgents = defaultUserAgentPresets();
 
-  // Kept in the record but never stored in the file.
+  // Not stored in the file.
+  std::string requestUserAgent{"Tallyvane"};  // the User-Agent every request sends
   int64_t slowPageThresholdMs = 2000;
+
+  // The selected preset's HTTP text becomes the one requests send.
+  void activateSelectedUserAgent() { requestUserAgent = userAgents[static_cast<size_t>(UserAgent)].httpText; }
 };
+
+// Every value at its default, column widths scaled to the desktop's width.
+Settings defaultSettings(int desktopWidth);
 
 }  // namespace tallyvane

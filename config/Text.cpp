@@ -85,6 +85,80 @@ std::string latin1FromUtf8(std::string_view utf8) {
   return out;
 }
 
+std::string utf8FromLatin1(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out.push_back(c);
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+      out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+  }
+  return out;
+}
+
+namespace {
+
+void appendUtf8(std::string& out, uint32_t codePoint) {
+  if (codePoint < 0x80) {
+    out.push_back(static_cast<char>(codePoint));
+  } else if (codePoint < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
+    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+  } else if (codePoint < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+  }
+}
+
+}  // namespace
+
+std::u16string utf16FromUtf8(std::string_view utf8) {
+  const std::string valid = sanitizeUtf8(utf8);
+  std::u16string out;
+  out.reserve(valid.size());
+  for (size_t i = 0; i < valid.size();) {
+    const size_t length = validSequenceLength(valid, i);
+    const auto lead = static_cast<unsigned char>(valid[i]);
+    uint32_t codePoint = length == 1 ? lead : lead & (0xFF >> (length + 1));
+    for (size_t k = 1; k < length; ++k) codePoint = (codePoint << 6) | (static_cast<unsigned char>(valid[i + k]) & 0x3F);
+    if (codePoint >= 0x10000) {
+      codePoint -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(codePoint));
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::string utf8FromUtf16(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    const uint32_t unit = utf16[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+      appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (utf16[++i] - 0xDC00));
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      appendUtf8(out, 0xFFFD);
+    } else {
+      appendUtf8(out, unit);
+    }
+  }
+  return out;
+}
+
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

@@ -12,6 +12,13 @@ void appendSanitizedUtf8(std::string& out, std::string_view bytes);
 
 // One byte per character below 256; characters from 256 up are left out.
 std::string latin1FromUtf8(std::string_view utf8);
+// Each byte is the character with that code (ISO-8859-1).
+std::string utf8FromLatin1(std::string_view bytes);
+
+// UTF-16 code units of valid UTF-8 text (invalid bytes become U+FFFD first).
+std::u16string utf16FromUtf8(std::string_view utf8);
+// Unpaired surrogates become U+FFFD.
+std::string utf8FromUtf16(std::u16string_view utf16);
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 bool startsWithIgnoreCase(std::string_view text, std::string_view prefix);

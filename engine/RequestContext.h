@@ -12,12 +12,9 @@
 
 namespace tallyvane {
 
-inline constexpr std::string_view kProductUserAgent = "Tallyvane";
-
 struct RequestContext {
   const CurlApi* curl = nullptr;
   const Settings* settings = nullptr;
-  std::string userAgent{kProductUserAgent};
   GetDomainList getDomains;
   CURLSH* share = nullptr;
   RunningFlag* running = nullptr;  // cleared to stop every transfer in progress

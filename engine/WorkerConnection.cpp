@@ -43,7 +43,7 @@ bool WorkerConnection::setUp() {
   handle_ = curl.easy_init();
   if (handle_ == nullptr) return false;
   curl.easy_setopt(handle_, CURLOPT_HEADER, 1L);
-  setText(CURLOPT_USERAGENT, context_.userAgent);
+  setText(CURLOPT_USERAGENT, settings.requestUserAgent);
   if (settings.UseProxy && !settings.User.empty()) {
     setText(CURLOPT_PROXYUSERPWD, settings.User + ":" + settings.Password);
   }

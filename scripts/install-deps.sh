@@ -7,6 +7,7 @@ packages=(
   g++ cmake make pkg-config
   libcurl4-openssl-dev   # libcurl header; the library itself is loaded at run time
   zlib1g-dev             # CRC-32 of the URL index
+  libssl-dev             # AES for the stored proxy password
   libcli11-dev           # command line of tallyvane-cli
   libgtest-dev libgmock-dev
 )

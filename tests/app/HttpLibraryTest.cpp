@@ -1,7 +1,6 @@
 #include "app/HttpLibrary.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -9,6 +8,7 @@
 
 #include "app/ProgramPath.h"
 #include "tests/support/RunCommand.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace tallyvane {
 namespace {
@@ -24,19 +24,7 @@ class RecordingInterface : public UserInterface {
   std::vector<std::string> messages;
 };
 
-class ScratchDirectory {
- public:
-  ScratchDirectory() : path_(fs::temp_directory_path() / ("tallyvane-" + std::to_string(::getpid()) + "-" +
-                                                         std::to_string(counter_++))) {
-    fs::create_directories(path_);
-  }
-  ~ScratchDirectory() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  static inline int counter_ = 0;
-  fs::path path_;
-};
+using testing::ScratchFolder;
 
 TEST(HttpLibraryTest, BindsTheLibraryNextToTheExecutableAndResolvesEveryName) {
   const auto library = HttpLibrary::bind(executableDirectory());
@@ -48,7 +36,7 @@ TEST(HttpLibraryTest, BindsTheLibraryNextToTheExecutableAndResolvesEveryName) {
 }
 
 TEST(HttpLibraryTest, DirectoryWithoutTheLibraryFailsWithTheFatalMessage) {
-  ScratchDirectory empty;
+  ScratchFolder empty;
   EXPECT_EQ(HttpLibrary::bind(empty.path().string()), nullptr);
   RecordingInterface ui;
   EXPECT_EQ(startHttpLibrary(empty.path().string(), ui), nullptr);
@@ -56,13 +44,13 @@ TEST(HttpLibraryTest, DirectoryWithoutTheLibraryFailsWithTheFatalMessage) {
 }
 
 TEST(HttpLibraryTest, LibraryLackingACalledEntryPointIsNotLoadable) {
-  ScratchDirectory directory;
+  ScratchFolder directory;
   fs::copy_file(INCOMPLETE_CURL_PATH, directory.path() / std::string(kCurlLibraryFileName));
   EXPECT_EQ(HttpLibrary::bind(directory.path().string()), nullptr);
 }
 
 TEST(HttpLibraryTest, ProgramWithoutItsLibraryShowsOnlyTheFatalMessageAndEnds) {
-  ScratchDirectory directory;
+  ScratchFolder directory;
   const fs::path program = directory.path() / "tallyvane-cli";
   fs::copy_file(TALLYVANE_CLI_PATH, program);
   const auto [status, output] = testing::runCommand("env -u LD_LIBRARY_PATH " + program.string() + " check http://127.0.0.1:1/");

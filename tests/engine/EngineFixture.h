@@ -17,7 +17,6 @@ namespace tallyvane::testing {
 
 class EngineFixture : public ::testing::Test {
  protected:
-  // Call after changing settings or context.userAgent.
   WorkerConnection& connection() {
     if (!connection_) {
       context.curl = &curlApi();

@@ -117,7 +117,7 @@ TEST_F(RequestTest, UserAgentIsSentAsEightBitText) {
   fetch(server.url("/ua"));
   EXPECT_EQ(lastRequest().header("User-Agent"), "Tallyvane");
   reconnect();
-  context.userAgent = "Agent caf\xC3\xA9 \xE2\x82\xAC end";  // é fits in 8 bits, € does not
+  settings.requestUserAgent = "Agent caf\xC3\xA9 \xE2\x82\xAC end";  // é fits in 8 bits, € does not
   fetch(server.url("/ua"));
   EXPECT_EQ(lastRequest().header("User-Agent"), "Agent caf\xE9  end");
 }

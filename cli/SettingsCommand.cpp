@@ -1,0 +1,170 @@
+#include "cli/SettingsCommand.h"
+
+#include <charconv>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/CheckCommand.h"
+#include "config/Text.h"
+
+namespace tallyvane::cli {
+namespace {
+
+constexpr std::string_view kInvalidThreads = "Invalid number of threads. Please, set a number between 1 and 200";
+
+// A refusal's message, or nothing when the value was taken.
+using Apply = std::function<std::optional<std::string>(Settings&, std::string_view)>;
+
+struct Key {
+  std::string_view group;
+  std::string_view key;
+  Apply apply;
+};
+
+std::optional<int64_t> wholeInteger(std::string_view text) {
+  int64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+Apply choice(int64_t Settings::*field, int64_t low, int64_t high, std::string hint) {
+  return [=](Settings& s, std::string_view value) -> std::optional<std::string> {
+    const auto number = wholeInteger(value);
+    if (!number || *number < low || *number > high) return hint;
+    s.*field = *number;
+    return std::nullopt;
+  };
+}
+
+Apply flag(int64_t Settings::*field, std::string_view name) {
+  return choice(field, 0, 1, "Invalid value for " + std::string(name) + ": use 0 or 1");
+}
+
+Apply text(std::string Settings::*field) {
+  return [=](Settings& s, std::string_view value) -> std::optional<std::string> {
+    s.*field = std::string(value);
+    return std::nullopt;
+  };
+}
+
+// Line breaks may be given as "#CRLF$" or as real ones; they are kept as CR LF.
+std::string multiLine(std::string_view value) { return decodeLineBreaks(encodeLineBreaks(value)); }
+
+std::string trimmedTrailingLineBreaks(std::string text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  return text;
+}
+
+std::vector<Key> settableKeys() {
+  std::vector<Key> keys = {
+      {"Proxy", "UseProxy", flag(&Settings::UseProxy, "Proxy/UseProxy")},
+      {"Proxy", "Addr", text(&Settings::Addr)},
+      {"Proxy", "Port", text(&Settings::Port)},
+      {"Proxy", "User", text(&Settings::User)},
+      {"Proxy", "Password", text(&Settings::Password)},
+      {"RewriteRules", "Rules",
+       [](Settings& s, std::string_view v) -> std::optional<std::string> {
+         s.Rules = multiLine(v);
+         return std::nullopt;
+       }},
+      {"RewriteRules", "RewriteURLs", flag(&Settings::RewriteURLs, "RewriteRules/RewriteURLs")},
+      {"HEADGET", "GETDomains",
+       [](Settings& s, std::string_view v) -> std::optional<std::string> {
+         s.GETDomains = std::string(trimBlanks(multiLine(v)));
+         return std::nullopt;
+       }},
+      {"HEADGET", "HeaderRequestMethod",
+       choice(&Settings::HeaderRequestMethod, 0, 2,
+              "Invalid value for HEADGET/HeaderRequestMethod: use 0 (always HEAD), 1 (always GET) or 2 (GET for the "
+              "domains in HEADGET/GETDomains)")},
+      {"Requests", "CustomHeaders",
+       [](Settings& s, std::string_view v) -> std::optional<std::string> {
+         s.CustomHeaders = trimmedTrailingLineBreaks(std::string(trimBlanks(multiLine(v))));
+         return std::nullopt;
+       }},
+      {"Requests", "CookiesDisabled", flag(&Settings::CookiesDisabled, "Requests/CookiesDisabled")},
+      {"Requests", "UseCustomHeaders", flag(&Settings::UseCustomHeaders, "Requests/UseCustomHeaders")},
+      {"Threads", "NumThreads",
+       [](Settings& s, std::string_view v) -> std::optional<std::string> {
+         const int64_t threads = wholeInteger(v).value_or(0);  // empty or not a number reads as 0
+         if (threads < kMinThreads || threads > kMaxThreads) return std::string(kInvalidThreads);
+         s.NumThreads = threads;
+         return std::nullopt;
+       }},
+      {"URLChecking", "CheckLinksInHeaders", flag(&Settings::CheckLinksInHeaders, "URLChecking/CheckLinksInHeaders")},
+      {"UserAgents", "UserAgent",
+       [](Settings& s, std::string_view v) -> std::optional<std::string> {
+         const auto preset = wholeInteger(v);
+         if (!preset || *preset < 0 || *preset >= kUserAgentPresetCount) {
+           return std::string("Invalid value for UserAgents/UserAgent: use a preset number from 0 to 19");
+         }
+         s.UserAgent = *preset;
+         s.activateSelectedUserAgent();
+         return std::nullopt;
+       }},
+  };
+  static const std::vector<std::string> presetKeys = [] {
+    std::vector<std::string> names;
+    for (int i = 0; i < kUserAgentPresetCount; ++i) names.push_back("ua" + std::to_string(i));
+    return names;
+  }();
+  for (int i = 0; i < kUserAgentPresetCount; ++i) {
+    keys.push_back({"UserAgents", presetKeys[static_cast<size_t>(i)],
+                    [i](Settings& s, std::string_view v) -> std::optional<std::string> {
+                      s.userAgents[static_cast<size_t>(i)] = presetFromStoredForm(v);
+                      if (i == s.UserAgent) s.activateSelectedUserAgent();
+                      return std::nullopt;
+                    }});
+  }
+  return keys;
+}
+
+}  // namespace
+
+bool loadCliSettings(Settings& settings, const SettingsLocation& location, UserInterface& ui) {
+  const auto message = loadSettings(settings, location, kCliDesktopWidth);
+  if (message) ui.showMessage(message->title, message->text);
+  return !message;
+}
+
+void printSettings(const Settings& settings, const SettingsLocation& location, std::FILE* out) {
+  std::fprintf(out, "Settings file: %s\n", location.file.c_str());
+  settingsDocumentOf(settings).forEachKey([&](std::string_view group, std::string_view key, std::string_view value) {
+    std::string shown(value);
+    if (group == "Proxy" && key == "Password") shown = settings.Password.empty() ? "(not set)" : "(set)";
+    std::fprintf(out, "%.*s/%.*s = %s\n", static_cast<int>(group.size()), group.data(), static_cast<int>(key.size()),
+                 key.data(), shown.c_str());
+  });
+}
+
+int setSetting(Settings& settings, const SettingsLocation& location, std::string_view name, std::string_view value,
+               UserInterface& ui) {
+  const size_t slash = name.find('/');
+  const std::string_view group = name.substr(0, slash);
+  const std::string_view key = slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1);
+  if (equalsIgnoreCase(group, "Recent") || equalsIgnoreCase(group, "Display")) {
+    ui.showMessage(kErrorTitle, std::string(name) + " is kept by the program and cannot be set");
+    return kExitError;
+  }
+  for (const Key& candidate : settableKeys()) {
+    if (!equalsIgnoreCase(candidate.group, group) || !equalsIgnoreCase(candidate.key, key)) continue;
+    Settings changed = settings;
+    if (const auto refusal = candidate.apply(changed, value)) {
+      ui.showMessage(kErrorTitle, *refusal);
+      return kExitError;
+    }
+    if (const auto failure = saveSettings(changed, location)) {
+      ui.showMessage(failure->title, failure->text);
+      return kExitError;
+    }
+    settings = std::move(changed);
+    return kExitFinished;
+  }
+  ui.showMessage(kErrorTitle, "Unknown setting " + std::string(name) + " (\"tallyvane-cli settings\" lists them)");
+  return kExitError;
+}
+
+}  // namespace tallyvane::cli

@@ -1,0 +1,275 @@
+#include "config/SettingsFile.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <system_error>
+
+#include "config/FileContents.h"
+#include "config/PasswordCipher.h"
+#include "config/Text.h"
+
+namespace tallyvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kLineBreakMark = "#CRLF$";
+constexpr std::string_view kErrorTitle = "Error";
+constexpr std::string_view kCannotCreateFolder = "Cannot create Tallyvane settings folder";
+constexpr std::string_view kCannotOpenAtStart = "Cannot open Tallyvane settings file";
+constexpr std::string_view kCannotOpenForSaving = "Cannot open Tallyvane preferences file!";
+constexpr std::string_view kCannotSave = "Cannot save preferences in the settings file";
+
+SettingsMessage error(std::string_view text) { return {std::string(kErrorTitle), std::string(text)}; }
+
+std::string withoutTrailingLineBreaks(std::string text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  return text;
+}
+
+int64_t inRange(int64_t value, int64_t low, int64_t high, int64_t replacement) {
+  return value < low || value > high ? replacement : value;
+}
+
+std::vector<std::string_view> splitAtCommas(std::string_view text) {
+  constexpr std::string_view separator = ",";
+  std::vector<std::string_view> fields;
+  for (;;) {
+    const size_t at = text.find(separator);
+    fields.push_back(text.substr(0, at));
+    if (at == std::string_view::npos) return fields;
+    text.remove_prefix(at + separator.size());
+  }
+}
+
+std::vector<std::string> readRecentList(const SettingsDocument& document, std::string_view prefix) {
+  std::vector<std::string> list;
+  for (size_t i = 1; i <= kMaxRecentFiles; ++i) {
+    std::string entry = document.readText("Recent", std::string(prefix) + std::to_string(i));
+    if (entry.empty()) break;
+    list.push_back(std::move(entry));
+  }
+  return list;
+}
+
+void readColumnWidths(const SettingsDocument& document, std::vector<int64_t>& widths, std::string_view key) {
+  const std::string value = document.readText("Display", key);
+  if (value.empty()) return;
+  const auto fields = splitAtCommas(value);
+  for (size_t column = 0; column < widths.size() && column < fields.size(); ++column) {
+    if (fields[column].empty()) continue;
+    const int64_t width = leadingInteger(fields[column]);
+    widths[column] = width == 0 ? 100 : width;
+  }
+}
+
+std::string joinWidths(const std::vector<int64_t>& widths) {
+  std::string joined;
+  for (size_t i = 0; i < widths.size(); ++i) {
+    if (i > 0) joined += ",";
+    joined += std::to_string(widths[i]);
+  }
+  return joined;
+}
+
+void readAll(const SettingsDocument& document, Settings& s) {
+  s.UseProxy = document.readInteger("Proxy", "UseProxy", 0);
+  s.Addr = document.readText("Proxy", "Addr");
+  s.Port = document.readText("Proxy", "Port");
+  s.User = document.readText("Proxy", "User");
+  s.Password = decipherPassword(document.readText("Proxy", "Password"));
+
+  s.recentInputFiles = readRecentList(document, "r");
+  s.recentMappingFiles = readRecentList(document, "rm");
+
+  for (int list = 0; list < kColumnListCount; ++list) {
+    readColumnWidths(document, s.columnWidths[list], kColumnWidthKeys[list]);
+  }
+
+  s.Rules = decodeLineBreaks(document.readText("RewriteRules", "Rules"));
+  s.RewriteURLs = document.readInteger("RewriteRules", "RewriteURLs", 0);
+
+  s.GETDomains = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("HEADGET", "GETDomains")));
+  s.HeaderRequestMethod = inRange(document.readInteger("HEADGET", "HeaderRequestMethod", 0), 0, 2, 0);
+
+  s.CustomHeaders = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("Requests", "CustomHeaders")));
+  s.CookiesDisabled = document.readInteger("Requests", "CookiesDisabled", 1);
+  s.UseCustomHeaders = document.readInteger("Requests", "UseCustomHeaders", 0);
+
+  s.NumThreads = inRange(document.readInteger("Threads", "NumThreads", kDefaultNumThreads), kMinThreads, kMaxThreads,
+                         kDefaultNumThreads);
+  s.CheckLinksInHeaders = document.readInteger("URLChecking", "CheckLinksInHeaders", 0);
+
+  s.UserAgent =
+      inRange(document.readInteger("UserAgents", "UserAgent", -1), 0, kUserAgentPresetCount - 1, kDefaultUserAgentPreset);
+  for (int i = 0; i < kUserAgentPresetCount; ++i) {
+    s.userAgents[static_cast<size_t>(i)] = presetFromStoredForm(document.readText("UserAgents", "ua" + std::to_string(i)));
+  }
+}
+
+void writeAll(SettingsDocument& document, const Settings& s) {
+  document.write("Proxy", "UseProxy", s.UseProxy);
+  document.write("Proxy", "Addr", s.Addr);
+  document.write("Proxy", "Port", s.Port);
+  document.write("Proxy", "User", s.User);
+  document.write("Proxy", "Password", encipherPassword(s.Password));
+
+  for (size_t i = 0; i < s.recentInputFiles.size() && i < kMaxRecentFiles; ++i) {
+    document.write("Recent", "r" + std::to_string(i + 1), s.recentInputFiles[i]);
+  }
+  for (size_t i = 0; i < s.recentMappingFiles.size() && i < kMaxRecentFiles; ++i) {
+    document.write("Recent", "rm" + std::to_string(i + 1), s.recentMappingFiles[i]);
+  }
+
+  for (int list = 0; list < kColumnListCount; ++list) {
+    document.write("Display", kColumnWidthKeys[list], joinWidths(s.columnWidths[list]));
+  }
+
+  document.write("RewriteRules", "Rules", encodeLineBreaks(s.Rules));
+  document.write("RewriteRules", "RewriteURLs", s.RewriteURLs);
+
+  document.write("HEADGET", "GETDomains", encodeLineBreaks(s.GETDomains));
+  document.write("HEADGET", "HeaderRequestMethod", s.HeaderRequestMethod);
+
+  document.write("Requests", "CustomHeaders", encodeLineBreaks(s.CustomHeaders));
+  document.write("Requests", "CookiesDisabled", s.CookiesDisabled);
+  document.write("Requests", "UseCustomHeaders", s.UseCustomHeaders);
+
+  document.write("Threads", "NumThreads", s.NumThreads);
+  document.write("URLChecking", "CheckLinksInHeaders", s.CheckLinksInHeaders);
+
+  document.write("UserAgents", "UserAgent", s.UserAgent);
+  for (int i = 0; i < kUserAgentPresetCount; ++i) {
+    document.write("UserAgents", "ua" + std::to_string(i), storedFormOf(s.userAgents[static_cast<size_t>(i)]));
+  }
+}
+
+// Creates the folder and any missing parent (as ~/.config on a fresh machine), owner-only.
+bool createFolder(const fs::path& folder) {
+  fs::path partial;
+  for (const fs::path& part : folder) {
+    partial /= part;
+    std::error_code ignored;
+    if (fs::is_directory(partial, ignored)) continue;
+    if (::mkdir(partial.c_str(), 0700) != 0 && !fs::is_directory(partial, ignored)) return false;
+  }
+  return true;
+}
+
+fs::path homeFolder() {
+  const char* home = std::getenv("HOME");
+  return home && *home ? fs::path(home) : fs::path("/");
+}
+
+}  // namespace
+
+Settings defaultSettings(int desktopWidth) {
+  Settings settings;
+  settings.columnWidths = defaultColumnWidths(desktopWidth);
+  return settings;
+}
+
+std::string encodeLineBreaks(std::string_view text) {
+  // A lone CR or LF is stored as a line break too: written as it is, it would end the line.
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      out += kLineBreakMark;
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+std::string decodeLineBreaks(std::string_view stored) {
+  std::string out;
+  out.reserve(stored.size());
+  for (;;) {
+    const size_t at = stored.find(kLineBreakMark);
+    out.append(stored.substr(0, at));
+    if (at == std::string_view::npos) return out;
+    out += "\r\n";
+    stored.remove_prefix(at + kLineBreakMark.size());
+  }
+}
+
+SettingsLocation defaultSettingsLocation(const fs::path& programPath) {
+  if (programPath.filename() == kPortableProgramName) {
+    const fs::path folder = programPath.parent_path();
+    return {folder, folder / kSettingsFileName};
+  }
+#ifdef __APPLE__
+  const fs::path folder = homeFolder() / "Library/Application Support/Tallyvane";
+#else
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  const fs::path base = configHome && *configHome ? fs::path(configHome) : homeFolder() / ".config";
+  const fs::path folder = base / "Tallyvane";
+#endif
+  return {folder, folder / kSettingsFileName};
+}
+
+SettingsLocation settingsLocationOf(const fs::path& file) {
+  const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+  return {folder, file};
+}
+
+std::optional<SettingsMessage> loadSettings(Settings& settings, const SettingsLocation& location, int desktopWidth) {
+  settings = defaultSettings(desktopWidth);
+  std::error_code ignored;
+  if (!fs::is_directory(location.folder, ignored) && !createFolder(location.folder)) {
+    return error(kCannotCreateFolder);
+  }
+  if (!fs::exists(location.file, ignored)) return saveSettings(settings, location);
+  const auto bytes = readFileContents(location.file);
+  if (!bytes) return error(kCannotOpenAtStart);
+  readAll(SettingsDocument::parse(*bytes), settings);
+  settings.activateSelectedUserAgent();
+  return std::nullopt;
+}
+
+std::optional<SettingsMessage> saveSettings(const Settings& settings, const SettingsLocation& location) {
+  SettingsDocument document;
+  std::error_code ignored;
+  if (fs::exists(location.file, ignored)) {
+    const auto bytes = readFileContents(location.file);
+    if (!bytes) return error(kCannotOpenForSaving);
+    document = SettingsDocument::parse(*bytes);
+  }
+  writeAll(document, settings);
+  if (!replaceFileContents(location.file, document.serialize())) return error(kCannotSave);
+  return std::nullopt;
+}
+
+SettingsDocument settingsDocumentOf(const Settings& settings) {
+  SettingsDocument document;
+  writeAll(document, settings);
+  return document;
+}
+
+void addRecentFile(std::vector<std::string>& list, std::string_view path) {
+  const std::string entry(trimBlanks(path));
+  const auto match = std::find_if(list.begin(), list.end(),
+                                  [&](const std::string& existing) { return equalsIgnoreCase(existing, entry); });
+  if (match != list.end()) list.erase(match);
+  list.insert(list.begin(), entry);
+  if (list.size() > kMaxRecentFiles) list.resize(kMaxRecentFiles);
+}
+
+void captureColumnWidths(Settings& settings, int mainListMode, const std::vector<int64_t>& mainList,
+                         const std::vector<int64_t>& responsesList, const std::vector<int64_t>& linksList) {
+  auto capture = [](std::vector<int64_t>& stored, const std::vector<int64_t>& shown) {
+    for (size_t i = 0; i < stored.size() && i < shown.size(); ++i) stored[i] = shown[i];
+  };
+  if (mainListMode >= kMainListMode0 && mainListMode <= kMainListMode2) {
+    capture(settings.columnWidths[mainListMode], mainList);
+  }
+  capture(settings.columnWidths[kResponsesList], responsesList);
+  capture(settings.columnWidths[kLinksList], linksList);
+}
+
+}  // namespace tallyvane
