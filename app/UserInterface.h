@@ -8,6 +8,15 @@ namespace tallyvane {
 
 inline constexpr std::string_view kErrorTitle = "Error";
 
+// The five fields of the status bar.
+enum StatusField : int {
+  kFilteredUrlsField = 0,
+  kUrlsField = 1,
+  kResponsesField = 2,
+  kSpeedField = 3,
+  kThreadsField = 4,
+};
+
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
@@ -17,6 +26,9 @@ class UserInterface {
 
   // Status bar field 0 to 4.
   virtual void setStatusField(int field, std::string_view text) = 0;
+
+  // Busy while a crawl runs (commands disabled, Abort enabled); idle again when it has ended.
+  virtual void setBusy(bool busy) = 0;
 };
 
 }  // namespace tallyvane

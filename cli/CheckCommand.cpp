@@ -1,84 +1,104 @@
 #include "cli/CheckCommand.h"
 
-#include <array>
-#include <cinttypes>
+#include <filesystem>
+#include <iostream>
+#include <iterator>
 
-#include "app/CurlShare.h"
-#include "engine/RedirectChain.h"
-#include "engine/WorkerConnection.h"
-#include "input/UrlParts.h"
-#include "results/ResultStore.h"
+#include "app/Crawl.h"
+#include "results/Filters.h"
+#include "results/ResultColumns.h"
+#include "tests/support/DemoSite.h"
 
 namespace tallyvane::cli {
 namespace {
 
-const char* chainKindName(const ResultRecord& record) {
-  switch (record.chainKind) {
-    case kChainPlain: return record.redirectCount() == 0 ? "no redirect" : "single redirect";
-    case kChainLoop: return "redirect loop";
-    case kChainRedirects: return "redirect chain";
-    case kChainMaxRedirects: return "max redirects exceeded";
-    case kChainFailed: return "request failed";
-    default: return "unknown";
+// Lines from stdin, separated by CR LF as the manual text wants them.
+std::string standardInputText() {
+  const std::string raw{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+  std::string text;
+  text.reserve(raw.size() + raw.size() / 32);
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r' || raw[i] == '\n') {
+      text += "\r\n";
+      if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+    } else {
+      text.push_back(raw[i]);
+    }
+  }
+  return text;
+}
+
+int exitStatusOf(CrawlEnd end) {
+  switch (end) {
+    case CrawlEnd::Finished: return kExitFinished;
+    case CrawlEnd::Aborted: return kExitAborted;
+    default: return kExitError;
   }
 }
 
-const char* orEmpty(const char* text) { return text ? text : ""; }
-
-void printRecord(const ResultRecord& record, std::FILE* out) {
-  std::fprintf(out, "%s\n", orEmpty(record.first().url));
-  for (int i = 0; i < record.responseCount; ++i) {
-    const ResponseRecord& r = record.responses[i];
-    std::fprintf(out, "  %2d  %3" PRId64 "  %-24s  size %-8" PRId64 "  %5" PRId64 " ms  %-24s  %s\n", i,
-                 r.statusCode, orEmpty(r.statusText), r.size, r.responseTime, orEmpty(r.type), orEmpty(r.url));
+int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, const CheckOptions& options,
+          ConsoleInterface& ui, RunningFlag& running, std::FILE* out) {
+  if (options.threads && (*options.threads < kMinThreads || *options.threads > kMaxThreads)) {
+    ui.showMessage(kErrorTitle, kInvalidThreadsMessage);
+    return kExitError;
   }
-  std::fprintf(out, "  chain: %s, %d redirect%s\n\n", chainKindName(record), record.redirectCount(),
-               record.redirectCount() == 1 ? "" : "s");
+  request.threads = static_cast<int>(options.threads.value_or(static_cast<int>(settings.NumThreads)));
+  ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
+  UrlInput input;
+  Crawl crawl(curl, settings, store, input, ui, running);
+  ui.setProgress(!options.quiet);
+  ui.setBusy(true);
+  crawl.start(std::move(request));
+  crawl.wait();
+  ui.setBusy(false);
+  if (crawl.end() != CrawlEnd::NotStarted) printResults(store, options.quiet, out);
+  return exitStatusOf(crawl.end());
 }
 
 }  // namespace
 
-int checkUrls(const CurlApi& curl, const std::vector<std::string>& urls, const Settings& settings, UserInterface& ui,
-              RunningFlag& running, std::FILE* out) {
-  const auto share = CurlShare::create(curl, settings.CookiesDisabled == 0);
-  if (!share) {
-    ui.showMessage(kErrorTitle, kCannotInitializeCurlMessage);
-    return kExitError;
+void printResults(const ResultStore& store, bool quiet, std::FILE* out) {
+  for (int filter = 0; filter <= kFilterCount; ++filter) {
+    std::fprintf(out, "%s: %lld\n", std::string(kFilterNames[static_cast<size_t>(filter)]).c_str(),
+                 static_cast<long long>(store.rowCount({false, filter})));
   }
-  RequestContext context;
-  context.curl = &curl;
-  context.settings = &settings;
-  context.getDomains.rebuild(settings.GETDomains);
-  context.share = share->handle();
-  context.running = &running;
+  if (quiet) return;
+  std::fputc('\n', out);
+  for (int64_t i = 0; i < store.count(); ++i) {
+    const ResultRecord& record = *store.recordAtIndex(i);
+    std::string line = cellText(record, kUrlColumn);
+    for (int column : {kStatusCodeColumn, kStatusColumn, kRedirectsColumn, kFinalUrlColumn}) {
+      line += '\t';
+      line += cellText(record, column);
+    }
+    std::fprintf(out, "%s\n", line.c_str());
+  }
+}
 
-  ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
-  FatalErrorSlot fatal;
-  {
-    WorkerConnection connection(context);
-    if (!connection.setUp()) {
-      ui.showMessage(kNoCurlHandleTitle, kNoCurlHandleMessage);
+int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
+             RunningFlag& running, std::FILE* out) {
+  CrawlRequest request;
+  if (options.input == "-") {
+    request.manualText = standardInputText();
+  } else {
+    std::error_code ignored;
+    if (!std::filesystem::exists(options.input, ignored)) {
+      ui.showMessage(kErrorTitle, kInputFileMissingMessage);
       return kExitError;
     }
-    std::array<HopRecord, kHopsPerChain> hops;
-    for (const std::string& url : urls) {
-      if (!isHttpUrl(url)) {
-        std::fprintf(out, "%s\n  skipped: not an http:// or https:// URL\n\n", url.c_str());
-        continue;
-      }
-      if (store.contains(url)) continue;
-      hops[0].url = url;
-      if (!checkUrlChain(connection, hops, running)) break;
-      if (!store.add(hops, kTestModeNone, fatal)) break;
-      printRecord(*store.recordAtIndex(store.count() - 1), out);
-    }
+    request.inputFile = options.input;
   }
-  if (fatal.isSet()) {
-    const FatalError error = fatal.get();
-    ui.showMessage(error.title, error.message);
-    return kExitError;
-  }
-  return running.isSet() ? kExitFinished : kExitAborted;
+  return crawl(curl, settings, std::move(request), options, ui, running, out);
+}
+
+int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
+            RunningFlag& running, std::FILE* out) {
+  const testing::DemoSite site;
+  std::fprintf(out, "Demo site running at %s\n\n", site.server().origin().c_str());
+  std::fflush(out);
+  CrawlRequest request;
+  for (const std::string& url : site.urls()) request.manualText += url + "\r\n";
+  return crawl(curl, settings, std::move(request), options, ui, running, out);
 }
 
 }  // namespace tallyvane::cli

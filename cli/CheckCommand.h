@@ -1,20 +1,36 @@
 #pragma once
+// `tallyvane-cli check INPUT` and `tallyvane-cli demo`: a crawl with progress on stderr and the
+// results on stdout.
 
 #include <cstdio>
+#include <optional>
 #include <string>
-#include <vector>
 
-#include "app/UserInterface.h"
-#include "engine/CurlApi.h"
+#include "cli/ConsoleInterface.h"
 #include "config/Settings.h"
+#include "engine/CurlApi.h"
 #include "engine/RunningFlag.h"
+#include "results/ResultStore.h"
 
 namespace tallyvane::cli {
 
 enum ExitStatus : int { kExitFinished = 0, kExitError = 1, kExitAborted = 130 };
 
-// Checks each URL in turn and prints its chain hop by hop to out.
-int checkUrls(const CurlApi& curl, const std::vector<std::string>& urls, const Settings& settings, UserInterface& ui,
-              RunningFlag& running, std::FILE* out);
+struct CheckOptions {
+  std::string input;           // a .txt, .csv or .xml file, or "-" for lines on stdin
+  std::optional<int> threads;  // instead of NumThreads for this run
+  bool quiet = false;          // no progress and no line per URL
+};
+
+int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
+             RunningFlag& running, std::FILE* out);
+
+// Starts the demo site on 127.0.0.1, checks its URL list as check does, and stops the site.
+int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
+            RunningFlag& running, std::FILE* out);
+
+// The count of every filter, then (unless quiet) one tab-separated line per URL: URL, status
+// code, status text, number of redirects, final URL.
+void printResults(const ResultStore& store, bool quiet, std::FILE* out);
 
 }  // namespace tallyvane::cli

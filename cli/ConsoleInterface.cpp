@@ -1,16 +1,76 @@
 #include "cli/ConsoleInterface.h"
 
+#include <unistd.h>
+
+#include <chrono>
+
 namespace tallyvane::cli {
 
+ConsoleInterface::~ConsoleInterface() { stopProgress(); }
+
 void ConsoleInterface::showMessage(std::string_view title, std::string_view text) {
+  std::string line(title);
+  line += ": ";
+  // Messages break their lines with CR, which a terminal would print over.
+  for (const char c : text) line.push_back(c == '\r' ? '\n' : c);
   std::lock_guard lock(mutex_);
-  std::fprintf(out_, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(), static_cast<int>(text.size()),
-               text.data());
+  if (lineOpen_) std::fputc('\n', out_);
+  lineOpen_ = false;
+  std::fprintf(out_, "%s\n", line.c_str());
   std::fflush(out_);
 }
 
-void ConsoleInterface::setStatusField(int, std::string_view) {
-  // Progress lines arrive with the crawl; single checks have none to show.
+void ConsoleInterface::setStatusField(int field, std::string_view text) {
+  if (field < 0 || field >= static_cast<int>(fields_.size())) return;
+  std::lock_guard lock(mutex_);
+  fields_[static_cast<size_t>(field)] = std::string(text);
+  changed_ = true;
+}
+
+void ConsoleInterface::setBusy(bool busy) {
+  if (!busy) return stopProgress();
+  if (!progress_ || printer_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    busy_ = true;
+  }
+  printer_ = std::thread([this] {
+    std::unique_lock lock(mutex_);
+    while (!idle_.wait_for(lock, std::chrono::milliseconds(250), [this] { return !busy_; })) printProgress();
+    printProgress();
+    if (lineOpen_) std::fputc('\n', out_);
+    lineOpen_ = false;
+  });
+}
+
+void ConsoleInterface::stopProgress() {
+  {
+    std::lock_guard lock(mutex_);
+    busy_ = false;
+  }
+  idle_.notify_all();
+  if (printer_.joinable()) printer_.join();
+}
+
+void ConsoleInterface::printProgress() {
+  // Nothing to report before the first URL is done.
+  if (!changed_ || fields_[kUrlsField].empty()) return;
+  changed_ = false;
+  std::string line;
+  for (size_t field = 1; field < fields_.size(); ++field) {
+    if (fields_[field].empty()) continue;
+    if (!line.empty()) line += "  ";
+    line += fields_[field];
+  }
+  if (line.empty()) return;
+  static const bool terminal = ::isatty(::fileno(stderr));
+  if (terminal && out_ == stderr) {
+    std::fprintf(out_, "\r%s\x1b[K", line.c_str());
+    lineOpen_ = true;
+  } else {
+    std::fprintf(out_, "%s\n", line.c_str());
+  }
+  std::fflush(out_);
 }
 
 }  // namespace tallyvane::cli

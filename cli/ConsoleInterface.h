@@ -1,8 +1,13 @@
 #pragma once
-// The CLI's side of the user-interface port: every message box becomes "Title: text" on stderr.
+// The CLI's side of the user-interface port: every message box becomes "Title: text" on stderr,
+// and while busy the status-bar texts are printed at most four times a second.
 
+#include <array>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <string>
+#include <thread>
 
 #include "app/UserInterface.h"
 
@@ -10,13 +15,28 @@ namespace tallyvane::cli {
 
 class ConsoleInterface : public UserInterface {
  public:
-  explicit ConsoleInterface(std::FILE* out = stderr) : out_(out) {}
+  explicit ConsoleInterface(std::FILE* out = stderr, bool progress = true) : out_(out), progress_(progress) {}
+  ~ConsoleInterface() override;
+
   void showMessage(std::string_view title, std::string_view text) override;
   void setStatusField(int field, std::string_view text) override;
+  void setBusy(bool busy) override;
+
+  void setProgress(bool enabled) { progress_ = enabled; }
 
  private:
+  void printProgress();
+  void stopProgress();
+
   std::FILE* out_;
+  bool progress_;
   std::mutex mutex_;
+  std::condition_variable idle_;
+  std::array<std::string, 5> fields_;
+  bool changed_ = false;
+  bool busy_ = false;
+  bool lineOpen_ = false;  // a progress line without its line break yet (terminal)
+  std::thread printer_;
 };
 
 }  // namespace tallyvane::cli

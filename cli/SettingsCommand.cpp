@@ -12,8 +12,6 @@
 namespace tallyvane::cli {
 namespace {
 
-constexpr std::string_view kInvalidThreads = "Invalid number of threads. Please, set a number between 1 and 200";
-
 // A refusal's message, or nothing when the value was taken.
 using Apply = std::function<std::optional<std::string>(Settings&, std::string_view)>;
 
@@ -90,7 +88,7 @@ std::vector<Key> settableKeys() {
       {"Threads", "NumThreads",
        [](Settings& s, std::string_view v) -> std::optional<std::string> {
          const int64_t threads = wholeInteger(v).value_or(0);  // empty or not a number reads as 0
-         if (threads < kMinThreads || threads > kMaxThreads) return std::string(kInvalidThreads);
+         if (threads < kMinThreads || threads > kMaxThreads) return std::string(kInvalidThreadsMessage);
          s.NumThreads = threads;
          return std::nullopt;
        }},

@@ -1,7 +1,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
-#include <optional>
+#include <memory>
 
 #include "app/HttpLibrary.h"
 #include "app/ProgramPath.h"
@@ -9,22 +9,27 @@
 #include "cli/ConsoleInterface.h"
 #include "cli/Interrupts.h"
 #include "cli/SettingsCommand.h"
-#include "tests/support/DemoSite.h"
 
 using namespace tallyvane;
 
 int main(int argc, char** argv) {
-  CLI::App app{"Tallyvane checks URLs: status codes, redirect chains and response headers."};
+  CLI::App app{"Tallyvane checks URL lists: status codes, redirect chains and response headers."};
   app.require_subcommand(1);
   std::string settingsFile;
   app.add_option("--settings", settingsFile, "Settings file to use (created with defaults when missing)");
   app.fallthrough();
 
-  std::vector<std::string> urls;
-  CLI::App* check = app.add_subcommand("check", "Check the URLs given and print each redirect chain hop by hop");
-  check->add_option("URL", urls, "http:// or https:// URLs to check")->required();
+  cli::CheckOptions options;
+  int threads = 0;
+  CLI::App* check = app.add_subcommand("check", "Check a URL list and print the results");
+  check->add_option("INPUT", options.input, "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin")->required();
+  CLI::Option* threadsOption =
+      check->add_option("-t,--threads", threads, "Worker threads for this run (1-200); default NumThreads");
+  check->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
 
   CLI::App* demo = app.add_subcommand("demo", "Start the built-in demo site on 127.0.0.1 and check its URLs");
+  demo->add_option("-t,--threads", threads, "Worker threads for this run (1-200)");
+  demo->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
 
   CLI::App* settingsCommand = app.add_subcommand("settings", "Show the effective settings, or change one");
   std::string name, value;
@@ -33,6 +38,7 @@ int main(int argc, char** argv) {
   set->add_option("VALUE", value, "Its new value")->required();
 
   CLI11_PARSE(app, argc, argv);
+  if (threadsOption->count() > 0 || demo->count("--threads") > 0) options.threads = threads;
 
   RunningFlag running;
   cli::stopOnInterrupt(running);
@@ -43,8 +49,8 @@ int main(int argc, char** argv) {
     library = startHttpLibrary(executableDirectory(), ui);
     if (!library) return cli::kExitError;
   }
-  const SettingsLocation location = settingsFile.empty() ? defaultSettingsLocation(executablePath())
-                                                         : settingsLocationOf(settingsFile);
+  const SettingsLocation location =
+      settingsFile.empty() ? defaultSettingsLocation(executablePath()) : settingsLocationOf(settingsFile);
   Settings settings;
   const bool loaded = cli::loadCliSettings(settings, location, ui);
 
@@ -53,13 +59,7 @@ int main(int argc, char** argv) {
     cli::printSettings(settings, location, stdout);
     return loaded ? cli::kExitFinished : cli::kExitError;
   }
-  int status;
-  if (demo->parsed()) {
-    const testing::DemoSite site;
-    std::printf("Demo site running at %s\n\n", site.server().origin().c_str());
-    status = cli::checkUrls(library->api(), site.urls(), settings, ui, running, stdout);
-  } else {
-    status = cli::checkUrls(library->api(), urls, settings, ui, running, stdout);
-  }
+  const int status = demo->parsed() ? cli::runDemo(library->api(), settings, options, ui, running, stdout)
+                                    : cli::runCheck(library->api(), settings, options, ui, running, stdout);
   return status == cli::kExitFinished && !loaded ? cli::kExitError : status;
 }

@@ -16,6 +16,8 @@ inline constexpr size_t kMaxRecentFiles = 10;
 inline constexpr int64_t kDefaultNumThreads = 30;
 inline constexpr int64_t kMinThreads = 1;
 inline constexpr int64_t kMaxThreads = 200;
+inline constexpr std::string_view kInvalidThreadsMessage =
+    "Invalid number of threads. Please, set a number between 1 and 200";
 
 struct Settings {
   // Proxy

@@ -157,6 +157,19 @@ void ResultStore::clear() {
   count_ = 0;
 }
 
+bool ResultStore::resetFilterLists() {
+  std::lock_guard lock(storeLock_);
+  try {
+    for (auto& list : filterLists_) {
+      std::vector<uint32_t>().swap(list);
+      list.reserve(kBlockSize);
+    }
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 size_t ResultStore::recordBytes() const {
   std::lock_guard lock(storeLock_);
   return arena_.bytesHeld();

@@ -56,6 +56,8 @@ class ResultStore {
   int64_t rowCount(ViewSelection view) const;
   bool contains(std::string_view url) const;
   void clear();
+  // Empties the index lists with room for 1024 entries each; false when memory is short.
+  bool resetFilterLists();
 
   // For readers that take several steps under one lock.
   std::recursive_mutex& storeLock() const { return storeLock_; }

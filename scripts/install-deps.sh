@@ -8,6 +8,8 @@ packages=(
   libcurl4-openssl-dev   # libcurl header; the library itself is loaded at run time
   zlib1g-dev             # CRC-32 of the URL index
   libssl-dev             # AES for the stored proxy password
+  libexpat1-dev          # XML sitemaps
+  liburiparser-dev       # URL normalisation and link resolution
   libcli11-dev           # command line of tallyvane-cli
   libgtest-dev libgmock-dev
 )

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ProgramPath.h"
+#include "tests/support/RecordingInterface.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -15,15 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class RecordingInterface : public UserInterface {
- public:
-  void showMessage(std::string_view title, std::string_view text) override {
-    messages.emplace_back(std::string(title) + ": " + std::string(text));
-  }
-  void setStatusField(int, std::string_view) override {}
-  std::vector<std::string> messages;
-};
-
+using testing::RecordingInterface;
 using testing::ScratchFolder;
 
 TEST(HttpLibraryTest, BindsTheLibraryNextToTheExecutableAndResolvesEveryName) {
@@ -40,7 +33,7 @@ TEST(HttpLibraryTest, DirectoryWithoutTheLibraryFailsWithTheFatalMessage) {
   EXPECT_EQ(HttpLibrary::bind(empty.path().string()), nullptr);
   RecordingInterface ui;
   EXPECT_EQ(startHttpLibrary(empty.path().string(), ui), nullptr);
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"Fatal Error: Cannot load libcurl library"});
+  EXPECT_EQ(ui.messages(), std::vector<std::string>{"Fatal Error: Cannot load libcurl library"});
 }
 
 TEST(HttpLibraryTest, LibraryLackingACalledEntryPointIsNotLoadable) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+
 #include <string>
 
 #include "tests/support/RunCommand.h"
@@ -8,34 +9,60 @@
 namespace tallyvane::testing {
 namespace {
 
-// Runs tallyvane-cli with a settings file of the test's own.
-std::pair<int, std::string> cli(const std::string& arguments) {
-  const ScratchFolder folder;
-  return runCommand(std::string(TALLYVANE_CLI_PATH) + " --settings " + (folder / "settings.prefs").string() + " " +
-                    arguments);
-}
+class CheckCommandTest : public ::testing::Test {
+ protected:
+  // Runs tallyvane-cli with a settings file of the test's own.
+  std::pair<int, std::string> cli(const std::string& arguments) {
+    return runCommand(std::string(TALLYVANE_CLI_PATH) + " --settings " + (folder / "settings.prefs").string() + " " +
+                      arguments);
+  }
 
-TEST(CheckCommandTest, PrintsEveryChainHopByHop) {
+  ScratchFolder folder;
   TestHttpServer server;
+};
+
+TEST_F(CheckCommandTest, PrintsFilterCountsAndOneLinePerUrl) {
   server.route("/old", [](const ReceivedRequest& r) { return redirectTo(r, 301, "/new"); });
-  server.route("/new", [](const ReceivedRequest& r) {
-    return reply(r, "HTTP/1.1 200 OK", {"Content-Type: text/html"}, "12345");
-  });
-  const auto [status, output] =
-      cli("check " + server.url("/old") + " " + server.url("/old") + " ftp://x/");
+  server.fixed("/gone", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+  const auto list = folder.write("list.txt", server.url("/old") + "\n\n  " + server.url("/old") + "  \nftp://x/\n" +
+                                                 server.url("/gone") + "\n");
+  const auto [status, output] = cli("check -q -t 2 " + list.string());
   EXPECT_EQ(status, 0) << output;
-  EXPECT_NE(output.find("   0  301  Redirect"), std::string::npos) << output;
-  EXPECT_NE(output.find("   1  200  OK                        size 5 "), std::string::npos) << output;
-  EXPECT_NE(output.find("text/html                 " + server.url("/new")), std::string::npos) << output;
-  EXPECT_NE(output.find("chain: single redirect, 1 redirect\n"), std::string::npos) << output;
-  EXPECT_NE(output.find("ftp://x/\n  skipped"), std::string::npos) << output;
+  EXPECT_NE(output.find("All URLs: 2\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("301 Redirects: 1\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("Page Not Found: 1\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("Success: Tallyvane has finished checking all URLs\n"), std::string::npos) << output;
+  EXPECT_EQ(output.find(server.url("/gone") + "\t"), std::string::npos) << "quiet prints no rows";
   EXPECT_EQ(server.requestCount("/old"), 1u);  // the repeated URL is checked once
+
+  const auto [loudStatus, loud] = cli("check " + list.string());
+  EXPECT_EQ(loudStatus, 0);
+  EXPECT_NE(loud.find(server.url("/old") + "\t301\tRedirect\t1\t" + server.url("/new") + "\n"), std::string::npos)
+      << loud;
+  EXPECT_NE(loud.find(server.url("/gone") + "\t404\tNot Found\t0\t\n"), std::string::npos) << loud;
+  EXPECT_NE(loud.find("URLs: 2  Responses: 3"), std::string::npos) << loud;
 }
 
-TEST(CheckCommandTest, WithoutUrlsIsAUsageError) {
-  const auto [status, output] = cli("check");
-  EXPECT_NE(status, 0);
-  EXPECT_NE(output.find("URL"), std::string::npos);
+TEST_F(CheckCommandTest, ReadsLinesFromStandardInput) {
+  const auto [status, output] =
+      runCommand("printf '" + server.url("/a") + "\\r\\n" + server.url("/b") + "\\n' | " + TALLYVANE_CLI_PATH +
+                 " --settings " + (folder / "settings.prefs").string() + " check -q -");
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_NE(output.find("All URLs: 2\n"), std::string::npos) << output;
+  EXPECT_EQ(server.requestCount("/a"), 1u);
+  EXPECT_EQ(server.requestCount("/b"), 1u);
+}
+
+TEST_F(CheckCommandTest, BadInputEndsWithAnErrorStatus) {
+  EXPECT_EQ(cli("check " + (folder / "missing.txt").string()),
+            (std::pair<int, std::string>{1, "Error: Input file does not exist!\n"}));
+  const auto index = folder.write("index.xml", "<sitemapindex><sitemap><loc>http://a/</loc></sitemap></sitemapindex>");
+  EXPECT_EQ(cli("check " + index.string()),
+            (std::pair<int, std::string>{1, "Error: Not an XML sitemap. No <urlset> tag.\n"}));
+  const auto list = folder.write("list.txt", server.url("/a"));
+  EXPECT_EQ(cli("check -t 0 " + list.string()).second,
+            "Error: Invalid number of threads. Please, set a number between 1 and 200\n");
+  EXPECT_NE(cli("check").first, 0);
 }
 
 }  // namespace

@@ -67,7 +67,8 @@ TEST_F(SettingsCommandTest, CheckSendsWhatTheSettingsSay) {
   ASSERT_EQ(cli("settings set HEADGET/HeaderRequestMethod 1").first, 0);
   ASSERT_EQ(cli("settings set Requests/CustomHeaders 'X-Audit: yes#CRLF$X-Team: seo'").first, 0);
   ASSERT_EQ(cli("settings set Requests/UseCustomHeaders 1").first, 0);
-  const auto [status, output] = cli("check " + server.url("/page"));
+  const auto list = folder.write("list.txt", server.url("/page") + "\n");
+  const auto [status, output] = cli("check " + list.string());
   EXPECT_EQ(status, 0) << output;
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u);

@@ -1,0 +1,203 @@
+#include "app/Crawl.h"
+
+#include <chrono>
+#include <cmath>
+#include <system_error>
+#include <vector>
+
+#include "app/CurlShare.h"
+#include "engine/HeaderAnalysis.h"
+#include "engine/WorkerConnection.h"
+#include "input/UrlParts.h"
+
+namespace tallyvane {
+namespace {
+
+int64_t nowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string speedText(int64_t responses, int64_t elapsedMs) {
+  // Less than a millisecond counts as one, so the first figure is never a division by zero.
+  const float seconds = static_cast<float>(std::max<int64_t>(elapsedMs, 1)) / 1000.0f;
+  const float speed = static_cast<float>(responses) / seconds;
+  return "Speed: " + std::to_string(std::lround(speed)) + " Responses per Second";
+}
+
+}  // namespace
+
+Crawl::Crawl(const CurlApi& curl, const Settings& settings, ResultStore& store, UrlInput& input, UserInterface& ui,
+             RunningFlag& running)
+    : curl_(curl),
+      settings_(settings),
+      store_(store),
+      input_(input),
+      ui_(ui),
+      running_(running),
+      hopTable_(new std::array<HopRecord, kHopsPerChain>[kMaxWorkers + 1]) {}
+
+Crawl::~Crawl() {
+  stop();
+  wait();
+}
+
+void Crawl::start(CrawlRequest request) {
+  wait();
+  end_ = CrawlEnd::NotStarted;
+  running_.set();  // before the thread runs: a stop() right after start() is not lost
+  controller_ = std::thread([this, request = std::move(request)]() mutable { control(std::move(request)); });
+}
+
+void Crawl::stop() {
+  running_.clear();
+  if (!exiting_) ui_.setStatusField(kThreadsField, "");
+}
+
+void Crawl::wait() {
+  if (controller_.joinable()) controller_.join();
+}
+
+int64_t Crawl::urlsChecked() const {
+  std::lock_guard lock(resultsMutex_);
+  return urls_;
+}
+
+int64_t Crawl::responsesReceived() const {
+  std::lock_guard lock(resultsMutex_);
+  return responses_;
+}
+
+void Crawl::show(std::string_view title, std::string_view text) {
+  if (!exiting_) ui_.showMessage(title, text);
+}
+
+void Crawl::endEarly() {
+  running_.clear();
+  input_.close();
+  if (!exiting_) ui_.setBusy(false);
+}
+
+void Crawl::control(CrawlRequest request) {
+  fatal_.clear();
+  {
+    std::lock_guard lock(resultsMutex_);
+    urls_ = responses_ = 0;
+    inFlight_.clear();
+  }
+  startMs_ = nowMs();
+  threads_ = std::clamp(request.threads, 1, kMaxWorkers);
+  testMode_ = request.testMode;
+  if (!exiting_) ui_.setStatusField(kThreadsField, "Threads: " + std::to_string(threads_));
+
+  const OpenOutcome opened = input_.open(request.inputFile, std::move(request.manualText));
+  if (!opened.opened) {
+    if (opened.message) show(opened.message->title, opened.message->text);
+    return endEarly();
+  }
+  if (!store_.resetFilterLists()) {
+    fatal_.raise(std::string(kNotEnoughMemoryTitle), std::string(kNotEnoughMemoryMessage), kOutOfMemory);
+    show(kErrorTitle, kOutOfMemoryMessage);
+    end_ = CrawlEnd::Failed;
+    return endEarly();
+  }
+  const auto share = CurlShare::create(curl_, settings_.CookiesDisabled == 0);
+  if (!share) {
+    show(kErrorTitle, kCannotInitializeCurlMessage);
+    end_ = CrawlEnd::Failed;
+    return endEarly();
+  }
+
+  RequestContext context;
+  context.curl = &curl_;
+  context.settings = &settings_;
+  context.getDomains.rebuild(settings_.GETDomains);
+  context.share = share->handle();
+  context.running = &running_;
+  QueueLink queueLink;
+  if (settings_.CheckLinksInHeaders) queueLink = [this](const std::string& url) { input_.queuePending(url); };
+  context.analyseHeaders = [queueLink](HopRecord& hop) { analyseHeaders(hop, queueLink); };
+
+  std::vector<std::thread> workers;
+  workers.reserve(static_cast<size_t>(threads_));
+  bool threadsFailed = false;
+  for (int worker = 1; worker <= threads_; ++worker) {
+    try {
+      workers.emplace_back([this, worker, &context] { work(worker, context); });
+    } catch (const std::system_error&) {
+      threads_ = std::max(worker - 1, 1);
+      threadsFailed = true;
+      show(kErrorTitle, kCannotCreateThreadsMessage);
+      running_.clear();
+      break;
+    }
+  }
+  for (std::thread& worker : workers) worker.join();
+
+  const FatalError fatal = fatal_.get();
+  if (fatal.code != kNoFatalError) {
+    end_ = CrawlEnd::Failed;
+    show(fatal.title, fatal.message);
+  } else if (running_.isSet()) {
+    end_ = CrawlEnd::Finished;
+    show(kFinishedTitle, kFinishedMessage);
+  } else {
+    end_ = threadsFailed ? CrawlEnd::Failed : CrawlEnd::Aborted;
+    show(kAbortedTitle, kAbortedMessage);
+  }
+  input_.close();
+  running_.clear();
+  if (!exiting_) ui_.setBusy(false);
+}
+
+void Crawl::work(int worker, const RequestContext& context) {
+  WorkerConnection connection(context);
+  if (!connection.setUp()) {
+    fatal_.raise(std::string(kNoCurlHandleTitle), std::string(kNoCurlHandleMessage), kNoCurlHandle);
+    stop();
+    return;
+  }
+  HopRow hops(hopTable_[static_cast<size_t>(worker)]);
+  while (running_.isSet()) {
+    std::string url = input_.next();
+    if (stages_.rewrite && !url.empty()) url = stages_.rewrite(std::move(url));
+    if (url.empty()) break;
+    if (!isHttpUrl(url)) continue;
+    if (!claim(url)) continue;
+    hops[0].url = std::move(url);
+    const auto redirectCount = checkUrlChain(connection, hops, running_);
+    if (redirectCount) handOver(hops, *redirectCount);
+    std::lock_guard lock(resultsMutex_);
+    inFlight_.erase(hops[0].url);
+  }
+}
+
+bool Crawl::claim(const std::string& url) {
+  // A URL listed twice is requested once, even when two workers take it at the same time.
+  std::lock_guard lock(resultsMutex_);
+  if (store_.contains(url)) return false;
+  return inFlight_.insert(url).second;
+}
+
+void Crawl::handOver(HopRow hops, int redirectCount) {
+  int64_t urls, responses;
+  {
+    std::lock_guard lock(resultsMutex_);
+    if (stages_.evaluate) stages_.evaluate(hops, redirectCount);
+    if (!store_.add(hops.first(static_cast<size_t>(redirectCount) + 1), testMode_, fatal_)) {
+      stop();
+      return;
+    }
+    urls = ++urls_;
+    responses = responses_ += redirectCount + 1;
+  }
+  if (!exiting_) showProgress(urls, responses);
+}
+
+void Crawl::showProgress(int64_t urls, int64_t responses) {
+  ui_.setStatusField(kUrlsField, "URLs: " + std::to_string(urls));
+  ui_.setStatusField(kResponsesField, "Responses: " + std::to_string(responses));
+  ui_.setStatusField(kSpeedField, speedText(responses, nowMs() - startMs_));
+}
+
+}  // namespace tallyvane

@@ -1,0 +1,110 @@
+#pragma once
+// One crawl: a controller thread that opens the input and starts 1 to 200 workers, each with its
+// own libcurl handle, following every URL's redirect chain and handing it to the result store.
+//
+// Threads: start(), stop() and wait() are called by the user-interface thread (stop() from any
+// thread). Workers call the UserInterface port for progress; the controller for the final message.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_set>
+
+#include "app/UserInterface.h"
+#include "config/Settings.h"
+#include "engine/CurlApi.h"
+#include "engine/RedirectChain.h"
+#include "engine/RunningFlag.h"
+#include "input/UrlInput.h"
+#include "results/FatalErrorSlot.h"
+#include "results/ResultStore.h"
+
+namespace tallyvane {
+
+inline constexpr int kMaxWorkers = 200;
+
+inline constexpr std::string_view kFinishedTitle = "Success";
+inline constexpr std::string_view kFinishedMessage = "Tallyvane has finished checking all URLs";
+inline constexpr std::string_view kAbortedTitle = "Aborted";
+inline constexpr std::string_view kAbortedMessage = "Tallyvane has aborted checking URLs";
+inline constexpr std::string_view kOutOfMemoryMessage = "Out of Memory. Operation Aborted.";
+inline constexpr std::string_view kCannotCreateThreadsMessage = "Cannot create crawling threads";
+
+struct CrawlRequest {
+  std::string inputFile;   // when empty, manualText is the input
+  std::string manualText;  // lines separated by CR LF
+  int threads = 30;        // 1 to 200
+  int testMode = kTestModeNone;
+};
+
+enum class CrawlEnd { NotStarted, Finished, Aborted, Failed };
+
+// Where later stages plug into every URL: rewriting before it is checked, and the test
+// evaluation of a finished chain (under the results mutex). Empty means identity / none.
+struct CrawlStages {
+  std::function<std::string(std::string url)> rewrite;
+  std::function<void(HopRow hops, int redirectCount)> evaluate;
+};
+
+class Crawl {
+ public:
+  Crawl(const CurlApi& curl, const Settings& settings, ResultStore& store, UrlInput& input, UserInterface& ui,
+        RunningFlag& running);
+  ~Crawl();
+  Crawl(const Crawl&) = delete;
+  Crawl& operator=(const Crawl&) = delete;
+
+  void setStages(CrawlStages stages) { stages_ = std::move(stages); }
+
+  // Starts the controller thread; the caller has made the user interface busy and cleared the
+  // store.
+  void start(CrawlRequest request);
+  // Abort: every worker stops at its next check of the running flag; transfers end at once.
+  void stop();
+  // Waits for the controller to end.
+  void wait();
+  // Set when the program quits during the crawl: no more messages or interface updates.
+  void setExiting() { exiting_ = true; }
+
+  CrawlEnd end() const { return end_; }
+  int64_t urlsChecked() const;
+  int64_t responsesReceived() const;
+
+ private:
+  void control(CrawlRequest request);
+  void work(int worker, const RequestContext& context);
+  // Under the results mutex: false when the URL is stored or being checked by another worker.
+  bool claim(const std::string& url);
+  void handOver(HopRow hops, int redirectCount);
+  void showProgress(int64_t urls, int64_t responses);
+  void show(std::string_view title, std::string_view text);
+  void endEarly();
+
+  const CurlApi& curl_;
+  const Settings& settings_;
+  ResultStore& store_;
+  UrlInput& input_;
+  UserInterface& ui_;
+  RunningFlag& running_;
+  CrawlStages stages_;
+  std::atomic<bool> exiting_{false};
+
+  // Allocated once and reused by every crawl: row = worker number 1..200, one row per worker.
+  std::unique_ptr<std::array<HopRecord, kHopsPerChain>[]> hopTable_;
+  std::thread controller_;
+  FatalErrorSlot fatal_;
+  mutable std::recursive_mutex resultsMutex_;
+  std::unordered_set<std::string> inFlight_;  // URLs a worker is checking now
+  int64_t urls_ = 0;
+  int64_t responses_ = 0;
+  int64_t startMs_ = 0;
+  int threads_ = 0;
+  int testMode_ = kTestModeNone;
+  CrawlEnd end_ = CrawlEnd::NotStarted;
+};
+
+}  // namespace tallyvane

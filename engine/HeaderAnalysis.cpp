@@ -1,0 +1,117 @@
+#include "engine/HeaderAnalysis.h"
+
+#include <vector>
+
+#include "config/Text.h"
+#include "input/UrlNormalization.h"
+
+namespace tallyvane {
+namespace {
+
+// The header block of the final response: an interim 1xx answer or a proxy's CONNECT answer
+// before it is not this response's.
+std::string_view lastHeaderBlock(std::string_view raw) {
+  const size_t at = raw.rfind("\r\n\r\nHTTP/");
+  return at == std::string_view::npos ? raw : raw.substr(at + 4);
+}
+
+std::vector<std::string_view> crLfFields(std::string_view block) {
+  std::vector<std::string_view> fields;
+  forEachCrLfLine(block, [&](std::string_view line) { fields.push_back(line); });
+  return fields;
+}
+
+bool isContinuation(std::string_view line) {
+  return !line.empty() && (line[0] == ' ' || static_cast<unsigned char>(line[0]) < 10);
+}
+
+void prependBracketed(std::string& list, std::string_view value) {
+  std::string item = "[" + std::string(value) + "]";
+  list = list.empty() ? item : item + "," + list;
+}
+
+std::string lowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+std::string_view trimQuotes(std::string_view text) {
+  const size_t first = text.find_first_not_of('"');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of('"') - first + 1);
+}
+
+void parseParameters(std::string_view part, size_t at, LinkEntry& entry) {
+  while (at != std::string_view::npos && at < part.size()) {
+    const size_t equals = part.find('=', at + 1);
+    if (equals == std::string_view::npos) return;
+    const size_t next = part.find(';', equals + 1);
+    const std::string_view rawName = part.substr(at + 1, equals - at - 1);
+    const std::string_view rawValue =
+        part.substr(equals + 1, next == std::string_view::npos ? std::string_view::npos : next - equals - 1);
+    if (rawName.size() < 2 || rawValue.size() < 2) return;
+    const std::string_view name = trimBlanks(rawName);
+    const std::string_view value = trimQuotes(trimBlanks(rawValue));
+    if (name == "rel") {
+      entry.rel = std::string(value);
+    } else if (name == "hreflang") {
+      if (!entry.hreflang.empty()) entry.hreflang += ",";
+      entry.hreflang += "[" + std::string(value) + "]";
+    }
+    at = next;
+  }
+}
+
+}  // namespace
+
+void parseLinks(std::string_view value, HopRecord& hop, const QueueLink& queueLink) {
+  for (;;) {
+    const size_t comma = value.find(',');
+    const std::string_view part = value.substr(0, comma);
+    const size_t open = part.find('<');
+    const size_t close = open == std::string_view::npos ? open : part.find('>', open + 1);
+    if (close != std::string_view::npos && close > open + 1 && hop.linkCount < kMaxLinksPerResponse) {
+      LinkEntry& entry = hop.links[static_cast<size_t>(hop.linkCount++)];
+      entry.link = resolveUrl(hop.url, part.substr(open + 1, close - open - 1));
+      entry.rel.clear();
+      entry.hreflang.clear();
+      if (queueLink && entry.link != hop.url) queueLink(entry.link);
+      parseParameters(part, part.find(';', close + 1), entry);
+    }
+    if (comma == std::string_view::npos) return;
+    value.remove_prefix(comma + 1);
+  }
+}
+
+void analyseHeaders(HopRecord& hop, const QueueLink& queueLink) {
+  const std::vector<std::string_view> fields = crLfFields(lastHeaderBlock(hop.rawHeaders));
+  std::string vary, robots, continuation;
+  // The header lines are the fields before the final blank one; visited from the last, so that
+  // prepending keeps header order and folded lines are joined to the header they continue.
+  // Link headers are therefore read last one first.
+  for (size_t i = fields.size() >= 2 ? fields.size() - 2 : 0; i-- > 0;) {
+    const std::string_view line = fields[i];
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+      continuation = isContinuation(line) ? " " + std::string(trimBlanks(line)) + continuation : std::string();
+      continue;
+    }
+    const std::string name = lowerCase(line.substr(0, colon));
+    const std::string value = std::string(trimBlanks(line.substr(colon + 1))) + continuation;
+    continuation.clear();
+    if (name == "vary") {
+      prependBracketed(vary, value);
+    } else if (name == "x-robots-tag") {
+      prependBracketed(robots, value);
+    } else if (name == "link") {
+      parseLinks(value, hop, queueLink);
+    }
+  }
+  hop.vary = std::move(vary);
+  hop.xRobotsTag = std::move(robots);
+}
+
+}  // namespace tallyvane

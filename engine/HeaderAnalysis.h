@@ -1,0 +1,20 @@
+#pragma once
+// Reads the X-Robots-Tag, Vary and Link headers of a successful hop from its raw header block.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "results/HopRecord.h"
+
+namespace tallyvane {
+
+// Receives each link other than the hop's own URL, when links are to be checked too.
+using QueueLink = std::function<void(const std::string& url)>;
+
+void analyseHeaders(HopRecord& hop, const QueueLink& queueLink);
+
+// The entries of one Link header value, added to the hop (at most 30 in all).
+void parseLinks(std::string_view value, HopRecord& hop, const QueueLink& queueLink);
+
+}  // namespace tallyvane

@@ -1,0 +1,118 @@
+#include "input/TextLineReader.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "config/Text.h"
+
+namespace tallyvane {
+namespace {
+
+constexpr size_t kChunkBytes = 1 << 16;
+
+bool isValidUtf8(std::string_view text) { return sanitizeUtf8(text) == text; }
+
+}  // namespace
+
+TextLineReader::~TextLineReader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void TextLineReader::appendDecoded(const char* bytes, size_t count) {
+  if (encoding_ != TextEncoding::Utf16Le) {
+    decoded_.append(bytes, count);
+    return;
+  }
+  std::u16string units;
+  units.reserve(count / 2 + 1);
+  size_t i = 0;
+  if (pendingByte_ >= 0 && count > 0) {
+    units.push_back(static_cast<char16_t>(pendingByte_ | (static_cast<unsigned char>(bytes[0]) << 8)));
+    pendingByte_ = -1;
+    i = 1;
+  }
+  for (; i + 1 < count; i += 2) {
+    units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                          (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+  }
+  if (i < count) pendingByte_ = static_cast<unsigned char>(bytes[i]);
+  // A surrogate pair split between two chunks is joined before decoding.
+  if (pendingHighSurrogate_ != 0) {
+    units.insert(units.begin(), static_cast<char16_t>(pendingHighSurrogate_));
+    pendingHighSurrogate_ = 0;
+  }
+  if (!units.empty() && units.back() >= 0xD800 && units.back() <= 0xDBFF && !endOfFile_) {
+    pendingHighSurrogate_ = units.back();
+    units.pop_back();
+  }
+  decoded_ += utf8FromUtf16(units);
+}
+
+bool TextLineReader::refill() {
+  if (endOfFile_) return false;
+  if (position_ > 0) {
+    decoded_.erase(0, position_);
+    position_ = 0;
+  }
+  char chunk[kChunkBytes];
+  for (;;) {
+    const ssize_t got = ::read(fd_, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      endOfFile_ = true;
+      if (pendingHighSurrogate_ != 0) {
+        decoded_ += utf8FromUtf16(std::u16string(1, static_cast<char16_t>(pendingHighSurrogate_)));
+        pendingHighSurrogate_ = 0;
+      }
+      return false;
+    }
+    appendDecoded(chunk, static_cast<size_t>(got));
+    return true;
+  }
+}
+
+bool TextLineReader::atEnd() {
+  while (position_ >= decoded_.size()) {
+    if (!refill()) return position_ >= decoded_.size();
+  }
+  return false;
+}
+
+std::string TextLineReader::finishLine(std::string raw) const {
+  switch (encoding_) {
+    case TextEncoding::Unmarked: return isValidUtf8(raw) ? raw : utf8FromLatin1(raw);
+    case TextEncoding::Utf8: return sanitizeUtf8(raw);
+    case TextEncoding::Utf16Le: return raw;
+  }
+  return raw;
+}
+
+std::optional<std::string> TextLineReader::nextLine() {
+  if (atEnd()) return std::nullopt;
+  std::string line;
+  bool cut = false;
+  for (;;) {
+    const size_t end = decoded_.find_first_of("\r\n", position_);
+    const size_t stop = end == std::string::npos ? decoded_.size() : end;
+    const size_t room = kMaxLineBytes - line.size();
+    if (!cut) {
+      const size_t take = std::min(room, stop - position_);
+      line.append(decoded_, position_, take);
+      cut = take < stop - position_;
+    }
+    position_ = stop;
+    if (end != std::string::npos) {
+      const bool carriageReturn = decoded_[position_] == '\r';
+      ++position_;
+      // A CR LF pair is one line break, even when the LF arrives with the next chunk.
+      if (carriageReturn && position_ >= decoded_.size()) refill();
+      if (carriageReturn && position_ < decoded_.size() && decoded_[position_] == '\n') ++position_;
+      break;
+    }
+    if (!refill()) break;
+  }
+  return finishLine(std::move(line));
+}
+
+}  // namespace tallyvane

@@ -1,0 +1,47 @@
+#pragma once
+// Lines of a URL list file, decoded to UTF-8, read in chunks so a list of any size streams.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tallyvane {
+
+enum class TextEncoding {
+  Utf8,        // after a UTF-8 byte-order mark
+  Utf16Le,     // after FF FE
+  Unmarked,    // no mark: a line of valid UTF-8 is UTF-8, any other is ISO-8859-1
+};
+
+// A line (or a joined CSV record) longer than this is cut, so one stray quote or a file without
+// line breaks cannot swallow the rest of a file into memory.
+inline constexpr size_t kMaxLineBytes = size_t{1} << 20;
+
+class TextLineReader {
+ public:
+  // Takes ownership of fd, positioned after any byte-order mark.
+  TextLineReader(int fd, TextEncoding encoding) : fd_(fd), encoding_(encoding) {}
+  ~TextLineReader();
+  TextLineReader(const TextLineReader&) = delete;
+  TextLineReader& operator=(const TextLineReader&) = delete;
+
+  // The next line without its line break (LF, CR or CR LF); nothing at the end of the file.
+  std::optional<std::string> nextLine();
+  bool atEnd();
+
+ private:
+  bool refill();  // false at the end of the file or on a read error
+  void appendDecoded(const char* bytes, size_t count);
+  std::string finishLine(std::string raw) const;
+
+  int fd_;
+  TextEncoding encoding_;
+  std::string decoded_;  // UTF-8 (or unmarked bytes) not yet handed out
+  size_t position_ = 0;
+  bool endOfFile_ = false;
+  // UTF-16LE state carried across chunks.
+  int pendingByte_ = -1;
+  uint32_t pendingHighSurrogate_ = 0;
+};
+
+}  // namespace tallyvane

@@ -1,0 +1,203 @@
+#include "input/UrlInput.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "config/Text.h"
+#include "input/UrlNormalization.h"
+#include "input/UrlParts.h"
+
+namespace tallyvane {
+namespace {
+
+constexpr std::string_view kErrorTitle = "Error";
+
+InputMessage errorMessage(std::string text) { return {std::string(kErrorTitle), std::move(text)}; }
+
+// Reads up to four bytes of the start of a file; the rest stays to be read.
+std::string readMark(int fd) {
+  char bytes[4];
+  ssize_t got;
+  do {
+    got = ::pread(fd, bytes, sizeof bytes, 0);
+  } while (got < 0 && errno == EINTR);
+  return got > 0 ? std::string(bytes, static_cast<size_t>(got)) : std::string();
+}
+
+size_t countQuotes(std::string_view text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '"')); }
+
+}  // namespace
+
+SourceKind sourceKindOf(std::string_view fileName) {
+  const size_t dot = fileName.rfind('.');
+  const std::string_view extension = dot == std::string_view::npos ? std::string_view() : fileName.substr(dot + 1);
+  if (equalsIgnoreCase(extension, "csv")) return SourceKind::Csv;
+  if (equalsIgnoreCase(extension, "xml")) return SourceKind::Sitemap;
+  return SourceKind::PlainText;
+}
+
+std::string firstUrlField(std::string_view record) {
+  std::string field;
+  bool quoted = false;
+  for (size_t i = 0; i <= record.size(); ++i) {
+    const bool end = i == record.size();
+    const char c = end ? ',' : record[i];
+    if (!end && c == '"') {
+      quoted = !quoted;  // quotes are dropped; a doubled quote adds nothing
+    } else if (c == ',' && (!quoted || end)) {
+      if (isHttpUrl(field)) return field;
+      field.clear();
+    } else {
+      field.push_back(c);
+    }
+  }
+  return {};
+}
+
+UrlInput::UrlInput() = default;
+UrlInput::~UrlInput() = default;
+
+OpenOutcome UrlInput::open(const std::string& fileName, std::string manualText) {
+  std::lock_guard lock(lock_);
+  close();
+  if (fileName.empty()) {
+    kind_ = SourceKind::Memory;
+    memoryText_ = std::move(manualText);
+    memoryPosition_ = 0;
+    memoryDone_ = false;
+    return {true, std::nullopt};
+  }
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {false, errorMessage("There was an error trying to open " + fileName)};
+  const std::string mark = readMark(fd);
+  TextEncoding encoding = TextEncoding::Unmarked;
+  size_t markLength = 0;
+  if (mark.starts_with("\xFF\xFE")) {  // tested first: FF FE 00 00 is read as UTF-16LE
+    encoding = TextEncoding::Utf16Le, markLength = 2;
+  } else if (mark.starts_with("\xEF\xBB\xBF")) {
+    encoding = TextEncoding::Utf8, markLength = 3;
+  } else if (mark.starts_with("\xFE\xFF") || mark.starts_with(std::string_view("\x00\x00\xFE\xFF", 4))) {
+    ::close(fd);
+    return {false, errorMessage("Unsupported text encoding format")};
+  }
+  kind_ = sourceKindOf(fileName);
+  if (kind_ == SourceKind::Sitemap) {
+    // The parser reads the mark itself.
+    Sitemap::Parsed parsed = Sitemap::parse(fd);
+    switch (parsed.failure) {
+      case Sitemap::Parsed::Failure::None:
+        sitemap_ = std::move(parsed.sitemap);
+        sitemapCursor_ = 0;
+        return {true, std::nullopt};
+      case Sitemap::Parsed::Failure::CannotLoad:
+        return {false, errorMessage("There was an error trying to load " + fileName)};
+      case Sitemap::Parsed::Failure::Refused: return {false, errorMessage(parsed.message)};
+      case Sitemap::Parsed::Failure::Silent: return {false, std::nullopt};
+    }
+  }
+  ::lseek(fd, static_cast<off_t>(markLength), SEEK_SET);
+  lines_ = std::make_unique<TextLineReader>(fd, encoding);
+  return {true, std::nullopt};
+}
+
+void UrlInput::close() {
+  std::lock_guard lock(lock_);
+  pending_.clear();
+  lines_.reset();
+  sitemap_.reset();
+  memoryText_.clear();
+  memoryDone_ = true;
+}
+
+void UrlInput::queuePending(std::string_view url) {
+  std::lock_guard lock(lock_);
+  queueLocked(url);
+}
+
+std::string UrlInput::takePending() {
+  std::string url = std::move(pending_.front());
+  pending_.pop_front();
+  return url;
+}
+
+void UrlInput::queueLocked(std::string_view url) {
+  if (isHttpUrl(url)) pending_.emplace_back(url);
+}
+
+std::string UrlInput::next() {
+  std::lock_guard lock(lock_);
+  std::string url = pending_.empty() ? std::string() : takePending();
+  if (url.empty()) url = readFromSource();
+  // Reading the source can queue URLs (a last sitemap entry without loc): they are not lost.
+  if (url.empty() && !pending_.empty()) url = takePending();
+  return url.empty() ? url : normaliseInputUrl(url);
+}
+
+std::string UrlInput::readFromSource() {
+  switch (kind_) {
+    case SourceKind::PlainText: return readPlainLine();
+    case SourceKind::Csv: return readCsvRecord();
+    case SourceKind::Sitemap: return readSitemapEntry();
+    case SourceKind::Memory: return readMemoryLine();
+  }
+  return {};
+}
+
+std::string UrlInput::readPlainLine() {
+  if (!lines_) return {};
+  while (auto line = lines_->nextLine()) {
+    const std::string_view trimmed = trimBlanks(*line);
+    if (!trimmed.empty()) return std::string(trimmed);
+  }
+  return {};
+}
+
+std::string UrlInput::readCsvRecord() {
+  for (;;) {
+    std::string record = readPlainLine();
+    if (record.empty()) return {};
+    // An odd number of quotes means a quoted field goes on over the next line.
+    size_t quotes = countQuotes(record);
+    while (quotes % 2 == 1 && record.size() < kMaxLineBytes) {
+      const auto line = lines_->nextLine();
+      if (!line) break;
+      const std::string_view trimmed = trimBlanks(*line);
+      record.append(trimmed.substr(0, kMaxLineBytes - record.size()));
+      quotes += countQuotes(trimmed);
+    }
+    std::string url = firstUrlField(record);
+    if (!url.empty()) return url;
+  }
+}
+
+std::string UrlInput::readSitemapEntry() {
+  if (!sitemap_) return {};
+  while (sitemapCursor_ < sitemap_->entryCount()) {
+    const Sitemap::Entry& entry = sitemap_->entry(sitemapCursor_++);
+    // Media go to the queue; they are served right after the entry's loc.
+    for (uint32_t k = 0; k < entry.mediaCount; ++k) queueLocked(sitemap_->media(entry, k));
+    if (entry.loc != Sitemap::kNoLoc) return std::string(sitemap_->loc(entry));
+  }
+  return {};
+}
+
+std::string UrlInput::readMemoryLine() {
+  while (!memoryDone_) {
+    const size_t end = memoryText_.find("\r\n", memoryPosition_);
+    const std::string_view line =
+        std::string_view(memoryText_).substr(memoryPosition_, end == std::string::npos ? std::string::npos : end - memoryPosition_);
+    if (end == std::string::npos) {
+      memoryDone_ = true;
+    } else {
+      memoryPosition_ = end + 2;
+    }
+    const std::string_view trimmed = trimBlanks(line);
+    if (!trimmed.empty()) return std::string(trimmed);
+  }
+  return {};
+}
+
+}  // namespace tallyvane

@@ -1,0 +1,76 @@
+#pragma once
+// The URLs of one crawl: a plain-text, CSV or sitemap file, or text entered by the user, with a
+// queue of pending URLs (sitemap media, header links) served before the source is read again.
+// Every URL handed out is normalised and percent-encoded. Workers call next() concurrently.
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "input/Sitemap.h"
+#include "input/TextLineReader.h"
+
+namespace tallyvane {
+
+inline constexpr std::string_view kInputFileMissingMessage = "Input file does not exist!";
+
+enum class SourceKind { PlainText = 0, Csv = 1, Sitemap = 2, Memory = 3 };
+
+struct InputMessage {
+  std::string title;
+  std::string text;
+};
+
+struct OpenOutcome {
+  bool opened = false;
+  std::optional<InputMessage> message;  // what to show when it failed; some failures show nothing
+};
+
+class UrlInput {
+ public:
+  UrlInput();
+  ~UrlInput();
+
+  // The file when fileName is not empty, else the manual text (lines separated by CR LF).
+  // Empties the pending queue first. Runs before any worker starts.
+  OpenOutcome open(const std::string& fileName, std::string manualText);
+  void close();
+
+  // The next URL, pending ones first; "" when the input is exhausted.
+  std::string next();
+
+  // Queues text that starts with "http://" or "https://"; anything else is dropped.
+  void queuePending(std::string_view url);
+
+  SourceKind kind() const { return kind_; }
+
+ private:
+  std::string readFromSource();
+  std::string readPlainLine();
+  std::string readCsvRecord();
+  std::string readSitemapEntry();
+  std::string readMemoryLine();
+  void queueLocked(std::string_view url);
+  std::string takePending();
+
+  std::recursive_mutex lock_;
+  std::deque<std::string> pending_;
+  SourceKind kind_ = SourceKind::Memory;
+  std::unique_ptr<TextLineReader> lines_;
+  std::optional<Sitemap> sitemap_;
+  size_t sitemapCursor_ = 0;
+  std::string memoryText_;
+  size_t memoryPosition_ = 0;
+  bool memoryDone_ = true;
+};
+
+// The first field of a CSV record that starts with "http://" or "https://", or "".
+std::string firstUrlField(std::string_view record);
+
+// The source kind a file name gives, from its extension (letter case ignored).
+SourceKind sourceKindOf(std::string_view fileName);
+
+}  // namespace tallyvane

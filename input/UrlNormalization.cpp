@@ -1,0 +1,99 @@
+#include "input/UrlNormalization.h"
+
+#include <uriparser/Uri.h>
+
+#include <memory>
+#include <optional>
+
+namespace tallyvane {
+namespace {
+
+// A parsed URI that frees itself.
+class ParsedUri {
+ public:
+  explicit ParsedUri(std::string_view text) : text_(text) {
+    const char* error = nullptr;
+    parsed_ = uriParseSingleUriExA(&uri_, text_.data(), text_.data() + text_.size(), &error) == URI_SUCCESS;
+  }
+  ParsedUri() = default;
+  ~ParsedUri() { uriFreeUriMembersA(&uri_); }
+  ParsedUri(const ParsedUri&) = delete;
+  ParsedUri& operator=(const ParsedUri&) = delete;
+
+  bool parsed() const { return parsed_; }
+  bool absolute() const { return parsed_ && uri_.scheme.first != nullptr; }
+  UriUriA* get() { return &uri_; }
+  void markParsed() { parsed_ = true; }
+
+ private:
+  std::string text_;  // uriparser points into it
+  UriUriA uri_{};
+  bool parsed_ = false;
+};
+
+std::optional<std::string> textOf(UriUriA* uri) {
+  int length = 0;
+  if (uriToStringCharsRequiredA(uri, &length) != URI_SUCCESS) return std::nullopt;
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  if (uriToStringA(text.data(), uri, length + 1, nullptr) != URI_SUCCESS) return std::nullopt;
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+std::optional<std::string> resolved(ParsedUri& base, ParsedUri& reference) {
+  ParsedUri result;
+  if (uriAddBaseUriA(result.get(), reference.get(), base.get()) != URI_SUCCESS) return std::nullopt;
+  result.markParsed();
+  return textOf(result.get());
+}
+
+bool isSafe(unsigned char c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+  switch (c) {
+    case '!': case '#': case '$': case '&': case '\'': case '(': case ')': case '*': case ',':
+    case '-': case '.': case '/': case ':': case ';': case '=': case '?': case '@': case '_': case '~':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+}  // namespace
+
+std::string removeDotSegments(std::string_view url) {
+  // Resolving an absolute URL against itself applies exactly the dot-segment removal.
+  ParsedUri uri(url);
+  if (!uri.absolute()) return std::string(url);
+  return resolved(uri, uri).value_or(std::string(url));
+}
+
+std::string percentEncodeUrl(std::string_view url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  encoded.reserve(url.size());
+  for (size_t i = 0; i < url.size(); ++i) {
+    const auto c = static_cast<unsigned char>(url[i]);
+    const bool existingEscape = c == '%' && i + 2 < url.size() && isHexDigit(url[i + 1]) && isHexDigit(url[i + 2]);
+    if (isSafe(c) || existingEscape) {
+      encoded.push_back(static_cast<char>(c));
+    } else {
+      encoded.push_back('%');
+      encoded.push_back(kHex[c >> 4]);
+      encoded.push_back(kHex[c & 0xF]);
+    }
+  }
+  return encoded;
+}
+
+std::string normaliseInputUrl(std::string_view url) { return percentEncodeUrl(removeDotSegments(url)); }
+
+std::string resolveUrl(std::string_view base, std::string_view reference) {
+  ParsedUri baseUri(base);
+  ParsedUri referenceUri(reference);
+  if (!baseUri.absolute() || !referenceUri.parsed()) return std::string(reference);
+  return resolved(baseUri, referenceUri).value_or(std::string(reference));
+}
+
+}  // namespace tallyvane

@@ -1,0 +1,23 @@
+#pragma once
+// What every URL goes through before it is checked, and how links are made absolute.
+
+#include <string>
+#include <string_view>
+
+namespace tallyvane {
+
+// Removes "." and ".." path segments (RFC 3986) and nothing else; text that is not an absolute
+// URL, or that does not parse, comes back unchanged.
+std::string removeDotSegments(std::string_view url);
+
+// Percent-encodes every byte outside letters, digits and ! # $ & ' ( ) * , - . / : ; = ? @ _ ~,
+// keeping a "%" that starts a valid escape, so an already-encoded URL is requested as given.
+std::string percentEncodeUrl(std::string_view url);
+
+// Both, in that order: the form in which the input hands URLs to the workers.
+std::string normaliseInputUrl(std::string_view url);
+
+// reference resolved against base; reference unchanged when either does not parse.
+std::string resolveUrl(std::string_view base, std::string_view reference);
+
+}  // namespace tallyvane

@@ -1,0 +1,39 @@
+#pragma once
+// The columns of the result list and the text of each cell, shared by every front end.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "results/ResultRecord.h"
+
+namespace tallyvane {
+
+enum ResultColumn : int {
+  kTestResultColumn = -1,  // only in the test-results view
+  kUrlColumn = 0,
+  kTypeColumn,
+  kStatusCodeColumn,
+  kStatusColumn,
+  kSizeColumn,
+  kResponseTimeColumn,
+  kXRobotsTagColumn,
+  kVaryColumn,
+  kFinalUrlColumn,
+  kRedirectsColumn,
+  kLinkHeadersColumn,
+};
+inline constexpr int kResultColumnCount = 11;
+
+inline constexpr std::array<std::string_view, kResultColumnCount> kResultColumnTitles = {
+    "URL",          "Type", "Status Code", "Status", "Size", "Response Time", "X-Robots-Tag", "Vary",
+    "Redirect To Final URL", "# Redirects", "# Link Headers",
+};
+inline constexpr std::string_view kTestResultTitle = "Test Result";
+
+// Milliseconds as seconds with two decimals ("0.25").
+std::string secondsText(int64_t milliseconds);
+
+std::string cellText(const ResultRecord& record, int column);
+
+}  // namespace tallyvane
