@@ -96,7 +96,8 @@ void analyseHeaders(HopRecord& hop, const QueueLink& queueLink) {
     const std::string_view line = fields[i];
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) {
-      continuation = isContinuation(line) ? " " + std::string(trimBlanks(line)) + continuation : std::string();
+      // Tabs are trimmed too, so the parts of a folded value are joined by single blanks.
+      continuation = isContinuation(line) ? " " + std::string(trimBlanksAndTabs(line)) + continuation : std::string();
       continue;
     }
     const std::string name = lowerCase(line.substr(0, colon));

@@ -1,0 +1,168 @@
+#include "app/Crawl.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "tests/support/CurlEnvironment.h"
+#include "tests/support/RecordingInterface.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/TestHttpServer.h"
+
+namespace tallyvane::testing {
+namespace {
+
+using std::chrono::milliseconds;
+
+class CrawlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server.fallback([](const ReceivedRequest& r) { return reply(r, "HTTP/1.1 200 OK", {"Content-Type: text/html"}); });
+  }
+
+  Crawl& crawl() {
+    if (!crawl_) crawl_ = std::make_unique<Crawl>(curlApi(), settings, *store, input, ui, running);
+    return *crawl_;
+  }
+
+  // Runs a crawl of the given lines to its end.
+  CrawlEnd check(const std::vector<std::string>& lines, int threads = 4) {
+    CrawlRequest request;
+    for (const std::string& line : lines) request.manualText += line + "\r\n";
+    request.threads = threads;
+    crawl().start(request);
+    crawl().wait();
+    return crawl().end();
+  }
+
+  std::vector<std::string> storedUrls() const {
+    std::vector<std::string> urls;
+    for (int64_t i = 0; i < store->count(); ++i) urls.emplace_back(store->recordAtIndex(i)->first().url);
+    std::sort(urls.begin(), urls.end());
+    return urls;
+  }
+
+  TestHttpServer server;
+  Settings settings;
+  std::unique_ptr<ResultStore> store = std::make_unique<ResultStore>();
+  UrlInput input;
+  RecordingInterface ui;
+  RunningFlag running;
+
+ private:
+  std::unique_ptr<Crawl> crawl_;
+};
+
+using Texts = std::vector<std::string>;
+
+TEST_F(CrawlTest, EmptyInputFinishesAtOnce) {
+  EXPECT_EQ(check({}), CrawlEnd::Finished);
+  EXPECT_EQ(ui.messages(), Texts{"Success: Tallyvane has finished checking all URLs"});
+  EXPECT_EQ(store->count(), 0);
+  EXPECT_EQ(ui.busyChanges(), std::vector<bool>{false});
+  EXPECT_EQ(ui.field(kThreadsField), "Threads: 4");
+}
+
+TEST_F(CrawlTest, OtherSchemesAreSkippedAndRepeatedUrlsCheckedOnce) {
+  server.route("/moved", [](const ReceivedRequest& r) { return redirectTo(r, 301, "/a"); });
+  EXPECT_EQ(check({"ftp://files.example/list", server.url("/a"), "example.com/page", server.url("/a"),
+                   server.url("/moved"), server.url("/a")}),
+            CrawlEnd::Finished);
+  EXPECT_EQ(storedUrls(), (Texts{server.url("/a"), server.url("/moved")}));
+  EXPECT_EQ(server.requestCount("/a"), 2u);  // once listed, once as the redirect target
+  EXPECT_EQ(ui.field(kUrlsField), "URLs: 2");
+  EXPECT_EQ(ui.field(kResponsesField), "Responses: 3");
+  EXPECT_TRUE(ui.field(kSpeedField).starts_with("Speed: "));
+  EXPECT_TRUE(ui.field(kSpeedField).ends_with(" Responses per Second"));
+}
+
+TEST_F(CrawlTest, MoreThreadsThanUrlsFinishNormally) {
+  EXPECT_EQ(check({server.url("/1"), server.url("/2"), server.url("/3")}, 200), CrawlEnd::Finished);
+  EXPECT_EQ(store->count(), 3);
+  EXPECT_EQ(ui.field(kThreadsField), "Threads: 200");
+  EXPECT_EQ(ui.messages(), Texts{"Success: Tallyvane has finished checking all URLs"});
+}
+
+TEST_F(CrawlTest, AbortKeepsWhatWasFinished) {
+  server.route("/hang", [](const ReceivedRequest&) { return ScriptedReply{"", milliseconds(0), true}; });
+  CrawlRequest request;
+  for (int i = 0; i < 5; ++i) request.manualText += server.url("/fast" + std::to_string(i)) + "\r\n";
+  request.manualText += server.url("/hang") + "\r\n" + server.url("/never") + "\r\n";
+  request.threads = 1;
+  crawl().start(request);
+  while (server.requestCount("/hang") == 0) std::this_thread::sleep_for(milliseconds(5));
+  const auto stoppedAt = std::chrono::steady_clock::now();
+  crawl().stop();
+  crawl().wait();
+  EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, milliseconds(1000));
+  EXPECT_EQ(crawl().end(), CrawlEnd::Aborted);
+  EXPECT_EQ(ui.messages(), Texts{"Aborted: Tallyvane has aborted checking URLs"});
+  EXPECT_EQ(store->count(), 5);
+  EXPECT_EQ(server.requestCount("/never"), 0u);
+}
+
+TEST_F(CrawlTest, AFatalErrorStopsEveryWorkerAndShowsOnlyItsMessage) {
+  store = std::make_unique<ResultStore>(ResultStoreOptions{.memoryLimitBytes = 0});
+  std::vector<std::string> urls;
+  for (int i = 0; i < 50; ++i) urls.push_back(server.url("/" + std::to_string(i)));
+  EXPECT_EQ(check(urls, 8), CrawlEnd::Failed);
+  EXPECT_EQ(ui.messages(), Texts{"Error: Not enough memory!"});
+  EXPECT_EQ(store->count(), 0);
+  EXPECT_LT(server.requests().size(), 50u);
+}
+
+TEST_F(CrawlTest, AnInputThatCannotBeOpenedStartsNothing) {
+  CrawlRequest request;
+  request.inputFile = "/nonexistent/list.txt";
+  crawl().start(request);
+  crawl().wait();
+  EXPECT_EQ(crawl().end(), CrawlEnd::NotStarted);
+  EXPECT_EQ(ui.messages(), Texts{"Error: There was an error trying to open /nonexistent/list.txt"});
+  EXPECT_EQ(ui.busyChanges(), std::vector<bool>{false});
+}
+
+TEST_F(CrawlTest, HeaderLinksAreCheckedInTheSameCrawlWhenEnabled) {
+  server.route("/page", [this](const ReceivedRequest& r) {
+    return reply(r, "HTTP/1.1 200 OK",
+                 {"Link: <" + server.url("/page") + ">; rel=canonical, </de/>; rel=alternate; hreflang=de"});
+  });
+  EXPECT_EQ(check({server.url("/page")}, 1), CrawlEnd::Finished);
+  EXPECT_EQ(storedUrls(), Texts{server.url("/page")});
+  EXPECT_EQ(store->recordAtIndex(0)->first().linkCount, 2);
+  EXPECT_STREQ(store->recordAtIndex(0)->first().links[1].hreflang, "[de]");
+
+  store->clear();
+  settings.CheckLinksInHeaders = 1;
+  EXPECT_EQ(check({server.url("/page")}, 1), CrawlEnd::Finished);
+  EXPECT_EQ(storedUrls(), (Texts{server.url("/de/"), server.url("/page")}));
+  EXPECT_EQ(server.requestCount("/page"), 2u);  // once per crawl
+}
+
+TEST_F(CrawlTest, SitemapFileEndToEnd) {
+  ScratchFolder folder;
+  const auto sitemap = folder.write(
+      "sitemap.xml", "<urlset><url><loc>" + server.url("/p?a=1&amp;b=2") + "</loc><image:image><image:loc>" +
+                         server.url("/img.png") + "</image:loc></image:image></url><url><loc>" +
+                         server.url("/x/../y") + "</loc></url></urlset>");
+  CrawlRequest request;
+  request.inputFile = sitemap.string();
+  request.threads = 2;
+  crawl().start(request);
+  crawl().wait();
+  EXPECT_EQ(crawl().end(), CrawlEnd::Finished);
+  EXPECT_EQ(storedUrls(), (Texts{server.url("/img.png"), server.url("/p?a=1&b=2"), server.url("/y")}));
+}
+
+TEST_F(CrawlTest, ACrawlCanFollowAnother) {
+  EXPECT_EQ(check({server.url("/1")}), CrawlEnd::Finished);
+  store->clear();
+  EXPECT_EQ(check({server.url("/1"), server.url("/2")}), CrawlEnd::Finished);
+  EXPECT_EQ(store->count(), 2);
+  EXPECT_EQ(ui.field(kUrlsField), "URLs: 2");
+}
+
+}  // namespace
+}  // namespace tallyvane::testing

@@ -1,0 +1,177 @@
+#include "input/UrlInput.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/ScratchFolder.h"
+
+namespace tallyvane {
+namespace {
+
+using testing::ScratchFolder;
+
+class UrlInputTest : public ::testing::Test {
+ protected:
+  // Every URL the input hands out for a file of that name and content.
+  std::vector<std::string> urlsOf(const std::string& name, const std::string& bytes) {
+    const OpenOutcome outcome = input.open(folder.write(name, bytes).string(), "");
+    EXPECT_TRUE(outcome.opened) << name << ": " << (outcome.message ? outcome.message->text : "no message");
+    return drain();
+  }
+  std::vector<std::string> drain() {
+    std::vector<std::string> urls;
+    for (std::string url = input.next(); !url.empty(); url = input.next()) urls.push_back(url);
+    return urls;
+  }
+  // The message shown when the file is refused ("" when refused silently).
+  std::string refusal(const std::string& name, const std::string& bytes) {
+    const OpenOutcome outcome = input.open(folder.write(name, bytes).string(), "");
+    EXPECT_FALSE(outcome.opened) << name;
+    return outcome.message ? outcome.message->title + ": " + outcome.message->text : "";
+  }
+
+  ScratchFolder folder;
+  UrlInput input;
+};
+
+using Urls = std::vector<std::string>;
+
+TEST_F(UrlInputTest, PlainTextSkipsBlankLinesAndTrimsBlanksOnly) {
+  EXPECT_EQ(urlsOf("list.txt", "\n   \nhttp://a.example/  \r\n  http://b.example/\r\rexample.com/page\n\thttp://c.example/"),
+            (Urls{"http://a.example/", "http://b.example/", "example.com/page", "%09http://c.example/"}));
+}
+
+TEST_F(UrlInputTest, LastLineWithoutLineBreakAndEveryLineBreakKind) {
+  EXPECT_EQ(urlsOf("list.tsv", "http://a/1\rhttp://a/2\nhttp://a/3\r\nhttp://a/4"),
+            (Urls{"http://a/1", "http://a/2", "http://a/3", "http://a/4"}));
+}
+
+TEST_F(UrlInputTest, CsvTakesTheFirstUrlFieldOfEachRecord) {
+  EXPECT_EQ(urlsOf("list.CSV",
+                   "name,url\n"
+                   "Home,http://a.example/\n"
+                   "Search,\"http://a.example/?q=1,2\"\n"
+                   "Two,http://a.example/first,http://a.example/second\n"
+                   "\"Long\nname\",\"http://a.example/joined\n/path\"\n"
+                   "no url here,42\n"
+                   "x\"\"y,ht\"tp://a.example/quoted-in-middle\"\n"),
+            (Urls{"http://a.example/", "http://a.example/?q=1,2", "http://a.example/first", "http://a.example/joined/path",
+                  "http://a.example/quoted-in-middle"}));
+}
+
+TEST_F(UrlInputTest, CsvFileEndingInsideAnOpenQuoteYieldsTheJoinedRecord) {
+  EXPECT_EQ(urlsOf("open.csv", "a,\"http://a.example/x\nstill,open"), (Urls{"http://a.example/xstill,open"}));
+}
+
+TEST_F(UrlInputTest, FirstUrlFieldRules) {
+  EXPECT_EQ(firstUrlField("a,b,https://x/,http://y/"), "https://x/");
+  EXPECT_EQ(firstUrlField("\"http://x/a,b\"c"), "http://x/a,bc");
+  EXPECT_EQ(firstUrlField("HTTP://x/"), "");
+  EXPECT_EQ(firstUrlField(" http://x/"), "");  // fields are not trimmed
+  EXPECT_EQ(firstUrlField(""), "");
+}
+
+TEST_F(UrlInputTest, SitemapServesEachLocThenItsMediaInDocumentOrder) {
+  const std::string sitemap = R"(<?xml version="1.0" encoding="UTF-8"?>
+<urlset xmlns="http://www.sitemaps.org/schemas/sitemap/0.9"
+        xmlns:image="http://www.google.com/schemas/sitemap-image/1.1"
+        xmlns:video="http://www.google.com/schemas/sitemap-video/1.1">
+  <url>
+    <image:image><image:loc> http://a.example/img1.jpg </image:loc></image:image>
+    <video:video>
+      <video:thumbnail_loc>http://a.example/thumb.jpg</video:thumbnail_loc>
+      <video:title>not a URL</video:title>
+      <video:content_loc>http://a.example/video.mp4</video:content_loc>
+      <video:uploader info="http://a.example/uploader">someone</video:uploader>
+    </video:video>
+    <loc>
+      http://a.example/page
+    </loc>
+    <image:image><image:caption>first child is no loc</image:caption><image:loc>http://a.example/skipped.jpg</image:loc></image:image>
+    <image:image><image:loc>http://a.example/img2.jpg</image:loc></image:image>
+    <img:image xmlns:img="http://www.google.com/schemas/sitemap-image/1.1"><img:loc>http://a.example/other-prefix.jpg</img:loc></img:image>
+  </url>
+  <url><image:image><image:loc>http://a.example/orphan.jpg</image:loc></image:image></url>
+  <notaurl><loc>http://a.example/ignored</loc></notaurl>
+  <url><loc><![CDATA[http://a.example/cdata?a=1&b=2]]></loc></url>
+  <url><loc>http://a.example/first</loc><loc>http://a.example/later-wins</loc></url>
+</urlset>)";
+  EXPECT_EQ(urlsOf("sitemap.xml", sitemap),
+            (Urls{"http://a.example/page", "http://a.example/img1.jpg", "http://a.example/thumb.jpg",
+                  "http://a.example/video.mp4", "http://a.example/uploader", "http://a.example/img2.jpg",
+                  "http://a.example/cdata?a=1&b=2", "http://a.example/orphan.jpg", "http://a.example/later-wins"}));
+}
+
+TEST_F(UrlInputTest, MediaOfALastEntryWithoutLocAreNotLost) {
+  EXPECT_EQ(urlsOf("tail.xml",
+                   "<urlset><url><loc>http://a/1</loc></url>"
+                   "<url><image:image><image:loc>http://a/img</image:loc></image:image></url></urlset>"),
+            (Urls{"http://a/1", "http://a/img"}));
+}
+
+TEST_F(UrlInputTest, SitemapRefusals) {
+  EXPECT_EQ(refusal("index.xml", "<sitemapindex><sitemap><loc>http://a/</loc></sitemap></sitemapindex>"),
+            "Error: Not an XML sitemap. No <urlset> tag.");
+  EXPECT_EQ(refusal("prefixed.xml", "<s:urlset xmlns:s=\"x\"><s:url/></s:urlset>"),
+            "Error: Not an XML sitemap. No <urlset> tag.");
+  EXPECT_EQ(refusal("broken.xml", "<urlset>\n  <url><loc>http://a/</url>\n</urlset>"),
+            "Error: Error in the XML file:\rMessage: mismatched tag\rLine: 2   Character: 23");
+  EXPECT_EQ(refusal("empty.xml", "<urlset>\n</urlset>"), "");
+}
+
+TEST_F(UrlInputTest, EncodingsFromTheByteOrderMark) {
+  const std::u16string text = u"http://a.example/caf\u00e9\r\nhttp://a.example/\u65e5\U0001F600\n";
+  std::string utf16 = "\xFF\xFE";
+  for (const char16_t unit : text) utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  EXPECT_EQ(urlsOf("utf16.txt", utf16),
+            (Urls{"http://a.example/caf%C3%A9", "http://a.example/%E6%97%A5%F0%9F%98%80"}));
+  EXPECT_EQ(urlsOf("utf8.txt", "\xEF\xBB\xBFhttp://a.example/caf\xC3\xA9\n"), (Urls{"http://a.example/caf%C3%A9"}));
+  // Without a mark: a valid UTF-8 line is UTF-8, any other line one character per byte.
+  EXPECT_EQ(urlsOf("plain.txt", "http://a.example/caf\xC3\xA9\nhttp://a.example/caf\xE9\n"),
+            (Urls{"http://a.example/caf%C3%A9", "http://a.example/caf%C3%A9"}));
+  EXPECT_EQ(refusal("be.txt", std::string("\xFE\xFF\0h", 4)), "Error: Unsupported text encoding format");
+  EXPECT_EQ(refusal("be32.txt", std::string("\0\0\xFE\xFF", 4)), "Error: Unsupported text encoding format");
+}
+
+TEST_F(UrlInputTest, UnreadableFileIsNamedInItsMessage) {
+  const std::string missing = (folder / "missing.txt").string();
+  const OpenOutcome outcome = input.open(missing, "");
+  ASSERT_FALSE(outcome.opened);
+  EXPECT_EQ(outcome.message->text, "There was an error trying to open " + missing);
+}
+
+TEST_F(UrlInputTest, ManualTextSplitsAtCrLfAndTrimsBlanks) {
+  ASSERT_TRUE(input.open("", "http://a/1\r\n\r\n  http://a/2 \r\nhttp://a/3\n").opened);
+  EXPECT_EQ(drain(), (Urls{"http://a/1", "http://a/2", "http://a/3%0A"}));
+}
+
+TEST_F(UrlInputTest, PendingUrlsComeFirstAndOnlyHttpOnesAreQueued) {
+  ASSERT_TRUE(input.open("", "http://a/source").opened);
+  input.queuePending("http://a/queued");
+  input.queuePending("ftp://a/never");
+  input.queuePending("HTTP://a/never");
+  EXPECT_EQ(drain(), (Urls{"http://a/queued", "http://a/source"}));
+  input.queuePending("http://a/stale");
+  ASSERT_TRUE(input.open("", "").opened);  // opening empties the queue
+  EXPECT_EQ(input.next(), "");
+}
+
+TEST_F(UrlInputTest, LinesLongerThanTheCapAreCut) {
+  const std::string longLine = "http://a/" + std::string(kMaxLineBytes + 100, 'x');
+  const Urls urls = urlsOf("long.txt", longLine + "\nhttp://a/next\n");
+  ASSERT_EQ(urls.size(), 2u);
+  EXPECT_EQ(urls[0].size(), kMaxLineBytes);
+  EXPECT_EQ(urls[1], "http://a/next");
+}
+
+TEST(SourceKindTest, ExtensionDecidesIgnoringCase) {
+  EXPECT_EQ(sourceKindOf("list.CSV"), SourceKind::Csv);
+  EXPECT_EQ(sourceKindOf("/x.y/sitemap.Xml"), SourceKind::Sitemap);
+  EXPECT_EQ(sourceKindOf("list.tsv"), SourceKind::PlainText);
+  EXPECT_EQ(sourceKindOf("csv"), SourceKind::PlainText);
+}
+
+}  // namespace
+}  // namespace tallyvane

@@ -1,0 +1,36 @@
+#include "input/UrlNormalization.h"
+
+#include <gtest/gtest.h>
+
+namespace tallyvane {
+namespace {
+
+TEST(UrlNormalizationTest, BlanksAndUnsafeBytesAreEncodedOnce) {
+  EXPECT_EQ(normaliseInputUrl("http://a.example/a b"), "http://a.example/a%20b");
+  EXPECT_EQ(normaliseInputUrl("http://a.example/a%20b"), "http://a.example/a%20b");  // already encoded
+  EXPECT_EQ(normaliseInputUrl("http://a.example/100%"), "http://a.example/100%25");
+  EXPECT_EQ(normaliseInputUrl("http://a.example/%zz"), "http://a.example/%25zz");
+  EXPECT_EQ(normaliseInputUrl("http://a.example/?q=a+b|c^d{e}[f]\"<>\\`"),
+            "http://a.example/?q=a%2Bb%7Cc%5Ed%7Be%7D%5Bf%5D%22%3C%3E%5C%60");
+  EXPECT_EQ(normaliseInputUrl("http://a.example/\xC3\xA9"), "http://a.example/%C3%A9");
+  EXPECT_EQ(normaliseInputUrl("http://a.example/!$&'()*,-./:;=?@_~#x"), "http://a.example/!$&'()*,-./:;=?@_~#x");
+}
+
+TEST(UrlNormalizationTest, DotSegmentsOnly) {
+  EXPECT_EQ(normaliseInputUrl("http://a.example/x/../y"), "http://a.example/y");
+  EXPECT_EQ(normaliseInputUrl("http://a.example/x/./y/../z?q=../1#f"), "http://a.example/x/z?q=../1#f");
+  EXPECT_EQ(normaliseInputUrl("HTTP://A.Example/Path"), "HTTP://A.Example/Path");
+  EXPECT_EQ(normaliseInputUrl("example.com/page/../x"), "example.com/page/../x");  // no scheme is added
+}
+
+TEST(UrlNormalizationTest, ResolvesReferencesAgainstTheirBase) {
+  EXPECT_EQ(resolveUrl("https://a.example/dir/page", "/other"), "https://a.example/other");
+  EXPECT_EQ(resolveUrl("https://a.example/dir/page", "sibling?x=1"), "https://a.example/dir/sibling?x=1");
+  EXPECT_EQ(resolveUrl("https://a.example/dir/page", "//cdn.example/x"), "https://cdn.example/x");
+  EXPECT_EQ(resolveUrl("https://a.example/", "http://b.example/de/"), "http://b.example/de/");
+  EXPECT_EQ(resolveUrl("https://a.example/", "not a url"), "not a url");
+  EXPECT_EQ(resolveUrl("no base", "/x"), "/x");
+}
+
+}  // namespace
+}  // namespace tallyvane
