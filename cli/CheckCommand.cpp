@@ -52,6 +52,10 @@ int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, c
   crawl.wait();
   ui.setBusy(false);
   if (crawl.end() != CrawlEnd::NotStarted) printResults(store, options.quiet, out);
+  if (options.stats) {
+    std::fprintf(stderr, "Result store: %zu bytes in %lld records\n", store.memoryBytes(),
+                 static_cast<long long>(store.count()));
+  }
   return exitStatusOf(crawl.end());
 }
 

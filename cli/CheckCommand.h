@@ -20,6 +20,7 @@ struct CheckOptions {
   std::string input;           // a .txt, .csv or .xml file, or "-" for lines on stdin
   std::optional<int> threads;  // instead of NumThreads for this run
   bool quiet = false;          // no progress and no line per URL
+  bool stats = false;          // the result store's size on stderr at the end
 };
 
 int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,

@@ -11,6 +11,11 @@
 namespace tallyvane::cli {
 
 void stopOnInterrupt(RunningFlag& running) {
+  // A signal ignored on entry (a background job's SIGINT) would be discarded, not waited for.
+  struct sigaction action {};
+  action.sa_handler = [](int) {};
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);

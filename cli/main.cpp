@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
   CLI::Option* threadsOption =
       check->add_option("-t,--threads", threads, "Worker threads for this run (1-200); default NumThreads");
   check->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
+  check->add_flag("--stats", options.stats, "Print the result store's size at the end");
 
   CLI::App* demo = app.add_subcommand("demo", "Start the built-in demo site on 127.0.0.1 and check its URLs");
   demo->add_option("-t,--threads", threads, "Worker threads for this run (1-200)");

@@ -15,11 +15,6 @@ std::string_view lastHeaderBlock(std::string_view raw) {
   return at == std::string_view::npos ? raw : raw.substr(at + 4);
 }
 
-std::vector<std::string_view> crLfFields(std::string_view block) {
-  std::vector<std::string_view> fields;
-  forEachCrLfLine(block, [&](std::string_view line) { fields.push_back(line); });
-  return fields;
-}
 
 bool isContinuation(std::string_view line) {
   return !line.empty() && (line[0] == ' ' || static_cast<unsigned char>(line[0]) < 10);
@@ -28,14 +23,6 @@ bool isContinuation(std::string_view line) {
 void prependBracketed(std::string& list, std::string_view value) {
   std::string item = "[" + std::string(value) + "]";
   list = list.empty() ? item : item + "," + list;
-}
-
-std::string lowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
 }
 
 std::string_view trimQuotes(std::string_view text) {
@@ -87,7 +74,10 @@ void parseLinks(std::string_view value, HopRecord& hop, const QueueLink& queueLi
 }
 
 void analyseHeaders(HopRecord& hop, const QueueLink& queueLink) {
-  const std::vector<std::string_view> fields = crLfFields(lastHeaderBlock(hop.rawHeaders));
+  // Reused by each worker thread: no allocation per hop once it has grown.
+  thread_local std::vector<std::string_view> fields;
+  fields.clear();
+  forEachCrLfLine(lastHeaderBlock(hop.rawHeaders), [](std::string_view line) { fields.push_back(line); });
   std::string vary, robots, continuation;
   // The header lines are the fields before the final blank one; visited from the last, so that
   // prepending keeps header order and folded lines are joined to the header they continue.
@@ -100,16 +90,17 @@ void analyseHeaders(HopRecord& hop, const QueueLink& queueLink) {
       continuation = isContinuation(line) ? " " + std::string(trimBlanksAndTabs(line)) + continuation : std::string();
       continue;
     }
-    const std::string name = lowerCase(line.substr(0, colon));
-    const std::string value = std::string(trimBlanks(line.substr(colon + 1))) + continuation;
-    continuation.clear();
-    if (name == "vary") {
-      prependBracketed(vary, value);
-    } else if (name == "x-robots-tag") {
-      prependBracketed(robots, value);
-    } else if (name == "link") {
-      parseLinks(value, hop, queueLink);
+    const std::string_view name = line.substr(0, colon);
+    const bool isVary = equalsIgnoreCase(name, "vary");
+    const bool isRobots = !isVary && equalsIgnoreCase(name, "x-robots-tag");
+    const bool isLink = !isVary && !isRobots && equalsIgnoreCase(name, "link");
+    if (isVary || isRobots || isLink) {
+      const std::string value = std::string(trimBlanks(line.substr(colon + 1))) + continuation;
+      if (isVary) prependBracketed(vary, value);
+      if (isRobots) prependBracketed(robots, value);
+      if (isLink) parseLinks(value, hop, queueLink);
     }
+    continuation.clear();
   }
   hop.vary = std::move(vary);
   hop.xRobotsTag = std::move(robots);

@@ -63,6 +63,8 @@ bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'
 }  // namespace
 
 std::string removeDotSegments(std::string_view url) {
+  // Without a "/." there is no dot segment to remove (nearly every URL of a list).
+  if (url.find("/.") == std::string_view::npos) return std::string(url);
   // Resolving an absolute URL against itself applies exactly the dot-segment removal.
   ParsedUri uri(url);
   if (!uri.absolute()) return std::string(url);

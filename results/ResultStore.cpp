@@ -170,9 +170,12 @@ bool ResultStore::resetFilterLists() {
   }
 }
 
-size_t ResultStore::recordBytes() const {
+size_t ResultStore::memoryBytes() const {
   std::lock_guard lock(storeLock_);
-  return arena_.bytesHeld();
+  size_t bytes = arena_.bytesHeld() + blocks_.size() * kBlockSize * sizeof(ResultRecord*) +
+                 kBucketCount * sizeof(ResultRecord*);
+  for (const auto& list : filterLists_) bytes += list.capacity() * sizeof(uint32_t);
+  return bytes;
 }
 
 }  // namespace tallyvane

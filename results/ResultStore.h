@@ -62,8 +62,8 @@ class ResultStore {
   // For readers that take several steps under one lock.
   std::recursive_mutex& storeLock() const { return storeLock_; }
 
-  // Resident bytes of records and texts, for benchmarks and memory figures.
-  size_t recordBytes() const;
+  // Bytes the store holds: records and texts, blocks, the URL index and the index lists.
+  size_t memoryBytes() const;
 
  private:
   ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode);

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tallyvane builds with. Safe to run again: it only installs what
+# Installs the Debian packages Tallyvane builds with (or, with "bench", those the crawl benchmark uses). Safe to run again: it only installs what
 # is missing. Needs root (or sudo).
 set -euo pipefail
 
@@ -13,6 +13,11 @@ packages=(
   libcli11-dev           # command line of tallyvane-cli
   libgtest-dev libgmock-dev
 )
+
+# "bench" adds what bench/crawl_bench.sh runs beside Tallyvane.
+if [ "${1:-}" = bench ]; then
+  packages=(nginx libnginx-mod-http-echo curl time bc)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "tests/support/RunCommand.h"
@@ -51,6 +52,18 @@ TEST_F(CheckCommandTest, ReadsLinesFromStandardInput) {
   EXPECT_NE(output.find("All URLs: 2\n"), std::string::npos) << output;
   EXPECT_EQ(server.requestCount("/a"), 1u);
   EXPECT_EQ(server.requestCount("/b"), 1u);
+}
+
+TEST_F(CheckCommandTest, InterruptAbortsTheCrawlKeepingWhatIsDone) {
+  server.route("/hang", [](const ReceivedRequest&) { return ScriptedReply{"", std::chrono::milliseconds(0), true}; });
+  const auto list = folder.write("list.txt", server.url("/done") + "\n" + server.url("/hang") + "\n");
+  const std::string command = std::string(TALLYVANE_CLI_PATH) + " --settings " + (folder / "settings.prefs").string() +
+                              " check -t 1 " + list.string();
+  const auto [status, output] =
+      runCommand(command + " & pid=$!; sleep 1; kill -INT $pid; wait $pid");
+  EXPECT_EQ(status, 130) << output;
+  EXPECT_NE(output.find("Aborted: Tallyvane has aborted checking URLs\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("All URLs: 1\n"), std::string::npos) << output;
 }
 
 TEST_F(CheckCommandTest, BadInputEndsWithAnErrorStatus) {
