@@ -60,7 +60,7 @@ TEST_F(CheckCommandTest, InterruptAbortsTheCrawlKeepingWhatIsDone) {
   const std::string command = std::string(TALLYVANE_CLI_PATH) + " --settings " + (folder / "settings.prefs").string() +
                               " check -t 1 " + list.string();
   const auto [status, output] =
-      runCommand(command + " & pid=$!; sleep 1; kill -INT $pid; wait $pid");
+      runCommand("(" + command + " 2>&1 & pid=$!; sleep 1; kill -INT $pid; wait $pid)");
   EXPECT_EQ(status, 130) << output;
   EXPECT_NE(output.find("Aborted: Tallyvane has aborted checking URLs\n"), std::string::npos) << output;
   EXPECT_NE(output.find("All URLs: 1\n"), std::string::npos) << output;
