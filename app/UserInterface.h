@@ -2,6 +2,7 @@
 // The port through which the core shows things. The desktop window, the CLI and the tests each
 // implement it. Calls may come from any thread; implementations make them safe.
 
+#include <cstdint>
 #include <string_view>
 
 namespace tallyvane {
@@ -29,6 +30,9 @@ class UserInterface {
 
   // Busy while a crawl runs (commands disabled, Abort enabled); idle again when it has ended.
   virtual void setBusy(bool busy) = 0;
+
+  // The progress window of a save, load or report: its text and how far it got.
+  virtual void showProgress(std::string_view text, int64_t done, int64_t total) = 0;
 };
 
 }  // namespace tallyvane

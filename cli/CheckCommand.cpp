@@ -1,10 +1,14 @@
 #include "cli/CheckCommand.h"
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <iostream>
 #include <iterator>
 
 #include "app/Crawl.h"
+#include "app/FileTask.h"
+#include "results/ResultsFile.h"
 #include "results/Filters.h"
 #include "results/ResultColumns.h"
 #include "tests/support/DemoSite.h"
@@ -43,6 +47,7 @@ int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, c
     return kExitError;
   }
   request.threads = static_cast<int>(options.threads.value_or(static_cast<int>(settings.NumThreads)));
+  const int testMode = request.testMode;
   ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
   UrlInput input;
   Crawl crawl(curl, settings, store, input, ui, running);
@@ -51,12 +56,16 @@ int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, c
   crawl.start(std::move(request));
   crawl.wait();
   ui.setBusy(false);
-  if (crawl.end() != CrawlEnd::NotStarted) printResults(store, options.quiet, out);
+  if (crawl.end() == CrawlEnd::NotStarted) return exitStatusOf(crawl.end());
+  printResults(store, options.quiet, out);
   if (options.stats) {
     std::fprintf(stderr, "Result store: %zu bytes in %lld records\n", store.memoryBytes(),
                  static_cast<long long>(store.count()));
   }
-  return exitStatusOf(crawl.end());
+  // What was checked is written even after an abort: results are never thrown away.
+  const bool written = writeOutputs(store, testMode, options.outputs, ui);
+  const int status = exitStatusOf(crawl.end());
+  return status == kExitFinished && !written ? kExitError : status;
 }
 
 }  // namespace
@@ -100,9 +109,36 @@ int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& o
   const testing::DemoSite site;
   std::fprintf(out, "Demo site running at %s\n\n", site.server().origin().c_str());
   std::fflush(out);
+  std::string folder = (std::filesystem::temp_directory_path() / "tallyvane-demo-XXXXXX").string();
+  if (::mkdtemp(folder.data()) == nullptr) {
+    ui.showMessage(kErrorTitle, "Cannot create a folder for the demo's reports in " +
+                                    std::filesystem::temp_directory_path().string());
+    return kExitError;
+  }
+  CheckOptions demo = options;
+  const std::filesystem::path base(folder);
+  demo.outputs.reports = {{ReportKind::Standard, base / "standard.csv"},
+                          {ReportKind::RedirectDetails, base / "redirects.csv"},
+                          {ReportKind::LinkHeaders, base / "links.csv"},
+                          {ReportKind::RawHeaders, base / "raw-headers.csv"}};
+  demo.outputs.save = base / "demo.tvl";
   CrawlRequest request;
   for (const std::string& url : site.urls()) request.manualText += url + "\r\n";
-  return crawl(curl, settings, std::move(request), options, ui, running, out);
+  const int status = crawl(curl, settings, std::move(request), demo, ui, running, out);
+  std::fprintf(out, "\nReports and results file written to %s\n", folder.c_str());
+  return status;
+}
+
+int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInterface& ui) {
+  ResultStore store;
+  LoadOutcome loaded;
+  FileTask task(ui);
+  task.start([&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+    loaded = loadResults(store, resultsFile, progress, &quitting);
+    return loaded.message;
+  });
+  if (!task.wait()) return kExitError;
+  return writeOutputs(store, loaded.testMode, plan, ui) ? kExitFinished : kExitError;
 }
 
 }  // namespace tallyvane::cli

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/ConsoleInterface.h"
+#include "cli/OutputPlan.h"
 #include "config/Settings.h"
 #include "engine/CurlApi.h"
 #include "engine/RunningFlag.h"
@@ -21,6 +22,7 @@ struct CheckOptions {
   std::optional<int> threads;  // instead of NumThreads for this run
   bool quiet = false;          // no progress and no line per URL
   bool stats = false;          // the result store's size on stderr at the end
+  OutputPlan outputs;          // reports and results file when the crawl ends
 };
 
 int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
@@ -29,6 +31,9 @@ int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& 
 // Starts the demo site on 127.0.0.1, checks its URL list as check does, and stops the site.
 int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
             RunningFlag& running, std::FILE* out);
+
+// `tallyvane-cli report RESULTS.tvl`: loads a results file and writes the planned reports.
+int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInterface& ui);
 
 // The count of every filter, then (unless quiet) one tab-separated line per URL: URL, status
 // code, status text, number of redirects, final URL.

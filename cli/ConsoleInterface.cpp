@@ -43,6 +43,17 @@ void ConsoleInterface::setBusy(bool busy) {
   });
 }
 
+void ConsoleInterface::showProgress(std::string_view text, int64_t done, int64_t total) {
+  if (!progress_) return;
+  std::lock_guard lock(mutex_);
+  // At most four lines a second, and always the last one.
+  const auto now = std::chrono::steady_clock::now();
+  if (done < total && now - lastProgress_ < std::chrono::milliseconds(250)) return;
+  lastProgress_ = now;
+  std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(out_);
+}
+
 void ConsoleInterface::stopProgress() {
   {
     std::lock_guard lock(mutex_);

@@ -3,6 +3,7 @@
 // and while busy the status-bar texts are printed at most four times a second.
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -21,6 +22,7 @@ class ConsoleInterface : public UserInterface {
   void showMessage(std::string_view title, std::string_view text) override;
   void setStatusField(int field, std::string_view text) override;
   void setBusy(bool busy) override;
+  void showProgress(std::string_view text, int64_t done, int64_t total) override;
 
   void setProgress(bool enabled) { progress_ = enabled; }
 
@@ -37,6 +39,7 @@ class ConsoleInterface : public UserInterface {
   bool busy_ = false;
   bool lineOpen_ = false;  // a progress line without its line break yet (terminal)
   std::thread printer_;
+  std::chrono::steady_clock::time_point lastProgress_{};
 };
 
 }  // namespace tallyvane::cli

@@ -27,6 +27,20 @@ int main(int argc, char** argv) {
       check->add_option("-t,--threads", threads, "Worker threads for this run (1-200); default NumThreads");
   check->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
   check->add_flag("--stats", options.stats, "Print the result store's size at the end");
+  cli::OutputOptions outputs;
+  auto addOutputOptions = [&outputs](CLI::App* command, bool withSave) {
+    command->add_option("--report", outputs.reports,
+                        "CSV report when done: KIND=FILE, KIND standard|redirects|links|raw; repeatable");
+    if (withSave) command->add_option("--save", outputs.save, "Results file (.tvl) when done");
+    command->add_option("--filter", outputs.filter, "Reports hold only filter F: its number 0-13 or its exact name");
+    command->add_option("--sort", outputs.sort, "Reports in the order of a result-list column: COLUMN[:desc]");
+  };
+  addOutputOptions(check, true);
+
+  std::string resultsFile;
+  CLI::App* report = app.add_subcommand("report", "Write CSV reports from a results file");
+  report->add_option("RESULTS", resultsFile, "A results file (.tvl)")->required();
+  addOutputOptions(report, false);
 
   CLI::App* demo = app.add_subcommand("demo", "Start the built-in demo site on 127.0.0.1 and check its URLs");
   demo->add_option("-t,--threads", threads, "Worker threads for this run (1-200)");
@@ -44,9 +58,20 @@ int main(int argc, char** argv) {
   RunningFlag running;
   cli::stopOnInterrupt(running);
   cli::ConsoleInterface ui;
+  if (const auto wrong = cli::parseOutputPlan(outputs, options.outputs)) {
+    ui.showMessage(kErrorTitle, *wrong);
+    return cli::kExitError;
+  }
+  if (report->parsed()) {
+    if (options.outputs.reports.empty()) {
+      ui.showMessage(kErrorTitle, "Name at least one report: --report KIND=FILE");
+      return cli::kExitError;
+    }
+    return cli::runReport(resultsFile, options.outputs, ui);
+  }
   // As at every start: libcurl first, then the settings.
   std::unique_ptr<HttpLibrary> library;
-  if (!settingsCommand->parsed()) {
+  if (!settingsCommand->parsed() && !report->parsed()) {
     library = startHttpLibrary(executableDirectory(), ui);
     if (!library) return cli::kExitError;
   }

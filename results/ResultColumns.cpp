@@ -6,8 +6,9 @@
 namespace tallyvane {
 
 std::string secondsText(int64_t milliseconds) {
+  // Single precision, as the list and the reports have always shown it.
   char text[32];
-  std::snprintf(text, sizeof text, "%.2f", static_cast<double>(milliseconds) / 1000.0);
+  std::snprintf(text, sizeof text, "%.2f", static_cast<double>(static_cast<float>(milliseconds) / 1000.0f));
   return text;
 }
 

@@ -90,6 +90,8 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
     for (int filter = 1; filter <= kFilterCount; ++filter) {
       if ((filters >> filter) & 1u) ensureRoomForOne(filterLists_[filter - 1]);
     }
+    const bool intoSorted = sortedComparator_ && (sortedFilter_ == 0 || ((filters >> sortedFilter_) & 1u));
+    if (intoSorted) ensureRoomForOne(filterLists_[kSortedList - 1]);
     // Nothing below can fail: the record becomes visible complete and exactly once.
     blocks_[index / kBlockSize][index % kBlockSize] = record;
     for (int filter = 1; filter <= kFilterCount; ++filter) {
@@ -99,6 +101,7 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
     record->next = urlIndex_[bucket];
     urlIndex_[bucket] = record;
     ++count_;
+    if (intoSorted) insertSorted(static_cast<uint32_t>(index));
     return true;
   } catch (const std::bad_alloc&) {
     fatal.raise(std::string(kNotEnoughMemoryTitle), std::string(kNotEnoughMemoryMessage), kOutOfMemory);
@@ -150,6 +153,7 @@ bool ResultStore::contains(std::string_view url) const {
 
 void ResultStore::clear() {
   std::lock_guard lock(storeLock_);
+  sortedComparator_ = nullptr;
   blocks_.clear();
   std::fill_n(urlIndex_.get(), kBucketCount, nullptr);
   for (auto& list : filterLists_) std::vector<uint32_t>().swap(list);
@@ -157,8 +161,67 @@ void ResultStore::clear() {
   count_ = 0;
 }
 
+void ResultStore::insertSorted(uint32_t index) {
+  // Binary insertion after every equal entry, so equal rows keep the order they came in.
+  std::vector<uint32_t>& sorted = filterLists_[kSortedList - 1];
+  const ResultRecord& added = *recordAtIndex(index);
+  size_t lo = 0;
+  size_t hi = sorted.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (sortedComparator_(added, *recordAtIndex(sorted[mid])) >= 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  sorted.insert(sorted.begin() + static_cast<std::ptrdiff_t>(lo), index);
+}
+
+SortSnapshot ResultStore::snapshotForSort(int filter) const {
+  std::lock_guard lock(storeLock_);
+  SortSnapshot snapshot;
+  snapshot.filter = filter >= 1 && filter <= kFilterCount ? filter : 0;
+  if (snapshot.filter > 0) {
+    snapshot.rows = indexList(snapshot.filter);
+  } else {
+    snapshot.rows.resize(static_cast<size_t>(count_));
+    for (size_t i = 0; i < snapshot.rows.size(); ++i) snapshot.rows[i] = static_cast<uint32_t>(i);
+  }
+  snapshot.rowsAtSnapshot = snapshot.rows.size();
+  snapshot.blocks.reserve(blocks_.size());
+  for (const auto& block : blocks_) snapshot.blocks.push_back(block.get());
+  return snapshot;
+}
+
+void ResultStore::installSortedOrder(std::vector<uint32_t> sortedRows, RecordComparator comparator,
+                                     const SortSnapshot& snapshot) {
+  // One lock for the swap and the catch-up, so a record added meanwhile is inserted exactly once.
+  std::lock_guard lock(storeLock_);
+  filterLists_[kSortedList - 1] = std::move(sortedRows);
+  sortedComparator_ = std::move(comparator);
+  sortedFilter_ = snapshot.filter;
+  const std::vector<uint32_t>* source = snapshot.filter > 0 ? &indexList(snapshot.filter) : nullptr;
+  const size_t now = source ? source->size() : static_cast<size_t>(count_);
+  for (size_t row = snapshot.rowsAtSnapshot; row < now; ++row) {
+    insertSorted(source ? (*source)[row] : static_cast<uint32_t>(row));
+  }
+}
+
+void ResultStore::dropSortedOrder() {
+  std::lock_guard lock(storeLock_);
+  sortedComparator_ = nullptr;
+  std::vector<uint32_t>().swap(filterLists_[kSortedList - 1]);
+}
+
+bool ResultStore::isSorted() const {
+  std::lock_guard lock(storeLock_);
+  return static_cast<bool>(sortedComparator_);
+}
+
 bool ResultStore::resetFilterLists() {
   std::lock_guard lock(storeLock_);
+  sortedComparator_ = nullptr;
   try {
     for (auto& list : filterLists_) {
       std::vector<uint32_t>().swap(list);

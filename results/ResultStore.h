@@ -4,6 +4,7 @@
 // until clear(), which runs only while nothing else uses the store.
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,22 @@ inline constexpr std::string_view kNotEnoughMemoryMessage = "Not enough memory!"
 struct ViewSelection {
   bool sorted = false;
   int filter = 0;  // 0 all URLs, 1..13 a filter
+};
+
+// Orders two records: -1, 0 or 1.
+using RecordComparator = std::function<int(const ResultRecord& a, const ResultRecord& b)>;
+
+// What a sort works on, taken under the lock: the rows to order and a private copy of the block
+// list, so records stay reachable while workers add blocks.
+struct SortSnapshot {
+  int filter = 0;
+  std::vector<uint32_t> rows;
+  std::vector<const ResultRecord* const*> blocks;
+  size_t rowsAtSnapshot = 0;  // rows of the filter (or records) when the snapshot was taken
+
+  const ResultRecord& record(uint32_t index) const {
+    return *blocks[index / 1024][index % 1024];
+  }
 };
 
 struct ResultStoreOptions {
@@ -62,12 +79,20 @@ class ResultStore {
   // For readers that take several steps under one lock.
   std::recursive_mutex& storeLock() const { return storeLock_; }
 
+  // The sorted order (index list 14). While it is installed, every added record that belongs to
+  // its filter is inserted in order, after the records it equals.
+  SortSnapshot snapshotForSort(int filter) const;
+  void installSortedOrder(std::vector<uint32_t> sortedRows, RecordComparator comparator, const SortSnapshot& snapshot);
+  void dropSortedOrder();
+  bool isSorted() const;
+
   // Bytes the store holds: records and texts, blocks, the URL index and the index lists.
   size_t memoryBytes() const;
 
  private:
   ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode);
   const std::vector<uint32_t>& indexList(int list) const { return filterLists_[list - 1]; }
+  void insertSorted(uint32_t index);
 
   ResultStoreOptions options_;
   mutable std::recursive_mutex storeLock_;
@@ -76,6 +101,8 @@ class ResultStore {
   std::unique_ptr<const ResultRecord*[]> urlIndex_;
   std::vector<std::vector<uint32_t>> filterLists_;  // lists 1..14 at 0..13
   Arena arena_;
+  RecordComparator sortedComparator_;  // set while the sorted order is installed
+  int sortedFilter_ = 0;
 };
 
 }  // namespace tallyvane

@@ -25,6 +25,15 @@ class RecordingInterface : public UserInterface {
     busyChanges_.push_back(busy);
   }
 
+  void showProgress(std::string_view text, int64_t, int64_t) override {
+    std::lock_guard lock(mutex_);
+    progress_.emplace_back(text);
+  }
+
+  std::vector<std::string> progress() const {
+    std::lock_guard lock(mutex_);
+    return progress_;
+  }
   std::vector<std::string> messages() const {
     std::lock_guard lock(mutex_);
     return messages_;
@@ -43,6 +52,7 @@ class RecordingInterface : public UserInterface {
   std::vector<std::string> messages_;
   std::array<std::string, 5> fields_;
   std::vector<bool> busyChanges_;
+  std::vector<std::string> progress_;
 };
 
 }  // namespace tallyvane::testing

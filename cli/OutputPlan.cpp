@@ -1,0 +1,101 @@
+#include "cli/OutputPlan.h"
+
+#include <charconv>
+
+#include "app/FileTask.h"
+#include "config/Text.h"
+#include "results/Filters.h"
+#include "results/ResultColumns.h"
+#include "results/ResultView.h"
+#include "results/ResultsFile.h"
+
+namespace tallyvane::cli {
+namespace {
+
+constexpr std::pair<std::string_view, ReportKind> kReportKinds[] = {
+    {"standard", ReportKind::Standard},
+    {"redirects", ReportKind::RedirectDetails},
+    {"links", ReportKind::LinkHeaders},
+    {"raw", ReportKind::RawHeaders},
+};
+
+std::optional<int> numberIn(std::string_view text, int low, int high) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) return std::nullopt;
+  return value;
+}
+
+std::optional<int> filterNamed(std::string_view text) {
+  if (const auto number = numberIn(text, 0, kFilterCount)) return number;
+  for (int f = 0; f <= kFilterCount; ++f) {
+    if (kFilterNames[static_cast<size_t>(f)] == text) return f;
+  }
+  return std::nullopt;
+}
+
+std::optional<int> columnNamed(std::string_view text) {
+  if (const auto number = numberIn(text, 0, kResultColumnCount - 1)) return number;
+  if (text == kTestResultTitle) return kTestResultColumn;
+  for (int c = 0; c < kResultColumnCount; ++c) {
+    if (kResultColumnTitles[static_cast<size_t>(c)] == text) return c;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputPlan& plan) {
+  for (const std::string& report : options.reports) {
+    const size_t equals = report.find('=');
+    const std::string_view kind = std::string_view(report).substr(0, equals);
+    const auto known = std::find_if(std::begin(kReportKinds), std::end(kReportKinds),
+                                    [&](const auto& entry) { return entry.first == kind; });
+    if (equals == std::string::npos || equals + 1 == report.size() || known == std::end(kReportKinds)) {
+      return "Invalid report \"" + report + "\": use KIND=FILE with KIND standard, redirects, links or raw";
+    }
+    plan.reports.emplace_back(known->second, report.substr(equals + 1));
+  }
+  plan.save = options.save;
+  if (!options.filter.empty()) {
+    const auto filter = filterNamed(options.filter);
+    if (!filter) return "Unknown filter \"" + options.filter + "\": use 0 to 13 or a filter's exact name";
+    plan.filter = *filter;
+  }
+  if (!options.sort.empty()) {
+    std::string_view column = options.sort;
+    if (column.ends_with(":desc")) {
+      plan.descending = true;
+      column.remove_suffix(5);
+    }
+    plan.sortColumn = columnNamed(column);
+    if (!plan.sortColumn) return "Unknown column \"" + std::string(column) + "\": use a column's header text or 0 to 10";
+  }
+  return std::nullopt;
+}
+
+bool writeOutputs(ResultStore& store, int testMode, const OutputPlan& plan, UserInterface& ui) {
+  ResultView view(store);
+  view.selectFilter(plan.filter);
+  if (plan.sortColumn && !plan.reports.empty()) {
+    view.sortBy(*plan.sortColumn, plan.descending ? SortDirection::Descending : SortDirection::Ascending);
+    view.waitForSort();
+  }
+  FileTask task(ui);
+  bool ok = true;
+  for (const auto& [kind, file] : plan.reports) {
+    task.start([&, kind = kind, file = file](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+      return writeReport(store, view.selection(), kind, testMode, file, progress, &quitting);
+    });
+    ok = task.wait() && ok;
+  }
+  if (!plan.save.empty()) {
+    task.start([&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+      return saveResults(store, testMode, plan.save, progress, &quitting);
+    });
+    ok = task.wait() && ok;
+  }
+  return ok;
+}
+
+}  // namespace tallyvane::cli

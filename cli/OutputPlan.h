@@ -1,0 +1,40 @@
+#pragma once
+// What a command writes once its results are complete: CSV reports in the order and filter of
+// the result list, and the results file.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/UserInterface.h"
+#include "results/CsvReport.h"
+#include "results/ResultStore.h"
+
+namespace tallyvane::cli {
+
+struct OutputOptions {
+  std::vector<std::string> reports;  // KIND=FILE
+  std::string save;                  // results file
+  std::string filter;                // number 0-13 or exact name
+  std::string sort;                  // COLUMN[:desc], header text or number
+};
+
+struct OutputPlan {
+  std::vector<std::pair<ReportKind, std::filesystem::path>> reports;
+  std::filesystem::path save;
+  int filter = 0;
+  std::optional<int> sortColumn;
+  bool descending = false;
+
+  bool empty() const { return reports.empty() && save.empty(); }
+};
+
+// The plan, or the message naming the first option that is wrong.
+std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputPlan& plan);
+
+// Writes every report and the results file, each on a file task; false when one failed (its
+// message has been shown).
+bool writeOutputs(ResultStore& store, int testMode, const OutputPlan& plan, UserInterface& ui);
+
+}  // namespace tallyvane::cli

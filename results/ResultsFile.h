@@ -1,0 +1,34 @@
+#pragma once
+// The results file (.tvl): a tagged little-endian format holding the whole store.
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "results/CsvReport.h"
+#include "results/ResultStore.h"
+
+namespace tallyvane {
+
+inline constexpr int32_t kResultsFileMagic = 0x00007906;
+inline constexpr uint8_t kResultsFileMajor = 1;
+inline constexpr uint8_t kResultsFileMinor = 1;
+
+// Writes every record through "<name>.tvltemp" beside the target, which is replaced only by a
+// complete, synced file. An empty store is saved as a header with a count of 0.
+std::optional<TaskMessage> saveResults(const ResultStore& store, int testMode, const std::filesystem::path& path,
+                                       const TaskProgress& progress = {}, const std::atomic<bool>* quitting = nullptr);
+
+struct LoadOutcome {
+  std::optional<TaskMessage> message;  // nothing when the whole file loaded
+  int testMode = kTestModeNone;        // 1 when the file holds test results
+  int64_t responses = 0;
+};
+
+// Adds every record of the file to the store (which the caller has cleared). Records added
+// before an error stay, as the message says where it failed.
+LoadOutcome loadResults(ResultStore& store, const std::filesystem::path& path, const TaskProgress& progress = {},
+                        const std::atomic<bool>* quitting = nullptr);
+
+}  // namespace tallyvane
