@@ -10,23 +10,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tests/support/Chains.h"
+
 namespace tallyvane {
 namespace {
 
 using ::testing::ElementsAreArray;
 
-// Hops of one URL: hop k answers codes[k]; redirects point at url + "/k".
-std::vector<HopRecord> chainOf(const std::string& url, std::vector<int64_t> codes, int64_t kind = kChainPlain,
-                               int64_t timeEach = 10) {
-  std::vector<HopRecord> hops(std::max<size_t>(codes.size(), 1));
-  for (size_t k = 0; k < codes.size(); ++k) {
-    hops[k].url = k == 0 ? url : url + "/" + std::to_string(k);
-    hops[k].statusCode = codes[k];
-    hops[k].responseTime = timeEach;
-  }
-  hops[0].kind = kind;
-  return hops;
-}
+using testing::chainOf;
 
 class ResultStoreTest : public ::testing::Test {
  protected:

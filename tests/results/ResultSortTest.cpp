@@ -1,0 +1,164 @@
+#include "results/ResultSort.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "results/ResultView.h"
+#include "tests/support/Chains.h"
+
+namespace tallyvane {
+namespace {
+
+using testing::chainOf;
+
+class ResultSortTest : public ::testing::Test {
+ protected:
+  void add(const std::string& url, std::vector<int64_t> codes, int64_t time = 10) {
+    ASSERT_TRUE(store.add(chainOf(url, std::move(codes), kChainPlain, time), 0, fatal));
+  }
+  std::vector<std::string> rows() const {
+    std::vector<std::string> urls;
+    for (int64_t row = 0; row < view.rowCount(); ++row) urls.emplace_back(view.recordAtRow(row)->first().url);
+    return urls;
+  }
+  void sortBy(int column, SortDirection direction) {
+    view.sortBy(column, direction);
+    view.waitForSort();
+  }
+
+  ResultStore store;
+  FatalErrorSlot fatal;
+  ResultView view{store};
+};
+
+using Urls = std::vector<std::string>;
+
+TEST_F(ResultSortTest, ColumnClicksCycleAscendingDescendingAscending) {
+  add("http://b/", {404});
+  add("http://a/", {200});
+  add("http://c/", {301, 200});
+  EXPECT_EQ(view.columnClicked(kUrlColumn), SortDirection::Ascending);
+  view.waitForSort();
+  EXPECT_EQ(rows(), (Urls{"http://a/", "http://b/", "http://c/"}));
+  EXPECT_EQ(view.columnClicked(kUrlColumn), SortDirection::Descending);
+  view.waitForSort();
+  EXPECT_EQ(rows(), (Urls{"http://c/", "http://b/", "http://a/"}));
+  EXPECT_EQ(view.columnClicked(kUrlColumn), SortDirection::Ascending);
+  view.waitForSort();
+  EXPECT_EQ(rows(), (Urls{"http://a/", "http://b/", "http://c/"}));
+  EXPECT_EQ(view.columnClicked(kStatusCodeColumn), SortDirection::Ascending);  // another column starts over
+  view.waitForSort();
+  EXPECT_EQ(rows(), (Urls{"http://a/", "http://c/", "http://b/"}));
+}
+
+TEST_F(ResultSortTest, ChoosingAFilterDropsTheSort) {
+  add("http://b/", {404});
+  add("http://a/", {404});
+  add("http://c/", {200});
+  sortBy(kUrlColumn, SortDirection::Ascending);
+  EXPECT_EQ(view.filteredUrlsText(false), "Filtered URLs:3");
+  view.selectFilter(10);
+  EXPECT_EQ(view.direction(), SortDirection::None);
+  EXPECT_EQ(rows(), (Urls{"http://b/", "http://a/"}));
+  EXPECT_EQ(view.filteredUrlsText(true), "Filtered URLs: 2");
+  sortBy(kUrlColumn, SortDirection::Ascending);
+  EXPECT_EQ(rows(), (Urls{"http://a/", "http://b/"}));
+  view.selectFilter(0);
+  EXPECT_EQ(view.filteredUrlsText(false), "Filtered URLs: 3");
+  EXPECT_EQ(view.filteredUrlsText(true), "");
+}
+
+TEST_F(ResultSortTest, RecordsAddedWhileSortedAreInsertedAfterTheirEquals) {
+  add("http://first-404/", {404});
+  add("http://a-200/", {200});
+  sortBy(kStatusCodeColumn, SortDirection::Ascending);
+  add("http://second-404/", {404});
+  add("http://b-200/", {200});
+  add("http://c-301/", {301, 200});
+  add("http://third-404/", {404});
+  EXPECT_EQ(rows(), (Urls{"http://a-200/", "http://b-200/", "http://c-301/", "http://first-404/", "http://second-404/",
+                          "http://third-404/"}));
+}
+
+TEST_F(ResultSortTest, WithAFilterOnlyItsRecordsAreInserted) {
+  add("http://z/", {404});
+  view.selectFilter(10);
+  sortBy(kUrlColumn, SortDirection::Descending);
+  add("http://a/", {404});
+  add("http://ok/", {200});
+  EXPECT_EQ(rows(), (Urls{"http://z/", "http://a/"}));
+}
+
+TEST_F(ResultSortTest, EveryColumnHasItsOrder) {
+  auto slow = chainOf("http://x/slow", {200}, kChainPlain, 900);
+  slow[0].contentType = "text/plain";
+  slow[0].size = 5;
+  slow[0].linkCount = 1;
+  slow[0].links[0].link = "http://x/";
+  ASSERT_TRUE(store.add(slow, 0, fatal));
+  add("http://x/fast", {301, 302, 200}, 5);
+  const ResultRecord& a = *store.recordAtIndex(0);
+  const ResultRecord& b = *store.recordAtIndex(1);
+  EXPECT_EQ(columnComparator(kTypeColumn, false)(a, b), 1);  // absent text counts as empty
+  EXPECT_EQ(columnComparator(kSizeColumn, false)(a, b), 1);
+  EXPECT_EQ(columnComparator(kResponseTimeColumn, false)(a, b), 1);
+  EXPECT_EQ(columnComparator(kFinalUrlColumn, false)(a, b), -1);
+  EXPECT_EQ(columnComparator(kRedirectsColumn, false)(a, b), -1);
+  EXPECT_EQ(columnComparator(kLinkHeadersColumn, true)(a, b), -1);
+  EXPECT_EQ(columnComparator(kStatusColumn, false)(a, a), 0);
+}
+
+TEST(ResultSortLargeTest, AMillionRowsInOrderAndInReverse) {
+  ResultStore store;
+  FatalErrorSlot fatal;
+  HopRecord hop;
+  hop.statusCode = 200;
+  char url[32];
+  for (int i = 0; i < 1000000; ++i) {
+    std::snprintf(url, sizeof url, "http://s/%07d", i);
+    hop.url = url;
+    ASSERT_TRUE(store.add(std::span<const HopRecord>(&hop, 1), 0, fatal));
+  }
+  ResultView view(store);
+  for (const SortDirection direction : {SortDirection::Ascending, SortDirection::Descending}) {
+    view.sortBy(kUrlColumn, direction);
+    view.waitForSort();
+    ASSERT_EQ(view.rowCount(), 1000000);
+    const bool up = direction == SortDirection::Ascending;
+    EXPECT_STREQ(view.recordAtRow(0)->first().url, up ? "http://s/0000000" : "http://s/0999999");
+    EXPECT_STREQ(view.recordAtRow(999999)->first().url, up ? "http://s/0999999" : "http://s/0000000");
+    for (int64_t row = 1; row < 1000000; row += 9973) {
+      const int order = std::strcmp(view.recordAtRow(row - 1)->first().url, view.recordAtRow(row)->first().url);
+      ASSERT_TRUE(up ? order < 0 : order > 0) << row;
+    }
+  }
+  // All equal: a stable sort keeps store order.
+  view.sortBy(kStatusCodeColumn, SortDirection::Descending);
+  view.waitForSort();
+  EXPECT_EQ(view.recordAtRow(123456), store.recordAtIndex(123456));
+}
+
+TEST(ResultSortStopTest, StoppingLeavesNoHalfSortedOrder) {
+  ResultStore store;
+  FatalErrorSlot fatal;
+  std::mt19937 random(7);
+  HopRecord hop;
+  for (int i = 0; i < 200000; ++i) {
+    hop.url = "http://r/" + std::to_string(random());
+    hop.statusCode = 200;
+    ASSERT_TRUE(store.add(std::span<const HopRecord>(&hop, 1), 0, fatal));
+  }
+  ResultView view(store);
+  view.sortBy(kUrlColumn, SortDirection::Ascending);
+  view.stopSort();
+  view.clearStore();  // must not race a sort still reading records
+  EXPECT_EQ(store.count(), 0);
+  EXPECT_FALSE(store.isSorted());
+}
+
+}  // namespace
+}  // namespace tallyvane
