@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/SyntheticResults.h"
 #include "results/ResultStore.h"
 
 using namespace tallyvane;
@@ -23,45 +24,6 @@ size_t residentBytes() {
   size_t total = 0, resident = 0;
   statm >> total >> resident;
   return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
-}
-
-std::string urlFor(size_t i) {
-  char url[128];
-  std::snprintf(url, sizeof url, "https://www.example-shop.com/category/sub-category/product-%09zu.html?ref=n", i);
-  return url;  // 75 bytes
-}
-
-std::string rawHeadersFor(size_t i, int code) {
-  std::string head = code == 301 ? "HTTP/1.1 301 Moved Permanently\r\n" : "HTTP/1.1 200 OK\r\n";
-  head += "Date: Tue, 08 Dec 2026 03:21:56 GMT\r\nServer: nginx/1.22.1\r\n";
-  head += "Content-Type: text/html; charset=UTF-8\r\nContent-Length: " + std::to_string(10000 + i % 90000) + "\r\n";
-  head += "Connection: keep-alive\r\nCache-Control: max-age=3600, public\r\nX-Frame-Options: SAMEORIGIN\r\n";
-  head += "Strict-Transport-Security: max-age=31536000; includeSubDomains\r\nVary: Accept-Encoding\r\n";
-  head += "X-Content-Type-Options: nosniff\r\nX-Cache: HIT from edge-17\r\n";
-  if (code == 301) head += "Location: " + urlFor(i) + "-new\r\n";
-  head += "\r\n";
-  return head;  // about 400 bytes
-}
-
-// One URL in redirectEvery redirects once before its answer (0: none does).
-size_t fillChain(std::vector<HopRecord>& hops, size_t i, size_t redirectEvery) {
-  const bool redirects = redirectEvery != 0 && i % redirectEvery == 0;
-  size_t textBytes = 0;
-  for (size_t k = 0; k < (redirects ? 2u : 1u); ++k) {
-    HopRecord& hop = hops[k];
-    const int code = redirects && k == 0 ? 301 : 200;
-    hop.url = k == 0 ? urlFor(i) : urlFor(i) + "-new";
-    hop.statusCode = code;
-    hop.statusText = code == 301 ? "Moved Permanently" : "OK";
-    hop.contentType = "text/html; charset=UTF-8";
-    hop.vary = "Accept-Encoding";
-    hop.rawHeaders = rawHeadersFor(i, code);
-    hop.size = 10000 + static_cast<int64_t>(i % 90000);
-    hop.responseTime = static_cast<int64_t>(20 + i % 300);
-    textBytes += hop.url.size() + hop.statusText.size() + hop.contentType.size() + hop.vary.size() + hop.rawHeaders.size();
-  }
-  hops[0].kind = kChainPlain;
-  return textBytes;
 }
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -78,7 +40,7 @@ bool runScenario(size_t records, size_t redirectEvery) {
   double addSeconds = 0;
   for (size_t base = 0; base < records; base += kBatch) {
     const size_t n = std::min(kBatch, records - base);
-    for (size_t j = 0; j < n; ++j) textBytes += fillChain(batch[j], base + j, redirectEvery);
+    for (size_t j = 0; j < n; ++j) textBytes += bench::syntheticChain(batch[j], base + j, redirectEvery);
     const auto start = Clock::now();
     for (size_t j = 0; j < n; ++j) {
       if (!store.add(batch[j], kTestModeNone, fatal)) {
@@ -99,8 +61,8 @@ bool runScenario(size_t records, size_t redirectEvery) {
     present.clear();
     absent.clear();
     for (size_t j = 0; j < kBatch && base + j < records; ++j) {
-      present.push_back(urlFor((base + j) * 7919 % records));
-      absent.push_back(urlFor(records + base + j));
+      present.push_back(bench::syntheticUrl((base + j) * 7919 % records));
+      absent.push_back(bench::syntheticUrl(records + base + j));
     }
     const auto start = Clock::now();
     for (const auto& url : present) found += store.contains(url);

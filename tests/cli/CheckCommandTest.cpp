@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <string>
 
 #include "tests/support/RunCommand.h"
@@ -64,6 +66,59 @@ TEST_F(CheckCommandTest, InterruptAbortsTheCrawlKeepingWhatIsDone) {
   EXPECT_EQ(status, 130) << output;
   EXPECT_NE(output.find("Aborted: Tallyvane has aborted checking URLs\n"), std::string::npos) << output;
   EXPECT_NE(output.find("All URLs: 1\n"), std::string::npos) << output;
+}
+
+TEST_F(CheckCommandTest, ReportsAndResultsFileFollowFilterAndSort) {
+  server.fixed("/b", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+  server.fixed("/a", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+  server.fixed("/ok", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+  const auto list = folder.write("list.txt", server.url("/b") + "\n" + server.url("/ok") + "\n" + server.url("/a") + "\n");
+  const auto report = folder / "missing.csv";
+  const auto results = folder / "run.tvl";
+  const auto [status, output] = cli("check -q -t 1 " + list.string() + " --report 'raw=" + report.string() +
+                                    "' --save " + results.string() + " --filter 'Page Not Found' --sort 'URL:desc'");
+  ASSERT_EQ(status, 0) << output;
+  const std::string rows = ScratchFolder::read(report);
+  EXPECT_EQ(rows, "\xEF\xBB\xBF\"URL\",\"Raw Response Header\"\n\"" + server.url("/b") +
+                      "\",\"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n\"\n\"" + server.url("/a") +
+                      "\",\"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n\"\n");
+
+  // The results file holds every URL, whatever the reports' filter; reports from it match.
+  const auto fromFile = folder / "again.csv";
+  const auto [reportStatus, reportOutput] =
+      cli("report " + results.string() + " --report raw=" + fromFile.string() + " --filter 10 --sort 0:desc");
+  ASSERT_EQ(reportStatus, 0) << reportOutput;
+  EXPECT_EQ(ScratchFolder::read(fromFile), rows);
+  const auto all = folder / "all.csv";
+  ASSERT_EQ(cli("report " + results.string() + " --report standard=" + all.string()).first, 0);
+  const std::string standard = ScratchFolder::read(all);
+  EXPECT_EQ(std::count(standard.begin(), standard.end(), '\n'), 4);
+}
+
+TEST_F(CheckCommandTest, WrongOutputOptionsStopBeforeAnyRequest) {
+  const auto list = folder.write("list.txt", server.url("/a") + "\n");
+  EXPECT_EQ(cli("check " + list.string() + " --report pdf=x.pdf").second,
+            "Error: Invalid report \"pdf=x.pdf\": use KIND=FILE with KIND standard, redirects, links or raw\n");
+  EXPECT_EQ(cli("check " + list.string() + " --filter 14").first, 1);
+  EXPECT_EQ(cli("check " + list.string() + " --sort Colour").first, 1);
+  EXPECT_EQ(cli("report " + (folder / "none.tvl").string() + " --report raw=x.csv").second,
+            "Error: Cannot open results file.\n");
+  EXPECT_EQ(server.requests().size(), 0u);
+}
+
+TEST_F(CheckCommandTest, DemoWritesItsReportsAndResultsFile) {
+  const auto [status, output] = cli("demo -q");
+  ASSERT_EQ(status, 0) << output;
+  const size_t at = output.find("Reports and results file written to ");
+  ASSERT_NE(at, std::string::npos) << output;
+  const std::filesystem::path written =
+      output.substr(at + 36, output.find('\n', at) - at - 36);
+  for (const char* name : {"standard.csv", "redirects.csv", "links.csv", "raw-headers.csv", "demo.tvl"}) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(written / name)) << name;
+  }
+  EXPECT_NE(output.find("All URLs: 12\n"), std::string::npos);
+  EXPECT_NE(output.find("Redirect Loops: 1\n"), std::string::npos);
+  std::filesystem::remove_all(written);
 }
 
 TEST_F(CheckCommandTest, BadInputEndsWithAnErrorStatus) {
