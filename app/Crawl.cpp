@@ -191,7 +191,9 @@ void Crawl::handOver(HopRow hops, int redirectCount) {
     urls = ++urls_;
     responses = responses_ += redirectCount + 1;
   }
-  if (!exiting_) showProgress(urls, responses);
+  if (exiting_) return;
+  showProgress(urls, responses);
+  if (resultsChanged_) resultsChanged_();
 }
 
 void Crawl::showProgress(int64_t urls, int64_t responses) {

@@ -59,6 +59,9 @@ class Crawl {
   Crawl& operator=(const Crawl&) = delete;
 
   void setStages(CrawlStages stages) { stages_ = std::move(stages); }
+  // Called on the worker thread after each stored URL, so the list can refresh its row count and
+  // its "Filtered URLs: " text.
+  void setResultsChanged(std::function<void()> changed) { resultsChanged_ = std::move(changed); }
 
   // Starts the controller thread; the caller has made the user interface busy and cleared the
   // store.
@@ -91,6 +94,7 @@ class Crawl {
   UserInterface& ui_;
   RunningFlag& running_;
   CrawlStages stages_;
+  std::function<void()> resultsChanged_;
   std::atomic<bool> exiting_{false};
 
   // Allocated once and reused by every crawl: row = worker number 1..200, one row per worker.
