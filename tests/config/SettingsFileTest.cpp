@@ -1,15 +1,14 @@
 #include "config/SettingsFile.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 
 #include <filesystem>
 #include <string>
 
 #include "config/PasswordCipher.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/ScratchFolder.h"
 
 namespace tallyvane {
@@ -271,17 +270,12 @@ TEST_F(SettingsFileTest, FailuresGiveTheirMessagesAndKeepTheDefaults) {
 TEST_F(SettingsFileTest, AFailedSaveLeavesTheOldFileWhole) {
   ASSERT_FALSE(load());
   const std::string before = fileBytes();
-  // A file size limit makes the write fail part-way, as a full disk would (root included).
-  rlimit old{};
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit tight = old;
-  tight.rlim_cur = 1000;
-  ::setrlimit(RLIMIT_FSIZE, &tight);
   settings.NumThreads = 99;
-  const auto message = saveSettings(settings, location());
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  std::optional<SettingsMessage> message;
+  {
+    const testing::FileSizeLimit limit(1000);
+    message = saveSettings(settings, location());
+  }
   ASSERT_TRUE(message);
   EXPECT_EQ(message->text, "Cannot save preferences in the settings file");
   EXPECT_EQ(fileBytes(), before);

@@ -1,12 +1,11 @@
 #include "results/CsvReport.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <string>
 
 #include "tests/support/Chains.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/ScratchFolder.h"
 
 namespace tallyvane {
@@ -160,15 +159,11 @@ TEST_F(CsvReportTest, FailuresKeepThePreviousReport) {
   EXPECT_EQ(created->text, "Cannot create output file: " + missing.string());
 
   const auto file = folder.write("old.csv", "complete earlier report");
-  rlimit old{};
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit tight = old;
-  tight.rlim_cur = 100;
-  ::setrlimit(RLIMIT_FSIZE, &tight);
-  const auto failed = writeReport(store, {}, ReportKind::Standard, 0, file);
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, handler);
+  std::optional<TaskMessage> failed;
+  {
+    const testing::FileSizeLimit limit(100);
+    failed = writeReport(store, {}, ReportKind::Standard, 0, file);
+  }
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->text, "There was an error writing to the report file.");
   EXPECT_EQ(ScratchFolder::read(file), "complete earlier report");

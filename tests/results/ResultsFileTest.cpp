@@ -1,13 +1,12 @@
 #include "results/ResultsFile.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <cstring>
 #include <string>
 
 #include "tests/support/Chains.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/ScratchFolder.h"
 
 namespace tallyvane {
@@ -229,15 +228,11 @@ TEST_F(ResultsFileTest, AFailedSaveLeavesThePreviousFileUntouched) {
   ResultStore store;
   fill(store, 0);
   const auto file = folder.write("results.tvl", "the previous, complete results");
-  rlimit old{};
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit tight = old;
-  tight.rlim_cur = 64;
-  ::setrlimit(RLIMIT_FSIZE, &tight);
-  const auto message = saveResults(store, 0, file);
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, handler);
+  std::optional<TaskMessage> message;
+  {
+    const testing::FileSizeLimit limit(64);
+    message = saveResults(store, 0, file);
+  }
   ASSERT_TRUE(message);
   EXPECT_EQ(message->text, "There was an error writing the results file.");
   EXPECT_EQ(ScratchFolder::read(file), "the previous, complete results");
