@@ -133,6 +133,9 @@ void Crawl::control(CrawlRequest request) {
     }
   }
   for (std::thread& worker : workers) worker.join();
+  // Workers show their copies of the counters after releasing the mutex, so the last text shown
+  // may be an older count than another worker's: the final figures are shown once more.
+  if (!exiting_ && urlsChecked() > 0) showProgress(urlsChecked(), responsesReceived());
 
   const FatalError fatal = fatal_.get();
   if (fatal.code != kNoFatalError) {
