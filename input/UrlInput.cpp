@@ -1,6 +1,7 @@
 #include "input/UrlInput.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -70,7 +71,9 @@ OpenOutcome UrlInput::open(const std::string& fileName, std::string manualText) 
     memoryDone_ = false;
     return {true, std::nullopt};
   }
-  const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) ::close(fd), fd = -1;  // a folder reads as empty
   if (fd < 0) return {false, errorMessage("There was an error trying to open " + fileName)};
   const std::string mark = readMark(fd);
   TextEncoding encoding = TextEncoding::Unmarked;

@@ -136,10 +136,11 @@ TEST_F(UrlInputTest, EncodingsFromTheByteOrderMark) {
 }
 
 TEST_F(UrlInputTest, UnreadableFileIsNamedInItsMessage) {
-  const std::string missing = (folder / "missing.txt").string();
-  const OpenOutcome outcome = input.open(missing, "");
-  ASSERT_FALSE(outcome.opened);
-  EXPECT_EQ(outcome.message->text, "There was an error trying to open " + missing);
+  for (const std::string name : {(folder / "missing.txt").string(), folder.path().string()}) {
+    const OpenOutcome outcome = input.open(name, "");
+    ASSERT_FALSE(outcome.opened) << name;
+    EXPECT_EQ(outcome.message->text, "There was an error trying to open " + name);
+  }
 }
 
 TEST_F(UrlInputTest, ManualTextSplitsAtCrLfAndTrimsBlanks) {
