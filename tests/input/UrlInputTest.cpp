@@ -136,7 +136,7 @@ TEST_F(UrlInputTest, EncodingsFromTheByteOrderMark) {
 }
 
 TEST_F(UrlInputTest, UnreadableFileIsNamedInItsMessage) {
-  for (const std::string name : {(folder / "missing.txt").string(), folder.path().string()}) {
+  for (const std::string& name : {(folder / "missing.txt").string(), folder.path().string()}) {
     const OpenOutcome outcome = input.open(name, "");
     ASSERT_FALSE(outcome.opened) << name;
     EXPECT_EQ(outcome.message->text, "There was an error trying to open " + name);
