@@ -45,8 +45,6 @@ class UrlInput {
   // Queues text that starts with "http://" or "https://"; anything else is dropped.
   void queuePending(std::string_view url);
 
-  SourceKind kind() const { return kind_; }
-
  private:
   std::string readFromSource();
   std::string readPlainLine();

@@ -76,9 +76,6 @@ class ResultStore {
   // Empties the index lists with room for 1024 entries each; false when memory is short.
   bool resetFilterLists();
 
-  // For readers that take several steps under one lock.
-  std::recursive_mutex& storeLock() const { return storeLock_; }
-
   // The sorted order (index list 14). While it is installed, every added record that belongs to
   // its filter is inserted in order, after the records it equals.
   SortSnapshot snapshotForSort(int filter) const;

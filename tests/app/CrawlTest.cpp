@@ -156,6 +156,27 @@ TEST_F(CrawlTest, SitemapFileEndToEnd) {
   EXPECT_EQ(storedUrls(), (Texts{server.url("/img.png"), server.url("/p?a=1&b=2"), server.url("/y")}));
 }
 
+TEST_F(CrawlTest, LaterStagesPlugInBeforeAndAfterEachUrl) {
+  int changes = 0;
+  crawl().setStages({[this](std::string url) { return url.ends_with("/old") ? server.url("/new") : url; },
+                     [](HopRow hops, int redirectCount) {
+                       hops[0].testPassed = redirectCount == 0 ? 1 : 0;
+                       hops[0].testNote = "[checked]";
+                     }});
+  crawl().setResultsChanged([&changes] { ++changes; });
+  CrawlRequest request;
+  request.manualText = server.url("/old") + "\r\n" + server.url("/other") + "\r\n";
+  request.threads = 1;
+  request.testMode = kTestModeMapping;
+  crawl().start(request);
+  crawl().wait();
+  EXPECT_EQ(storedUrls(), (Texts{server.url("/new"), server.url("/other")}));
+  EXPECT_EQ(server.requestCount("/old"), 0u);
+  EXPECT_STREQ(store->recordAtIndex(0)->testReason, "[checked]");
+  EXPECT_EQ(store->recordAtIndex(0)->testPassed, 1);
+  EXPECT_EQ(changes, 2);
+}
+
 TEST_F(CrawlTest, ACrawlCanFollowAnother) {
   EXPECT_EQ(check({server.url("/1")}), CrawlEnd::Finished);
   store->clear();
