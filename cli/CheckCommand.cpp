@@ -8,6 +8,7 @@
 
 #include "app/Crawl.h"
 #include "app/FileTask.h"
+#include "config/Text.h"
 #include "results/ResultsFile.h"
 #include "results/Filters.h"
 #include "results/ResultColumns.h"
@@ -18,18 +19,7 @@ namespace {
 
 // Lines from stdin, separated by CR LF as the manual text wants them.
 std::string standardInputText() {
-  const std::string raw{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
-  std::string text;
-  text.reserve(raw.size() + raw.size() / 32);
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r' || raw[i] == '\n') {
-      text += "\r\n";
-      if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
-    } else {
-      text.push_back(raw[i]);
-    }
-  }
-  return text;
+  return withCrLfLineBreaks(std::string{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()});
 }
 
 int exitStatusOf(CrawlEnd end) {

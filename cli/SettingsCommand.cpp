@@ -49,7 +49,7 @@ Apply text(std::string Settings::*field) {
 }
 
 // Line breaks may be given as "#CRLF$" or as real ones; they are kept as CR LF.
-std::string multiLine(std::string_view value) { return decodeLineBreaks(encodeLineBreaks(value)); }
+std::string multiLine(std::string_view value) { return withCrLfLineBreaks(decodeLineBreaks(value)); }
 
 std::string trimmedTrailingLineBreaks(std::string text) {
   while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();

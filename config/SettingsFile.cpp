@@ -174,15 +174,11 @@ Settings defaultSettings(int desktopWidth) {
 std::string encodeLineBreaks(std::string_view text) {
   // A lone CR or LF is stored as a line break too: written as it is, it would end the line.
   std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      out += kLineBreakMark;
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      out.push_back(text[i]);
-    }
-  }
+  forEachCrLfLine(withCrLfLineBreaks(text), [&, first = true](std::string_view line) mutable {
+    if (!first) out += kLineBreakMark;
+    out += line;
+    first = false;
+  });
   return out;
 }
 

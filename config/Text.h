@@ -28,6 +28,9 @@ std::string_view trimBlanks(std::string_view text);
 // Trims blanks and tabs.
 std::string_view trimBlanksAndTabs(std::string_view text);
 
+// Every line break (CR LF, a lone CR or a lone LF) as CR LF.
+std::string withCrLfLineBreaks(std::string_view text);
+
 // Splits at every CR LF pair; a text without one is a single line.
 template <typename Visit>
 void forEachCrLfLine(std::string_view text, Visit visit) {

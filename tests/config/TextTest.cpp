@@ -38,6 +38,10 @@ TEST(TextTest, CaseInsensitiveComparisonAndTrimming) {
   EXPECT_EQ(trimBlanks("   "), "");
 }
 
+TEST(TextTest, EveryLineBreakBecomesCrLf) {
+  EXPECT_EQ(withCrLfLineBreaks("a\nb\rc\r\nd\n\ne"), "a\r\nb\r\nc\r\nd\r\n\r\ne");
+}
+
 TEST(TextTest, CrLfLines) {
   std::vector<std::string> lines;
   forEachCrLfLine("one\r\ntwo\nstill two\r\n", [&](std::string_view line) { lines.emplace_back(line); });
