@@ -60,6 +60,15 @@ void appendSanitizedUtf8(std::string& out, std::string_view bytes) {
   }
 }
 
+bool isValidUtf8(std::string_view bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t length = validSequenceLength(bytes, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
 std::string sanitizeUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());

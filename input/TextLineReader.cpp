@@ -11,8 +11,6 @@ namespace {
 
 constexpr size_t kChunkBytes = 1 << 16;
 
-bool isValidUtf8(std::string_view text) { return sanitizeUtf8(text) == text; }
-
 }  // namespace
 
 TextLineReader::~TextLineReader() {

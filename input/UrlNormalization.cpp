@@ -89,7 +89,11 @@ std::string percentEncodeUrl(std::string_view url) {
   return encoded;
 }
 
-std::string normaliseInputUrl(std::string_view url) { return percentEncodeUrl(removeDotSegments(url)); }
+std::string normaliseInputUrl(std::string_view url) {
+  // Most URLs of a list have no dot segment: no need for the intermediate copy.
+  if (url.find("/.") == std::string_view::npos) return percentEncodeUrl(url);
+  return percentEncodeUrl(removeDotSegments(url));
+}
 
 std::string resolveUrl(std::string_view base, std::string_view reference) {
   ParsedUri baseUri(base);

@@ -13,6 +13,9 @@ const std::string kReplacement = "\xEF\xBF\xBD";
 TEST(TextTest, ValidUtf8PassesUnchanged) {
   const std::string text = "plain, caf\xC3\xA9, \xE2\x82\xAC, \xF0\x9F\x98\x80";
   EXPECT_EQ(sanitizeUtf8(text), text);
+  EXPECT_TRUE(isValidUtf8(text));
+  EXPECT_FALSE(isValidUtf8("caf\xE9"));
+  EXPECT_FALSE(isValidUtf8("\xE2\x82"));
 }
 
 TEST(TextTest, EveryInvalidSequenceBecomesOneReplacementPerByte) {
