@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -119,7 +120,7 @@ class FileReader {
     while (count > 0) {
       if (position_ == end_ && !refill()) return false;
       const size_t take = std::min(count, end_ - position_);
-      std::memcpy(out, buffer_.data() + position_, take);
+      std::memcpy(out, buffer_.get() + position_, take);
       position_ += take, out += take, count -= take;
     }
     return true;
@@ -147,7 +148,7 @@ class FileReader {
     if (left_ == 0) return false;
     ssize_t got;
     do {
-      got = ::read(fd_, buffer_.data(), buffer_.size());
+      got = ::read(fd_, buffer_.get(), kBufferBytes);
     } while (got < 0 && errno == EINTR);
     if (got <= 0) {
       left_ = 0;
@@ -159,8 +160,9 @@ class FileReader {
     return true;
   }
 
+  static constexpr size_t kBufferBytes = size_t{1} << 20;
   int fd_;
-  std::array<char, 1 << 20> buffer_;
+  std::unique_ptr<char[]> buffer_{new char[kBufferBytes]};  // on the heap: too big for a stack
   size_t position_ = 0;
   size_t end_ = 0;
   uint64_t left_;
