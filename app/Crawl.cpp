@@ -169,9 +169,7 @@ void Crawl::work(int worker, const RequestContext& context) {
     if (!claim(url)) continue;
     hops[0].url = std::move(url);
     const auto redirectCount = checkUrlChain(connection, hops, running_);
-    if (redirectCount) handOver(hops, *redirectCount);
-    std::lock_guard lock(resultsMutex_);
-    inFlight_.erase(hops[0].url);
+    handOver(hops, redirectCount);
   }
 }
 
@@ -182,10 +180,13 @@ bool Crawl::claim(const std::string& url) {
   return inFlight_.insert(url).second;
 }
 
-void Crawl::handOver(HopRow hops, int redirectCount) {
+void Crawl::handOver(HopRow hops, std::optional<int> checked) {
   int64_t urls, responses;
   {
     std::lock_guard lock(resultsMutex_);
+    inFlight_.erase(hops[0].url);
+    if (!checked) return;  // the crawl was stopped during the chain: nothing of it is kept
+    const int redirectCount = *checked;
     if (stages_.evaluate) stages_.evaluate(hops, redirectCount);
     if (!store_.add(hops.first(static_cast<size_t>(redirectCount) + 1), testMode_, fatal_)) {
       stop();

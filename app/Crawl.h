@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -82,7 +83,8 @@ class Crawl {
   void work(int worker, const RequestContext& context);
   // Under the results mutex: false when the URL is stored or being checked by another worker.
   bool claim(const std::string& url);
-  void handOver(HopRow hops, int redirectCount);
+  // Releases the claim and, when the chain was completed, counts and stores it.
+  void handOver(HopRow hops, std::optional<int> redirectCount);
   void showProgress(int64_t urls, int64_t responses);
   void show(std::string_view title, std::string_view text);
   void endEarly();
