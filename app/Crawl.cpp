@@ -96,7 +96,7 @@ void Crawl::control(CrawlRequest request) {
     return endEarly();
   }
   if (!store_.resetFilterLists()) {
-    fatal_.raise(std::string(kNotEnoughMemoryTitle), std::string(kNotEnoughMemoryMessage), kOutOfMemory);
+    fatal_.raise(std::string(kErrorTitle), std::string(kNotEnoughMemoryMessage), kOutOfMemory);
     show(kErrorTitle, kOutOfMemoryMessage);
     end_ = CrawlEnd::Failed;
     return endEarly();

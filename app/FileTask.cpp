@@ -9,7 +9,7 @@ void FileTask::start(FileWork work) {
     const TaskProgress progress = [this](int64_t done, int64_t total, const std::string& text) {
       ui_.showProgress(text, done, total);
     };
-    const std::optional<TaskMessage> failure = work(progress, quitting_);
+    const std::optional<Message> failure = work(progress, quitting_);
     succeeded_ = !failure && !quitting_;
     if (failure && !quitting_) ui_.showMessage(failure->title, failure->text);
   });

@@ -13,7 +13,7 @@
 namespace tallyvane {
 
 // The work: reports progress, checks quitting, and returns the message to show on failure.
-using FileWork = std::function<std::optional<TaskMessage>(const TaskProgress& progress, const std::atomic<bool>& quitting)>;
+using FileWork = std::function<std::optional<Message>(const TaskProgress& progress, const std::atomic<bool>& quitting)>;
 
 class FileTask {
  public:

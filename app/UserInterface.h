@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
-namespace tallyvane {
+#include "config/Message.h"
 
-inline constexpr std::string_view kErrorTitle = "Error";
+namespace tallyvane {
 
 // The five fields of the status bar.
 enum StatusField : int {

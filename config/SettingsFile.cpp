@@ -16,13 +16,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kLineBreakMark = "#CRLF$";
-constexpr std::string_view kErrorTitle = "Error";
 constexpr std::string_view kCannotCreateFolder = "Cannot create Tallyvane settings folder";
 constexpr std::string_view kCannotOpenAtStart = "Cannot open Tallyvane settings file";
 constexpr std::string_view kCannotOpenForSaving = "Cannot open Tallyvane preferences file!";
 constexpr std::string_view kCannotSave = "Cannot save preferences in the settings file";
-
-SettingsMessage error(std::string_view text) { return {std::string(kErrorTitle), std::string(text)}; }
 
 std::string withoutTrailingLineBreaks(std::string text) {
   while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
@@ -214,30 +211,30 @@ SettingsLocation settingsLocationOf(const fs::path& file) {
   return {folder, file};
 }
 
-std::optional<SettingsMessage> loadSettings(Settings& settings, const SettingsLocation& location, int desktopWidth) {
+std::optional<Message> loadSettings(Settings& settings, const SettingsLocation& location, int desktopWidth) {
   settings = defaultSettings(desktopWidth);
   std::error_code ignored;
   if (!fs::is_directory(location.folder, ignored) && !createFolder(location.folder)) {
-    return error(kCannotCreateFolder);
+    return errorMessage(kCannotCreateFolder);
   }
   if (!fs::exists(location.file, ignored)) return saveSettings(settings, location);
   const auto bytes = readFileContents(location.file);
-  if (!bytes) return error(kCannotOpenAtStart);
+  if (!bytes) return errorMessage(kCannotOpenAtStart);
   readAll(SettingsDocument::parse(*bytes), settings);
   settings.activateSelectedUserAgent();
   return std::nullopt;
 }
 
-std::optional<SettingsMessage> saveSettings(const Settings& settings, const SettingsLocation& location) {
+std::optional<Message> saveSettings(const Settings& settings, const SettingsLocation& location) {
   SettingsDocument document;
   std::error_code ignored;
   if (fs::exists(location.file, ignored)) {
     const auto bytes = readFileContents(location.file);
-    if (!bytes) return error(kCannotOpenForSaving);
+    if (!bytes) return errorMessage(kCannotOpenForSaving);
     document = SettingsDocument::parse(*bytes);
   }
   writeAll(document, settings);
-  if (!replaceFileContents(location.file, document.serialize())) return error(kCannotSave);
+  if (!replaceFileContents(location.file, document.serialize())) return errorMessage(kCannotSave);
   return std::nullopt;
 }
 

@@ -8,15 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "config/Message.h"
 #include "config/Settings.h"
 #include "config/SettingsDocument.h"
 
 namespace tallyvane {
-
-struct SettingsMessage {
-  std::string title;
-  std::string text;
-};
 
 struct SettingsLocation {
   std::filesystem::path folder;
@@ -34,11 +30,11 @@ SettingsLocation settingsLocationOf(const std::filesystem::path& file);
 
 // Applies the defaults, creates the folder and, on a first run, the file; otherwise reads every
 // key. The selected user agent becomes the one requests send.
-std::optional<SettingsMessage> loadSettings(Settings& settings, const SettingsLocation& location, int desktopWidth);
+std::optional<Message> loadSettings(Settings& settings, const SettingsLocation& location, int desktopWidth);
 
 // Writes every key into the file, keeping the entries the program does not write. The file is
 // replaced only once the new one is completely on disk.
-std::optional<SettingsMessage> saveSettings(const Settings& settings, const SettingsLocation& location);
+std::optional<Message> saveSettings(const Settings& settings, const SettingsLocation& location);
 
 // The record as the file stores it, in the order it is written.
 SettingsDocument settingsDocumentOf(const Settings& settings);

@@ -14,10 +14,6 @@
 namespace tallyvane {
 namespace {
 
-constexpr std::string_view kErrorTitle = "Error";
-
-InputMessage errorMessage(std::string text) { return {std::string(kErrorTitle), std::move(text)}; }
-
 // Reads up to four bytes of the start of a file; the rest stays to be read.
 std::string readMark(int fd) {
   char bytes[4];

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "config/Message.h"
 #include "input/Sitemap.h"
 #include "input/TextLineReader.h"
 
@@ -19,14 +20,9 @@ inline constexpr std::string_view kInputFileMissingMessage = "Input file does no
 
 enum class SourceKind { PlainText = 0, Csv = 1, Sitemap = 2, Memory = 3 };
 
-struct InputMessage {
-  std::string title;
-  std::string text;
-};
-
 struct OpenOutcome {
   bool opened = false;
-  std::optional<InputMessage> message;  // what to show when it failed; some failures show nothing
+  std::optional<Message> message;  // what to show when it failed; some failures show nothing
 };
 
 class UrlInput {

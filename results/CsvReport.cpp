@@ -155,13 +155,13 @@ std::string progressText(std::string_view verb, int64_t done, int64_t total) {
   return std::string(verb) + " " + std::to_string(done) + " URLs of " + std::to_string(total);
 }
 
-std::optional<TaskMessage> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, int testMode,
+std::optional<Message> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, int testMode,
                                        const std::filesystem::path& path, const TaskProgress& progress,
                                        const std::atomic<bool>* quitting) {
   const std::filesystem::path partial = path.string() + ".partial";
   FileWriter file;
-  if (!file.create(partial)) return TaskMessage{"Error", std::string(kCannotCreateReportMessage) + path.string()};
-  const TaskMessage writeError{"Error", std::string(kReportWriteErrorMessage)};
+  if (!file.create(partial)) return errorMessage(std::string(kCannotCreateReportMessage) + path.string());
+  const Message writeError = errorMessage(kReportWriteErrorMessage);
   if (!file.write(reportStart(kind, testMode))) return writeError;
   // The rows are fixed now: a view changed meanwhile cannot shift them.
   const int64_t rows = store.rowCount(view);

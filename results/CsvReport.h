@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "config/Message.h"
 #include "results/ResultStore.h"
 
 namespace tallyvane {
@@ -26,17 +27,12 @@ std::string reportStart(ReportKind kind, int testMode);
 // The lines of one record. Shared with the low-memory mode, which writes each URL as it ends.
 void appendReportLines(ReportKind kind, const ResultRecord& record, int testMode, std::string& out);
 
-struct TaskMessage {
-  std::string title;
-  std::string text;
-};
-
 // Called every hundredth of the way: records done so far, all records, and the text to show.
 using TaskProgress = std::function<void(int64_t done, int64_t total, const std::string& text)>;
 
 // Writes the rows of the view as shown when it starts (sort, filter or store order). The file
 // replaces an existing one only when it is complete. Returns the message to show on failure.
-std::optional<TaskMessage> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, int testMode,
+std::optional<Message> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, int testMode,
                                        const std::filesystem::path& path, const TaskProgress& progress = {},
                                        const std::atomic<bool>* quitting = nullptr);
 

@@ -104,7 +104,7 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
     if (intoSorted) insertSorted(static_cast<uint32_t>(index));
     return true;
   } catch (const std::bad_alloc&) {
-    fatal.raise(std::string(kNotEnoughMemoryTitle), std::string(kNotEnoughMemoryMessage), kOutOfMemory);
+    fatal.raise(std::string(kErrorTitle), std::string(kNotEnoughMemoryMessage), kOutOfMemory);
     return false;
   }
 }

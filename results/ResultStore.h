@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/Message.h"
 #include "results/Arena.h"
 #include "results/FatalErrorSlot.h"
 #include "results/Filters.h"
@@ -22,7 +23,6 @@ namespace tallyvane {
 
 enum TestMode : int { kTestModeNone = 0, kTestModeCanonical = 1, kTestModeMapping = 2 };
 
-inline constexpr std::string_view kNotEnoughMemoryTitle = "Error";
 inline constexpr std::string_view kNotEnoughMemoryMessage = "Not enough memory!";
 
 // Which rows the result list shows: the sorted order wins over the filter.

@@ -42,8 +42,6 @@ enum Tag : int32_t {
 constexpr std::string_view kCorrupt = "Invalid or Corrupt Results File.";
 constexpr std::string_view kUnexpectedEnd = "Unexpected end of results file.";
 
-TaskMessage error(std::string_view text) { return {"Error", std::string(text)}; }
-
 // Little-endian encoding, whatever the machine.
 template <typename Integer>
 void appendLittleEndian(std::string& out, Integer value) {
@@ -284,14 +282,14 @@ fs::path temporaryPathOf(const fs::path& target) {
 
 }  // namespace
 
-std::optional<TaskMessage> saveResults(const ResultStore& store, int testMode, const fs::path& path,
+std::optional<Message> saveResults(const ResultStore& store, int testMode, const fs::path& path,
                                        const TaskProgress& progress, const std::atomic<bool>* quitting) {
   std::error_code ignored;
-  if (fs::is_directory(path, ignored)) return error("Cannot save! There exists a folder with the same name.");
+  if (fs::is_directory(path, ignored)) return errorMessage("Cannot save! There exists a folder with the same name.");
   const fs::path temporary = temporaryPathOf(path);
   FileWriter file;
-  if (!file.create(temporary)) return error("Cannot create temporary file");
-  const TaskMessage writeError = error("There was an error writing the results file.");
+  if (!file.create(temporary)) return errorMessage("Cannot create temporary file");
+  const Message writeError = errorMessage("There was an error writing the results file.");
   const int64_t count = store.count();
   std::string bytes;
   appendLittleEndian<int32_t>(bytes, kResultsFileMagic);
@@ -310,7 +308,7 @@ std::optional<TaskMessage> saveResults(const ResultStore& store, int testMode, c
   if (!file.finish()) return writeError;
   if (temporary == path) return std::nullopt;
   // rename replaces the old file in one step: there is never a moment without one.
-  if (::rename(temporary.c_str(), path.c_str()) != 0) return error("Cannot rename temporary file. Save Aborted.");
+  if (::rename(temporary.c_str(), path.c_str()) != 0) return errorMessage("Cannot rename temporary file. Save Aborted.");
   if (progress) progress(count, count, progressText("Saving", count, count));
   return std::nullopt;
 }
@@ -320,11 +318,11 @@ LoadOutcome loadResults(ResultStore& store, const fs::path& path, const TaskProg
   LoadOutcome outcome;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    outcome.message = error("Cannot open results file.");
+    outcome.message = errorMessage("Cannot open results file.");
     return outcome;
   }
   auto fail = [&](std::string_view text) {
-    outcome.message = error(text);
+    outcome.message = errorMessage(text);
     return outcome;
   };
   FileReader in(fd);

@@ -17,11 +17,11 @@ inline constexpr uint8_t kResultsFileMinor = 1;
 
 // Writes every record through "<name>.tvltemp" beside the target, which is replaced only by a
 // complete, synced file. An empty store is saved as a header with a count of 0.
-std::optional<TaskMessage> saveResults(const ResultStore& store, int testMode, const std::filesystem::path& path,
+std::optional<Message> saveResults(const ResultStore& store, int testMode, const std::filesystem::path& path,
                                        const TaskProgress& progress = {}, const std::atomic<bool>* quitting = nullptr);
 
 struct LoadOutcome {
-  std::optional<TaskMessage> message;  // nothing when the whole file loaded
+  std::optional<Message> message;  // nothing when the whole file loaded
   int testMode = kTestModeNone;        // 1 when the file holds test results
   int64_t responses = 0;
 };

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 class SettingsFileTest : public ::testing::Test {
  protected:
   SettingsLocation location() const { return {folder.path(), folder / "settings.prefs"}; }
-  std::optional<SettingsMessage> load() { return loadSettings(settings, location(), 1920); }
+  std::optional<Message> load() { return loadSettings(settings, location(), 1920); }
   void writeFile(const std::string& bytes) { folder.write("settings.prefs", bytes); }
   std::string fileBytes() const { return ScratchFolder::read(folder / "settings.prefs"); }
 
@@ -271,7 +271,7 @@ TEST_F(SettingsFileTest, AFailedSaveLeavesTheOldFileWhole) {
   ASSERT_FALSE(load());
   const std::string before = fileBytes();
   settings.NumThreads = 99;
-  std::optional<SettingsMessage> message;
+  std::optional<Message> message;
   {
     const testing::FileSizeLimit limit(1000);
     message = saveSettings(settings, location());

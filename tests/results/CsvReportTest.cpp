@@ -159,7 +159,7 @@ TEST_F(CsvReportTest, FailuresKeepThePreviousReport) {
   EXPECT_EQ(created->text, "Cannot create output file: " + missing.string());
 
   const auto file = folder.write("old.csv", "complete earlier report");
-  std::optional<TaskMessage> failed;
+  std::optional<Message> failed;
   {
     const testing::FileSizeLimit limit(100);
     failed = writeReport(store, {}, ReportKind::Standard, 0, file);

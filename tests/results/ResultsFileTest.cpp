@@ -228,7 +228,7 @@ TEST_F(ResultsFileTest, AFailedSaveLeavesThePreviousFileUntouched) {
   ResultStore store;
   fill(store, 0);
   const auto file = folder.write("results.tvl", "the previous, complete results");
-  std::optional<TaskMessage> message;
+  std::optional<Message> message;
   {
     const testing::FileSizeLimit limit(64);
     message = saveResults(store, 0, file);
