@@ -1,22 +1,17 @@
 #include "app/Crawl.h"
 
-#include <chrono>
 #include <cmath>
 #include <system_error>
 #include <vector>
 
 #include "app/CurlShare.h"
+#include "config/Clock.h"
 #include "engine/HeaderAnalysis.h"
 #include "engine/WorkerConnection.h"
 #include "input/UrlParts.h"
 
 namespace tallyvane {
 namespace {
-
-int64_t nowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 std::string speedText(int64_t responses, int64_t elapsedMs) {
   // Less than a millisecond counts as one, so the first figure is never a division by zero.
@@ -85,7 +80,7 @@ void Crawl::control(CrawlRequest request) {
     urls_ = responses_ = 0;
     inFlight_.clear();
   }
-  startMs_ = nowMs();
+  startMs_ = monotonicMs();
   threads_ = std::clamp(request.threads, 1, kMaxWorkers);
   testMode_ = request.testMode;
   if (!exiting_) ui_.setStatusField(kThreadsField, "Threads: " + std::to_string(threads_));
@@ -203,7 +198,7 @@ void Crawl::handOver(HopRow hops, std::optional<int> checked) {
 void Crawl::showProgress(int64_t urls, int64_t responses) {
   ui_.setStatusField(kUrlsField, "URLs: " + std::to_string(urls));
   ui_.setStatusField(kResponsesField, "Responses: " + std::to_string(responses));
-  ui_.setStatusField(kSpeedField, speedText(responses, nowMs() - startMs_));
+  ui_.setStatusField(kSpeedField, speedText(responses, monotonicMs() - startMs_));
 }
 
 }  // namespace tallyvane

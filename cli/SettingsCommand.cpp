@@ -51,11 +51,6 @@ Apply text(std::string Settings::*field) {
 // Line breaks may be given as "#CRLF$" or as real ones; they are kept as CR LF.
 std::string multiLine(std::string_view value) { return withCrLfLineBreaks(decodeLineBreaks(value)); }
 
-std::string trimmedTrailingLineBreaks(std::string text) {
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
-  return text;
-}
-
 std::vector<Key> settableKeys() {
   std::vector<Key> keys = {
       {"Proxy", "UseProxy", flag(&Settings::UseProxy, "Proxy/UseProxy")},
@@ -80,7 +75,7 @@ std::vector<Key> settableKeys() {
               "domains in HEADGET/GETDomains)")},
       {"Requests", "CustomHeaders",
        [](Settings& s, std::string_view v) -> std::optional<std::string> {
-         s.CustomHeaders = trimmedTrailingLineBreaks(std::string(trimBlanks(multiLine(v))));
+         s.CustomHeaders = withoutTrailingLineBreaks(std::string(trimBlanks(multiLine(v))));
          return std::nullopt;
        }},
       {"Requests", "CookiesDisabled", flag(&Settings::CookiesDisabled, "Requests/CookiesDisabled")},

@@ -21,11 +21,6 @@ constexpr std::string_view kCannotOpenAtStart = "Cannot open Tallyvane settings 
 constexpr std::string_view kCannotOpenForSaving = "Cannot open Tallyvane preferences file!";
 constexpr std::string_view kCannotSave = "Cannot save preferences in the settings file";
 
-std::string withoutTrailingLineBreaks(std::string text) {
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
-  return text;
-}
-
 int64_t inRange(int64_t value, int64_t low, int64_t high, int64_t replacement) {
   return value < low || value > high ? replacement : value;
 }

@@ -168,6 +168,11 @@ std::string utf8FromUtf16(std::u16string_view utf16) {
   return out;
 }
 
+std::string withoutTrailingLineBreaks(std::string text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  return text;
+}
+
 std::string withCrLfLineBreaks(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 32);

@@ -29,6 +29,9 @@ std::string_view trimBlanks(std::string_view text);
 // Trims blanks and tabs.
 std::string_view trimBlanksAndTabs(std::string_view text);
 
+// Without the CR and LF characters at its end.
+std::string withoutTrailingLineBreaks(std::string text);
+
 // Every line break (CR LF, a lone CR or a lone LF) as CR LF.
 std::string withCrLfLineBreaks(std::string_view text);
 

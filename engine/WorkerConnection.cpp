@@ -3,20 +3,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 
+#include "config/Clock.h"
 #include "config/Text.h"
 #include "engine/StatusLine.h"
 #include "input/UrlParts.h"
 
 namespace tallyvane {
 namespace {
-
-int64_t nowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 bool isBlankLine(std::string_view line) { return line == "\r\n" || line == "\n"; }
 
@@ -94,7 +89,7 @@ void WorkerConnection::performHop(HopRecord& hop) {
   curl.easy_setopt(handle_, CURLOPT_NOBODY, method == RequestMethod::Head ? 1L : 0L);
   if (settings.CookiesDisabled == 1) curl.easy_setopt(handle_, CURLOPT_COOKIESESSION, 1L);
 
-  const int64_t start = nowMs();
+  const int64_t start = monotonicMs();
   const CURLcode result = curl.easy_perform(handle_);
   current_ = nullptr;
   if (result != CURLE_OK || !running()) return fail(hop);
@@ -119,7 +114,7 @@ void WorkerConnection::performHop(HopRecord& hop) {
   if (contentType != nullptr) hop.contentType = sanitizeUtf8(contentType);
 
   if (context_.analyseHeaders) context_.analyseHeaders(hop);
-  hop.responseTime = nowMs() - start;
+  hop.responseTime = monotonicMs() - start;
 }
 
 void WorkerConnection::fail(HopRecord& hop) {

@@ -23,8 +23,6 @@ void appendField(std::string& out, std::string_view value, bool first = false) {
 
 void appendNumberField(std::string& out, int64_t value) { appendField(out, std::to_string(value)); }
 
-std::string codeText(int64_t statusCode) { return statusCode == 0 ? std::string() : std::to_string(statusCode); }
-
 // A loop's last response repeats an earlier URL and is not written.
 int linesOf(const ResultRecord& record) {
   return record.chainKind == kChainLoop ? record.responseCount - 1 : record.responseCount;
@@ -42,10 +40,10 @@ void appendStandard(const ResultRecord& record, int testMode, std::string& out) 
     }
     appendField(out, textOf(r.url), first);
     appendField(out, textOf(r.type));
-    appendField(out, codeText(r.statusCode));
+    appendField(out, statusCodeText(r));
     appendField(out, textOf(r.statusText));
-    appendField(out, r.size == -1 ? std::string() : std::to_string(r.size));
-    appendField(out, r.statusCode == 0 ? std::string() : secondsText(r.responseTime));
+    appendField(out, sizeText(r));
+    appendField(out, responseTimeText(r));
     appendField(out, textOf(r.xRobotsTag));
     appendField(out, textOf(r.vary));
     appendField(out, j < n - 1 ? textOf(record.last().url) : std::string_view());
@@ -64,7 +62,7 @@ void appendRedirectDetails(const ResultRecord& record, std::string& out) {
   for (int j = 0; j < groups; ++j) {
     const ResponseRecord& r = record.responses[j];
     appendField(out, textOf(r.type));
-    appendField(out, codeText(r.statusCode));
+    appendField(out, statusCodeText(r));
     appendField(out, textOf(r.statusText));
     appendField(out, j + 1 < record.responseCount ? textOf(record.responses[j + 1].url) : std::string_view());
   }

@@ -12,6 +12,16 @@ std::string secondsText(int64_t milliseconds) {
   return text;
 }
 
+std::string statusCodeText(const ResponseRecord& r) {
+  return r.statusCode == 0 ? std::string() : std::to_string(r.statusCode);
+}
+
+std::string sizeText(const ResponseRecord& r) { return r.size == -1 ? std::string() : std::to_string(r.size); }
+
+std::string responseTimeText(const ResponseRecord& r) {
+  return r.statusCode == 0 ? std::string() : secondsText(r.responseTime);
+}
+
 std::string cellText(const ResultRecord& record, int column) {
   const ResponseRecord& first = record.first();
   const bool redirect = first.statusCode >= 300 && first.statusCode <= 399;
@@ -21,10 +31,10 @@ std::string cellText(const ResultRecord& record, int column) {
       return record.testReason ? "FAIL " + std::string(record.testReason) : "FAIL";
     case kUrlColumn: return std::string(textOf(first.url));
     case kTypeColumn: return std::string(textOf(first.type));
-    case kStatusCodeColumn: return first.statusCode == 0 ? std::string() : std::to_string(first.statusCode);
+    case kStatusCodeColumn: return statusCodeText(first);
     case kStatusColumn: return std::string(textOf(first.statusText));
-    case kSizeColumn: return first.size == -1 ? std::string() : std::to_string(first.size);
-    case kResponseTimeColumn: return first.statusCode == 0 ? std::string() : secondsText(first.responseTime);
+    case kSizeColumn: return sizeText(first);
+    case kResponseTimeColumn: return responseTimeText(first);
     case kXRobotsTagColumn: return std::string(textOf(first.xRobotsTag));
     case kVaryColumn: return std::string(textOf(first.vary));
     case kFinalUrlColumn: return redirect ? std::string(textOf(record.last().url)) : std::string();

@@ -34,6 +34,12 @@ inline constexpr std::string_view kTestResultTitle = "Test Result";
 // Milliseconds as seconds with two decimals ("0.25").
 std::string secondsText(int64_t milliseconds);
 
+// The texts of one response as the list and the reports show them: no code for no answer, no size
+// when it is unknown, no time without an answer.
+std::string statusCodeText(const ResponseRecord& response);
+std::string sizeText(const ResponseRecord& response);
+std::string responseTimeText(const ResponseRecord& response);
+
 std::string cellText(const ResultRecord& record, int column);
 
 }  // namespace tallyvane
