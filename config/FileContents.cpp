@@ -33,14 +33,28 @@ std::optional<std::string> readFileContents(const std::filesystem::path& file) {
   return bytes;
 }
 
-bool FileWriter::create(const std::filesystem::path& path) {
-  discard();
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd_ < 0) return false;
-  path_ = path;
+void FileWriter::opened(int fd, std::filesystem::path path) {
+  fd_ = fd;
+  path_ = std::move(path);
   failed_ = false;
   buffer_.clear();
   buffer_.reserve(1 << 20);
+}
+
+bool FileWriter::create(const std::filesystem::path& path) {
+  discard();
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  opened(fd, path);
+  return true;
+}
+
+bool FileWriter::createBeside(const std::filesystem::path& target) {
+  discard();
+  std::string temporary = target.string() + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) return false;
+  opened(fd, temporary);
   return true;
 }
 
@@ -79,21 +93,11 @@ void FileWriter::discard() {
 }
 
 bool replaceFileContents(const std::filesystem::path& target, std::string_view bytes) {
-  std::string temporary = target.string() + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());  // created owner-only
-  if (fd < 0) return false;
-  bool ok = true;
-  while (ok && !bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    ok = written > 0;
-    if (ok) bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temporary.c_str());
-  return ok;
+  FileWriter file;
+  if (!file.createBeside(target) || !file.write(bytes) || !file.finish()) return false;
+  if (::rename(file.path().c_str(), target.c_str()) == 0) return true;
+  ::unlink(file.path().c_str());
+  return false;
 }
 
 }  // namespace tallyvane

@@ -21,6 +21,9 @@ class FileWriter {
 
   // Creates (or truncates) path, owner read-write and group/other read.
   bool create(const std::filesystem::path& path);
+  // Creates a new owner-only file with a name of its own beside target.
+  bool createBeside(const std::filesystem::path& target);
+  const std::filesystem::path& path() const { return path_; }
   // False once any write has failed.
   bool write(std::string_view bytes);
   // Flushes, syncs and closes; false when any of it (or an earlier write) failed.
@@ -29,6 +32,7 @@ class FileWriter {
 
  private:
   bool flush();
+  void opened(int fd, std::filesystem::path path);
   int fd_ = -1;
   std::filesystem::path path_;
   std::string buffer_;
