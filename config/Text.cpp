@@ -94,21 +94,6 @@ std::string latin1FromUtf8(std::string_view utf8) {
   return out;
 }
 
-std::string utf8FromLatin1(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      out.push_back(c);
-    } else {
-      out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-      out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-    }
-  }
-  return out;
-}
-
 namespace {
 
 void appendUtf8(std::string& out, uint32_t codePoint) {
@@ -130,6 +115,14 @@ void appendUtf8(std::string& out, uint32_t codePoint) {
 }
 
 }  // namespace
+
+std::string utf8FromLatin1(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (const char c : bytes) appendUtf8(out, static_cast<unsigned char>(c));
+  return out;
+}
+
 
 std::u16string utf16FromUtf8(std::string_view utf8) {
   const std::string valid = sanitizeUtf8(utf8);

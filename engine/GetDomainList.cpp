@@ -8,18 +8,12 @@
 namespace tallyvane {
 
 void GetDomainList::rebuild(std::string_view getDomains) {
-  hosts_.assign(1, std::string());
-  size_t used = 0;
+  hosts_.clear();
   forEachCrLfLine(getDomains, [&](std::string_view line) {
     const std::string_view host = trimBlanksAndTabs(line.substr(0, line.find(';')));
-    if (host.empty()) return;
-    if (used == 0) {
-      hosts_[0] = std::string(host);
-    } else {
-      hosts_.emplace_back(host);
-    }
-    ++used;
+    if (!host.empty()) hosts_.emplace_back(host);
   });
+  if (hosts_.empty()) hosts_.emplace_back();  // never empty: "" when no host is given
 }
 
 RequestMethod GetDomainList::methodFor(std::string_view host, int64_t headerRequestMethod) const {
