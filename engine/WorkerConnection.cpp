@@ -55,6 +55,13 @@ bool WorkerConnection::setUp() {
   curl.easy_setopt(handle_, CURLOPT_OPENSOCKETDATA, this);
   curl.easy_setopt(handle_, CURLOPT_CLOSESOCKETFUNCTION, &WorkerConnection::onCloseSocket);
   curl.easy_setopt(handle_, CURLOPT_CLOSESOCKETDATA, this);
+  // The header and abort callbacks find the hop through the connection (current_), so they are
+  // the same for every hop and set once.
+  curl.easy_setopt(handle_, CURLOPT_HEADERDATA, this);
+  curl.easy_setopt(handle_, CURLOPT_HEADERFUNCTION, &WorkerConnection::onHeader);
+  curl.easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
+  curl.easy_setopt(handle_, CURLOPT_PROGRESSFUNCTION, &WorkerConnection::onProgress);
+  curl.easy_setopt(handle_, CURLOPT_PROGRESSDATA, this);
   if (settings.UseCustomHeaders) buildCustomHeaders();
   return true;
 }
@@ -79,13 +86,9 @@ void WorkerConnection::performHop(HopRecord& hop) {
   // The fragment stays in the record but is never sent. The URL goes out as its own bytes.
   requestUrl_.assign(hop.url, 0, hop.url.find('#'));
   curl.easy_setopt(handle_, CURLOPT_URL, requestUrl_.c_str());
-  curl.easy_setopt(handle_, CURLOPT_HEADERDATA, this);
-  curl.easy_setopt(handle_, CURLOPT_HEADERFUNCTION, &WorkerConnection::onHeader);
-  curl.easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
-  curl.easy_setopt(handle_, CURLOPT_PROGRESSFUNCTION, &WorkerConnection::onProgress);
-  curl.easy_setopt(handle_, CURLOPT_PROGRESSDATA, this);
-  const RequestMethod method =
-      context_.getDomains.methodFor(getUrlPart(hop.url, kPartSite), settings.HeaderRequestMethod);
+  // Only the per-host choice needs the host.
+  const std::string host = settings.HeaderRequestMethod == 2 ? getUrlPart(hop.url, kPartSite) : std::string();
+  const RequestMethod method = context_.getDomains.methodFor(host, settings.HeaderRequestMethod);
   curl.easy_setopt(handle_, CURLOPT_NOBODY, method == RequestMethod::Head ? 1L : 0L);
   if (settings.CookiesDisabled == 1) curl.easy_setopt(handle_, CURLOPT_COOKIESESSION, 1L);
 
@@ -104,14 +107,14 @@ void WorkerConnection::performHop(HopRecord& hop) {
       hop.statusCode = 0;
       return fail(hop);
     }
-    hop.redirectTarget = sanitizeUtf8(target);
+    appendSanitizedUtf8(hop.redirectTarget, target);  // into the reused capacity
   }
   double length = -1;
   curl.easy_getinfo(handle_, CURLINFO_CONTENT_LENGTH_DOWNLOAD, &length);
   hop.size = std::llround(length);
   char* contentType = nullptr;
   curl.easy_getinfo(handle_, CURLINFO_CONTENT_TYPE, &contentType);
-  if (contentType != nullptr) hop.contentType = sanitizeUtf8(contentType);
+  if (contentType != nullptr) appendSanitizedUtf8(hop.contentType, contentType);
 
   if (context_.analyseHeaders) context_.analyseHeaders(hop);
   hop.responseTime = monotonicMs() - start;
