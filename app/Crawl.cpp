@@ -81,9 +81,9 @@ void Crawl::control(CrawlRequest request) {
     inFlight_.clear();
   }
   startMs_ = monotonicMs();
-  threads_ = std::clamp(request.threads, 1, kMaxWorkers);
+  const int threads = std::clamp(request.threads, 1, kMaxWorkers);
   testMode_ = request.testMode;
-  if (!exiting_) ui_.setStatusField(kThreadsField, "Threads: " + std::to_string(threads_));
+  if (!exiting_) ui_.setStatusField(kThreadsField, "Threads: " + std::to_string(threads));
 
   const OpenOutcome opened = input_.open(request.inputFile, std::move(request.manualText));
   if (!opened.opened) {
@@ -114,13 +114,13 @@ void Crawl::control(CrawlRequest request) {
   context.analyseHeaders = [queueLink](HopRecord& hop) { analyseHeaders(hop, queueLink); };
 
   std::vector<std::thread> workers;
-  workers.reserve(static_cast<size_t>(threads_));
+  workers.reserve(static_cast<size_t>(threads));
   bool threadsFailed = false;
-  for (int worker = 1; worker <= threads_; ++worker) {
+  for (int worker = 1; worker <= threads; ++worker) {
     try {
       workers.emplace_back([this, worker, &context] { work(worker, context); });
     } catch (const std::system_error&) {
-      threads_ = std::max(worker - 1, 1);
+      // The workers already started stop at their next check; the crawl ends as failed.
       threadsFailed = true;
       show(kErrorTitle, kCannotCreateThreadsMessage);
       running_.clear();

@@ -108,7 +108,6 @@ class Crawl {
   int64_t urls_ = 0;
   int64_t responses_ = 0;
   int64_t startMs_ = 0;
-  int threads_ = 0;
   int testMode_ = kTestModeNone;
   CrawlEnd end_ = CrawlEnd::NotStarted;
 };
