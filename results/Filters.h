@@ -31,8 +31,4 @@ inline constexpr std::array<std::string_view, kFilterCount + 1> kFilterNames = {
 // Bit f is set when filter f (1..13) shows the record.
 uint32_t filtersShowing(const ResultRecord& record, int64_t slowPageThresholdMs);
 
-inline bool filterHolds(int filter, const ResultRecord& record, int64_t slowPageThresholdMs) {
-  return (filtersShowing(record, slowPageThresholdMs) >> filter) & 1u;
-}
-
 }  // namespace tallyvane
