@@ -177,6 +177,21 @@ TEST_F(CrawlTest, LaterStagesPlugInBeforeAndAfterEachUrl) {
   EXPECT_EQ(changes, 2);
 }
 
+TEST_F(CrawlTest, QuittingDuringACrawlShowsNothingMore) {
+  server.route("/hang", [](const ReceivedRequest&) { return ScriptedReply{"", milliseconds(0), true}; });
+  CrawlRequest request;
+  request.manualText = server.url("/hang") + "\r\n";
+  request.threads = 1;
+  crawl().start(request);
+  while (server.requestCount("/hang") == 0) std::this_thread::sleep_for(milliseconds(5));
+  crawl().setExiting();
+  crawl().stop();
+  crawl().wait();
+  EXPECT_EQ(crawl().end(), CrawlEnd::Aborted);
+  EXPECT_TRUE(ui.messages().empty());
+  EXPECT_TRUE(ui.busyChanges().empty());
+}
+
 TEST_F(CrawlTest, ACrawlCanFollowAnother) {
   EXPECT_EQ(check({server.url("/1")}), CrawlEnd::Finished);
   store->clear();
