@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/CurlShare.h"
-#include "config/Clock.h"
+#include "base/Clock.h"
 #include "engine/HeaderAnalysis.h"
 #include "engine/WorkerConnection.h"
 #include "input/UrlParts.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "config/Message.h"
+#include "base/Message.h"
 
 namespace tallyvane {
 

@@ -8,11 +8,11 @@
 
 #include "app/Crawl.h"
 #include "app/FileTask.h"
-#include "config/Text.h"
+#include "base/Text.h"
 #include "results/ResultsFile.h"
 #include "results/Filters.h"
 #include "results/ResultColumns.h"
-#include "tests/support/DemoSite.h"
+#include "demo/DemoSite.h"
 
 namespace tallyvane::cli {
 namespace {
@@ -96,7 +96,7 @@ int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& 
 
 int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
             RunningFlag& running, std::FILE* out) {
-  const testing::DemoSite site;
+  const demo::DemoSite site;
   std::fprintf(out, "Demo site running at %s\n\n", site.server().origin().c_str());
   std::fflush(out);
   std::string folder = (std::filesystem::temp_directory_path() / "tallyvane-demo-XXXXXX").string();

@@ -3,7 +3,7 @@
 #include <charconv>
 
 #include "app/FileTask.h"
-#include "config/Text.h"
+#include "base/Text.h"
 #include "results/Filters.h"
 #include "results/ResultColumns.h"
 #include "results/ResultView.h"

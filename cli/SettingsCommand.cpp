@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/CheckCommand.h"
-#include "config/Text.h"
+#include "base/Text.h"
 
 namespace tallyvane::cli {
 namespace {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "config/Text.h"
+#include "base/Text.h"
 
 namespace tallyvane {
 namespace {

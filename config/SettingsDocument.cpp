@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "config/Text.h"
+#include "base/Text.h"
 
 namespace tallyvane {
 namespace {

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "config/FileContents.h"
+#include "base/FileContents.h"
 #include "config/PasswordCipher.h"
-#include "config/Text.h"
+#include "base/Text.h"
 
 namespace tallyvane {
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/Message.h"
+#include "base/Message.h"
 #include "config/Settings.h"
 #include "config/SettingsDocument.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "config/Text.h"
+#include "base/Text.h"
 
 namespace tallyvane {
 

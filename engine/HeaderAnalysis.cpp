@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "config/Text.h"
+#include "base/Text.h"
 #include "input/UrlNormalization.h"
 
 namespace tallyvane {

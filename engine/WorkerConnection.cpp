@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "config/Clock.h"
-#include "config/Text.h"
+#include "base/Clock.h"
+#include "base/Text.h"
 #include "engine/StatusLine.h"
 #include "input/UrlParts.h"
 

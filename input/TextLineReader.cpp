@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "config/Text.h"
+#include "base/Text.h"
 
 namespace tallyvane {
 namespace {

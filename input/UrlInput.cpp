@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "config/Text.h"
+#include "base/Text.h"
 #include "input/UrlNormalization.h"
 #include "input/UrlParts.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/Message.h"
+#include "base/Message.h"
 #include "input/Sitemap.h"
 #include "input/TextLineReader.h"
 

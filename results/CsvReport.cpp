@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "config/FileContents.h"
+#include "base/FileContents.h"
 #include "results/ResultColumns.h"
 
 namespace tallyvane {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/Message.h"
+#include "base/Message.h"
 #include "results/ResultStore.h"
 
 namespace tallyvane {

@@ -1,6 +1,6 @@
 #include "results/Filters.h"
 
-#include "config/Text.h"
+#include "base/Text.h"
 #include "results/HopRecord.h"
 
 namespace tallyvane {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/Message.h"
+#include "base/Message.h"
 #include "results/Arena.h"
 #include "results/FatalErrorSlot.h"
 #include "results/Filters.h"

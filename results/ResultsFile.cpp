@@ -11,7 +11,7 @@
 #include <string>
 #include <system_error>
 
-#include "config/FileContents.h"
+#include "base/FileContents.h"
 
 namespace tallyvane {
 namespace {

@@ -10,9 +10,10 @@
 #include "tests/support/CurlEnvironment.h"
 #include "tests/support/RecordingInterface.h"
 #include "tests/support/ScratchFolder.h"
-#include "tests/support/TestHttpServer.h"
+#include "demo/ScriptedHttpServer.h"
 
 namespace tallyvane::testing {
+using namespace tallyvane::demo;
 namespace {
 
 using std::chrono::milliseconds;
@@ -45,7 +46,7 @@ class CrawlTest : public ::testing::Test {
     return urls;
   }
 
-  TestHttpServer server;
+  ScriptedHttpServer server;
   Settings settings;
   std::unique_ptr<ResultStore> store = std::make_unique<ResultStore>();
   UrlInput input;

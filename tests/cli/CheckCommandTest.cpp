@@ -7,9 +7,10 @@
 
 #include "tests/support/RunCommand.h"
 #include "tests/support/ScratchFolder.h"
-#include "tests/support/TestHttpServer.h"
+#include "demo/ScriptedHttpServer.h"
 
 namespace tallyvane::testing {
+using namespace tallyvane::demo;
 namespace {
 
 class CheckCommandTest : public ::testing::Test {
@@ -21,7 +22,7 @@ class CheckCommandTest : public ::testing::Test {
   }
 
   ScratchFolder folder;
-  TestHttpServer server;
+  ScriptedHttpServer server;
 };
 
 TEST_F(CheckCommandTest, PrintsFilterCountsAndOneLinePerUrl) {

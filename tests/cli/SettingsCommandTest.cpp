@@ -5,9 +5,10 @@
 #include "config/UserAgentPresets.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/ScratchFolder.h"
-#include "tests/support/TestHttpServer.h"
+#include "demo/ScriptedHttpServer.h"
 
 namespace tallyvane::testing {
+using namespace tallyvane::demo;
 namespace {
 
 class SettingsCommandTest : public ::testing::Test {
@@ -62,7 +63,7 @@ TEST_F(SettingsCommandTest, UnknownAndProgramKeptKeysAreRefused) {
 }
 
 TEST_F(SettingsCommandTest, CheckSendsWhatTheSettingsSay) {
-  TestHttpServer server;
+  ScriptedHttpServer server;
   ASSERT_EQ(cli("settings set UserAgents/UserAgent 11").first, 0);
   ASSERT_EQ(cli("settings set HEADGET/HeaderRequestMethod 1").first, 0);
   ASSERT_EQ(cli("settings set Requests/CustomHeaders 'X-Audit: yes#CRLF$X-Team: seo'").first, 0);

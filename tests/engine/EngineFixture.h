@@ -11,9 +11,10 @@
 #include "engine/RedirectChain.h"
 #include "engine/WorkerConnection.h"
 #include "tests/support/CurlEnvironment.h"
-#include "tests/support/TestHttpServer.h"
+#include "demo/ScriptedHttpServer.h"
 
 namespace tallyvane::testing {
+using namespace tallyvane::demo;
 
 class EngineFixture : public ::testing::Test {
  protected:
@@ -53,7 +54,7 @@ class EngineFixture : public ::testing::Test {
 
   void TearDown() override { reconnect(); }
 
-  TestHttpServer server;
+  ScriptedHttpServer server;
   Settings settings;
   RequestContext context;
   RunningFlag running;

@@ -1,4 +1,4 @@
-#include "config/FileContents.h"
+#include "base/FileContents.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "tests/support/TestHttpServer.h"
+#include "demo/ScriptedHttpServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "config/Text.h"
+#include "base/Text.h"
 
-namespace tallyvane::testing {
+namespace tallyvane::demo {
 namespace {
 
 constexpr size_t kMaxRequestHead = 1 << 20;
@@ -99,7 +99,7 @@ ScriptedReply redirectTo(const ReceivedRequest& request, int code, std::string_v
   return reply(request, statusLine, {"Location: " + std::string(location)});
 }
 
-TestHttpServer::TestHttpServer() {
+ScriptedHttpServer::ScriptedHttpServer() {
   listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listenFd_ < 0) throw std::runtime_error("socket failed");
   const int yes = 1;
@@ -118,7 +118,7 @@ TestHttpServer::TestHttpServer() {
   acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
-TestHttpServer::~TestHttpServer() {
+ScriptedHttpServer::~ScriptedHttpServer() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
@@ -136,35 +136,35 @@ TestHttpServer::~TestHttpServer() {
   for (auto& thread : threads) thread.join();
 }
 
-std::string TestHttpServer::origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string ScriptedHttpServer::origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
-std::string TestHttpServer::url(std::string_view path) const { return origin() + std::string(path); }
+std::string ScriptedHttpServer::url(std::string_view path) const { return origin() + std::string(path); }
 
-void TestHttpServer::route(const std::string& path, Route route) {
+void ScriptedHttpServer::route(const std::string& path, Route route) {
   std::lock_guard lock(mutex_);
   routes_[path] = std::move(route);
 }
 
-void TestHttpServer::fixed(const std::string& path, std::string bytes) {
+void ScriptedHttpServer::fixed(const std::string& path, std::string bytes) {
   route(path, [bytes = std::move(bytes)](const ReceivedRequest&) { return ScriptedReply{bytes}; });
 }
 
-void TestHttpServer::fallback(Route route) {
+void ScriptedHttpServer::fallback(Route route) {
   std::lock_guard lock(mutex_);
   fallback_ = std::move(route);
 }
 
-std::vector<ReceivedRequest> TestHttpServer::requests() const {
+std::vector<ReceivedRequest> ScriptedHttpServer::requests() const {
   std::lock_guard lock(mutex_);
   return log_;
 }
 
-size_t TestHttpServer::requestCount(std::string_view path) const {
+size_t ScriptedHttpServer::requestCount(std::string_view path) const {
   std::lock_guard lock(mutex_);
   return static_cast<size_t>(std::count_if(log_.begin(), log_.end(), [&](const auto& r) { return r.path() == path; }));
 }
 
-void TestHttpServer::acceptLoop() {
+void ScriptedHttpServer::acceptLoop() {
   for (;;) {
     const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     std::lock_guard lock(mutex_);
@@ -181,7 +181,7 @@ void TestHttpServer::acceptLoop() {
   }
 }
 
-ScriptedReply TestHttpServer::answer(const ReceivedRequest& request) const {
+ScriptedReply ScriptedHttpServer::answer(const ReceivedRequest& request) const {
   Route route;
   {
     std::lock_guard lock(mutex_);
@@ -196,12 +196,12 @@ ScriptedReply TestHttpServer::answer(const ReceivedRequest& request) const {
   return reply(request, "HTTP/1.1 404 Not Found", {"Content-Type: text/plain"}, "not found");
 }
 
-bool TestHttpServer::waitUnlessStopping(std::chrono::milliseconds duration) {
+bool ScriptedHttpServer::waitUnlessStopping(std::chrono::milliseconds duration) {
   std::unique_lock lock(mutex_);
   return !stopped_.wait_for(lock, duration, [this] { return stopping_; });
 }
 
-void TestHttpServer::serve(int fd, int connection) {
+void ScriptedHttpServer::serve(int fd, int connection) {
   std::string buffer;
   char chunk[16384];
   for (;;) {
@@ -245,4 +245,4 @@ void TestHttpServer::serve(int fd, int connection) {
   ::close(fd);
 }
 
-}  // namespace tallyvane::testing
+}  // namespace tallyvane::demo

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace tallyvane::testing {
+namespace tallyvane::demo {
 
 struct ReceivedRequest {
   int connection = 0;  // which TCP connection carried it, counted from 1
@@ -45,12 +45,12 @@ ScriptedReply reply(const ReceivedRequest& request, std::string_view statusLine,
                     const std::vector<std::string>& headerLines = {}, std::string_view body = "");
 ScriptedReply redirectTo(const ReceivedRequest& request, int code, std::string_view location);
 
-class TestHttpServer {
+class ScriptedHttpServer {
  public:
-  TestHttpServer();
-  ~TestHttpServer();
-  TestHttpServer(const TestHttpServer&) = delete;
-  TestHttpServer& operator=(const TestHttpServer&) = delete;
+  ScriptedHttpServer();
+  ~ScriptedHttpServer();
+  ScriptedHttpServer(const ScriptedHttpServer&) = delete;
+  ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
 
   uint16_t port() const { return port_; }
   std::string origin() const;                    // "http://127.0.0.1:PORT"
@@ -85,4 +85,4 @@ class TestHttpServer {
   std::thread acceptThread_;
 };
 
-}  // namespace tallyvane::testing
+}  // namespace tallyvane::demo

@@ -6,19 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/TestHttpServer.h"
+#include "demo/ScriptedHttpServer.h"
 
-namespace tallyvane::testing {
+namespace tallyvane::demo {
 
 class DemoSite {
  public:
   DemoSite();
   // The site's URL list, in the order a user's list would hold it.
   std::vector<std::string> urls() const;
-  const TestHttpServer& server() const { return server_; }
+  const ScriptedHttpServer& server() const { return server_; }
 
  private:
-  TestHttpServer server_;
+  ScriptedHttpServer server_;
 };
 
-}  // namespace tallyvane::testing
+}  // namespace tallyvane::demo

@@ -1,8 +1,8 @@
-#include "tests/support/DemoSite.h"
+#include "demo/DemoSite.h"
 
 #include <chrono>
 
-namespace tallyvane::testing {
+namespace tallyvane::demo {
 namespace {
 
 constexpr const char* kPaths[] = {
@@ -10,21 +10,21 @@ constexpr const char* kPaths[] = {
     "/products/", "/missing",   "/discontinued", "/maintenance", "/slow",     "/private",
 };
 
-void page(TestHttpServer& server, const std::string& path, std::vector<std::string> headers = {}) {
+void page(ScriptedHttpServer& server, const std::string& path, std::vector<std::string> headers = {}) {
   headers.insert(headers.begin(), "Content-Type: text/html; charset=utf-8");
   server.route(path, [headers](const ReceivedRequest& r) {
     return reply(r, "HTTP/1.1 200 OK", headers, "<!doctype html><title>Demo</title><p>Tallyvane demo page</p>");
   });
 }
 
-void redirect(TestHttpServer& server, const std::string& from, int code, const std::string& to) {
+void redirect(ScriptedHttpServer& server, const std::string& from, int code, const std::string& to) {
   server.route(from, [code, to](const ReceivedRequest& r) {
     const char* reason = code == 301 ? " Moved Permanently" : " Found";
     return reply(r, "HTTP/1.1 " + std::to_string(code) + reason, {"Location: " + to});
   });
 }
 
-void answer(TestHttpServer& server, const std::string& path, const std::string& statusLine) {
+void answer(ScriptedHttpServer& server, const std::string& path, const std::string& statusLine) {
   server.route(path, [statusLine](const ReceivedRequest& r) {
     return reply(r, statusLine, {"Content-Type: text/plain"}, statusLine);
   });
@@ -67,4 +67,4 @@ std::vector<std::string> DemoSite::urls() const {
   return list;
 }
 
-}  // namespace tallyvane::testing
+}  // namespace tallyvane::demo
