@@ -10,6 +10,7 @@ packages=(
   libssl-dev             # AES for the stored proxy password
   libexpat1-dev          # XML sitemaps
   liburiparser-dev       # URL normalisation and link resolution
+  libidn2-dev            # international host names in their ASCII form
   libcli11-dev           # command line of tallyvane-cli
   libgtest-dev libgmock-dev
 )
