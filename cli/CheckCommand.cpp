@@ -36,11 +36,17 @@ int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, c
     ui.showMessage(kErrorTitle, kInvalidThreadsMessage);
     return kExitError;
   }
+  if (options.timeoutSeconds && (*options.timeoutSeconds < 0 || *options.timeoutSeconds > kMaxTimeoutSeconds)) {
+    ui.showMessage(kErrorTitle, kInvalidTimeoutMessage);
+    return kExitError;
+  }
   request.threads = static_cast<int>(options.threads.value_or(static_cast<int>(settings.NumThreads)));
   const int testMode = request.testMode;
   ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
   UrlInput input;
-  Crawl crawl(curl, settings, store, input, ui, running);
+  Settings effective = settings;
+  effective.TimeoutSeconds = options.timeoutSeconds.value_or(settings.TimeoutSeconds);
+  Crawl crawl(curl, effective, store, input, ui, running);
   ui.setProgress(!options.quiet);
   ui.setBusy(true);
   crawl.start(std::move(request));

@@ -89,6 +89,8 @@ void readAll(const SettingsDocument& document, Settings& s) {
   s.CustomHeaders = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("Requests", "CustomHeaders")));
   s.CookiesDisabled = document.readInteger("Requests", "CookiesDisabled", 1);
   s.UseCustomHeaders = document.readInteger("Requests", "UseCustomHeaders", 0);
+  s.TimeoutSeconds = inRange(document.readInteger("Requests", "TimeoutSeconds", kDefaultTimeoutSeconds), 0,
+                             kMaxTimeoutSeconds, kDefaultTimeoutSeconds);
 
   s.NumThreads = inRange(document.readInteger("Threads", "NumThreads", kDefaultNumThreads), kMinThreads, kMaxThreads,
                          kDefaultNumThreads);
@@ -128,6 +130,7 @@ void writeAll(SettingsDocument& document, const Settings& s) {
   document.write("Requests", "CustomHeaders", encodeLineBreaks(s.CustomHeaders));
   document.write("Requests", "CookiesDisabled", s.CookiesDisabled);
   document.write("Requests", "UseCustomHeaders", s.UseCustomHeaders);
+  document.write("Requests", "TimeoutSeconds", s.TimeoutSeconds);
 
   document.write("Threads", "NumThreads", s.NumThreads);
   document.write("URLChecking", "CheckLinksInHeaders", s.CheckLinksInHeaders);
