@@ -124,7 +124,8 @@ bool FileReplacement::openTemporary(const fs::path& target, std::string_view tem
   const fs::path temporary = folderOf(target) / name;
   struct stat existing {};
   const bool replacing = ::stat(target.c_str(), &existing) == 0;
-  if (replacing && S_ISDIR(existing.st_mode)) return false;
+  // A folder is no file to replace; a file its owner made read-only is kept as it is.
+  if (replacing && (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
   UnfinishedFiles& unfinished = unfinishedFiles();
   std::lock_guard lock(unfinished.mutex);
   if (unfinished.closed) return false;
@@ -225,10 +226,8 @@ std::optional<std::string> whyUnwritable(const fs::path& target) {
   struct stat info {};
   if (::stat(target.c_str(), &info) == 0) {
     if (S_ISDIR(info.st_mode)) return "it is a folder";
-    if (!S_ISREG(info.st_mode)) {
-      if (::access(target.c_str(), W_OK) != 0) return "it is not writable";
-      return std::nullopt;
-    }
+    if (::access(target.c_str(), W_OK) != 0) return "it is not writable";
+    if (!S_ISREG(info.st_mode)) return std::nullopt;
   }
   const fs::path folder = folderOf(withLinksResolved(target));
   if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {

@@ -16,13 +16,13 @@ std::optional<std::string> readFileContents(const std::filesystem::path& file);
 
 // A new version of target, written through a buffer with every write checked.
 //
-// A missing or regular target (a symbolic link is followed to the file it names) is written to a
-// temporary file created exclusively in the target's folder; replaceTarget() renames it over the
-// target, keeping the old file's permissions and owner, and syncs the folder, so a full disk, a
-// crash or a stop never leaves a truncated file in the target's place. A target that exists and
-// is not a regular file (/dev/stdout, a FIFO, a device), or is the file this program's standard
-// output or error already writes to, is written directly instead: replacing it would put a
-// regular file where the device or the redirection was.
+// A missing or regular target (a symbolic link is followed to the file it names; an existing one
+// must be writable) is written to a temporary file created exclusively in the target's folder;
+// replaceTarget() renames it over the target, keeping the old file's permissions and owner, and
+// syncs the folder, so a full disk, a crash or a stop never leaves a truncated file in the
+// target's place. A target that exists and is not a regular file (/dev/stdout, a FIFO, a device),
+// or is the file this program's standard output or error already writes to, is written directly
+// instead: replacing it would put a regular file where the device or the redirection was.
 //
 // A temporary file that is not finished is removed: by discard(), on destruction, or by
 // removeUnfinishedFiles().
@@ -72,8 +72,8 @@ bool replaceFileContents(const std::filesystem::path& target, std::string_view b
 // new one be created. Safe from any thread (not from a signal handler).
 void removeUnfinishedFiles();
 
-// Why target cannot be written, or nothing: it is a folder, its folder does not exist or is not
-// writable, or (when it exists and is not a regular file) it is not writable itself.
+// Why target cannot be written, or nothing: it is a folder or not writable itself, or its folder
+// does not exist or is not writable.
 std::optional<std::string> whyUnwritable(const std::filesystem::path& target);
 
 // Whether FileReplacement writes target directly rather than replacing it.

@@ -70,6 +70,15 @@ TEST_F(InterruptTest, TermAndHupAbortAsCtrlCWhileABackgroundJobKeepsIgnoringInt)
   EXPECT_NE(output.find("Success: Tallyvane has finished checking all URLs\n"), std::string::npos) << output;
 }
 
+TEST_F(InterruptTest, AnInterruptBeforeTheCrawlStartsIsNotLost) {
+  // While the list is still being read from standard input.
+  const auto [status, output] = runCommand("({ sleep 1; echo " + server.url("/a") + "; } | " +
+                                           command("check -q -") + " 2>&1 & pid=$!; sleep 0.3; kill -TERM $pid; wait $pid)");
+  EXPECT_EQ(status, 130) << output;
+  EXPECT_NE(output.find("Aborted: Tallyvane has aborted checking URLs\n"), std::string::npos) << output;
+  EXPECT_EQ(server.requests().size(), 0u);
+}
+
 TEST_F(InterruptTest, AnInterruptWhileFilesAreWrittenLetsThemFinishAndASecondEndsAtOnce) {
   // A report into a FIFO waits for its reader: the crawl is over, its files not yet written.
   const auto pipe = folder / "pipe";
