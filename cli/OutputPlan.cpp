@@ -101,8 +101,8 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
 bool writeOutputs(ResultStore& store, int testMode, const OutputPlan& plan, UserInterface& ui) {
   if (plan.empty()) return true;
   const StopOnInterrupt notice([&ui] {
-    ui.showMessage("Interrupted", "the reports and the results file of what was checked are still written; "
-                                  "interrupt again to end at once without them");
+    ui.showMessage("Interrupted", "writing the reports and the results file of what was checked; interrupt again "
+                                  "to end at once without them");
   });
   ResultView view(store);
   view.selectFilter(plan.filter);
