@@ -74,6 +74,7 @@ TEST_F(CrawlTest, OtherSchemesAreSkippedAndRepeatedUrlsCheckedOnce) {
             CrawlEnd::Finished);
   EXPECT_EQ(storedUrls(), (Texts{server.url("/a"), server.url("/moved")}));
   EXPECT_EQ(server.requestCount("/a"), 2u);  // once listed, once as the redirect target
+  EXPECT_EQ(crawl().linesSkipped(), 2);
   EXPECT_EQ(ui.field(kUrlsField), "URLs: 2");
   EXPECT_EQ(ui.field(kResponsesField), "Responses: 3");
   EXPECT_TRUE(ui.field(kSpeedField).starts_with("Speed: "));
