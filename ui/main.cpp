@@ -1,10 +1,3 @@
-#include <QApplication>
+#include "ui/Application.h"
 
-#include "ui/MainWindow.h"
-
-int main(int argc, char** argv) {
-  QApplication application(argc, argv);
-  tallyvane::ui::MainWindow window;
-  window.show();
-  return application.exec();
-}
+int main(int argc, char** argv) { return tallyvane::ui::runApplication(argc, argv); }
