@@ -14,9 +14,9 @@ inline constexpr std::string_view kCrashReportTitle = "Fatal Error a.k.a Program
 inline constexpr std::string_view kSupportAddress = "support@tallyvane.example";
 
 struct CrashReport {
-  int code = 0;                 // the signal number
-  uint64_t codeAddress = 0;     // the faulting instruction
-  uint64_t targetAddress = 0;   // the address a memory fault touched; 0 when unknown
+  int code = 0;                // the signal number
+  uint64_t codeAddress = 0;    // the faulting instruction
+  uint64_t targetAddress = 0;  // the address a memory fault touched; 0 when unknown
 };
 
 // The report the command line carries (program --crash-report CODE CODE_ADDRESS TARGET_ADDRESS), or

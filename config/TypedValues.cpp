@@ -7,13 +7,9 @@
 
 namespace tallyvane {
 
-std::string typedMultiLineText(std::string_view typed) {
-  return std::string(trimBlanks(withCrLfLineBreaks(typed)));
-}
+std::string typedMultiLineText(std::string_view typed) { return std::string(trimBlanks(withCrLfLineBreaks(typed))); }
 
-std::string typedCustomHeaders(std::string_view typed) {
-  return withoutTrailingLineBreaks(typedMultiLineText(typed));
-}
+std::string typedCustomHeaders(std::string_view typed) { return withoutTrailingLineBreaks(typedMultiLineText(typed)); }
 
 std::optional<int64_t> typedThreadCount(std::string_view typed) {
   int64_t threads = 0;

@@ -11,8 +11,8 @@ namespace tallyvane::ui {
 
 std::string aboutText() {
   const std::string pad(34, ' ');
-  return "\r\n\r\n\r\n\r\n" + pad + "Tallyvane " + std::string(kProgramVersion) + "\r\n" + pad + "Build Date: " +
-         std::string(kBuildDate) + "\r\n" + "\r\n\r\n\r\n";
+  return "\r\n\r\n\r\n\r\n" + pad + "Tallyvane " + std::string(kProgramVersion) + "\r\n" + pad +
+         "Build Date: " + std::string(kBuildDate) + "\r\n" + "\r\n\r\n\r\n";
 }
 
 AboutDialog::AboutDialog(QWidget* mainWindow)

@@ -9,8 +9,7 @@
 
 namespace tallyvane::ui {
 
-CookiesHeadersDialog::CookiesHeadersDialog(Settings& settings, const SettingsLocation& location,
-                                           QWidget* mainWindow)
+CookiesHeadersDialog::CookiesHeadersDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow)
     : SettingsDialog(settings, location, mainWindow, QStringLiteral("Cookies & Custom Headers"), {400, 420},
                      "/http-requests"),
       allowCookies_(new QCheckBox(QStringLiteral("Allow Cookies"))),

@@ -33,10 +33,10 @@ ProxyDialog::ProxyDialog(Settings& settings, const SettingsLocation& location, Q
   password_->setEchoMode(QLineEdit::Password);
   // The fields stay editable whether or not the proxy is in use.
   content()->addWidget(useProxy_);
-  content()->addWidget(frameOf(QStringLiteral("Proxy"), {{QStringLiteral("Address:"), address_},
-                                                         {QStringLiteral("Port:"), port_}}));
-  content()->addWidget(frameOf(QStringLiteral("Authentication"), {{QStringLiteral("User:"), user_},
-                                                                  {QStringLiteral("Password:"), password_}}));
+  content()->addWidget(
+      frameOf(QStringLiteral("Proxy"), {{QStringLiteral("Address:"), address_}, {QStringLiteral("Port:"), port_}}));
+  content()->addWidget(frameOf(QStringLiteral("Authentication"),
+                               {{QStringLiteral("User:"), user_}, {QStringLiteral("Password:"), password_}}));
   content()->addStretch();
   finishSettingsLayout(ReturnKey::SaveChanges, useProxy_);
 }

@@ -1,5 +1,3 @@
-#include "app/CrashHandler.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,6 +5,7 @@
 #include <csignal>
 #include <string>
 
+#include "app/CrashHandler.h"
 #include "app/CrashReport.h"
 
 namespace tallyvane {
@@ -102,9 +101,10 @@ TEST(CrashHandlerTest, FaultsOnAnyThreadAreReportedWithTheirAddresses) {
 }
 
 TEST(CrashReportTest, BusErrorShowsTheTargetAddressOtherFaultsDoNot) {
-  const std::string header = "Tallyvane has crashed.\rPlease, copy the following message and send it to "
-                             "support@tallyvane.example\r" +
-                             std::string(75, '-') + "\r";
+  const std::string header =
+      "Tallyvane has crashed.\rPlease, copy the following message and send it to "
+      "support@tallyvane.example\r" +
+      std::string(75, '-') + "\r";
   EXPECT_EQ(crashReportText({SIGBUS, 4096, 8192}),
             header + "Error Message:   BUS Error\rError Code:      " + std::to_string(SIGBUS) +
                 "\rCode Address:    4096\rTarget Address:  8192\r");

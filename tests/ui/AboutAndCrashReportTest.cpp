@@ -21,8 +21,7 @@ TEST(AboutDialogTest, ShowsVersionAndBuildDateBelowFourEmptyLinesAndClosesByKeyO
     QPointer<AboutDialog> about = new AboutDialog(&mainWindow);
     ASSERT_TRUE(testing::showActive(about));
     EXPECT_EQ(about->windowTitle(), "About...");
-    EXPECT_EQ(about->shownText(),
-              "\n\n\n\n" + pad + "Tallyvane 1.07\n" + pad + "Build Date: 24 Apr 2016\n\n\n\n");
+    EXPECT_EQ(about->shownText(), "\n\n\n\n" + pad + "Tallyvane 1.07\n" + pad + "Build Date: 24 Apr 2016\n\n\n\n");
     EXPECT_EQ(QApplication::focusWidget(), about->okButton());
     if (key == Qt::Key_unknown) {
       about->okButton()->click();

@@ -76,23 +76,32 @@ struct DialogCase {
 
 TEST_F(SettingsDialogsTest, EveryDialogIsAFixedModalWindowWorkedByKeyboardThatEscapeLeavesUnchanged) {
   const std::vector<DialogCase> cases = {
-      {[](auto& t) { return t.template open<UrlCheckingOptionsDialog>(); }, "URL Checking Options",
-       {"Check All Links Found in HTTP Headers", "Save Changes", "Cancel"}, nullptr},
-      {[](auto& t) { return t.template open<UserAgentsDialog>(); }, "User Agents",
+      {[](auto& t) { return t.template open<UrlCheckingOptionsDialog>(); },
+       "URL Checking Options",
+       {"Check All Links Found in HTTP Headers", "Save Changes", "Cancel"},
+       nullptr},
+      {[](auto& t) { return t.template open<UserAgentsDialog>(); },
+       "User Agents",
        {"Preset Agents", "HTTP Request User Agent", "Robots User Agent", "Save Changes", "Cancel"},
        "https://help.tallyvane.example/user-agents"},
-      {[](auto& t) { return t.template open<SpeedDialog>(); }, "URL Checking Speed",
-       {"Number of Threads (1 to 200)", "Save Changes", "Cancel"}, "https://help.tallyvane.example/speed"},
-      {[](auto& t) { return t.template open<HeadGetDialog>(); }, "HEAD/GET Method Configuration",
+      {[](auto& t) { return t.template open<SpeedDialog>(); },
+       "URL Checking Speed",
+       {"Number of Threads (1 to 200)", "Save Changes", "Cancel"},
+       "https://help.tallyvane.example/speed"},
+      {[](auto& t) { return t.template open<HeadGetDialog>(); },
+       "HEAD/GET Method Configuration",
        {"Always Use HEAD Requests", "Enter one domain per line", "Save Changes", "Cancel"},
        "https://help.tallyvane.example/request-methods"},
-      {[](auto& t) { return t.template open<CookiesHeadersDialog>(); }, "Cookies & Custom Headers",
+      {[](auto& t) { return t.template open<CookiesHeadersDialog>(); },
+       "Cookies & Custom Headers",
        {"Allow Cookies", "Add Custom Headers To Every Request", "Custom Headers", "Save Changes", "Cancel"},
        "https://help.tallyvane.example/http-requests"},
-      {[](auto& t) { return t.template open<ProxyDialog>(); }, "Proxy Settings",
+      {[](auto& t) { return t.template open<ProxyDialog>(); },
+       "Proxy Settings",
        {"Use Proxy Settings", "Address", "Port", "User", "Password", "Save Changes", "Cancel"},
        "https://help.tallyvane.example/proxy"},
-      {[](auto& t) { return t.template open<RewriteRulesDialog>(); }, "Rewrite Rules Configuration",
+      {[](auto& t) { return t.template open<RewriteRulesDialog>(); },
+       "Rewrite Rules Configuration",
        {"Rewrite URLs Before Checking Them", "Rewrite Rules", "Save Changes", "Cancel"},
        "https://help.tallyvane.example/url-rewriting"},
   };
@@ -116,8 +125,8 @@ TEST_F(SettingsDialogsTest, EveryDialogIsAFixedModalWindowWorkedByKeyboardThatEs
     EXPECT_EQ(order, std::vector<std::string>(dialogCase.tabOrder.begin(), dialogCase.tabOrder.end()));
 
     pressKey(dialog, Qt::Key_F1);
-    EXPECT_EQ(pages.pages(), dialogCase.helpPage ? std::vector<std::string>{dialogCase.helpPage}
-                                                 : std::vector<std::string>{});
+    EXPECT_EQ(pages.pages(),
+              dialogCase.helpPage ? std::vector<std::string>{dialogCase.helpPage} : std::vector<std::string>{});
     EXPECT_TRUE(dialog->isVisible());
 
     pressKey(dialog, Qt::Key_Escape);
@@ -226,7 +235,8 @@ TEST_F(SettingsDialogsTest, SavingUserAgentsMakesTheSelectedPresetTheOneRequests
 TEST_F(SettingsDialogsTest, MultiLineTextsAreStoredAsTypedWithOnlyTheirEndsTrimmed) {
   auto* headGet = open<HeadGetDialog>();
   control<QRadioButton>(headGet, "Use GET Requests Only For The Following Domains")->click();
-  control<QPlainTextEdit>(headGet, "Enter one domain per line")->setPlainText("  a.example\n\n; staging\nb.example  \n\n");
+  control<QPlainTextEdit>(headGet, "Enter one domain per line")
+      ->setPlainText("  a.example\n\n; staging\nb.example  \n\n");
   clickSave(headGet);
   EXPECT_EQ(settings.HeaderRequestMethod, 2);
   EXPECT_EQ(settings.GETDomains, "a.example\r\n\r\n; staging\r\nb.example  \r\n\r\n");
@@ -250,7 +260,7 @@ TEST_F(SettingsDialogsTest, MultiLineTextsAreStoredAsTypedWithOnlyTheirEndsTrimm
 
   const Settings stored = reloaded();
   EXPECT_EQ(stored.GETDomains, "a.example\r\n\r\n; staging\r\nb.example  ");  // loading drops trailing breaks
-  EXPECT_EQ(stored.CustomHeaders, "X-Audit: 1\r\nX-Team: seo");  // trailing blanks of a stored value go
+  EXPECT_EQ(stored.CustomHeaders, "X-Audit: 1\r\nX-Team: seo");               // trailing blanks of a stored value go
 }
 
 TEST_F(SettingsDialogsTest, ProxyValuesAreKeptExactlyAsTypedAndHelpLeavesTheEditsInPlace) {

@@ -1,5 +1,4 @@
-// Qt widget tests run offscreen, with one QApplication for the whole program.
-
+// GoogleTest over a real QApplication, offscreen unless a display was asked for.
 #include <gtest/gtest.h>
 
 #include <QApplication>
