@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tallyvane builds with (or, with "bench", those the crawl benchmark uses). Safe to run again: it only installs what
+# Installs the Debian packages Tallyvane builds with (or, with "bench", those the crawl benchmark uses; with "fuzz", clang for the fuzz targets). Safe to run again: it only installs what
 # is missing. Needs root (or sudo).
 set -euo pipefail
 
@@ -18,6 +18,10 @@ packages=(
 # "bench" adds what bench/crawl_bench.sh runs beside Tallyvane.
 if [ "${1:-}" = bench ]; then
   packages=(nginx libnginx-mod-http-echo curl time bc)
+fi
+# Optional: "fuzz" adds clang and its runtime for the libFuzzer targets (-DTALLYVANE_FUZZ=ON).
+if [ "${1:-}" = fuzz ]; then
+  packages=(clang libclang-rt-14-dev)
 fi
 
 missing=()
