@@ -6,6 +6,8 @@
 // thread). Workers call the UserInterface port for progress; the controller for the final message.
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -71,6 +73,10 @@ class Crawl {
   void stop();
   // Waits for the controller to end.
   void wait();
+  // Waits at most timeout; true when the controller has ended (or never started).
+  bool waitFor(std::chrono::milliseconds timeout);
+  // True from start() until the controller has ended, even after stop().
+  bool isActive() const;
   // Set when the program quits during the crawl: no more messages or interface updates.
   void setExiting() { exiting_ = true; }
 
@@ -104,6 +110,9 @@ class Crawl {
   // Allocated once and reused by every crawl: row = worker number 1..200, one row per worker.
   std::unique_ptr<std::array<HopRecord, kHopsPerChain>[]> hopTable_;
   std::thread controller_;
+  mutable std::mutex activeMutex_;
+  std::condition_variable controllerEnded_;
+  bool active_ = false;
   FatalErrorSlot fatal_;
   mutable std::recursive_mutex resultsMutex_;
   std::unordered_set<std::string> inFlight_;  // URLs a worker is checking now

@@ -31,6 +31,10 @@ int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, c
     ui.showMessage(kErrorTitle, kInvalidThreadsMessage);
     return kExitError;
   }
+  if (options.timeoutSeconds && (*options.timeoutSeconds < 0 || *options.timeoutSeconds > kMaxTimeoutSeconds)) {
+    ui.showMessage(kErrorTitle, kInvalidTimeoutMessage);
+    return kExitError;
+  }
   request.threads = static_cast<int>(options.threads.value_or(static_cast<int>(settings.NumThreads)));
   if (interrupted()) {  // while the list was read: no request at all
     ui.showMessage(kAbortedTitle, kAbortedMessage);
@@ -39,7 +43,9 @@ int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, c
   const int testMode = request.testMode;
   ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
   UrlInput input;
-  Crawl crawl(curl, settings, store, input, ui, running);
+  Settings effective = settings;
+  effective.TimeoutSeconds = options.timeoutSeconds.value_or(settings.TimeoutSeconds);
+  Crawl crawl(curl, effective, store, input, ui, running);
   ui.setProgress(!options.quiet);
   ui.setBusy(true);
   crawl.start(std::move(request));

@@ -22,6 +22,7 @@ inline constexpr std::string_view kLinesSkippedTitle = "Lines skipped (not http:
 struct CheckOptions {
   std::string input;           // a .txt, .csv or .xml file, or "-" for lines on stdin
   std::optional<int> threads;  // instead of NumThreads for this run
+  std::optional<int64_t> timeoutSeconds;  // instead of Requests/TimeoutSeconds for this run
   bool quiet = false;          // no progress and no line per URL
   bool stats = false;          // the result store's size on stderr at the end
   OutputPlan outputs;          // reports and results file when the crawl ends

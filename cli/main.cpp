@@ -67,6 +67,9 @@ int main(int argc, char** argv) {
   check->add_option("INPUT", options.input, "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin")->required();
   CLI::Option* threadsOption =
       check->add_option("-t,--threads", threads, "Worker threads for this run (1-200); default NumThreads");
+  int64_t timeoutSeconds = 0;
+  CLI::Option* timeoutOption = check->add_option(
+      "--timeout", timeoutSeconds, "Seconds a request may take (0-3600, 0: no limit); default Requests/TimeoutSeconds");
   check->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
   check->add_flag("--stats", options.stats, "Print the result store's size at the end");
   cli::OutputOptions outputs;
@@ -104,6 +107,7 @@ int main(int argc, char** argv) {
     return parseFailure(app, error, ui);
   }
   if (threadsOption->count() > 0 || demo->count("--threads") > 0) options.threads = threads;
+  if (timeoutOption->count() > 0) options.timeoutSeconds = timeoutSeconds;
 
   RunningFlag running;
   if (const auto wrong = cli::parseOutputPlan(outputs, options.outputs)) {

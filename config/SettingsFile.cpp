@@ -93,6 +93,8 @@ void readAll(const SettingsDocument& document, Settings& s) {
   s.CustomHeaders = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("Requests", "CustomHeaders")));
   s.CookiesDisabled = document.readInteger("Requests", "CookiesDisabled", s.CookiesDisabled);
   s.UseCustomHeaders = document.readInteger("Requests", "UseCustomHeaders", s.UseCustomHeaders);
+  s.TimeoutSeconds = inRange(document.readInteger("Requests", "TimeoutSeconds", s.TimeoutSeconds), 0,
+                             kMaxTimeoutSeconds, kDefaultTimeoutSeconds);
 
   s.NumThreads = inRange(document.readInteger("Threads", "NumThreads", s.NumThreads), kMinThreads, kMaxThreads,
                          kDefaultNumThreads);
@@ -134,6 +136,7 @@ void writeAll(SettingsDocument& document, const Settings& s) {
   document.write("Requests", "CustomHeaders", encodeLineBreaks(s.CustomHeaders));
   document.write("Requests", "CookiesDisabled", s.CookiesDisabled);
   document.write("Requests", "UseCustomHeaders", s.UseCustomHeaders);
+  document.write("Requests", "TimeoutSeconds", s.TimeoutSeconds);
 
   document.write("Threads", "NumThreads", s.NumThreads);
   document.write("URLChecking", "CheckLinksInHeaders", s.CheckLinksInHeaders);

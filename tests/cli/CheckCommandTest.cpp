@@ -35,6 +35,17 @@ TEST_F(CheckCommandTest, PrintsFilterCountsAndOneLinePerUrl) {
   EXPECT_NE(loud.find("URLs: 2  Responses: 3"), std::string::npos) << loud;
 }
 
+TEST_F(CheckCommandTest, TimeoutOptionEndsASilentServersRequest) {
+  server.route("/silent", [](const ReceivedRequest&) { return ScriptedReply{"", std::chrono::milliseconds(0), true}; });
+  const auto list = folder.write("list.txt", server.url("/silent") + "\n" + server.url("/fine") + "\n");
+  const auto [status, output] = cli("check --timeout 1 " + list.string());
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_NE(output.find("No Response / Timeout: 1\n"), std::string::npos) << output;
+  EXPECT_NE(output.find(server.url("/silent") + "\t\tLibCurl:Operation timed out after"), std::string::npos) << output;
+  EXPECT_EQ(cli("check --timeout 3601 " + list.string()).second,
+            "Error: Invalid time-out. Please, set a number of seconds between 0 (no time-out) and 3600\n");
+}
+
 TEST_F(CheckCommandTest, ReadsLinesFromStandardInput) {
   const auto [status, output] =
       runCommand("printf '" + server.url("/a") + "\\r\\n" + server.url("/b") + "\\n' | " + TALLYVANE_CLI_PATH +

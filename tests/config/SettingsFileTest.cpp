@@ -55,6 +55,7 @@ std::string defaultFile() {
       "CustomHeaders = \n"
       "CookiesDisabled = 1\n"
       "UseCustomHeaders = 0\n"
+      "TimeoutSeconds = 30\n"
       "[Threads]\n"
       "NumThreads = 30\n"
       "[URLChecking]\n"
@@ -149,6 +150,15 @@ TEST_F(SettingsFileTest, OutOfRangeValuesAreReplaced) {
     EXPECT_EQ(settings.NumThreads, c.threads) << c.line;
     EXPECT_EQ(settings.HeaderRequestMethod, c.method) << c.line;
     EXPECT_EQ(settings.UserAgent, c.agent) << c.line;
+  }
+}
+
+TEST_F(SettingsFileTest, TimeoutOutsideItsRangeLoadsAsTheDefault) {
+  for (const auto& [line, seconds] : {std::pair{"TimeoutSeconds = 0\n", 0}, std::pair{"TimeoutSeconds = 3600\n", 3600},
+                                      std::pair{"TimeoutSeconds = -1\n", 30}, std::pair{"TimeoutSeconds = 3601\n", 30}}) {
+    writeFile(std::string("[Requests]\n") + line);
+    ASSERT_FALSE(load());
+    EXPECT_EQ(settings.TimeoutSeconds, seconds) << line;
   }
 }
 
