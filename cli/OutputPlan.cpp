@@ -90,7 +90,9 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
     if (!reason && !input.empty() && sameFile(*output, input)) reason = "it is the input list";
     // Two regular files of one name would overwrite each other; a device or a pipe may be shared.
     const bool named = std::any_of(outputs.begin(), output, [&](const auto& earlier) {
-      return earlier == *output || sameFile(earlier, *output);
+      std::error_code ignored;
+      return std::filesystem::weakly_canonical(earlier, ignored) == std::filesystem::weakly_canonical(*output, ignored) ||
+             sameFile(earlier, *output);
     });
     if (!reason && named && !isWrittenDirectly(*output)) reason = "it is named twice";
     if (reason) return std::string(kCannotCreateReportMessage) + output->string() + " (" + *reason + ")";
