@@ -36,6 +36,10 @@ int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, c
     return kExitError;
   }
   request.threads = static_cast<int>(options.threads.value_or(static_cast<int>(settings.NumThreads)));
+  if (interrupted()) {  // while the list was read: no request at all
+    ui.showMessage(kAbortedTitle, kAbortedMessage);
+    return kExitAborted;
+  }
   const int testMode = request.testMode;
   ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
   UrlInput input;
@@ -46,7 +50,7 @@ int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, c
   ui.setBusy(true);
   crawl.start(std::move(request));
   {
-    // After start(), which sets the running flag: an interrupt that came before is not lost.
+    // After start(), which sets the running flag: an interrupt that came just before is not lost.
     const StopOnInterrupt abort([&crawl] { crawl.stop(); });
     crawl.wait();
   }

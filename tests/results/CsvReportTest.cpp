@@ -178,6 +178,10 @@ TEST_F(CsvReportTest, FailuresKeepThePreviousReport) {
   EXPECT_EQ(failed->text, "There was an error writing to the report file.");
   EXPECT_EQ(ScratchFolder::read(file), "complete earlier report");
   EXPECT_FALSE(std::filesystem::exists(file.string() + ".partial"));
+
+  const std::atomic<bool> quitting{true};  // a stop by quitting is no success either
+  EXPECT_EQ(writeReport(store, {}, ReportKind::Standard, 0, file, {}, &quitting)->text, kStoppedBeforeCompleteMessage);
+  EXPECT_EQ(ScratchFolder::read(file), "complete earlier report");
 }
 
 TEST_F(CsvReportTest, ProgressCountsTheRows) {
