@@ -24,6 +24,7 @@ WorkerConnection::~WorkerConnection() {
     curl.easy_cleanup(handle_);
   }
   if (customHeaders_ != nullptr) curl.slist_free_all(customHeaders_);
+  if (resolve_ != nullptr) curl.slist_free_all(resolve_);
 }
 
 void WorkerConnection::setText(CURLoption option, const std::string& text) {
@@ -63,6 +64,13 @@ bool WorkerConnection::setUp() {
   curl.easy_setopt(handle_, CURLOPT_PROGRESSFUNCTION, &WorkerConnection::onProgress);
   curl.easy_setopt(handle_, CURLOPT_PROGRESSDATA, this);
   if (settings.UseCustomHeaders) buildCustomHeaders();
+  const ConnectionOptions& options = context_.connection;
+  // File names go to libcurl as they are: the file system takes bytes.
+  if (!options.caBundle.empty()) curl.easy_setopt(handle_, CURLOPT_CAINFO, options.caBundle.c_str());
+  for (const std::string& entry : options.resolve) {
+    if (curl_slist* list = curl.slist_append(resolve_, entry.c_str())) resolve_ = list;
+  }
+  if (resolve_ != nullptr) curl.easy_setopt(handle_, CURLOPT_RESOLVE, resolve_);
   return true;
 }
 

@@ -44,6 +44,7 @@ class WorkerConnection {
   const RequestContext& context_;
   CURL* handle_ = nullptr;
   curl_slist* customHeaders_ = nullptr;
+  curl_slist* resolve_ = nullptr;
   std::array<char, CURL_ERROR_SIZE> errorBuffer_{};
   std::string requestUrl_;  // reused: no allocation per request
   HopRecord* current_ = nullptr;
