@@ -194,6 +194,15 @@ TEST_F(RedirectTestsTest, MappingTestGivesEveryReasonInItsOrder) {
                         }));
 }
 
+TEST_F(RedirectTestsTest, RewriteRulesFromTheSettingsApplyBeforeATest) {
+  settings.RewriteURLs = 1;
+  settings.Rules = "; staging\r\nold.localhost new.localhost\r\nnew.localhost never.localhost";
+  page("https://new.localhost", "/a");
+  const auto rules = folder.write("rules.txt", at("https://new.localhost", "/a") + " " + at("https://new.localhost", "/a"));
+  run(checkMappingTest(folder.write("list.txt", at("https://old.localhost", "/a") + "\n").string(), rules.string()));
+  EXPECT_EQ(verdicts(), (Verdicts{{at("https://new.localhost", "/a"), "FAIL[not redirected]"}}));
+}
+
 TEST_F(RedirectTestsTest, StartChecksFollowTheDialogsOrder) {
   const auto list = folder.write("list.txt", "http://a.localhost/\n");
   const auto rules = folder.write("rules.txt", "/a https://new.example/b\n");
