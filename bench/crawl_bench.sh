@@ -5,11 +5,6 @@
 # Tallyvane's ratio to curl, and for the slow list the share of the limit N / 50 ms.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-cli="$build/bin/tallyvane-cli"
-[ -x "$cli" ] || { echo "build first: scripts/build.sh" >&2; exit 1; }
-scripts/install-deps.sh bench
-
 source bench/local_site.sh
 
 awk -v base="$base" 'BEGIN { for (i = 0; i < 100000; i++) { k = i % 10;

@@ -1,6 +1,12 @@
 # The local site both crawl benchmarks run against: nginx on 127.0.0.1:$port serving /ok/N (200),
 # /r/N (301 to /ok/N), /hdr/N (200 with Link and X-Robots-Tag) and /slow/N (200 after 50 ms).
-# Sourced; sets work (a scratch folder, removed at exit), port and base, and stops nginx at exit.
+# Sourced from the project folder with the build folder as $1 (default build); sets cli, work (a
+# scratch folder, removed at exit), port and base, and stops nginx at exit.
+build=${1:-build}
+cli="$build/bin/tallyvane-cli"
+[ -x "$cli" ] || { echo "build first: scripts/build.sh" >&2; exit 1; }
+scripts/install-deps.sh bench
+
 work=$(mktemp -d)
 port=$((20000 + RANDOM % 20000))
 nginx_pid=""

@@ -4,11 +4,6 @@
 #   bench/low_memory_bench.sh [build folder]      (default: build; ROUNDS=n for medians of n runs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-cli="$build/bin/tallyvane-cli"
-[ -x "$cli" ] || { echo "build first: scripts/build.sh" >&2; exit 1; }
-scripts/install-deps.sh bench
-
 source bench/local_site.sh
 
 rounds=${ROUNDS:-1}
