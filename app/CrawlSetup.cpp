@@ -67,6 +67,11 @@ SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view out
   if (input.empty()) return failed(kEnterInputFileMessage);
   if (output.empty()) return failed(kEnterOutputFileMessage);
   if (!fileExists(input)) return failed(kInputFileMissingMessage);
+  // Creating the report empties the file: never the list it is about to read.
+  std::error_code ignored;
+  if (std::filesystem::equivalent(input, output, ignored)) {
+    return failed(std::string(kCannotCreateReportMessage) + output);
+  }
   auto created = LowMemoryReport::create({output, kind, filter, slowPageThresholdMs});
   if (auto* message = std::get_if<Message>(&created)) return {std::move(*message), false, {}};
   SetupCheck check;

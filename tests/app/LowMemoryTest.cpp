@@ -121,6 +121,9 @@ TEST_F(LowMemoryTest, AReportThatCannotBeCreatedStartsNothing) {
   EXPECT_EQ(server.requests().size(), 0u);
   const SetupCheck check = checkLowMemoryCheck(list.string(), " ", ReportKind::Standard, 0, 2000);
   EXPECT_EQ(check.message->text, "Please, enter on output file");
+  const SetupCheck overList = checkLowMemoryCheck(list.string(), list.string(), ReportKind::Standard, 0, 2000);
+  EXPECT_EQ(overList.message->text, "Cannot create output file: " + list.string());
+  EXPECT_EQ(ScratchFolder::read(list), server.url("/a") + "\n");  // the list is untouched
 }
 
 TEST_F(LowMemoryTest, AnAbortLeavesWholeLinesAndTheWorkerViewShowsTheUrlInHand) {
