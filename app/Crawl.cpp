@@ -70,6 +70,7 @@ void Crawl::show(std::string_view title, std::string_view text) {
 
 void Crawl::endEarly() {
   running_.clear();
+  lowMemoryReport_.reset();
   input_.close();
   if (!exiting_) ui_.setBusy(false);
 }
@@ -118,7 +119,8 @@ void Crawl::control(CrawlRequest request) {
   context.connection = std::move(request.connection);
   context.running = &running_;
   QueueLink queueLink;
-  if (settings_.CheckLinksInHeaders && !lowMemoryReport_) queueLink = [this](const std::string& url) { input_.queuePending(url); };
+  if (settings_.CheckLinksInHeaders && !lowMemoryReport_)
+    queueLink = [this](const std::string& url) { input_.queuePending(url); };
   context.analyseHeaders = [queueLink](HopRecord& hop) { analyseHeaders(hop, queueLink); };
 
   std::vector<std::thread> workers;

@@ -29,6 +29,19 @@ ChainEnd chainEndOf(int64_t kind) {
   }
 }
 
+// Fills the test fields of hop 0 with the verdict of the setup's test.
+void judgeChain(const CrawlSetup& setup, HopRow hops, int redirectCount) {
+  std::array<OutlineHop, kHopsPerChain> outline;
+  for (int j = 0; j <= redirectCount; ++j) outline[j] = {hops[j].url, hops[j].statusCode, hops[j].rawHeaders};
+  const ChainOutline chain{chainEndOf(hops[0].kind), std::span(outline.data(), static_cast<size_t>(redirectCount) + 1)};
+  static const MappingTable noRules;
+  TestVerdict verdict = setup.testMode == kTestModeMapping
+                            ? evaluateMapping(chain, setup.mapping ? *setup.mapping : noRules)
+                            : evaluateCanonical(chain, setup.canonical);
+  hops[0].testPassed = verdict.passed ? 1 : 0;
+  hops[0].testNote = std::move(verdict.note);
+}
+
 }  // namespace
 
 SetupCheck checkMappingTest(std::string_view inputField, std::string_view rulesField) {
@@ -60,8 +73,8 @@ SetupCheck checkCanonicalTest(std::optional<CanonicalForm> form, std::string_vie
   return check;
 }
 
-SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view outputField, ReportKind kind,
-                               int filter, int64_t slowPageThresholdMs) {
+SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view outputField, ReportKind kind, int filter,
+                               int64_t slowPageThresholdMs) {
   const std::string input(trimBlanks(inputField));
   const std::string output(trimBlanks(outputField));
   if (input.empty()) return failed(kEnterInputFileMessage);
@@ -87,17 +100,7 @@ CrawlStages crawlStagesFor(const Settings& settings, const CrawlSetup& setup) {
     if (!rules->empty()) stages.rewrite = [rules](std::string url) { return rules->apply(std::move(url)); };
   }
   if (setup.testMode == kTestModeNone) return stages;
-  stages.evaluate = [mapping = setup.mapping, canonical = setup.canonical, mode = setup.testMode](
-                        HopRow hops, int redirectCount) {
-    std::array<OutlineHop, kHopsPerChain> outline;
-    for (int j = 0; j <= redirectCount; ++j) outline[j] = {hops[j].url, hops[j].statusCode, hops[j].rawHeaders};
-    const ChainOutline chain{chainEndOf(hops[0].kind), std::span(outline.data(), static_cast<size_t>(redirectCount) + 1)};
-    static const MappingTable noRules;
-    TestVerdict verdict = mode == kTestModeMapping ? evaluateMapping(chain, mapping ? *mapping : noRules)
-                                                   : evaluateCanonical(chain, canonical);
-    hops[0].testPassed = verdict.passed ? 1 : 0;
-    hops[0].testNote = std::move(verdict.note);
-  };
+  stages.evaluate = [setup](HopRow hops, int redirectCount) { judgeChain(setup, hops, redirectCount); };
   return stages;
 }
 

@@ -45,8 +45,8 @@ SetupCheck checkCanonicalTest(std::optional<CanonicalForm> form, std::string_vie
                               bool cookies, bool hsts);
 
 // "Start" of the low-memory dialog: creates the report file with its heading line.
-SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view outputField, ReportKind kind,
-                               int filter, int64_t slowPageThresholdMs);
+SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view outputField, ReportKind kind, int filter,
+                               int64_t slowPageThresholdMs);
 
 // The rewrite rules of the settings, and the evaluation of the setup's test.
 CrawlStages crawlStagesFor(const Settings& settings, const CrawlSetup& setup);

@@ -57,10 +57,17 @@ bool LowMemoryReport::write(std::span<const HopRecord> hops) {
     for (size_t k = 0; k < linkCount; ++k) {
       links_[i][k] = {textOrNull(hop.links[k].link), textOrNull(hop.links[k].rel), textOrNull(hop.links[k].hreflang)};
     }
-    responses_[i] = {textOrNull(hop.url),        hop.statusCode,           hop.size,
-                     hop.responseTime,           textOrNull(hop.statusText), textOrNull(hop.contentType),
-                     textOrNull(hop.xRobotsTag), textOrNull(hop.vary),     textOrNull(hop.rawHeaders),
-                     links_[i].data(),           static_cast<uint8_t>(linkCount)};
+    responses_[i] = {textOrNull(hop.url),
+                     hop.statusCode,
+                     hop.size,
+                     hop.responseTime,
+                     textOrNull(hop.statusText),
+                     textOrNull(hop.contentType),
+                     textOrNull(hop.xRobotsTag),
+                     textOrNull(hop.vary),
+                     textOrNull(hop.rawHeaders),
+                     links_[i].data(),
+                     static_cast<uint8_t>(linkCount)};
   }
   ResultRecord record{};
   record.responses = responses_.data();

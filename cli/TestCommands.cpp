@@ -61,15 +61,16 @@ int runCanonicalTest(const CurlApi& curl, const Settings& settings, const std::s
                      std::FILE* out) {
   const auto chosen = canonicalFormNamed(form);
   if (!chosen && !form.empty()) {
-    return refuse(ui, errorMessage("Unknown canonical form \"" + form + "\": use 0-3, https, https-www, http or http-www"));
+    return refuse(ui,
+                  errorMessage("Unknown canonical form \"" + form + "\": use 0-3, https, https-www, http or http-www"));
   }
   const SetupCheck check = checkCanonicalTest(chosen, options.input, onlyInputUrls, cookies, hsts);
   if (check.message) return refuse(ui, *check.message);
   return runCrawl(curl, settings, check.setup, CrawlRequest{}, options, ui, running, out);
 }
 
-int runLowMemoryCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options,
-                      ConsoleInterface& ui, RunningFlag& running, std::FILE* out) {
+int runLowMemoryCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
+                      RunningFlag& running, std::FILE* out) {
   const OutputPlan& plan = options.outputs;
   if (plan.reports.size() != 1) {
     return refuse(ui, errorMessage("Low-memory mode writes exactly one report: give one --report KIND=FILE"));

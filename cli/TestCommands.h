@@ -19,8 +19,8 @@ int runCanonicalTest(const CurlApi& curl, const Settings& settings, const std::s
                      std::FILE* out);
 
 // Exactly one report, written while the crawl runs; no results file and no sort.
-int runLowMemoryCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options,
-                      ConsoleInterface& ui, RunningFlag& running, std::FILE* out);
+int runLowMemoryCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
+                      RunningFlag& running, std::FILE* out);
 
 // The form named by its number or its name; nothing for anything else.
 std::optional<CanonicalForm> canonicalFormNamed(const std::string& name);

@@ -26,9 +26,10 @@ int main(int argc, char** argv) {
   bool lowMemory = false;
   // What check and both tests share: the input, threads, outputs and the connection.
   auto addCrawlOptions = [&](CLI::App* command, bool withStandardInput) {
-    command->add_option("INPUT", options.input,
-                        withStandardInput ? "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin"
-                                          : "A .txt, .csv or .xml (sitemap) file")
+    command
+        ->add_option("INPUT", options.input,
+                     withStandardInput ? "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin"
+                                       : "A .txt, .csv or .xml (sitemap) file")
         ->required();
     command->add_option("-t,--threads", threads, "Worker threads for this run (1-200); default NumThreads");
     command->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");

@@ -3,9 +3,9 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/socket.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -170,17 +170,19 @@ void ScriptedHttpServer::enableTls(const TlsIdentity& identity) {
     BIO_free(bio);
     return ok;
   };
-  const bool ok = load(identity.certificatePem, [&](BIO* bio) {
-    X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
-    const bool used = certificate != nullptr && SSL_CTX_use_certificate(context, certificate) == 1;
-    X509_free(certificate);
-    return used;
-  }) && load(identity.keyPem, [&](BIO* bio) {
-    EVP_PKEY* key = PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr);
-    const bool used = key != nullptr && SSL_CTX_use_PrivateKey(context, key) == 1;
-    EVP_PKEY_free(key);
-    return used;
-  });
+  const bool ok = load(identity.certificatePem,
+                       [&](BIO* bio) {
+                         X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
+                         const bool used = certificate != nullptr && SSL_CTX_use_certificate(context, certificate) == 1;
+                         X509_free(certificate);
+                         return used;
+                       }) &&
+                  load(identity.keyPem, [&](BIO* bio) {
+                    EVP_PKEY* key = PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr);
+                    const bool used = key != nullptr && SSL_CTX_use_PrivateKey(context, key) == 1;
+                    EVP_PKEY_free(key);
+                    return used;
+                  });
   if (!ok) {
     SSL_CTX_free(context);
     throw std::runtime_error("cannot use the TLS identity");

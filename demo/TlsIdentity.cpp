@@ -43,8 +43,7 @@ Certificate newCertificate(EVP_PKEY* key, const char* commonName, long serial) {
   X509_gmtime_adj(X509_getm_notAfter(certificate.get()), 30L * 24 * 3600);
   X509_set_pubkey(certificate.get(), key);
   X509_NAME* name = X509_get_subject_name(certificate.get());
-  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1, -1,
-                             0);
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
   return certificate;
 }
 
@@ -90,8 +89,9 @@ TlsIdentity makeTlsIdentity(const std::vector<std::string>& hostNames) {
   TlsIdentity identity;
   identity.authorityPem = pemOf([&](BIO* bio) { return PEM_write_bio_X509(bio, authority.get()) == 1; });
   identity.certificatePem = pemOf([&](BIO* bio) { return PEM_write_bio_X509(bio, server.get()) == 1; });
-  identity.keyPem = pemOf(
-      [&](BIO* bio) { return PEM_write_bio_PrivateKey(bio, serverKey.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1; });
+  identity.keyPem = pemOf([&](BIO* bio) {
+    return PEM_write_bio_PrivateKey(bio, serverKey.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1;
+  });
   return identity;
 }
 

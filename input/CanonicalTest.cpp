@@ -31,7 +31,8 @@ bool zeroMaxAge(std::string_view value) {
     const size_t equals = directive.find('=');
     if (directive.substr(0, equals) != "max-age") return;
     decided = true;
-    std::string_view age = equals == std::string::npos ? std::string_view() : std::string_view(directive).substr(equals + 1);
+    std::string_view age =
+        equals == std::string::npos ? std::string_view() : std::string_view(directive).substr(equals + 1);
     age = age.substr(0, age.find('='));
     while (age.starts_with('"')) age.remove_prefix(1);
     while (age.ends_with('"')) age.remove_suffix(1);

@@ -52,7 +52,9 @@ std::string escapeForRegex(std::string_view text) {
   return escaped;
 }
 
-std::string originOf(std::string_view url) { return getUrlPart(url, kPartProtocol) + "://" + getUrlPart(url, kPartSite); }
+std::string originOf(std::string_view url) {
+  return getUrlPart(url, kPartProtocol) + "://" + getUrlPart(url, kPartSite);
+}
 
 std::string pathAndQueryOf(std::string_view url) {
   std::string form = "/" + getUrlPart(url, kPartPath);
@@ -155,7 +157,8 @@ std::optional<std::string> MappingTable::expectedTarget(std::string_view url) co
     const auto captured = rule.pattern->matchWhole(path);
     if (!captured) continue;
     std::string target = rule.target;
-    for (size_t n = 1; n <= captured->size(); ++n) replaceAll(target, "{" + std::to_string(n) + "}", (*captured)[n - 1]);
+    for (size_t n = 1; n <= captured->size(); ++n)
+      replaceAll(target, "{" + std::to_string(n) + "}", (*captured)[n - 1]);
     return target;
   }
   if (exact == index.firstExact.end()) return std::nullopt;

@@ -8,8 +8,8 @@ namespace tallyvane {
 std::optional<RegexPattern> RegexPattern::compile(std::string_view expression) {
   int error = 0;
   PCRE2_SIZE offset = 0;
-  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(expression.data()), expression.size(), 0, &error,
-                                   &offset, nullptr);
+  pcre2_code* code =
+      pcre2_compile(reinterpret_cast<PCRE2_SPTR>(expression.data()), expression.size(), 0, &error, &offset, nullptr);
   if (code == nullptr) return std::nullopt;
   RegexPattern pattern;
   pattern.code_ = std::shared_ptr<pcre2_code>(code, pcre2_code_free);

@@ -22,8 +22,9 @@ class LowMemoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     server.route("/a", [](const ReceivedRequest& r) {
-      return reply(r, "HTTP/1.1 200 OK", {"Content-Type: text/html", "Link: </b>; rel=\"alternate\"; hreflang=\"de\"",
-                                          "Vary: Accept-Encoding"});
+      return reply(
+          r, "HTTP/1.1 200 OK",
+          {"Content-Type: text/html", "Link: </b>; rel=\"alternate\"; hreflang=\"de\"", "Vary: Accept-Encoding"});
     });
     server.route("/moved", [](const ReceivedRequest& r) { return redirectTo(r, 301, "/twice"); });
     server.route("/twice", [](const ReceivedRequest& r) { return redirectTo(r, 302, "/a"); });

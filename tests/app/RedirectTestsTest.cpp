@@ -17,9 +17,8 @@ using namespace tallyvane::demo;
 namespace {
 
 const TlsIdentity& identity() {
-  static const TlsIdentity made =
-      makeTlsIdentity({"localhost", "site.localhost", "www.site.localhost", "shop.site.localhost", "old.localhost",
-                        "new.localhost"});
+  static const TlsIdentity made = makeTlsIdentity(
+      {"localhost", "site.localhost", "www.site.localhost", "shop.site.localhost", "old.localhost", "new.localhost"});
   return made;
 }
 
@@ -95,25 +94,25 @@ TEST_F(RedirectTestsTest, CanonicalVariantsAreGeneratedOnceAndJudgedAgainstTheCa
   moved("http://site.localhost", "/ok", 301, at("https://site.localhost", "/elsewhere"));
   moved("https://site.localhost", "/ok", 301, at("https://site.localhost", "/ok"));  // a loop
   moved("http://www.site.localhost", "/ok", 301, at("https://site.localhost", "/ok"));
-  const auto list = folder.write("list.txt", at("http://site.localhost", "/p") + "\n" +
-                                                 at("https://www.site.localhost", "/p") + "\n" +
-                                                 at("http://www.site.localhost", "/ok") + "\n" +
-                                                 at("http://localhost", "/x") + "\n" +
-                                                 at("http://shop.site.localhost", "/") + "\n");
+  const auto list =
+      folder.write("list.txt", at("http://site.localhost", "/p") + "\n" + at("https://www.site.localhost", "/p") +
+                                   "\n" + at("http://www.site.localhost", "/ok") + "\n" + at("http://localhost", "/x") +
+                                   "\n" + at("http://shop.site.localhost", "/") + "\n");
   run(checkCanonicalTest(CanonicalForm::Https, list.string(), false, false, false));
-  EXPECT_EQ(verdicts(), (Verdicts{
-                            {at("http://site.localhost", "/p"), "PASS"},
-                            {at("https://site.localhost", "/p"), "PASS"},
-                            {at("https://www.site.localhost", "/p"), "FAIL[non-301 redirect]"},
-                            {at("http://www.site.localhost", "/p"), "FAIL[redirect chain]"},
-                            {at("http://www.site.localhost", "/ok"), "FAIL[redirect loop]"},  // via the looping canonical
-                            {at("https://www.site.localhost", "/ok"), "FAIL[not redirected]"},
-                            {at("https://site.localhost", "/ok"), "FAIL[redirect loop]"},
-                            {at("http://site.localhost", "/ok"), "FAIL[bad final URL]"},
-                            {at("http://localhost", "/x"), "FAIL[skipped]"},  // no dot: no variants
-                            {at("http://shop.site.localhost", "/"), "FAIL[not redirected]"},  // two dots: one variant
-                            {at("https://shop.site.localhost", "/"), "FAIL[non-200 status code]"},
-                        }));
+  EXPECT_EQ(verdicts(),
+            (Verdicts{
+                {at("http://site.localhost", "/p"), "PASS"},
+                {at("https://site.localhost", "/p"), "PASS"},
+                {at("https://www.site.localhost", "/p"), "FAIL[non-301 redirect]"},
+                {at("http://www.site.localhost", "/p"), "FAIL[redirect chain]"},
+                {at("http://www.site.localhost", "/ok"), "FAIL[redirect loop]"},  // via the looping canonical
+                {at("https://www.site.localhost", "/ok"), "FAIL[not redirected]"},
+                {at("https://site.localhost", "/ok"), "FAIL[redirect loop]"},
+                {at("http://site.localhost", "/ok"), "FAIL[bad final URL]"},
+                {at("http://localhost", "/x"), "FAIL[skipped]"},                  // no dot: no variants
+                {at("http://shop.site.localhost", "/"), "FAIL[not redirected]"},  // two dots: one variant
+                {at("https://shop.site.localhost", "/"), "FAIL[non-200 status code]"},
+            }));
   // Every form is requested once although the list names one of them again (four forms, four
   // redirect hops).
   EXPECT_EQ(server.requestCount("/p"), 8u);
@@ -125,12 +124,11 @@ TEST_F(RedirectTestsTest, CanonicalHeaderChecksGiveTheirReasonsInHopOrder) {
   page(https, "/quoted-zero", {"Strict-Transport-Security: includeSubDomains; Max-Age=\"00\""});
   page(https, "/blanks", {"Strict-Transport-Security: max-age = 300"});  // not a max-age directive: passes
   page(https, "/none");
-  page(https, "/good", {"Strict-Transport-Security: max-age=31536000; includeSubDomains",
-                        "Set-Cookie: a=1; Secure; HttpOnly"});
-  page(https, "/last-insecure", {"Strict-Transport-Security: max-age=1", "Set-Cookie: a=1; Secure",
-                                 "Set-Cookie: b=2; HttpOnly"});
-  page(https, "/last-secure", {"Strict-Transport-Security: max-age=1", "Set-Cookie: b=2",
-                               "Set-Cookie: a=1; secure"});
+  page(https, "/good",
+       {"Strict-Transport-Security: max-age=31536000; includeSubDomains", "Set-Cookie: a=1; Secure; HttpOnly"});
+  page(https, "/last-insecure",
+       {"Strict-Transport-Security: max-age=1", "Set-Cookie: a=1; Secure", "Set-Cookie: b=2; HttpOnly"});
+  page(https, "/last-secure", {"Strict-Transport-Security: max-age=1", "Set-Cookie: b=2", "Set-Cookie: a=1; secure"});
   // An http variant that sets a cookie and lands on the wrong page, which has no HSTS header.
   moved("http://site.localhost", "/cookie", 301, at(https, "/none"), {"Set-Cookie: t=1"});
   std::string list;
@@ -139,17 +137,17 @@ TEST_F(RedirectTestsTest, CanonicalHeaderChecksGiveTheirReasonsInHopOrder) {
   }
   list += at("http://site.localhost", "/cookie") + "\n";
   run(checkCanonicalTest(CanonicalForm::Https, folder.write("list.txt", list).string(), true, true, true));
-  EXPECT_EQ(verdicts(), (Verdicts{
-                            {at(https, "/zero"), "FAIL[zero max-age HSTS]"},
-                            {at(https, "/quoted-zero"), "FAIL[zero max-age HSTS]"},
-                            {at(https, "/blanks"), "PASS"},
-                            {at(https, "/none"), "FAIL[no HSTS header]"},
-                            {at(https, "/good"), "PASS"},
-                            {at(https, "/last-insecure"), "FAIL[insecure cookie over https]"},
-                            {at(https, "/last-secure"), "PASS"},
-                            {at("http://site.localhost", "/cookie"),
-                             "FAIL[bad final URL],[cookie over http],[no HSTS header]"},
-                        }));
+  EXPECT_EQ(verdicts(),
+            (Verdicts{
+                {at(https, "/zero"), "FAIL[zero max-age HSTS]"},
+                {at(https, "/quoted-zero"), "FAIL[zero max-age HSTS]"},
+                {at(https, "/blanks"), "PASS"},
+                {at(https, "/none"), "FAIL[no HSTS header]"},
+                {at(https, "/good"), "PASS"},
+                {at(https, "/last-insecure"), "FAIL[insecure cookie over https]"},
+                {at(https, "/last-secure"), "PASS"},
+                {at("http://site.localhost", "/cookie"), "FAIL[bad final URL],[cookie over http],[no HSTS header]"},
+            }));
 }
 
 TEST_F(RedirectTestsTest, MappingTestGivesEveryReasonInItsOrder) {
@@ -173,7 +171,8 @@ TEST_F(RedirectTestsTest, MappingTestGivesEveryReasonInItsOrder) {
                                                    "http://old.localhost/down " + at(fresh, "/up") + "\n" +
                                                    "http://old.localhost/wild/{} " + at(fresh, "/news/{1}") + "\n");
   std::string list;
-  for (const char* path : {"/moved", "/temporary", "/stays", "/unmapped", "/twice", "/to-missing", "/astray", "/loop"}) {
+  for (const char* path :
+       {"/moved", "/temporary", "/stays", "/unmapped", "/twice", "/to-missing", "/astray", "/loop"}) {
     list += at(old, path) + "\n";
   }
   list += at("http://old.localhost", "/down") + "\n" + at("http://old.localhost", "/wild/one") + "\n" +
@@ -198,7 +197,8 @@ TEST_F(RedirectTestsTest, RewriteRulesFromTheSettingsApplyBeforeATest) {
   settings.RewriteURLs = 1;
   settings.Rules = "; staging\r\nold.localhost new.localhost\r\nnew.localhost never.localhost";
   page("https://new.localhost", "/a");
-  const auto rules = folder.write("rules.txt", at("https://new.localhost", "/a") + " " + at("https://new.localhost", "/a"));
+  const auto rules =
+      folder.write("rules.txt", at("https://new.localhost", "/a") + " " + at("https://new.localhost", "/a"));
   run(checkMappingTest(folder.write("list.txt", at("https://old.localhost", "/a") + "\n").string(), rules.string()));
   EXPECT_EQ(verdicts(), (Verdicts{{at("https://new.localhost", "/a"), "FAIL[not redirected]"}}));
 }

@@ -18,7 +18,8 @@ class TestCommandsTest : public ::testing::Test {
     static const TlsIdentity identity = makeTlsIdentity({"old.localhost", "new.localhost", "shop.example"});
     server.enableTls(identity);
     ca = folder.write("ca.pem", identity.authorityPem).string();
-    server.route("/old", [this](const ReceivedRequest& r) { return redirectTo(r, 301, https("new.localhost", "/new")); });
+    server.route("/old",
+                 [this](const ReceivedRequest& r) { return redirectTo(r, 301, https("new.localhost", "/new")); });
     server.route("/new", [](const ReceivedRequest& r) { return reply(r, "HTTP/1.1 200 OK"); });
   }
 
@@ -57,8 +58,10 @@ TEST_F(TestCommandsTest, MappingTestChecksComeInTheDialogsOrder) {
 
 TEST_F(TestCommandsTest, AFailedUrlFailsTheJobWithJUnitXmlAndAReloadableResultsFile) {
   server.route("/kept", [](const ReceivedRequest& r) { return reply(r, "HTTP/1.1 200 OK"); });
-  const std::string rules = folder.write("rules.txt", https("old.localhost", "/old") + " " +
-                                                          https("new.localhost", "/new") + "\n/kept /new\n").string();
+  const std::string rules =
+      folder
+          .write("rules.txt", https("old.localhost", "/old") + " " + https("new.localhost", "/new") + "\n/kept /new\n")
+          .string();
   const std::string list =
       folder.write("list.txt", https("old.localhost", "/old") + "\n" + https("old.localhost", "/kept") + "\n").string();
   const auto junit = folder / "junit.xml";
@@ -72,8 +75,9 @@ TEST_F(TestCommandsTest, AFailedUrlFailsTheJobWithJUnitXmlAndAReloadableResultsF
             std::string::npos)
       << output;
   const std::string xml = ScratchFolder::read(junit);
-  EXPECT_TRUE(xml.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"mapping-test\" "
-                              "tests=\"2\" failures=\"1\" time=\""))
+  EXPECT_TRUE(
+      xml.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"mapping-test\" "
+                      "tests=\"2\" failures=\"1\" time=\""))
       << xml;
   EXPECT_NE(xml.find("<testsuite name=\"mapping-test\" tests=\"2\" failures=\"1\" errors=\"0\" skipped=\"0\""),
             std::string::npos);
@@ -103,7 +107,8 @@ TEST_F(TestCommandsTest, ResolveChecksTheNewServerUnderTheSitesOwnName) {
   server.route("/", [this](const ReceivedRequest& r) {
     return r.tls ? reply(r, "HTTP/1.1 200 OK") : redirectTo(r, 301, https("shop.example", "/"));
   });
-  const std::string list = folder.write("list.txt", "http://shop.example:" + std::to_string(server.port()) + "/\n").string();
+  const std::string list =
+      folder.write("list.txt", "http://shop.example:" + std::to_string(server.port()) + "/\n").string();
   const std::string resolve = " --resolve shop.example:" + std::to_string(server.port()) + ":127.0.0.1 ";
   const auto [status, output] = cli("canonical-test --form https --only-input --ca-bundle " + ca + resolve + list);
   EXPECT_EQ(status, 0) << output;
@@ -114,8 +119,8 @@ TEST_F(TestCommandsTest, ResolveChecksTheNewServerUnderTheSitesOwnName) {
 }
 
 TEST_F(TestCommandsTest, LowMemoryCheckWritesItsOneReportWhileCrawling) {
-  const std::string list = folder.write("list.txt", https("old.localhost", "/old") + "\n" +
-                                                        https("old.localhost", "/old") + "\n").string();
+  const std::string list =
+      folder.write("list.txt", https("old.localhost", "/old") + "\n" + https("old.localhost", "/old") + "\n").string();
   const auto report = folder / "low.csv";
   EXPECT_EQ(cli("check --low-memory " + list).second,
             "Error: Low-memory mode writes exactly one report: give one --report KIND=FILE\n");

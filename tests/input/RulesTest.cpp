@@ -41,8 +41,9 @@ TEST(MappingRulesTest, BadRulesQuoteTheTrimmedRuleLine) {
   EXPECT_EQ(messageOf("(https://old\\.example/(.+)x https://new.example/"),
             "Error: Bad regular expression rule - missing closing \")\": (https://old\\.example/(.+)x "
             "https://new.example/");
-  EXPECT_EQ(messageOf("( https://new.example/"), "Error: Bad regular expression rule - missing closing \")\": ( "
-                                                 "https://new.example/");
+  EXPECT_EQ(messageOf("( https://new.example/"),
+            "Error: Bad regular expression rule - missing closing \")\": ( "
+            "https://new.example/");
 }
 
 TEST(MappingRulesTest, GroupsByOriginInFirstSeenOrderWithRelativeRules) {
@@ -64,7 +65,7 @@ TEST(MappingRulesTest, GroupsByOriginInFirstSeenOrderWithRelativeRules) {
 
   EXPECT_EQ(table.expectedTarget("https://old.example/a"), "https://new.example:8443/b");
   EXPECT_EQ(table.expectedTarget("https://old.example:9999/c"), "https://new.example:8443/d");  // port not in origin
-  EXPECT_EQ(table.expectedTarget("https://Old.example/a"), std::nullopt);                     // origin case
+  EXPECT_EQ(table.expectedTarget("https://Old.example/a"), std::nullopt);                       // origin case
   EXPECT_EQ(table.expectedTarget("http://old.example/a"), std::nullopt);
   EXPECT_EQ(table.expectedTarget("http://other.example/x?id=1"), "https://new.example/x");
   EXPECT_EQ(table.expectedTarget("http://other.example/x?id=2"), std::nullopt);
