@@ -9,7 +9,7 @@
 #include "app/Crawl.h"
 #include "app/FileTask.h"
 #include "base/Text.h"
-#include "cli/JUnitReport.h"
+#include "cli/Interrupts.h"
 #include "results/ResultsFile.h"
 #include "results/Filters.h"
 #include "results/ResultColumns.h"
@@ -23,13 +23,7 @@ std::string standardInputText() {
   return withCrLfLineBreaks(std::string{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()});
 }
 
-int exitStatusOf(CrawlEnd end) {
-  switch (end) {
-    case CrawlEnd::Finished: return kExitFinished;
-    case CrawlEnd::Aborted: return kExitAborted;
-    default: return kExitError;
-  }
-}
+std::string inputNameOf(const std::string& input) { return input == "-" ? "standard input" : input; }
 
 int64_t failedUrls(const ResultStore& store) {
   int64_t failed = 0;
@@ -45,43 +39,51 @@ int runCrawl(const CurlApi& curl, const Settings& settings, const CrawlSetup& se
   request.connection = options.connection;
   ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
   UrlInput input;
-  Crawl crawl(curl, settings, store, input, ui, running);
+  Settings effective = settings;
+  effective.TimeoutSeconds = options.timeoutSeconds.value_or(settings.TimeoutSeconds);
+  Crawl crawl(curl, effective, store, input, ui, running);
   ui.setProgress(!options.quiet);
   ui.setBusy(true);
-  startCrawl(crawl, settings, setup, std::move(request));
-  crawl.wait();
+  startCrawl(crawl, effective, setup, std::move(request));
+  {
+    // After start(), which sets the running flag: an interrupt that came before is not lost.
+    const StopOnInterrupt abort([&crawl] { crawl.stop(); });
+    crawl.wait();
+  }
   ui.setBusy(false);
-  if (crawl.end() == CrawlEnd::NotStarted) return exitStatusOf(crawl.end());
+  if (crawl.end() == CrawlEnd::NotStarted) return exitStatusOf(crawl.end(), true, interrupted());
   if (setup.lowMemoryReport) {
     // Nothing was kept: the report written during the crawl holds the results.
     std::fprintf(out, "URLs: %lld\nResponses: %lld\n", static_cast<long long>(crawl.urlsChecked()),
                  static_cast<long long>(crawl.responsesReceived()));
-    return exitStatusOf(crawl.end());
+    return exitStatusOf(crawl.end(), true, interrupted());
   }
-  printResults(store, setup.testMode, options.quiet, out);
+  printResults(store, setup.testMode, crawl.linesSkipped(), options.quiet, out);
   if (options.stats) {
     std::fprintf(stderr, "Result store: %zu bytes in %lld records\n", store.memoryBytes(),
                  static_cast<long long>(store.count()));
   }
-  // What was checked is written even after an abort: results are never thrown away.
-  bool written = writeOutputs(store, setup.testMode, options.outputs, ui);
-  if (!options.junit.empty()) {
-    const std::string_view suite = setup.testMode == kTestModeMapping ? "mapping-test" : "canonical-test";
-    if (const auto failure = writeJUnitReport(store, suite, options.junit)) {
-      ui.showMessage(failure->title, failure->text);
-      written = false;
+  if (crawl.urlsChecked() == 0) {
+    // Empty files would replace the user's earlier ones for nothing.
+    if (crawl.end() == CrawlEnd::Finished) {
+      ui.showMessage(kErrorTitle, "No URL found in " + inputNameOf(options.input));
+      return kExitError;
     }
+    if (!options.outputs.empty()) ui.showMessage(kAbortedTitle, "No URL was checked: no report or results file written");
+    return exitStatusOf(crawl.end(), true, interrupted());
   }
-  int status = exitStatusOf(crawl.end());
-  if (status == kExitFinished && setup.testMode != kTestModeNone && failedUrls(store) > 0) status = kExitTestFailed;
-  return status == kExitFinished && !written ? kExitError : status;
+  // What was checked is written even after an abort: results are never thrown away.
+  const bool written = writeOutputs(store, setup.testMode, options.outputs, ui);
+  const bool failed = setup.testMode != kTestModeNone && failedUrls(store) > 0;
+  return exitStatusOf(crawl.end(), written, interrupted(), failed ? kExitTestFailed : kExitFinished);
 }
 
-void printResults(const ResultStore& store, int testMode, bool quiet, std::FILE* out) {
+void printResults(const ResultStore& store, int testMode, int64_t linesSkipped, bool quiet, std::FILE* out) {
   for (int filter = 0; filter <= kFilterCount; ++filter) {
     std::fprintf(out, "%s: %lld\n", std::string(kFilterNames[static_cast<size_t>(filter)]).c_str(),
                  static_cast<long long>(store.rowCount({false, filter})));
   }
+  std::fprintf(out, "%s: %lld\n", std::string(kLinesSkippedTitle).c_str(), static_cast<long long>(linesSkipped));
   const bool test = testMode != kTestModeNone;
   if (test) {
     const int64_t failed = failedUrls(store);
@@ -90,7 +92,7 @@ void printResults(const ResultStore& store, int testMode, bool quiet, std::FILE*
   }
   if (quiet) return;
   std::fputc('\n', out);
-  for (int64_t i = 0; i < store.count(); ++i) {
+  for (int64_t i = 0; i < store.count() && !std::ferror(out); ++i) {  // a reader gone (| head) ends the lines
     const ResultRecord& record = *store.recordAtIndex(i);
     std::string line = test ? cellText(record, kTestResultColumn) + '\t' : std::string();
     line += cellText(record, kUrlColumn);
@@ -105,9 +107,7 @@ void printResults(const ResultStore& store, int testMode, bool quiet, std::FILE*
 int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
              RunningFlag& running, std::FILE* out) {
   CrawlRequest request;
-  if (options.input == "-") {
-    request.manualText = standardInputText();
-  } else {
+  if (options.input != "-") {
     std::error_code ignored;
     if (!std::filesystem::exists(options.input, ignored)) {
       ui.showMessage(kErrorTitle, kInputFileMissingMessage);
@@ -115,6 +115,11 @@ int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& 
     }
     request.inputFile = options.input;
   }
+  if (const auto refused = checkOutputPaths(options.outputs, request.inputFile)) {
+    ui.showMessage(kErrorTitle, *refused);
+    return kExitError;
+  }
+  if (options.input == "-") request.manualText = standardInputText();
   return runCrawl(curl, settings, CrawlSetup{}, std::move(request), options, ui, running, out);
 }
 
@@ -144,6 +149,10 @@ int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& o
 }
 
 int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInterface& ui) {
+  if (const auto refused = checkOutputPaths(plan, resultsFile)) {
+    ui.showMessage(kErrorTitle, *refused);
+    return kExitError;
+  }
   ResultStore store;
   LoadOutcome loaded;
   FileTask task(ui);
@@ -151,8 +160,14 @@ int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInt
     loaded = loadResults(store, resultsFile, progress, &quitting);
     return loaded.message;
   });
-  if (!task.wait()) return kExitError;
-  return writeOutputs(store, loaded.testMode, plan, ui) ? kExitFinished : kExitError;
+  bool complete;
+  {
+    const StopOnInterrupt stop([&task] { task.stop(); });
+    complete = task.wait();
+  }
+  if (!complete) return interrupted() ? kExitAborted : kExitError;
+  const bool written = writeOutputs(store, loaded.testMode, plan, ui);
+  return exitStatusOf(CrawlEnd::Finished, written, interrupted());
 }
 
 }  // namespace tallyvane::cli

@@ -8,6 +8,7 @@
 
 #include "app/CrawlSetup.h"
 #include "cli/ConsoleInterface.h"
+#include "cli/ExitStatus.h"
 #include "cli/OutputPlan.h"
 #include "config/Settings.h"
 #include "engine/CurlApi.h"
@@ -16,15 +17,16 @@
 
 namespace tallyvane::cli {
 
-enum ExitStatus : int { kExitFinished = 0, kExitError = 1, kExitTestFailed = 2, kExitAborted = 130 };
+// Printed after the filter counts: lines of the list that were not http:// or https:// URLs.
+inline constexpr std::string_view kLinesSkippedTitle = "Lines skipped (not http:// or https://)";
 
 struct CheckOptions {
   std::string input;           // a .txt, .csv or .xml file, or "-" for lines on stdin
   std::optional<int> threads;  // instead of NumThreads for this run
+  std::optional<int64_t> timeoutSeconds;  // instead of Requests/TimeoutSeconds for this run
   bool quiet = false;          // no progress and no line per URL
   bool stats = false;          // the result store's size on stderr at the end
   OutputPlan outputs;          // reports and results file when the crawl ends
-  std::string junit;           // tests: JUnit XML when the crawl ends
   ConnectionOptions connection;
 };
 
@@ -43,9 +45,9 @@ int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInt
 int runCrawl(const CurlApi& curl, const Settings& settings, const CrawlSetup& setup, CrawlRequest request,
              const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running, std::FILE* out);
 
-// The count of every filter (in a test, of PASS and FAIL too), then (unless quiet) one
-// tab-separated line per URL: in a test its result first, then URL, status code, status text,
-// number of redirects, final URL.
-void printResults(const ResultStore& store, int testMode, bool quiet, std::FILE* out);
+// The count of every filter and of the lines skipped (in a test, of PASS and FAIL too), then
+// (unless quiet) one tab-separated line per URL: in a test its result first, then URL, status
+// code, status text, number of redirects, final URL.
+void printResults(const ResultStore& store, int testMode, int64_t linesSkipped, bool quiet, std::FILE* out);
 
 }  // namespace tallyvane::cli

@@ -1,7 +1,5 @@
 #include "cli/JUnitReport.h"
 
-#include <system_error>
-
 #include "base/FileContents.h"
 #include "results/CsvReport.h"
 #include "results/ResultColumns.h"
@@ -52,9 +50,8 @@ std::string xmlEscaped(std::string_view text) {
 
 std::optional<Message> writeJUnitReport(const ResultStore& store, std::string_view suiteName,
                                         const std::filesystem::path& path) {
-  const std::filesystem::path partial = path.string() + ".partial";
-  FileWriter file;
-  if (!file.create(partial)) return errorMessage(std::string(kCannotCreateReportMessage) + path.string());
+  FileReplacement file;
+  if (!file.open(path)) return errorMessage(std::string(kCannotCreateReportMessage) + path.string());
   const Message writeError = errorMessage(kReportWriteErrorMessage);
   const int64_t count = store.count();
   int64_t failures = 0, milliseconds = 0;
@@ -86,13 +83,7 @@ std::optional<Message> writeJUnitReport(const ResultStore& store, std::string_vi
     }
   }
   bytes += "  </testsuite>\n</testsuites>\n";
-  if (!file.write(bytes) || !file.finish()) return writeError;
-  std::error_code error;
-  std::filesystem::rename(partial, path, error);
-  if (error) {
-    std::filesystem::remove(partial, error);
-    return writeError;
-  }
+  if (!file.write(bytes) || !file.commit()) return writeError;
   return std::nullopt;
 }
 

@@ -34,6 +34,9 @@ std::optional<std::string> checkRunOptions(const CheckOptions& run) {
   if (run.threads && (*run.threads < kMinThreads || *run.threads > kMaxThreads)) {
     return std::string(kInvalidThreadsMessage);
   }
+  if (run.timeoutSeconds && (*run.timeoutSeconds < 0 || *run.timeoutSeconds > kMaxTimeoutSeconds)) {
+    return std::string(kInvalidTimeoutMessage);
+  }
   const ConnectionOptions& options = run.connection;
   if (!options.caBundle.empty() && ::access(options.caBundle.c_str(), R_OK) != 0) {
     return "Cannot read the certificate authorities file: " + options.caBundle;
@@ -53,6 +56,7 @@ int runMappingTest(const CurlApi& curl, const Settings& settings, const std::str
                    const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running, std::FILE* out) {
   const SetupCheck check = checkMappingTest(options.input, rulesFile);
   if (check.message) return refuse(ui, *check.message);
+  if (const auto refused = checkOutputPaths(options.outputs, check.setup.inputFile)) return refuse(ui, errorMessage(*refused));
   return runCrawl(curl, settings, check.setup, CrawlRequest{}, options, ui, running, out);
 }
 
@@ -66,6 +70,7 @@ int runCanonicalTest(const CurlApi& curl, const Settings& settings, const std::s
   }
   const SetupCheck check = checkCanonicalTest(chosen, options.input, onlyInputUrls, cookies, hsts);
   if (check.message) return refuse(ui, *check.message);
+  if (const auto refused = checkOutputPaths(options.outputs, check.setup.inputFile)) return refuse(ui, errorMessage(*refused));
   return runCrawl(curl, settings, check.setup, CrawlRequest{}, options, ui, running, out);
 }
 
@@ -78,6 +83,7 @@ int runLowMemoryCheck(const CurlApi& curl, const Settings& settings, const Check
   if (!plan.save.empty() || plan.sortColumn) {
     return refuse(ui, errorMessage("Low-memory mode keeps nothing to save or sort: leave out --save and --sort"));
   }
+  if (const auto refused = checkOutputPaths(plan, options.input)) return refuse(ui, errorMessage(*refused));
   const auto& [kind, file] = plan.reports.front();
   const SetupCheck check =
       checkLowMemoryCheck(options.input, file.string(), kind, plan.filter, settings.slowPageThresholdMs);

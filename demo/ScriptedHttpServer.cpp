@@ -327,6 +327,11 @@ void ScriptedHttpServer::serveOn(int fd, int connection, ssl_ctx_st* tls) {
     const ScriptedReply scripted = answer(request);
     if (scripted.delay.count() > 0 && !waitUnlessStopping(scripted.delay)) break;
     if (!channel.sendAll(scripted.bytes)) break;
+    if (!scripted.repeat.empty()) {
+      while (channel.sendAll(scripted.repeat) && waitUnlessStopping(scripted.repeatEvery)) {
+      }
+      break;
+    }
     if (scripted.hang) {
       waitUnlessStopping(std::chrono::hours(1));
       break;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tallyvane builds with (or, with "bench", those the crawl benchmark uses). Safe to run again: it only installs what
+# Installs the Debian packages Tallyvane builds with (or, with "bench", those the crawl benchmark uses; with "docs", those the screenshot script uses). Safe to run again: it only installs what
 # is missing. Needs root (or sudo).
 set -euo pipefail
 
@@ -11,13 +11,19 @@ packages=(
   libpcre2-dev           # regular expressions of mapping rules
   libexpat1-dev          # XML sitemaps
   liburiparser-dev       # URL normalisation and link resolution
+  libidn2-dev            # international host names in their ASCII form
   libcli11-dev           # command line of tallyvane-cli
+  qt6-base-dev           # the desktop application (Widgets) and its tests (Qt Test)
   libgtest-dev libgmock-dev
 )
 
 # "bench" adds what bench/crawl_bench.sh runs beside Tallyvane.
 if [ "${1:-}" = bench ]; then
   packages=(nginx libnginx-mod-http-echo curl time bc)
+fi
+# "docs" adds what docs/screenshots.sh runs: a virtual display and a screen grabber.
+if [ "${1:-}" = docs ]; then
+  packages=(xvfb xauth imagemagick)
 fi
 
 missing=()
