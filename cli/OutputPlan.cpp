@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "app/FileTask.h"
+#include "cli/JUnitReport.h"
 #include "base/FileContents.h"
 #include "cli/Interrupts.h"
 #include "base/Text.h"
@@ -60,6 +61,7 @@ std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputP
     plan.reports.emplace_back(known->second, report.substr(equals + 1));
   }
   plan.save = options.save;
+  plan.junit = options.junit;
   if (!options.filter.empty()) {
     const auto filter = filterNamed(options.filter);
     if (!filter) return "Unknown filter \"" + options.filter + "\": use 0 to 13 or a filter's exact name";
@@ -85,6 +87,7 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
     if (std::filesystem::is_directory(plan.save, ignored)) return std::string(kSaveOverFolderMessage);
     outputs.push_back(plan.save);
   }
+  if (!plan.junit.empty()) outputs.push_back(plan.junit);
   for (auto output = outputs.begin(); output != outputs.end(); ++output) {
     std::optional<std::string> reason = whyUnwritable(*output);
     if (!reason && !input.empty() && sameFile(*output, input)) reason = "it is the input list";
@@ -133,6 +136,11 @@ bool writeOutputs(ResultStore& store, int testMode, const OutputPlan& plan, User
     write(plan.save, [&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
       return saveResults(store, testMode, plan.save, progress, &quitting);
     });
+  }
+  if (!plan.junit.empty()) {
+    const std::string_view suite = testMode == kTestModeMapping ? "mapping-test" : "canonical-test";
+    task.start([&](const TaskProgress&, const std::atomic<bool>&) { return writeJUnitReport(store, suite, plan.junit); });
+    ok = task.wait() && ok;
   }
   return ok;
 }

@@ -8,7 +8,8 @@ packages=(
   g++ cmake make pkg-config
   libcurl4-openssl-dev   # libcurl header; the library itself is loaded at run time
   zlib1g-dev             # CRC-32 of the URL index
-  libssl-dev             # AES for the stored proxy password
+  libssl-dev             # AES for the stored proxy password; TLS of the test server
+  libpcre2-dev           # regular expressions of mapping rules
   libexpat1-dev          # XML sitemaps
   liburiparser-dev       # URL normalisation and link resolution
   libidn2-dev            # international host names in their ASCII form
