@@ -113,6 +113,8 @@ class MainWindow : public QMainWindow {
   void filterChanged(int filter);
   void columnClicked(int section);
   void sortInstalled();
+  // The record of the selected row, in the result views only.
+  const ResultRecord* selectedRecord() const;
   void showResultDetails();
   void showResultListMenu(const QPoint& position);
   void openCheckFileDialog();
