@@ -65,9 +65,9 @@ MainWindow::MainWindow(const CurlApi& curl, Settings& settings, SettingsLocation
   resize(1000, 800);
   buildControls();
   connectMenus();
-  crawl_.setResultsChanged([this] { reloadPending_ = true; });
+  crawl_.setResultsChanged([this] { resultsAdded(); });
   listTimer_ = new QTimer(this);
-  connect(listTimer_, &QTimer::timeout, this, &MainWindow::timerTick);
+  connect(listTimer_, &QTimer::timeout, this, &MainWindow::refreshList);
   listTimer_->start(kListTimerMs);
 }
 
@@ -280,7 +280,7 @@ void MainWindow::openManualEntryDialog() {
   dialog->open();
 }
 
-void MainWindow::timerTick() {
+void MainWindow::refreshList() {
   if (!model_->isReady() || !reloadPending_.exchange(false)) return;
   // In a sorted view new rows land anywhere, so every shown row may have changed.
   model_->refresh(view_.selection().sorted);
