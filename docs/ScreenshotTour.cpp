@@ -2,6 +2,7 @@
 // idle, during a crawl and with the details of a redirect shown. Run by docs/screenshots.sh under
 // a virtual display.
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
@@ -13,12 +14,14 @@
 #include <QTest>
 
 #include <cstdio>
+#include <utility>
 
 #include "app/HttpLibrary.h"
 #include "app/ProgramPath.h"
 #include "demo/DemoSite.h"
 #include "results/ResultColumns.h"
 #include "ui/MainWindow.h"
+#include "ui/ProgressWindow.h"
 #include "ui/ResultTableModel.h"
 
 using namespace tallyvane;
@@ -81,6 +84,26 @@ int main(int argc, char** argv) {
   const int row = rowOf(*window.resultModel(), "/chain/");
   if (row >= 0) window.resultList()->selectRow(row);
   if (!save(window, folder, "main-window-details.png")) return 1;
+
+  // The two check windows, as a person opens them from the menu.
+  for (const auto& [action, name] : {std::pair{window.menus().checkFile, "check-urls-window.png"},
+                                     std::pair{window.menus().checkManual, "enter-urls-window.png"}}) {
+    action->trigger();
+    QTest::qWait(200);
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr || !save(*dialog, folder, name)) return 1;
+    dialog->close();
+  }
+  // The progress window of a save, and the box that ends the crawl's story.
+  window.saveResultsTo(scratch.filePath("demo.tvl").toStdString());
+  if (window.progressWindow() == nullptr) return 1;
+  window.progressWindow()->grab().save(QDir(folder).filePath("progress-window.png"));
+  std::printf("%s\n", qPrintable(QDir(folder).filePath("progress-window.png")));
+  window.showMessage("Success", "Tallyvane has finished checking all URLs");
+  QTest::qWait(300);
+  QWidget* box = QApplication::activeModalWidget();
+  if (box == nullptr || !save(*box, folder, "message-box.png")) return 1;
+  box->close();
   window.crawl().stop();
   return 0;
 }
