@@ -41,7 +41,16 @@ void Crawl::start(CrawlRequest request) {
   wait();
   end_ = CrawlEnd::NotStarted;
   running_.set();  // before the thread runs: a stop() right after start() is not lost
-  controller_ = std::thread([this, request = std::move(request)]() mutable { control(std::move(request)); });
+  {
+    std::lock_guard lock(activeMutex_);
+    active_ = true;
+  }
+  controller_ = std::thread([this, request = std::move(request)]() mutable {
+    control(std::move(request));
+    std::lock_guard lock(activeMutex_);
+    active_ = false;
+    controllerEnded_.notify_all();
+  });
 }
 
 void Crawl::stop() {
@@ -51,6 +60,16 @@ void Crawl::stop() {
 
 void Crawl::wait() {
   if (controller_.joinable()) controller_.join();
+}
+
+bool Crawl::waitFor(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(activeMutex_);
+  return controllerEnded_.wait_for(lock, timeout, [this] { return !active_; });
+}
+
+bool Crawl::isActive() const {
+  std::lock_guard lock(activeMutex_);
+  return active_;
 }
 
 int64_t Crawl::urlsChecked() const {
@@ -80,6 +99,7 @@ void Crawl::control(CrawlRequest request) {
     urls_ = responses_ = 0;
     inFlight_.clear();
   }
+  skipped_ = 0;
   startMs_ = monotonicMs();
   const int threads = std::clamp(request.threads, 1, kMaxWorkers);
   testMode_ = request.testMode;
@@ -160,7 +180,10 @@ void Crawl::work(int worker, const RequestContext& context) {
     std::string url = input_.next();
     if (stages_.rewrite && !url.empty()) url = stages_.rewrite(std::move(url));
     if (url.empty()) break;
-    if (!isHttpUrl(url)) continue;
+    if (!isHttpUrl(url)) {
+      ++skipped_;
+      continue;
+    }
     if (!claim(url)) continue;
     hops[0].url = std::move(url);
     const auto redirectCount = checkUrlChain(connection, hops, running_);

@@ -6,6 +6,8 @@
 // thread). Workers call the UserInterface port for progress; the controller for the final message.
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -71,12 +73,18 @@ class Crawl {
   void stop();
   // Waits for the controller to end.
   void wait();
+  // Waits at most timeout; true when the controller has ended (or never started).
+  bool waitFor(std::chrono::milliseconds timeout);
+  // True from start() until the controller has ended, even after stop().
+  bool isActive() const;
   // Set when the program quits during the crawl: no more messages or interface updates.
   void setExiting() { exiting_ = true; }
 
   CrawlEnd end() const { return end_; }
   int64_t urlsChecked() const;
   int64_t responsesReceived() const;
+  // Lines of the input that were neither http:// nor https:// URLs.
+  int64_t linesSkipped() const { return skipped_; }
 
  private:
   void control(CrawlRequest request);
@@ -102,11 +110,15 @@ class Crawl {
   // Allocated once and reused by every crawl: row = worker number 1..200, one row per worker.
   std::unique_ptr<std::array<HopRecord, kHopsPerChain>[]> hopTable_;
   std::thread controller_;
+  mutable std::mutex activeMutex_;
+  std::condition_variable controllerEnded_;
+  bool active_ = false;
   FatalErrorSlot fatal_;
   mutable std::recursive_mutex resultsMutex_;
   std::unordered_set<std::string> inFlight_;  // URLs a worker is checking now
   int64_t urls_ = 0;
   int64_t responses_ = 0;
+  std::atomic<int64_t> skipped_{0};
   int64_t startMs_ = 0;
   int testMode_ = kTestModeNone;
   CrawlEnd end_ = CrawlEnd::NotStarted;

@@ -79,6 +79,7 @@ std::vector<Key> settableKeys() {
        }},
       {"Requests", "CookiesDisabled", flag(&Settings::CookiesDisabled, "Requests/CookiesDisabled")},
       {"Requests", "UseCustomHeaders", flag(&Settings::UseCustomHeaders, "Requests/UseCustomHeaders")},
+      {"Requests", "TimeoutSeconds", choice(&Settings::TimeoutSeconds, 0, kMaxTimeoutSeconds, std::string(kInvalidTimeoutMessage))},
       {"Threads", "NumThreads",
        [](Settings& s, std::string_view v) -> std::optional<std::string> {
          const auto threads = typedThreadCount(v);

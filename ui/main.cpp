@@ -1,16 +1,13 @@
-#include <QApplication>
+#include "ui/Application.h"
 
 #include "app/CrashHandler.h"
 #include "app/ProgramPath.h"
 #include "ui/CrashReportBox.h"
-#include "ui/MainWindow.h"
 
+// The crash handler comes first, so a fault anywhere after it shows the crash report.
 int main(int argc, char** argv) {
   if (const auto report = tallyvane::crashReportFromArguments(argc, argv))
     return tallyvane::ui::showCrashReport(argc, argv, *report);
   tallyvane::installCrashHandler(tallyvane::executablePath());
-  QApplication application(argc, argv);
-  tallyvane::ui::MainWindow window;
-  window.show();
-  return application.exec();
+  return tallyvane::ui::runApplication(argc, argv);
 }
