@@ -5,7 +5,7 @@
 #include <QRegularExpressionValidator>
 
 #include "config/TypedValues.h"
-#include "ui/MessageBox.h"
+#include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
 
 namespace tallyvane::ui {
