@@ -99,6 +99,7 @@ void Crawl::control(CrawlRequest request) {
     urls_ = responses_ = 0;
     inFlight_.clear();
   }
+  skipped_ = 0;
   startMs_ = monotonicMs();
   const int threads = std::clamp(request.threads, 1, kMaxWorkers);
   testMode_ = request.testMode;
@@ -179,7 +180,10 @@ void Crawl::work(int worker, const RequestContext& context) {
     std::string url = input_.next();
     if (stages_.rewrite && !url.empty()) url = stages_.rewrite(std::move(url));
     if (url.empty()) break;
-    if (!isHttpUrl(url)) continue;
+    if (!isHttpUrl(url)) {
+      ++skipped_;
+      continue;
+    }
     if (!claim(url)) continue;
     hops[0].url = std::move(url);
     const auto redirectCount = checkUrlChain(connection, hops, running_);

@@ -83,6 +83,8 @@ class Crawl {
   CrawlEnd end() const { return end_; }
   int64_t urlsChecked() const;
   int64_t responsesReceived() const;
+  // Lines of the input that were neither http:// nor https:// URLs.
+  int64_t linesSkipped() const { return skipped_; }
 
  private:
   void control(CrawlRequest request);
@@ -116,6 +118,7 @@ class Crawl {
   std::unordered_set<std::string> inFlight_;  // URLs a worker is checking now
   int64_t urls_ = 0;
   int64_t responses_ = 0;
+  std::atomic<int64_t> skipped_{0};
   int64_t startMs_ = 0;
   int testMode_ = kTestModeNone;
   CrawlEnd end_ = CrawlEnd::NotStarted;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/ConsoleInterface.h"
+#include "cli/ExitStatus.h"
 #include "cli/OutputPlan.h"
 #include "config/Settings.h"
 #include "engine/CurlApi.h"
@@ -15,11 +16,13 @@
 
 namespace tallyvane::cli {
 
-enum ExitStatus : int { kExitFinished = 0, kExitError = 1, kExitAborted = 130 };
+// Printed after the filter counts: lines of the list that were not http:// or https:// URLs.
+inline constexpr std::string_view kLinesSkippedTitle = "Lines skipped (not http:// or https://)";
 
 struct CheckOptions {
   std::string input;           // a .txt, .csv or .xml file, or "-" for lines on stdin
   std::optional<int> threads;  // instead of NumThreads for this run
+  std::optional<int64_t> timeoutSeconds;  // instead of Requests/TimeoutSeconds for this run
   bool quiet = false;          // no progress and no line per URL
   bool stats = false;          // the result store's size on stderr at the end
   OutputPlan outputs;          // reports and results file when the crawl ends
@@ -35,8 +38,8 @@ int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& o
 // `tallyvane-cli report RESULTS.tvl`: loads a results file and writes the planned reports.
 int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInterface& ui);
 
-// The count of every filter, then (unless quiet) one tab-separated line per URL: URL, status
-// code, status text, number of redirects, final URL.
-void printResults(const ResultStore& store, bool quiet, std::FILE* out);
+// The count of every filter and of the lines skipped, then (unless quiet) one tab-separated line
+// per URL: URL, status code, status text, number of redirects, final URL.
+void printResults(const ResultStore& store, int64_t linesSkipped, bool quiet, std::FILE* out);
 
 }  // namespace tallyvane::cli

@@ -1,8 +1,11 @@
 #include "cli/OutputPlan.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "app/FileTask.h"
+#include "base/FileContents.h"
+#include "cli/Interrupts.h"
 #include "base/Text.h"
 #include "results/Filters.h"
 #include "results/ResultColumns.h"
@@ -74,7 +77,33 @@ std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputP
   return std::nullopt;
 }
 
+std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::filesystem::path& input) {
+  std::vector<std::filesystem::path> outputs;
+  for (const auto& report : plan.reports) outputs.push_back(report.second);
+  if (!plan.save.empty()) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(plan.save, ignored)) return std::string(kSaveOverFolderMessage);
+    outputs.push_back(plan.save);
+  }
+  for (auto output = outputs.begin(); output != outputs.end(); ++output) {
+    std::optional<std::string> reason = whyUnwritable(*output);
+    if (!reason && !input.empty() && sameFile(*output, input)) reason = "it is the input list";
+    // Two regular files of one name would overwrite each other; a device or a pipe may be shared.
+    const bool named = std::any_of(outputs.begin(), output, [&](const auto& earlier) {
+      return earlier == *output || sameFile(earlier, *output);
+    });
+    if (!reason && named && !isWrittenDirectly(*output)) reason = "it is named twice";
+    if (reason) return std::string(kCannotCreateReportMessage) + output->string() + " (" + *reason + ")";
+  }
+  return std::nullopt;
+}
+
 bool writeOutputs(ResultStore& store, int testMode, const OutputPlan& plan, UserInterface& ui) {
+  if (plan.empty()) return true;
+  const StopOnInterrupt notice([&ui] {
+    ui.showMessage("Interrupted", "writing the reports and the results file of what was checked; interrupt again "
+                                  "to end at once without them");
+  });
   ResultView view(store);
   view.selectFilter(plan.filter);
   if (plan.sortColumn && !plan.reports.empty()) {

@@ -33,8 +33,13 @@ struct OutputPlan {
 // The plan, or the message naming the first option that is wrong.
 std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputPlan& plan);
 
+// Before any request: the message refusing an output that cannot be written (its folder missing
+// or not writable, a folder, the input list itself, or named twice), or nothing. input is the
+// list's path, or empty when there is none.
+std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::filesystem::path& input);
+
 // Writes every report and the results file, each on a file task; false when one failed (its
-// message has been shown).
+// message has been shown). An interrupt meanwhile lets them finish: it is what was checked.
 bool writeOutputs(ResultStore& store, int testMode, const OutputPlan& plan, UserInterface& ui);
 
 }  // namespace tallyvane::cli

@@ -1,7 +1,11 @@
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "app/HttpLibrary.h"
 #include "app/ProgramPath.h"
@@ -12,8 +16,46 @@
 
 using namespace tallyvane;
 
+namespace {
+
+// The message for a command line that names no command or an unknown one; CLI11 would only say
+// that a subcommand is required or that an argument was not expected.
+std::optional<std::string> commandProblem(int argc, char** argv, CLI::App& app) {
+  constexpr std::string_view kCommands = "use check, report, demo or settings (see \"tallyvane-cli --help\")";
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "-h" || argument == "--help" || argument == "--version") return std::nullopt;
+    if (argument == "--settings") {
+      ++i;
+      continue;
+    }
+    if (argument.starts_with("-")) continue;
+    for (const CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+      if (command->get_name() == argument) return std::nullopt;
+    }
+    return "Unknown command \"" + std::string(argument) + "\": " + std::string(kCommands);
+  }
+  return "No command given: " + std::string(kCommands);
+}
+
+// Help and --version end well; every other parse error is a usage error, exit status 1.
+int parseFailure(CLI::App& app, const CLI::ParseError& error, cli::ConsoleInterface& ui) {
+  if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
+  ui.showMessage(kErrorTitle, std::string(error.what()) + " (see \"tallyvane-cli --help\")");
+  return cli::kExitError;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Before any other thread starts, so every thread leaves the signals to the watcher.
+  cli::watchInterrupts();
+  // A reader that went away (| head) makes writes to stdout fail, which ends the lines, not the run.
+  std::signal(SIGPIPE, SIG_IGN);
+  cli::ConsoleInterface ui;
+
   CLI::App app{"Tallyvane checks URL lists: status codes, redirect chains and response headers."};
+  app.set_version_flag("--version", "tallyvane-cli " TALLYVANE_VERSION);
   app.require_subcommand(1);
   std::string settingsFile;
   app.add_option("--settings", settingsFile, "Settings file to use (created with defaults when missing)");
@@ -25,6 +67,9 @@ int main(int argc, char** argv) {
   check->add_option("INPUT", options.input, "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin")->required();
   CLI::Option* threadsOption =
       check->add_option("-t,--threads", threads, "Worker threads for this run (1-200); default NumThreads");
+  int64_t timeoutSeconds = 0;
+  CLI::Option* timeoutOption = check->add_option(
+      "--timeout", timeoutSeconds, "Seconds a request may take (0-3600, 0: no limit); default Requests/TimeoutSeconds");
   check->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
   check->add_flag("--stats", options.stats, "Print the result store's size at the end");
   cli::OutputOptions outputs;
@@ -52,12 +97,19 @@ int main(int argc, char** argv) {
   set->add_option("GROUP/KEY", name, "The setting, as listed by \"settings\"")->required();
   set->add_option("VALUE", value, "Its new value")->required();
 
-  CLI11_PARSE(app, argc, argv);
+  if (const auto problem = commandProblem(argc, argv, app)) {
+    ui.showMessage(kErrorTitle, *problem);
+    return cli::kExitError;
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return parseFailure(app, error, ui);
+  }
   if (threadsOption->count() > 0 || demo->count("--threads") > 0) options.threads = threads;
+  if (timeoutOption->count() > 0) options.timeoutSeconds = timeoutSeconds;
 
   RunningFlag running;
-  cli::stopOnInterrupt(running);
-  cli::ConsoleInterface ui;
   if (const auto wrong = cli::parseOutputPlan(outputs, options.outputs)) {
     ui.showMessage(kErrorTitle, *wrong);
     return cli::kExitError;
@@ -85,7 +137,7 @@ int main(int argc, char** argv) {
     cli::printSettings(settings, location, stdout);
     return loaded ? cli::kExitFinished : cli::kExitError;
   }
-  const int status = demo->parsed() ? cli::runDemo(library->api(), settings, options, ui, running, stdout)
-                                    : cli::runCheck(library->api(), settings, options, ui, running, stdout);
-  return status == cli::kExitFinished && !loaded ? cli::kExitError : status;
+  // Settings that could not be loaded or saved have been reported; the defaults serve the crawl.
+  return demo->parsed() ? cli::runDemo(library->api(), settings, options, ui, running, stdout)
+                        : cli::runCheck(library->api(), settings, options, ui, running, stdout);
 }

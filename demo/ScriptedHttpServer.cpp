@@ -234,6 +234,11 @@ void ScriptedHttpServer::serve(int fd, int connection) {
     const ScriptedReply scripted = answer(request);
     if (scripted.delay.count() > 0 && !waitUnlessStopping(scripted.delay)) break;
     if (!sendAll(fd, scripted.bytes)) break;
+    if (!scripted.repeat.empty()) {
+      while (sendAll(fd, scripted.repeat) && waitUnlessStopping(scripted.repeatEvery)) {
+      }
+      break;
+    }
     if (scripted.hang) {
       waitUnlessStopping(std::chrono::hours(1));
       break;

@@ -36,6 +36,10 @@ struct ScriptedReply {
   std::chrono::milliseconds delay{0};  // before the first byte
   bool hang = false;                   // then keep the connection open and never finish
   bool close = false;                  // then close the connection
+  // Then send these bytes again and again, pausing between, until the client goes away: a
+  // dripping server, an endless body, endless header lines.
+  std::string repeat{};
+  std::chrono::milliseconds repeatEvery{0};
 };
 
 using Route = std::function<ScriptedReply(const ReceivedRequest&)>;

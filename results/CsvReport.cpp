@@ -156,9 +156,8 @@ std::string progressText(std::string_view verb, int64_t done, int64_t total) {
 std::optional<Message> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, int testMode,
                                        const std::filesystem::path& path, const TaskProgress& progress,
                                        const std::atomic<bool>* quitting) {
-  const std::filesystem::path partial = path.string() + ".partial";
-  FileWriter file;
-  if (!file.create(partial)) return errorMessage(std::string(kCannotCreateReportMessage) + path.string());
+  FileReplacement file;
+  if (!file.open(path)) return errorMessage(std::string(kCannotCreateReportMessage) + path.string());
   const Message writeError = errorMessage(kReportWriteErrorMessage);
   if (!file.write(reportStart(kind, testMode))) return writeError;
   // The rows are fixed now: a view changed meanwhile cannot shift them.
@@ -166,7 +165,7 @@ std::optional<Message> writeReport(const ResultStore& store, ViewSelection view,
   const int64_t step = rows / 100 + 1;
   std::string lines;
   for (int64_t row = 0; row < rows; ++row) {
-    if (quitting && quitting->load()) return std::nullopt;  // the partial file is removed
+    if (quitting && quitting->load()) return errorMessage(kStoppedBeforeCompleteMessage);
     if (progress && row % step == 0) progress(row, rows, progressText("Saving", row + 1, rows));
     const ResultRecord* record = store.recordAtRow(row, view);
     if (record == nullptr) break;
@@ -174,13 +173,7 @@ std::optional<Message> writeReport(const ResultStore& store, ViewSelection view,
     appendReportLines(kind, *record, testMode, lines);
     if (!file.write(lines)) return writeError;
   }
-  if (!file.finish()) return writeError;
-  std::error_code error;
-  std::filesystem::rename(partial, path, error);
-  if (error) {
-    std::filesystem::remove(partial, error);
-    return writeError;
-  }
+  if (!file.commit()) return writeError;
   if (progress) progress(rows, rows, progressText("Saving", rows, rows));
   return std::nullopt;
 }

@@ -10,6 +10,7 @@ packages=(
   libssl-dev             # AES for the stored proxy password
   libexpat1-dev          # XML sitemaps
   liburiparser-dev       # URL normalisation and link resolution
+  libidn2-dev            # international host names in their ASCII form
   libcli11-dev           # command line of tallyvane-cli
   qt6-base-dev           # the desktop application (Widgets) and its tests (Qt Test)
   libgtest-dev libgmock-dev

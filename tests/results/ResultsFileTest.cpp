@@ -248,7 +248,9 @@ TEST_F(ResultsFileTest, QuittingDuringASaveNeverReplacesTheOldFile) {
   fill(store, 0);
   const auto file = folder.write("results.tvl", "old");
   const std::atomic<bool> quitting{true};
-  EXPECT_FALSE(saveResults(store, 0, file, {}, &quitting));
+  const auto stopped = saveResults(store, 0, file, {}, &quitting);
+  ASSERT_TRUE(stopped);  // never a successful save
+  EXPECT_EQ(stopped->text, kStoppedBeforeCompleteMessage);
   EXPECT_EQ(ScratchFolder::read(file), "old");
   EXPECT_FALSE(std::filesystem::exists(folder / "results.tvltemp"));
 }
