@@ -98,8 +98,9 @@ TEST_F(CheckCommandTest, WrongOutputOptionsStopBeforeAnyRequest) {
                                                 (folder / "none").string() + " does not exist)\n"}));
   EXPECT_EQ(cli("check " + list.string() + " --save " + list.string()).second,
             "Error: Cannot create output file: " + list.string() + " (it is the input list)\n");
-  const auto twice = folder / "r.csv";
-  EXPECT_EQ(cli("check " + list.string() + " --report standard=" + twice.string() + " --report raw=" + twice.string())
+  const auto twice = folder / "." / "r.csv";
+  EXPECT_EQ(cli("check " + list.string() + " --report standard=" + (folder / "r.csv").string() + " --report raw=" +
+                twice.string())
                 .second,
             "Error: Cannot create output file: " + twice.string() + " (it is named twice)\n");
   EXPECT_EQ(cli("check " + list.string() + " --save " + folder.path().string()).second,
@@ -135,7 +136,8 @@ TEST_F(CheckCommandTest, BadInputAndUsageEndWithStatusOne) {
   EXPECT_EQ(cli("check"), (std::pair<int, std::string>{1, "Error: INPUT is required (see \"tallyvane-cli --help\")\n"}));
   EXPECT_EQ(cli("check --colour " + list.string()).first, 1);
   EXPECT_EQ(cli("chekc " + list.string()),
-            (std::pair<int, std::string>{1, "Error: Unknown command \"chekc\": use check, report, demo or settings (see "
+            (std::pair<int, std::string>{1, "Error: Unknown command \"chekc\": use check, mapping-test, canonical-test, report, "
+                                            "demo or settings (see "
                                             "\"tallyvane-cli --help\")\n"}));
   EXPECT_EQ(cli("--version"), (std::pair<int, std::string>{0, "tallyvane-cli 0.1.0\n"}));
 
