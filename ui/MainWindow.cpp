@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "base/HelpSite.h"
 #include "base/Text.h"
 #include "results/Filters.h"
 #include "results/ResultsFile.h"
@@ -26,6 +27,7 @@
 #include "ui/ManualEntryDialog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressWindow.h"
+#include "ui/QtText.h"
 #include "ui/ResultTableModel.h"
 #include "ui/UrlMenu.h"
 
@@ -44,7 +46,7 @@ std::vector<int64_t> columnWidthsOf(const QTableView* list) {
 // The chosen file with the extension added when it has none; nothing when cancelled.
 std::optional<std::filesystem::path> chosenPath(const QString& chosen, const char* extension) {
   if (chosen.isEmpty()) return std::nullopt;
-  std::filesystem::path path(chosen.toStdString());
+  std::filesystem::path path(utf8Text(chosen));
   if (!path.has_extension()) path += extension;
   return path;
 }
@@ -85,7 +87,7 @@ void MainWindow::buildControls() {
 
   filter_ = new QComboBox;
   filter_->setAccessibleName("Filter");
-  for (std::string_view name : kFilterNames) filter_->addItem(QString::fromUtf8(name.data(), name.size()));
+  for (std::string_view name : kFilterNames) filter_->addItem(qText(name));
   filter_->setMinimumSize(300, 28);
   abort_ = new QPushButton("Abort");
   abort_->setEnabled(false);
@@ -179,7 +181,7 @@ void MainWindow::connectMenus() {
             [this, kind] { chooseAndWriteReport(static_cast<ReportKind>(kind)); });
   }
   connect(m.userGuide, &QAction::triggered, this,
-          [] { QDesktopServices::openUrl(QUrl(QString(kHelpSite) + "/user-guide")); });
+          [] { QDesktopServices::openUrl(QUrl(qText(helpPageUrl("/user-guide")))); });
 }
 
 void MainWindow::openDialog(DialogId dialog) {
@@ -201,7 +203,7 @@ void MainWindow::openDialog(DialogId dialog) {
 }
 
 void MainWindow::showNotAvailable(const QString& title) {
-  showMessageBox(this, title.toStdString(), kNotAvailableMessage);
+  showMessageBox(this, utf8Text(title), kNotAvailableMessage);
 }
 
 void MainWindow::setListMode(int mode) {
@@ -252,13 +254,12 @@ void MainWindow::startCrawl(CrawlRequest request) {
 
 void MainWindow::startClipboardCheck() {
   CrawlRequest request;
-  request.manualText = withCrLfLineBreaks(QGuiApplication::clipboard()->text().toStdString());
+  request.manualText = withCrLfLineBreaks(utf8Text(QGuiApplication::clipboard()->text()));
   startCrawl(std::move(request));
 }
 
 void MainWindow::openCheckFileDialog() {
   auto* dialog = new CheckFileDialog(settings_.recentInputFiles, this);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     addRecentFile(settings_.recentInputFiles, dialog->inputFile());
     if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
@@ -266,18 +267,17 @@ void MainWindow::openCheckFileDialog() {
     request.inputFile = dialog->inputFile();
     startCrawl(std::move(request));
   });
-  dialog->open();
+  dialog->openModal();
 }
 
 void MainWindow::openManualEntryDialog() {
   auto* dialog = new ManualEntryDialog(this);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     CrawlRequest request;
     request.manualText = dialog->manualText();
     startCrawl(std::move(request));
   });
-  dialog->open();
+  dialog->openModal();
 }
 
 void MainWindow::refreshList() {
@@ -332,7 +332,7 @@ void MainWindow::showResultDetails() {
 void MainWindow::showResultListMenu(const QPoint& position) {
   const ResultRecord* record = selectedRecord();
   if (record == nullptr) return;
-  showUrlMenu(this, list_->viewport()->mapToGlobal(position), QString::fromUtf8(textOf(record->first().url)));
+  showUrlMenu(this, list_->viewport()->mapToGlobal(position), qText(textOf(record->first().url)));
 }
 
 void MainWindow::chooseAndSaveResults() {
@@ -432,7 +432,7 @@ void MainWindow::showMessage(std::string_view title, std::string_view text) { sh
 
 void MainWindow::setStatusText(int field, std::string_view text) {
   if (field < 0 || field >= static_cast<int>(status_.size())) return;
-  status_[static_cast<size_t>(field)]->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  status_[static_cast<size_t>(field)]->setText(qText(text));
 }
 
 void MainWindow::setCrawlBusy(bool busy) {

@@ -44,7 +44,6 @@ inline constexpr const char* kProgramTitle = "Tallyvane";
 inline constexpr const char* kExitQuestion =
     "There's a crawl in progress and the results are not saved. Are you sure you want to exit?";
 inline constexpr const char* kNotAvailableMessage = "This window is not available yet.";
-inline constexpr const char* kHelpSite = "https://help.tallyvane.example";
 inline constexpr int kListTimerMs = 250;
 inline constexpr std::chrono::milliseconds kQuitWaitForCrawl{1000};
 
