@@ -125,8 +125,8 @@ TEST_F(TestCommandsTest, LowMemoryCheckWritesItsOneReportWhileCrawling) {
   EXPECT_EQ(cli("check --low-memory " + list).second,
             "Error: Low-memory mode writes exactly one report: give one --report KIND=FILE\n");
   EXPECT_EQ(cli("check --low-memory --report raw=" + report.string() + " --save x.tvl " + list).first, 1);
-  EXPECT_EQ(cli("check --low-memory --report raw=" + (folder / "no" / "low.csv").string() + " " + list).second,
-            "Error: Cannot create output file: " + (folder / "no" / "low.csv").string() + "\n");
+  EXPECT_TRUE(cli("check --low-memory --report raw=" + (folder / "no" / "low.csv").string() + " " + list)
+                  .second.starts_with("Error: Cannot create output file: " + (folder / "no" / "low.csv").string()));
   EXPECT_EQ(server.requests().size(), 0u);
 
   const auto [status, output] =
