@@ -37,6 +37,10 @@ int runCrawl(const CurlApi& curl, const Settings& settings, const CrawlSetup& se
              const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running, std::FILE* out) {
   request.threads = static_cast<int>(options.threads.value_or(static_cast<int>(settings.NumThreads)));
   request.connection = options.connection;
+  if (interrupted()) {  // while the list was read: no request at all
+    ui.showMessage(kAbortedTitle, kAbortedMessage);
+    return kExitAborted;
+  }
   ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
   UrlInput input;
   Settings effective = settings;
@@ -46,7 +50,7 @@ int runCrawl(const CurlApi& curl, const Settings& settings, const CrawlSetup& se
   ui.setBusy(true);
   startCrawl(crawl, effective, setup, std::move(request));
   {
-    // After start(), which sets the running flag: an interrupt that came before is not lost.
+    // After start(), which sets the running flag: an interrupt that came just before is not lost.
     const StopOnInterrupt abort([&crawl] { crawl.stop(); });
     crawl.wait();
   }

@@ -89,11 +89,15 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
   }
   if (!plan.junit.empty()) outputs.push_back(plan.junit);
   for (auto output = outputs.begin(); output != outputs.end(); ++output) {
-    std::optional<std::string> reason = whyUnwritable(*output);
-    if (!reason && !input.empty() && sameFile(*output, input)) reason = "it is the input list";
+    // A file that cannot be created gets the same message as at the end of a crawl.
+    if (whyUnwritable(*output)) return std::string(kCannotCreateReportMessage) + output->string();
+    std::optional<std::string> reason;
+    if (!input.empty() && sameFile(*output, input)) reason = "it is the input list";
     // Two regular files of one name would overwrite each other; a device or a pipe may be shared.
     const bool named = std::any_of(outputs.begin(), output, [&](const auto& earlier) {
-      return earlier == *output || sameFile(earlier, *output);
+      std::error_code ignored;
+      return std::filesystem::weakly_canonical(earlier, ignored) == std::filesystem::weakly_canonical(*output, ignored) ||
+             sameFile(earlier, *output);
     });
     if (!reason && named && !isWrittenDirectly(*output)) reason = "it is named twice";
     if (reason) return std::string(kCannotCreateReportMessage) + output->string() + " (" + *reason + ")";
@@ -115,17 +119,25 @@ bool writeOutputs(ResultStore& store, int testMode, const OutputPlan& plan, User
   }
   FileTask task(ui);
   bool ok = true;
+  // One file after the other, each progress line naming its file.
+  auto write = [&](const std::filesystem::path& file, auto writeTo) {
+    task.start([&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+      const TaskProgress named = [&](int64_t done, int64_t total, const std::string& text) {
+        progress(done, total, file.string() + ": " + text);
+      };
+      return writeTo(named, quitting);
+    });
+    ok = task.wait() && ok;
+  };
   for (const auto& [kind, file] : plan.reports) {
-    task.start([&, kind = kind, file = file](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+    write(file, [&, kind = kind, file = file](const TaskProgress& progress, const std::atomic<bool>& quitting) {
       return writeReport(store, view.selection(), kind, testMode, file, progress, &quitting);
     });
-    ok = task.wait() && ok;
   }
   if (!plan.save.empty()) {
-    task.start([&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+    write(plan.save, [&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
       return saveResults(store, testMode, plan.save, progress, &quitting);
     });
-    ok = task.wait() && ok;
   }
   if (!plan.junit.empty()) {
     const std::string_view suite = testMode == kTestModeMapping ? "mapping-test" : "canonical-test";

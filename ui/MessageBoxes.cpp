@@ -1,21 +1,13 @@
 #include "ui/MessageBoxes.h"
 
 #include <QMessageBox>
-
 #include <memory>
 
 #include "base/Message.h"
+#include "ui/QtText.h"
 
 namespace tallyvane::ui {
 namespace {
-
-QString qText(std::string_view text) {
-  // Core texts break their lines with CR, which a label would not show as a break.
-  QString result = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  result.replace("\r\n", "\n");
-  result.replace('\r', '\n');
-  return result;
-}
 
 QMessageBox::Icon iconFor(std::string_view title) {
   if (title == kErrorTitle || title == "Fatal Error" || title == "Fatal") return QMessageBox::Critical;
@@ -23,7 +15,8 @@ QMessageBox::Icon iconFor(std::string_view title) {
 }
 
 QMessageBox* newMessageBox(QWidget* parent, std::string_view title, std::string_view text) {
-  auto* box = new QMessageBox(iconFor(title), qText(title), qText(text), QMessageBox::Ok, parent);
+  // Core texts may break their lines with CR, which a label would not show as a break.
+  auto* box = new QMessageBox(iconFor(title), qText(title), editorText(text), QMessageBox::Ok, parent);
   box->setTextFormat(Qt::PlainText);
   return box;
 }
@@ -42,7 +35,7 @@ void showMessageBoxAndWait(QWidget* parent, std::string_view title, std::string_
 }
 
 bool askYesNo(QWidget* parent, std::string_view title, std::string_view text) {
-  QMessageBox box(QMessageBox::Question, qText(title), qText(text), QMessageBox::Yes | QMessageBox::No, parent);
+  QMessageBox box(QMessageBox::Question, qText(title), editorText(text), QMessageBox::Yes | QMessageBox::No, parent);
   box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;

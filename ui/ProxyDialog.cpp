@@ -10,12 +10,18 @@
 namespace tallyvane::ui {
 namespace {
 
-// A frame of labelled fields, one row each.
+// A frame of labelled fields, one row each; labels as wide as the widest of both frames, so the
+// fields line up.
 QGroupBox* frameOf(const QString& title, std::initializer_list<std::pair<QString, QLineEdit*>> rows) {
   auto* frame = new QGroupBox(title);
   auto* form = new QFormLayout(frame);
   form->setContentsMargins(30, 10, 20, 10);
-  for (const auto& [label, field] : rows) form->addRow(labelFor(field, label), field);
+  const int labelWidth = frame->fontMetrics().horizontalAdvance(QStringLiteral("Password:")) + 12;
+  for (const auto& [text, field] : rows) {
+    QLabel* label = labelFor(field, text);
+    label->setMinimumWidth(labelWidth);
+    form->addRow(label, field);
+  }
   return frame;
 }
 

@@ -42,8 +42,11 @@ void SettingsDialog::finishSettingsLayout(ReturnKey returnKey, QWidget* first) {
 
 void SettingsDialog::saveChanges() {
   if (!applyTo(settings_)) return;
-  // A file that cannot be written is reported; the new values stay in force for this run.
-  if (const auto failure = saveSettings(settings_, location_)) showMessageBoxAndWait(this, failure->title, failure->text);
+  // A file that cannot be written is reported over the main window, as this dialog closes; the
+  // new values stay in force for this run.
+  if (const auto failure = saveSettings(settings_, location_)) {
+    showMessageBox(parentWidget(), failure->title, failure->text);
+  }
   accept();
 }
 

@@ -10,6 +10,7 @@ UrlCheckingOptionsDialog::UrlCheckingOptionsDialog(Settings& settings, const Set
       checkLinks_(new QCheckBox(QStringLiteral("Check All Links Found in HTTP Headers"))) {
   named(checkLinks_, checkLinks_->text());
   checkLinks_->setChecked(settings.CheckLinksInHeaders != 0);
+  content()->addStretch();
   content()->addWidget(checkLinks_);
   content()->addStretch();
   finishSettingsLayout(ReturnKey::SaveChanges, checkLinks_);

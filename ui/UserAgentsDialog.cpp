@@ -10,7 +10,9 @@ namespace tallyvane::ui {
 UserAgentsDialog::UserAgentsDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow)
     : SettingsDialog(settings, location, mainWindow, QStringLiteral("User Agents"), {400, 270}, "/user-agents"),
       working_(settings.userAgents),
-      selected_(static_cast<int>(settings.UserAgent)),
+      selected_(settings.UserAgent >= 0 && settings.UserAgent < kUserAgentPresetCount
+                    ? static_cast<int>(settings.UserAgent)
+                    : kDefaultUserAgentPreset),
       presets_(new QComboBox),
       httpText_(new QLineEdit),
       robotsToken_(new QLineEdit) {

@@ -1,62 +1,19 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <string>
 
 #include "app/CrashHandler.h"
 #include "app/CrashReport.h"
+#include "tests/support/ChildProcess.h"
 
 namespace tallyvane {
 namespace {
 
-// The probe program running in a child process, its stdout read through a pipe.
-class Probe {
+// The probe program, which installs the handler and waits or fails as asked.
+class Probe : public testing::ChildProcess {
  public:
-  explicit Probe(const char* mode) {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(fds[1], STDOUT_FILENO);
-      ::close(fds[0]);
-      ::close(fds[1]);
-      ::execl(CRASH_PROBE_PATH, CRASH_PROBE_PATH, mode, static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    ::close(fds[1]);
-    output_ = fds[0];
-  }
-  ~Probe() {
-    if (output_ >= 0) ::close(output_);
-  }
-  Probe(const Probe&) = delete;
-  Probe& operator=(const Probe&) = delete;
-
-  pid_t pid() const { return pid_; }
-
-  std::string readLine() {
-    std::string line;
-    char c = 0;
-    while (::read(output_, &c, 1) == 1 && c != '\n') line += c;
-    return line;
-  }
-
-  // The rest of the output and the exit status (-1 when it ended by a signal).
-  std::pair<std::string, int> finish() {
-    std::string rest;
-    char buffer[256];
-    ssize_t got = 0;
-    while ((got = ::read(output_, buffer, sizeof buffer)) > 0) rest.append(buffer, static_cast<size_t>(got));
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    return {rest, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-  }
-
- private:
-  pid_t pid_ = -1;
-  int output_ = -1;
+  explicit Probe(const char* mode) : ChildProcess(CRASH_PROBE_PATH, {mode}) {}
 };
 
 std::string reportLine(int code) { return "crash-report code=" + std::to_string(code) + " code-address="; }

@@ -3,8 +3,12 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ScratchFolder.h"
 #include "tests/ui/DialogDriver.h"
 #include "ui/AboutDialog.h"
 #include "ui/CrashReportBox.h"
@@ -44,6 +48,35 @@ TEST(CrashReportBoxTest, ShowsTheReportLineByLineUnderItsTitle) {
   box->button(QMessageBox::Ok)->click();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(box.isNull());
+}
+
+// Polls for up to ten seconds.
+template <typename Condition>
+bool eventually(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+TEST(CrashReportModeTest, AFaultSignalReplacesTheRunningApplicationByItsCrashReport) {
+  testing::ScratchFolder home;
+  for (const int signal : {SIGSEGV, SIGBUS}) {
+    testing::ChildProcess app(
+        TALLYVANE_APP_PATH, {},
+        {"QT_QPA_PLATFORM=offscreen", "HOME=" + home.path().string(), "XDG_CONFIG_HOME=" + home.path().string()});
+    ASSERT_TRUE(eventually([&] { return testing::catchesSignal(app.pid(), signal); }));
+    ::kill(app.pid(), signal);
+    const std::string crashMode = " --crash-report " + std::to_string(signal) + " ";
+    EXPECT_TRUE(eventually([&] { return testing::commandLineOf(app.pid()).find(crashMode) != std::string::npos; }))
+        << testing::commandLineOf(app.pid());
+    // The report process catches nothing itself.
+    EXPECT_TRUE(eventually([&] { return !testing::catchesSignal(app.pid(), SIGSEGV); }));
+    ::kill(app.pid(), SIGTERM);
+    app.finish();
+  }
 }
 
 }  // namespace

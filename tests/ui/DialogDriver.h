@@ -28,22 +28,30 @@ inline bool showActive(QWidget* window) {
   return QTest::qWaitForWindowActive(window);
 }
 
-// Answers (with OK) every message box opened while it lives, remembering "title: text".
+// Answers (with OK) every message box opened while it lives, remembering "title: text": boxes that
+// block their caller as they come, boxes that return at once when asked for what was seen.
 class MessageBoxAnswers : public QObject {
  public:
   MessageBoxAnswers() {
     timer_.setInterval(5);
-    QObject::connect(&timer_, &QTimer::timeout, this, [this] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        seen_.push_back(box->windowTitle().toStdString() + ": " + box->text().toStdString());
-        box->accept();
-      }
-    });
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { answerOpenBoxes(); });
     timer_.start();
   }
-  const std::vector<std::string>& seen() const { return seen_; }
+  const std::vector<std::string>& seen() {
+    answerOpenBoxes();
+    return seen_;
+  }
 
  private:
+  void answerOpenBoxes() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(window);
+      if (!box || !box->isVisible()) continue;
+      seen_.push_back(box->windowTitle().toStdString() + ": " + box->text().toStdString());
+      box->accept();
+    }
+  }
+
   QTimer timer_;
   std::vector<std::string> seen_;
 };
