@@ -2,7 +2,6 @@
 // "Check URLs": the input file of a normal crawl, typed, picked from the recent files or chosen.
 
 #include <QDialog>
-
 #include <string>
 #include <vector>
 

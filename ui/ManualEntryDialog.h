@@ -2,7 +2,6 @@
 // "Check URLs (Enter URLs Manually)": URLs typed or pasted, one a line.
 
 #include <QDialog>
-
 #include <string>
 
 class QPlainTextEdit;
