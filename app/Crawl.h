@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 #include "app/UserInterface.h"
 #include "config/Settings.h"
@@ -37,11 +38,17 @@ inline constexpr std::string_view kAbortedMessage = "Tallyvane has aborted check
 inline constexpr std::string_view kOutOfMemoryMessage = "Out of Memory. Operation Aborted.";
 inline constexpr std::string_view kCannotCreateThreadsMessage = "Cannot create crawling threads";
 
+class LowMemoryReport;
+
 struct CrawlRequest {
   std::string inputFile;   // when empty, manualText is the input
   std::string manualText;  // lines separated by CR LF
   int threads = 30;        // 1 to 200
   int testMode = kTestModeNone;
+  bool canonicalVariants = false;  // every URL read is followed by its other canonical forms
+  ConnectionOptions connection;
+  // Low-memory mode: chains are written here, not stored; no duplicate test, no header links.
+  std::shared_ptr<LowMemoryReport> lowMemoryReport;
 };
 
 enum class CrawlEnd { NotStarted, Finished, Aborted, Failed };
@@ -81,6 +88,10 @@ class Crawl {
   void setExiting() { exiting_ = true; }
 
   CrawlEnd end() const { return end_; }
+  // The worker view of low-memory mode: the URL each worker (1 to the thread count) checks now.
+  std::string currentUrl(int worker) const;
+  // True once after any worker's current URL changed, for the view's next redraw.
+  bool takeWorkerViewChange() { return workerViewChanged_.exchange(false); }
   int64_t urlsChecked() const;
   int64_t responsesReceived() const;
   // Lines of the input that were neither http:// nor https:// URLs.
@@ -93,6 +104,8 @@ class Crawl {
   bool claim(const std::string& url);
   // Releases the claim and, when the chain was completed, counts and stores it.
   void handOver(HopRow hops, std::optional<int> redirectCount);
+  bool keep(HopRow hops, int redirectCount);
+  void showCurrentUrl(int worker, const std::string& url);
   void showProgress(int64_t urls, int64_t responses);
   void show(std::string_view title, std::string_view text);
   void endEarly();
@@ -121,6 +134,10 @@ class Crawl {
   std::atomic<int64_t> skipped_{0};
   int64_t startMs_ = 0;
   int testMode_ = kTestModeNone;
+  std::shared_ptr<LowMemoryReport> lowMemoryReport_;
+  mutable std::mutex workerViewMutex_;
+  std::vector<std::string> currentUrls_;
+  std::atomic<bool> workerViewChanged_{false};
   CrawlEnd end_ = CrawlEnd::NotStarted;
 };
 

@@ -25,18 +25,22 @@ std::string standardInputText() {
 
 std::string inputNameOf(const std::string& input) { return input == "-" ? "standard input" : input; }
 
-int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, const CheckOptions& options,
-          ConsoleInterface& ui, RunningFlag& running, std::FILE* out) {
-  if (options.threads && (*options.threads < kMinThreads || *options.threads > kMaxThreads)) {
-    ui.showMessage(kErrorTitle, kInvalidThreadsMessage);
-    return kExitError;
-  }
-  if (options.timeoutSeconds && (*options.timeoutSeconds < 0 || *options.timeoutSeconds > kMaxTimeoutSeconds)) {
-    ui.showMessage(kErrorTitle, kInvalidTimeoutMessage);
-    return kExitError;
-  }
+int64_t failedUrls(const ResultStore& store) {
+  int64_t failed = 0;
+  for (int64_t i = 0; i < store.count(); ++i) failed += store.recordAtIndex(i)->testPassed == 1 ? 0 : 1;
+  return failed;
+}
+
+}  // namespace
+
+int runCrawl(const CurlApi& curl, const Settings& settings, const CrawlSetup& setup, CrawlRequest request,
+             const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running, std::FILE* out) {
   request.threads = static_cast<int>(options.threads.value_or(static_cast<int>(settings.NumThreads)));
-  const int testMode = request.testMode;
+  request.connection = options.connection;
+  if (interrupted()) {  // while the list was read: no request at all
+    ui.showMessage(kAbortedTitle, kAbortedMessage);
+    return kExitAborted;
+  }
   ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
   UrlInput input;
   Settings effective = settings;
@@ -44,15 +48,21 @@ int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, c
   Crawl crawl(curl, effective, store, input, ui, running);
   ui.setProgress(!options.quiet);
   ui.setBusy(true);
-  crawl.start(std::move(request));
+  startCrawl(crawl, effective, setup, std::move(request));
   {
-    // After start(), which sets the running flag: an interrupt that came before is not lost.
+    // After start(), which sets the running flag: an interrupt that came just before is not lost.
     const StopOnInterrupt abort([&crawl] { crawl.stop(); });
     crawl.wait();
   }
   ui.setBusy(false);
   if (crawl.end() == CrawlEnd::NotStarted) return exitStatusOf(crawl.end(), true, interrupted());
-  printResults(store, crawl.linesSkipped(), options.quiet, out);
+  if (setup.lowMemoryReport) {
+    // Nothing was kept: the report written during the crawl holds the results.
+    std::fprintf(out, "URLs: %lld\nResponses: %lld\n", static_cast<long long>(crawl.urlsChecked()),
+                 static_cast<long long>(crawl.responsesReceived()));
+    return exitStatusOf(crawl.end(), true, interrupted());
+  }
+  printResults(store, setup.testMode, crawl.linesSkipped(), options.quiet, out);
   if (options.stats) {
     std::fprintf(stderr, "Result store: %zu bytes in %lld records\n", store.memoryBytes(),
                  static_cast<long long>(store.count()));
@@ -67,23 +77,29 @@ int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, c
     return exitStatusOf(crawl.end(), true, interrupted());
   }
   // What was checked is written even after an abort: results are never thrown away.
-  const bool written = writeOutputs(store, testMode, options.outputs, ui);
-  return exitStatusOf(crawl.end(), written, interrupted());
+  const bool written = writeOutputs(store, setup.testMode, options.outputs, ui);
+  const bool failed = setup.testMode != kTestModeNone && failedUrls(store) > 0;
+  return exitStatusOf(crawl.end(), written, interrupted(), failed ? kExitTestFailed : kExitFinished);
 }
 
-}  // namespace
-
-void printResults(const ResultStore& store, int64_t linesSkipped, bool quiet, std::FILE* out) {
+void printResults(const ResultStore& store, int testMode, int64_t linesSkipped, bool quiet, std::FILE* out) {
   for (int filter = 0; filter <= kFilterCount; ++filter) {
     std::fprintf(out, "%s: %lld\n", std::string(kFilterNames[static_cast<size_t>(filter)]).c_str(),
                  static_cast<long long>(store.rowCount({false, filter})));
   }
   std::fprintf(out, "%s: %lld\n", std::string(kLinesSkippedTitle).c_str(), static_cast<long long>(linesSkipped));
+  const bool test = testMode != kTestModeNone;
+  if (test) {
+    const int64_t failed = failedUrls(store);
+    std::fprintf(out, "PASS: %lld\nFAIL: %lld\n", static_cast<long long>(store.count() - failed),
+                 static_cast<long long>(failed));
+  }
   if (quiet) return;
   std::fputc('\n', out);
   for (int64_t i = 0; i < store.count() && !std::ferror(out); ++i) {  // a reader gone (| head) ends the lines
     const ResultRecord& record = *store.recordAtIndex(i);
-    std::string line = cellText(record, kUrlColumn);
+    std::string line = test ? cellText(record, kTestResultColumn) + '\t' : std::string();
+    line += cellText(record, kUrlColumn);
     for (int column : {kStatusCodeColumn, kStatusColumn, kRedirectsColumn, kFinalUrlColumn}) {
       line += '\t';
       line += cellText(record, column);
@@ -108,7 +124,7 @@ int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& 
     return kExitError;
   }
   if (options.input == "-") request.manualText = standardInputText();
-  return crawl(curl, settings, std::move(request), options, ui, running, out);
+  return runCrawl(curl, settings, CrawlSetup{}, std::move(request), options, ui, running, out);
 }
 
 int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
@@ -131,7 +147,7 @@ int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& o
   demo.outputs.save = base / "demo.tvl";
   CrawlRequest request;
   for (const std::string& url : site.urls()) request.manualText += url + "\r\n";
-  const int status = crawl(curl, settings, std::move(request), demo, ui, running, out);
+  const int status = runCrawl(curl, settings, CrawlSetup{}, std::move(request), demo, ui, running, out);
   std::fprintf(out, "\nReports and results file written to %s\n", folder.c_str());
   return status;
 }

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "app/FileTask.h"
+#include "cli/JUnitReport.h"
 #include "base/FileContents.h"
 #include "cli/Interrupts.h"
 #include "base/Text.h"
@@ -60,6 +61,7 @@ std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputP
     plan.reports.emplace_back(known->second, report.substr(equals + 1));
   }
   plan.save = options.save;
+  plan.junit = options.junit;
   if (!options.filter.empty()) {
     const auto filter = filterNamed(options.filter);
     if (!filter) return "Unknown filter \"" + options.filter + "\": use 0 to 13 or a filter's exact name";
@@ -85,12 +87,15 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
     if (std::filesystem::is_directory(plan.save, ignored)) return std::string(kSaveOverFolderMessage);
     outputs.push_back(plan.save);
   }
+  if (!plan.junit.empty()) outputs.push_back(plan.junit);
   for (auto output = outputs.begin(); output != outputs.end(); ++output) {
     std::optional<std::string> reason = whyUnwritable(*output);
     if (!reason && !input.empty() && sameFile(*output, input)) reason = "it is the input list";
     // Two regular files of one name would overwrite each other; a device or a pipe may be shared.
     const bool named = std::any_of(outputs.begin(), output, [&](const auto& earlier) {
-      return earlier == *output || sameFile(earlier, *output);
+      std::error_code ignored;
+      return std::filesystem::weakly_canonical(earlier, ignored) == std::filesystem::weakly_canonical(*output, ignored) ||
+             sameFile(earlier, *output);
     });
     if (!reason && named && !isWrittenDirectly(*output)) reason = "it is named twice";
     if (reason) return std::string(kCannotCreateReportMessage) + output->string() + " (" + *reason + ")";
@@ -112,16 +117,29 @@ bool writeOutputs(ResultStore& store, int testMode, const OutputPlan& plan, User
   }
   FileTask task(ui);
   bool ok = true;
-  for (const auto& [kind, file] : plan.reports) {
-    task.start([&, kind = kind, file = file](const TaskProgress& progress, const std::atomic<bool>& quitting) {
-      return writeReport(store, view.selection(), kind, testMode, file, progress, &quitting);
+  // One file after the other, each progress line naming its file.
+  auto write = [&](const std::filesystem::path& file, auto writeTo) {
+    task.start([&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+      const TaskProgress named = [&](int64_t done, int64_t total, const std::string& text) {
+        progress(done, total, file.string() + ": " + text);
+      };
+      return writeTo(named, quitting);
     });
     ok = task.wait() && ok;
+  };
+  for (const auto& [kind, file] : plan.reports) {
+    write(file, [&, kind = kind, file = file](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+      return writeReport(store, view.selection(), kind, testMode, file, progress, &quitting);
+    });
   }
   if (!plan.save.empty()) {
-    task.start([&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+    write(plan.save, [&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
       return saveResults(store, testMode, plan.save, progress, &quitting);
     });
+  }
+  if (!plan.junit.empty()) {
+    const std::string_view suite = testMode == kTestModeMapping ? "mapping-test" : "canonical-test";
+    task.start([&](const TaskProgress&, const std::atomic<bool>&) { return writeJUnitReport(store, suite, plan.junit); });
     ok = task.wait() && ok;
   }
   return ok;

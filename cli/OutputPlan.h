@@ -18,6 +18,7 @@ struct OutputOptions {
   std::string save;                  // results file
   std::string filter;                // number 0-13 or exact name
   std::string sort;                  // COLUMN[:desc], header text or number
+  std::string junit;                 // tests: JUnit XML
 };
 
 struct OutputPlan {
@@ -26,8 +27,9 @@ struct OutputPlan {
   int filter = 0;
   std::optional<int> sortColumn;
   bool descending = false;
+  std::filesystem::path junit;  // written by the test commands
 
-  bool empty() const { return reports.empty() && save.empty(); }
+  bool empty() const { return reports.empty() && save.empty() && junit.empty(); }
 };
 
 // The plan, or the message naming the first option that is wrong.

@@ -66,7 +66,23 @@ bool WorkerConnection::setUp() {
   curl.easy_setopt(handle, CURLOPT_PROGRESSFUNCTION, &WorkerConnection::onProgress);
   curl.easy_setopt(handle, CURLOPT_PROGRESSDATA, this);
   if (settings.UseCustomHeaders) buildCustomHeaders();
+  applyConnectionOptions();
   return true;
+}
+
+void WorkerConnection::applyConnectionOptions() {
+  const CurlApi& curl = *context_.curl;
+  const ConnectionOptions& options = context_.connection;
+  // File names go to libcurl as they are: the file system takes bytes.
+  if (!options.caBundle.empty()) curl.easy_setopt(handle_.get(), CURLOPT_CAINFO, options.caBundle.c_str());
+  resolve_ = CurlStringList(nullptr, CurlStringListFree{&curl});
+  for (const std::string& entry : options.resolve) {
+    if (curl_slist* list = curl.slist_append(resolve_.get(), entry.c_str())) {
+      (void)resolve_.release();
+      resolve_.reset(list);
+    }
+  }
+  if (resolve_) curl.easy_setopt(handle_.get(), CURLOPT_RESOLVE, resolve_.get());
 }
 
 void WorkerConnection::limitToHttp(const curl_version_info_data* library) {

@@ -47,6 +47,7 @@ class WorkerConnection {
   void setText(CURLoption option, const std::string& text);
   void limitToHttp(const curl_version_info_data* library);
   void buildCustomHeaders();
+  void applyConnectionOptions();
   bool prepareRequestUrl(HopRecord& hop);
   void fail(HopRecord& hop, std::string_view reason);
   std::string_view failureReason(CURLcode result) const;
@@ -55,6 +56,7 @@ class WorkerConnection {
   const RequestContext& context_;
   // Declared before the handle, which refers to it, so it is freed after the handle.
   CurlStringList customHeaders_;
+  CurlStringList resolve_;
   CurlEasyHandle handle_;
   std::array<char, CURL_ERROR_SIZE> errorBuffer_{};
   std::string requestUrl_;  // reused: no allocation per request

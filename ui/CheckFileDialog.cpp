@@ -39,6 +39,7 @@ CheckFileDialog::CheckFileDialog(const std::vector<std::string>& recentFiles, QW
   auto* browse = new QPushButton("...", this);
   browse->setAccessibleName("Choose Input File");
   browse->setAutoDefault(false);
+  browse->setMaximumWidth(browse->fontMetrics().horizontalAdvance("...") * 4);
   start_ = new QPushButton("Start", this);
   start_->setDefault(true);
   auto* cancel = new QPushButton("Cancel", this);
@@ -52,7 +53,8 @@ CheckFileDialog::CheckFileDialog(const std::vector<std::string>& recentFiles, QW
   buttons->addStretch();
   buttons->addWidget(start_);
   buttons->addWidget(cancel);
-  layout->addLayout(buttons, 2, 0, 1, 2);
+  layout->setRowStretch(2, 1);
+  layout->addLayout(buttons, 3, 0, 1, 2);
   layout->setColumnStretch(0, 1);
   file_->setMinimumWidth(590);
 

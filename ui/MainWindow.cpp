@@ -75,9 +75,9 @@ MainWindow::MainWindow(const CurlApi& curl, Settings& settings, SettingsLocation
   resize(1000, 800);
   buildControls();
   connectMenus();
-  crawl_.setResultsChanged([this] { reloadPending_ = true; });
+  crawl_.setResultsChanged([this] { resultsAdded(); });
   listTimer_ = new QTimer(this);
-  connect(listTimer_, &QTimer::timeout, this, &MainWindow::timerTick);
+  connect(listTimer_, &QTimer::timeout, this, &MainWindow::refreshList);
   listTimer_->start(kListTimerMs);
 }
 
@@ -129,6 +129,7 @@ void MainWindow::buildControls() {
   header->setSortIndicatorShown(true);
   header->setStretchLastSection(false);
   header->setHighlightSections(false);
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   resetSortIndicator();
 
   details_ = new DetailPanel;
@@ -169,7 +170,7 @@ void MainWindow::buildControls() {
     refreshFilteredText();
   });
   connect(header, &QHeaderView::sectionClicked, this, &MainWindow::columnClicked);
-  connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &MainWindow::showResultDetails);
+  connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::showResultDetails);
   connect(list_, &QTableView::clicked, this, &MainWindow::showResultDetails);
   connect(list_, &QTableView::customContextMenuRequested, this, &MainWindow::showResultListMenu);
 }
@@ -294,7 +295,7 @@ void MainWindow::openManualEntryDialog() {
   dialog->open();
 }
 
-void MainWindow::timerTick() {
+void MainWindow::refreshList() {
   if (!model_->isReady() || !reloadPending_.exchange(false)) return;
   // In a sorted view new rows land anywhere, so every shown row may have changed.
   model_->refresh(view_.selection().sorted);
@@ -302,7 +303,8 @@ void MainWindow::timerTick() {
 }
 
 void MainWindow::filterChanged(int filter) {
-  const int selectedRow = list_->selectionModel()->currentIndex().row();
+  const QModelIndexList selected = list_->selectionModel()->selectedRows();
+  const int selectedRow = selected.isEmpty() ? -1 : selected.front().row();
   view_.selectFilter(filter);
   resetSortIndicator();
   details_->clear();
@@ -331,19 +333,19 @@ void MainWindow::sortInstalled() {
   refreshFilteredText();
 }
 
+const ResultRecord* MainWindow::selectedRecord() const {
+  if (model_->mode() == kLiveListMode || !model_->isReady()) return nullptr;
+  const QModelIndexList rows = list_->selectionModel()->selectedRows();
+  return rows.isEmpty() ? nullptr : view_.recordAtRow(rows.front().row());
+}
+
 void MainWindow::showResultDetails() {
   details_->clear();
-  if (model_->mode() == kLiveListMode || !model_->isReady()) return;
-  const QModelIndex current = list_->selectionModel()->currentIndex();
-  if (!current.isValid() || !list_->selectionModel()->isRowSelected(current.row())) return;
-  if (const ResultRecord* record = view_.recordAtRow(current.row())) details_->showRecord(*record);
+  if (const ResultRecord* record = selectedRecord()) details_->showRecord(*record);
 }
 
 void MainWindow::showResultListMenu(const QPoint& position) {
-  if (model_->mode() == kLiveListMode || !model_->isReady()) return;
-  const QModelIndex current = list_->selectionModel()->currentIndex();
-  if (!current.isValid() || !list_->selectionModel()->isRowSelected(current.row())) return;
-  const ResultRecord* record = view_.recordAtRow(current.row());
+  const ResultRecord* record = selectedRecord();
   if (record == nullptr) return;
   showUrlMenu(this, list_->viewport()->mapToGlobal(position), QString::fromUtf8(textOf(record->first().url)));
 }

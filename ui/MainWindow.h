@@ -71,6 +71,11 @@ class MainWindow : public QMainWindow {
   // A crawl still draining after the quit's wait: libcurl must then not be cleaned up.
   bool crawlStillActive() const { return crawl_.isActive(); }
 
+  // Rows were added (any thread); the list shows them on its next tick.
+  void resultsAdded() { reloadPending_ = true; }
+  // The list timer's tick: shows the rows added since the last one.
+  void refreshList();
+
   // The main-thread side of the port.
   void showMessage(std::string_view title, std::string_view text);
   void setStatusText(int field, std::string_view text);
@@ -81,6 +86,7 @@ class MainWindow : public QMainWindow {
   const SettingsLocation& settingsLocation() const { return settingsLocation_; }
   UserInterface& port() { return port_; }
   Crawl& crawl() { return crawl_; }
+  ResultStore& resultStore() { return store_; }
   int testMode() const { return testMode_; }
 
   // The controls, for the dialogs that work with them and for tests.
@@ -107,10 +113,11 @@ class MainWindow : public QMainWindow {
   void clearResults();
   void resetSortIndicator();
   void refreshFilteredText();
-  void timerTick();
   void filterChanged(int filter);
   void columnClicked(int section);
   void sortInstalled();
+  // The record of the selected row, in the result views only.
+  const ResultRecord* selectedRecord() const;
   void showResultDetails();
   void showResultListMenu(const QPoint& position);
   void openCheckFileDialog();

@@ -18,6 +18,7 @@ ResultTableModel::ResultTableModel(const ResultView& view, QObject* parent) : QA
 
 void ResultTableModel::setMode(int mode) {
   beginResetModel();
+  shownRecords_.clear();
   mode_ = std::clamp(mode, 0, 2);
   shownRows_ = 0;
   endResetModel();
@@ -25,6 +26,7 @@ void ResultTableModel::setMode(int mode) {
 
 void ResultTableModel::setLiveRows(int rows, std::function<std::string(int worker)> currentUrl) {
   beginResetModel();
+  shownRecords_.clear();
   liveRows_ = rows;
   currentUrl_ = std::move(currentUrl);
   shownRows_ = 0;
@@ -34,6 +36,7 @@ void ResultTableModel::setLiveRows(int rows, std::function<std::string(int worke
 void ResultTableModel::setReady(bool ready) {
   if (ready == ready_) return;
   beginResetModel();
+  shownRecords_.clear();
   ready_ = ready;
   shownRows_ = 0;
   endResetModel();
@@ -49,6 +52,7 @@ int ResultTableModel::currentRowCount() const {
 void ResultTableModel::refresh(bool orderChanged) {
   const int rows = currentRowCount();
   if (rows < shownRows_) return reload();
+  if (orderChanged) shownRecords_.clear();
   if (rows > shownRows_) {
     beginInsertRows({}, shownRows_, rows - 1);
     shownRows_ = rows;
@@ -61,8 +65,17 @@ void ResultTableModel::refresh(bool orderChanged) {
 
 void ResultTableModel::reload() {
   beginResetModel();
+  shownRecords_.clear();
   shownRows_ = currentRowCount();
   endResetModel();
+}
+
+const ResultRecord* ResultTableModel::recordAt(int row) const {
+  // A window shows a few dozen rows; the bound only guards against a view that reads them all.
+  if (shownRecords_.size() > 4096) shownRecords_.clear();
+  const auto [entry, added] = shownRecords_.try_emplace(row, nullptr);
+  if (added) entry->second = view_.recordAtRow(row);
+  return entry->second;
 }
 
 int ResultTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shownRows_; }
@@ -83,7 +96,7 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
     if (index.column() == 0) return QString::number(worker);
     return currentUrl_ ? qText(currentUrl_(worker)) : QString();
   }
-  const ResultRecord* record = view_.recordAtRow(index.row());
+  const ResultRecord* record = recordAt(index.row());
   if (record == nullptr) return {};
   return qText(cellText(*record, resultColumnAt(index.column())));
 }

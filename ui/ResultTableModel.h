@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 
 #include "results/ResultView.h"
 
@@ -54,6 +55,7 @@ class ResultTableModel : public QAbstractTableModel {
 
  private:
   int currentRowCount() const;
+  const ResultRecord* recordAt(int row) const;
 
   const ResultView& view_;
   int mode_ = kResultsListMode;
@@ -61,6 +63,9 @@ class ResultTableModel : public QAbstractTableModel {
   int shownRows_ = 0;  // what Qt has been told; the store may hold more until the next refresh
   int liveRows_ = 0;
   std::function<std::string(int)> currentUrl_;
+  // The records of the rows painted since the last refresh: every cell of a row shows the same
+  // record even while a sorted view takes new rows, and the store's lock is taken once a row.
+  mutable std::unordered_map<int, const ResultRecord*> shownRecords_;
 };
 
 }  // namespace tallyvane::ui

@@ -190,6 +190,12 @@ TEST_F(CrawlTest, LaterStagesPlugInBeforeAndAfterEachUrl) {
   EXPECT_EQ(changes, 2);
 }
 
+TEST_F(CrawlTest, ARewriteToNothingSkipsThatUrlOnly) {
+  crawl().setStages({[](std::string url) { return url.ends_with("/skip") ? std::string() : url; }, {}});
+  EXPECT_EQ(check({server.url("/skip"), server.url("/a")}, 1), CrawlEnd::Finished);
+  EXPECT_EQ(storedUrls(), Texts{server.url("/a")});
+}
+
 TEST_F(CrawlTest, QuittingDuringACrawlShowsNothingMore) {
   server.route("/hang", [](const ReceivedRequest&) { return ScriptedReply{"", milliseconds(0), true}; });
   CrawlRequest request;

@@ -53,8 +53,17 @@ TEST_F(FileReplacementTest, ReplacesTheFileALinkNamesKeepingItsPermissions) {
   // A private file stays private; a new one gets what the caller asks for.
   const auto secret = folder.write("secret", "x");
   ::chmod(secret.c_str(), 0600);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(secret.c_str(), 65534, 65534), 0);  // root saving over a user's file
+  }
   ASSERT_TRUE(replaceFileContents(secret, "y"));
   EXPECT_EQ(permissionsOf(secret), 0600u);
+  struct stat owner {};
+  ::stat(secret.c_str(), &owner);
+  if (root) {
+    EXPECT_EQ(owner.st_uid, 65534u);
+  }
   ASSERT_TRUE(replaceFileContents(folder / "fresh", "z", 0600));
   EXPECT_EQ(permissionsOf(folder / "fresh"), 0600u);
 }

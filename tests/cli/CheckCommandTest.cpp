@@ -98,8 +98,9 @@ TEST_F(CheckCommandTest, WrongOutputOptionsStopBeforeAnyRequest) {
                                                 (folder / "none").string() + " does not exist)\n"}));
   EXPECT_EQ(cli("check " + list.string() + " --save " + list.string()).second,
             "Error: Cannot create output file: " + list.string() + " (it is the input list)\n");
-  const auto twice = folder / "r.csv";
-  EXPECT_EQ(cli("check " + list.string() + " --report standard=" + twice.string() + " --report raw=" + twice.string())
+  const auto twice = folder / "." / "r.csv";
+  EXPECT_EQ(cli("check " + list.string() + " --report standard=" + (folder / "r.csv").string() + " --report raw=" +
+                twice.string())
                 .second,
             "Error: Cannot create output file: " + twice.string() + " (it is named twice)\n");
   EXPECT_EQ(cli("check " + list.string() + " --save " + folder.path().string()).second,

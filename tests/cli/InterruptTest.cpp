@@ -27,6 +27,11 @@ class InterruptTest : public CliFixture {
     return runCommand("(" + command(arguments) + " 2>&1 & pid=$!; " + signals + "; wait $pid)");
   }
 
+  // Shell lines that wait (ten seconds at most) until file exists.
+  static std::string waitFor(const fs::path& file) {
+    return "for i in $(seq 200); do [ -e " + file.string() + " ] && break; sleep 0.05; done";
+  }
+
   // Whether a temporary file of a save or report was left in the folder.
   bool temporaryFilesLeft() const {
     for (const auto& entry : fs::directory_iterator(folder.path())) {
@@ -41,7 +46,7 @@ TEST_F(InterruptTest, TwoSignalsAtOnceAreOneInterruptAndWhatWasCheckedIsWritten)
   // timeout signals the program and then its process group.
   const auto report = folder / "standard.csv";
   const auto results = folder / "run.tvl";
-  const auto [status, output] = runCommand("timeout --preserve-status -s INT 1 " +
+  const auto [status, output] = runCommand("timeout --preserve-status -s INT 2 " +
                                            command("check -q -t 1 " + hangingList().string() + " --report standard=" +
                                                    report.string() + " --save " + results.string()));
   EXPECT_EQ(status, 130) << output;
@@ -71,9 +76,13 @@ TEST_F(InterruptTest, TermAndHupAbortAsCtrlCWhileABackgroundJobKeepsIgnoringInt)
 }
 
 TEST_F(InterruptTest, AnInterruptBeforeTheCrawlStartsIsNotLost) {
-  // While the list is still being read from standard input.
-  const auto [status, output] = runCommand("({ sleep 1; echo " + server.url("/a") + "; } | " +
-                                           command("check -q -") + " 2>&1 & pid=$!; sleep 0.3; kill -TERM $pid; wait $pid)");
+  // While the list is still being read from standard input; the settings file shows the program
+  // has started.
+  const auto sent = folder / "sent";
+  const auto [status, output] = runCommand(
+      "({ " + waitFor(sent) + "; echo " + server.url("/a") + "; } | " + command("check -q -") +
+      " 2>&1 & pid=$!; " + waitFor(folder / "settings.prefs") + "; kill -TERM $pid; touch " + sent.string() +
+      "; wait $pid)");
   EXPECT_EQ(status, 130) << output;
   EXPECT_NE(output.find("Aborted: Tallyvane has aborted checking URLs\n"), std::string::npos) << output;
   EXPECT_EQ(server.requests().size(), 0u);
@@ -86,9 +95,11 @@ TEST_F(InterruptTest, AnInterruptWhileFilesAreWrittenLetsThemFinishAndASecondEnd
   const auto list = folder.write("list.txt", server.url("/a") + "\n");
   const auto results = folder / "run.tvl";
   const auto got = folder / "got.csv";
-  const auto [status, output] =
-      signalled("check -q " + list.string() + " --report raw=" + pipe.string() + " --save " + results.string(),
-                "sleep 0.5; kill -TERM $pid; sleep 0.2; timeout 5 cat " + pipe.string() + " > " + got.string());
+  const auto first = folder / "first.csv";
+  const auto [status, output] = signalled("check -q " + list.string() + " --report raw=" + first.string() +
+                                              " --report raw=" + pipe.string() + " --save " + results.string(),
+                                          waitFor(first) + "; kill -TERM $pid; sleep 0.2; timeout 5 cat " +
+                                              pipe.string() + " > " + got.string());
   EXPECT_EQ(status, 130) << output;
   EXPECT_NE(output.find("Interrupted: "), std::string::npos) << output;
   EXPECT_NE(ScratchFolder::read(got).find(server.url("/a")), std::string::npos);
@@ -100,7 +111,7 @@ TEST_F(InterruptTest, AnInterruptWhileFilesAreWrittenLetsThemFinishAndASecondEnd
   const auto [secondStatus, secondOutput] =
       signalled("check -q " + list.string() + " --report standard=" + standard.string() + " --report raw=" +
                     pipe.string() + " --save " + later.string(),
-                "sleep 0.5; kill -TERM $pid; sleep 1.2; kill -TERM $pid");
+                waitFor(standard) + "; kill -TERM $pid; sleep 1.2; kill -TERM $pid");
   EXPECT_EQ(secondStatus, 130) << secondOutput;
   EXPECT_TRUE(fs::is_regular_file(standard));
   EXPECT_FALSE(fs::exists(later));
