@@ -117,8 +117,7 @@ int64_t ResultStore::count() const {
 const ResultRecord* ResultStore::recordAtIndex(int64_t index) const {
   std::lock_guard lock(storeLock_);
   if (index < 0 || index >= count_) return nullptr;
-  const auto i = static_cast<uint64_t>(index);
-  return blocks_[i / kBlockSize][i % kBlockSize];
+  return recordAt(static_cast<uint64_t>(index));
 }
 
 int64_t ResultStore::rowCount(ViewSelection view) const {
@@ -137,9 +136,9 @@ const ResultRecord* ResultStore::recordAtRow(int64_t row, ViewSelection view) co
   } else if (view.filter >= 1 && view.filter <= kFilterCount) {
     list = &indexList(view.filter);
   }
-  if (list == nullptr) return recordAtIndex(row);
+  if (list == nullptr) return row < count_ ? recordAt(static_cast<uint64_t>(row)) : nullptr;
   if (static_cast<uint64_t>(row) >= list->size()) return nullptr;
-  return recordAtIndex((*list)[static_cast<size_t>(row)]);
+  return recordAt((*list)[static_cast<size_t>(row)]);
 }
 
 bool ResultStore::contains(std::string_view url) const {

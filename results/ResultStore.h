@@ -87,6 +87,7 @@ class ResultStore {
   size_t memoryBytes() const;
 
  private:
+  const ResultRecord* recordAt(uint64_t index) const { return blocks_[index / kBlockSize][index % kBlockSize]; }
   ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode);
   const std::vector<uint32_t>& indexList(int list) const { return filterLists_[list - 1]; }
   void insertSorted(uint32_t index);
