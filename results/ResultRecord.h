@@ -29,9 +29,7 @@ struct ResponseRecord {
 
 struct ResultRecord {
   const ResponseRecord* responses;  // responseCount entries; the last is the final answer
-  const ResultRecord* next;         // next record of the same URL bucket
   const char* testReason;
-  uint32_t urlCrc;  // CRC-32 of the first URL, so bucket walks rarely compare text
   uint8_t responseCount;
   uint8_t testPassed;
   uint8_t chainKind;
