@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "results/PackedHeaders.h"
+
 namespace tallyvane {
 
 struct LinkRecord {
@@ -22,7 +24,7 @@ struct ResponseRecord {
   const char* type;
   const char* xRobotsTag;
   const char* vary;
-  const char* rawHeaders;
+  PackedHeaders rawHeaders;  // compressed: read through text()
   const LinkRecord* links;
   uint8_t linkCount;
 };

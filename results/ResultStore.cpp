@@ -51,7 +51,7 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int test
     r.type = arena_.copyText(hop.contentType);
     r.xRobotsTag = arena_.copyText(hop.xRobotsTag);
     r.vary = arena_.copyText(hop.vary);
-    r.rawHeaders = arena_.copyText(hop.rawHeaders);
+    r.rawHeaders = headerPacker_.pack(hop.rawHeaders, arena_);
     const auto linkCount = static_cast<size_t>(std::clamp<int64_t>(hop.linkCount, 0, kMaxLinksPerResponse));
     LinkRecord* links = linkCount ? arena_.allocateArray<LinkRecord>(linkCount) : nullptr;
     for (size_t k = 0; k < linkCount; ++k) {
@@ -145,6 +145,7 @@ void ResultStore::clear() {
   blocks_.clear();
   urlIndex_.clear();
   sorted_.clear();
+  headerPacker_.clear();
   for (auto& list : filterLists_) std::vector<uint32_t>().swap(list);
   arena_.clear();
   count_ = 0;
@@ -224,7 +225,7 @@ bool ResultStore::resetFilterLists() {
 
 size_t ResultStore::memoryBytes() const {
   std::lock_guard lock(storeLock_);
-  size_t bytes = arena_.bytesHeld() + blocks_.size() * kBlockSize * sizeof(ResultRecord*) + urlIndex_.memoryBytes() +
+  size_t bytes = arena_.bytesHeld() + headerPacker_.memoryBytes() + blocks_.size() * kBlockSize * sizeof(ResultRecord*) + urlIndex_.memoryBytes() +
                  sorted_.memoryBytes();
   for (const auto& list : filterLists_) bytes += list.capacity() * sizeof(uint32_t);
   return bytes;

@@ -106,6 +106,7 @@ class ResultStore {
   std::vector<std::vector<uint32_t>> filterLists_;  // lists 1..13 at 0..12
   SortedOrder sorted_;                              // list 14
   Arena arena_;
+  HeaderPacker headerPacker_;
   RecordComparator sortedComparator_;  // set while the sorted order is installed
   int sortedFilter_ = 0;
 };

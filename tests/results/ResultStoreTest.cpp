@@ -70,7 +70,7 @@ TEST_F(ResultStoreTest, CopiesEveryFieldAndStoresEmptyTextAsAbsent) {
   EXPECT_STREQ(r.type, "text/html; charset=utf-8");
   EXPECT_STREQ(r.xRobotsTag, "noindex");
   EXPECT_EQ(r.vary, nullptr);
-  EXPECT_STREQ(r.rawHeaders, "HTTP/1.1 200 OK\r\n\r\n");
+  EXPECT_EQ(r.rawHeaders.text(), "HTTP/1.1 200 OK\r\n\r\n");
   ASSERT_EQ(r.linkCount, 2);
   EXPECT_STREQ(r.links[0].hreflang, "de");
   EXPECT_STREQ(r.links[1].rel, "canonical");
@@ -202,7 +202,7 @@ TEST(ResultStoreMemoryTest, OutOfMemoryAddsNothingAndFillsTheFatalSlot) {
   EXPECT_EQ(error.title, "Error");
   EXPECT_EQ(error.message, "Not enough memory!");
   EXPECT_EQ(error.code, kOutOfMemory);
-  EXPECT_EQ(textOf(store.recordAtIndex(added - 1)->first().rawHeaders).size(), 300000u);
+  EXPECT_EQ(store.recordAtIndex(added - 1)->first().rawHeaders.text().size(), 300000u);
 }
 
 TEST(ResultStoreConcurrencyTest, WorkersAddWhileReadersRead) {
