@@ -7,6 +7,7 @@ packages=(
   g++ cmake make pkg-config
   libcurl4-openssl-dev   # libcurl header; the library itself is loaded at run time
   zlib1g-dev             # CRC-32 of the URL index
+  libzstd-dev            # compressed raw header blocks in the result store
   libssl-dev             # AES for the stored proxy password
   libexpat1-dev          # XML sitemaps
   liburiparser-dev       # URL normalisation and link resolution
