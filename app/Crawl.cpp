@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/CurlShare.h"
+#include "app/LowMemoryReport.h"
 #include "base/Clock.h"
 #include "engine/HeaderAnalysis.h"
 #include "engine/WorkerConnection.h"
@@ -41,7 +42,16 @@ void Crawl::start(CrawlRequest request) {
   wait();
   end_ = CrawlEnd::NotStarted;
   running_.set();  // before the thread runs: a stop() right after start() is not lost
-  controller_ = std::thread([this, request = std::move(request)]() mutable { control(std::move(request)); });
+  {
+    std::lock_guard lock(activeMutex_);
+    active_ = true;
+  }
+  controller_ = std::thread([this, request = std::move(request)]() mutable {
+    control(std::move(request));
+    std::lock_guard lock(activeMutex_);
+    active_ = false;
+    controllerEnded_.notify_all();
+  });
 }
 
 void Crawl::stop() {
@@ -51,6 +61,16 @@ void Crawl::stop() {
 
 void Crawl::wait() {
   if (controller_.joinable()) controller_.join();
+}
+
+bool Crawl::waitFor(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(activeMutex_);
+  return controllerEnded_.wait_for(lock, timeout, [this] { return !active_; });
+}
+
+bool Crawl::isActive() const {
+  std::lock_guard lock(activeMutex_);
+  return active_;
 }
 
 int64_t Crawl::urlsChecked() const {
@@ -69,6 +89,7 @@ void Crawl::show(std::string_view title, std::string_view text) {
 
 void Crawl::endEarly() {
   running_.clear();
+  lowMemoryReport_.reset();
   input_.close();
   if (!exiting_) ui_.setBusy(false);
 }
@@ -80,9 +101,16 @@ void Crawl::control(CrawlRequest request) {
     urls_ = responses_ = 0;
     inFlight_.clear();
   }
+  skipped_ = 0;
   startMs_ = monotonicMs();
   const int threads = std::clamp(request.threads, 1, kMaxWorkers);
   testMode_ = request.testMode;
+  lowMemoryReport_ = std::move(request.lowMemoryReport);
+  if (lowMemoryReport_) {
+    std::lock_guard lock(workerViewMutex_);
+    currentUrls_.assign(static_cast<size_t>(threads) + 1, std::string());
+  }
+  input_.setCanonicalVariants(request.canonicalVariants);
   if (!exiting_) ui_.setStatusField(kThreadsField, "Threads: " + std::to_string(threads));
 
   const OpenOutcome opened = input_.open(request.inputFile, std::move(request.manualText));
@@ -108,9 +136,11 @@ void Crawl::control(CrawlRequest request) {
   context.settings = &settings_;
   context.getDomains.rebuild(settings_.GETDomains);
   context.share = share->handle();
+  context.connection = std::move(request.connection);
   context.running = &running_;
   QueueLink queueLink;
-  if (settings_.CheckLinksInHeaders) queueLink = [this](const std::string& url) { input_.queuePending(url); };
+  if (settings_.CheckLinksInHeaders && !lowMemoryReport_)
+    queueLink = [this](const std::string& url) { input_.queuePending(url); };
   context.analyseHeaders = [queueLink](HopRecord& hop) { analyseHeaders(hop, queueLink); };
 
   std::vector<std::thread> workers;
@@ -131,6 +161,10 @@ void Crawl::control(CrawlRequest request) {
   // Workers show their copies of the counters after releasing the mutex, so the last text shown
   // may be an older count than another worker's: the final figures are shown once more.
   if (!exiting_ && urlsChecked() > 0) showProgress(urlsChecked(), responsesReceived());
+  // The report is complete only once it is synced and closed; a failure there is a write error.
+  if (lowMemoryReport_ && !lowMemoryReport_->close()) {
+    fatal_.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
+  }
 
   const FatalError fatal = fatal_.get();
   if (fatal.code != kNoFatalError) {
@@ -143,6 +177,10 @@ void Crawl::control(CrawlRequest request) {
     end_ = threadsFailed ? CrawlEnd::Failed : CrawlEnd::Aborted;
     show(kAbortedTitle, kAbortedMessage);
   }
+  if (lowMemoryReport_ && !exiting_) {
+    for (int field = kFilteredUrlsField; field <= kThreadsField; ++field) ui_.setStatusField(field, "");
+  }
+  lowMemoryReport_.reset();
   input_.close();
   running_.clear();
   if (!exiting_) ui_.setBusy(false);
@@ -158,10 +196,18 @@ void Crawl::work(int worker, const RequestContext& context) {
   HopRow hops(hopTable_[static_cast<size_t>(worker)]);
   while (running_.isSet()) {
     std::string url = input_.next();
-    if (stages_.rewrite && !url.empty()) url = stages_.rewrite(std::move(url));
     if (url.empty()) break;
-    if (!isHttpUrl(url)) continue;
-    if (!claim(url)) continue;
+    // A rewrite that leaves nothing skips that URL; only the input running dry ends the worker.
+    if (stages_.rewrite) url = stages_.rewrite(std::move(url));
+    if (!isHttpUrl(url)) {
+      ++skipped_;
+      continue;
+    }
+    if (lowMemoryReport_) {
+      showCurrentUrl(worker, url);
+    } else if (!claim(url)) {
+      continue;
+    }
     hops[0].url = std::move(url);
     const auto redirectCount = checkUrlChain(connection, hops, running_);
     handOver(hops, redirectCount);
@@ -179,20 +225,42 @@ void Crawl::handOver(HopRow hops, std::optional<int> checked) {
   int64_t urls, responses;
   {
     std::lock_guard lock(resultsMutex_);
-    inFlight_.erase(hops[0].url);
+    if (!lowMemoryReport_) inFlight_.erase(hops[0].url);
     if (!checked) return;  // the crawl was stopped during the chain: nothing of it is kept
     const int redirectCount = *checked;
+    urls = ++urls_;
+    responses = responses_ += redirectCount + 1;
     if (stages_.evaluate) stages_.evaluate(hops, redirectCount);
-    if (!store_.add(hops.first(static_cast<size_t>(redirectCount) + 1), testMode_, fatal_)) {
+    if (!keep(hops, redirectCount)) {
+      urls = --urls_;
+      responses = responses_ -= redirectCount + 1;
       stop();
       return;
     }
-    urls = ++urls_;
-    responses = responses_ += redirectCount + 1;
   }
   if (exiting_) return;
   showProgress(urls, responses);
-  if (resultsChanged_) resultsChanged_();
+  if (resultsChanged_ && !lowMemoryReport_) resultsChanged_();
+}
+
+bool Crawl::keep(HopRow hops, int redirectCount) {
+  const auto chain = hops.first(static_cast<size_t>(redirectCount) + 1);
+  if (!lowMemoryReport_) return store_.add(chain, testMode_, fatal_);
+  if (lowMemoryReport_->write(chain)) return true;
+  fatal_.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
+  return false;
+}
+
+void Crawl::showCurrentUrl(int worker, const std::string& url) {
+  std::lock_guard lock(workerViewMutex_);
+  currentUrls_[static_cast<size_t>(worker)] = url;
+  workerViewChanged_ = true;
+}
+
+std::string Crawl::currentUrl(int worker) const {
+  std::lock_guard lock(workerViewMutex_);
+  return worker >= 0 && static_cast<size_t>(worker) < currentUrls_.size() ? currentUrls_[static_cast<size_t>(worker)]
+                                                                          : std::string();
 }
 
 void Crawl::showProgress(int64_t urls, int64_t responses) {

@@ -6,6 +6,8 @@
 // thread). Workers call the UserInterface port for progress; the controller for the final message.
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,6 +16,7 @@
 #include <string>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 #include "app/UserInterface.h"
 #include "config/Settings.h"
@@ -35,11 +38,17 @@ inline constexpr std::string_view kAbortedMessage = "Tallyvane has aborted check
 inline constexpr std::string_view kOutOfMemoryMessage = "Out of Memory. Operation Aborted.";
 inline constexpr std::string_view kCannotCreateThreadsMessage = "Cannot create crawling threads";
 
+class LowMemoryReport;
+
 struct CrawlRequest {
   std::string inputFile;   // when empty, manualText is the input
   std::string manualText;  // lines separated by CR LF
   int threads = 30;        // 1 to 200
   int testMode = kTestModeNone;
+  bool canonicalVariants = false;  // every URL read is followed by its other canonical forms
+  ConnectionOptions connection;
+  // Low-memory mode: chains are written here, not stored; no duplicate test, no header links.
+  std::shared_ptr<LowMemoryReport> lowMemoryReport;
 };
 
 enum class CrawlEnd { NotStarted, Finished, Aborted, Failed };
@@ -71,12 +80,22 @@ class Crawl {
   void stop();
   // Waits for the controller to end.
   void wait();
+  // Waits at most timeout; true when the controller has ended (or never started).
+  bool waitFor(std::chrono::milliseconds timeout);
+  // True from start() until the controller has ended, even after stop().
+  bool isActive() const;
   // Set when the program quits during the crawl: no more messages or interface updates.
   void setExiting() { exiting_ = true; }
 
   CrawlEnd end() const { return end_; }
+  // The worker view of low-memory mode: the URL each worker (1 to the thread count) checks now.
+  std::string currentUrl(int worker) const;
+  // True once after any worker's current URL changed, for the view's next redraw.
+  bool takeWorkerViewChange() { return workerViewChanged_.exchange(false); }
   int64_t urlsChecked() const;
   int64_t responsesReceived() const;
+  // Lines of the input that were neither http:// nor https:// URLs.
+  int64_t linesSkipped() const { return skipped_; }
 
  private:
   void control(CrawlRequest request);
@@ -85,6 +104,8 @@ class Crawl {
   bool claim(const std::string& url);
   // Releases the claim and, when the chain was completed, counts and stores it.
   void handOver(HopRow hops, std::optional<int> redirectCount);
+  bool keep(HopRow hops, int redirectCount);
+  void showCurrentUrl(int worker, const std::string& url);
   void showProgress(int64_t urls, int64_t responses);
   void show(std::string_view title, std::string_view text);
   void endEarly();
@@ -102,13 +123,21 @@ class Crawl {
   // Allocated once and reused by every crawl: row = worker number 1..200, one row per worker.
   std::unique_ptr<std::array<HopRecord, kHopsPerChain>[]> hopTable_;
   std::thread controller_;
+  mutable std::mutex activeMutex_;
+  std::condition_variable controllerEnded_;
+  bool active_ = false;
   FatalErrorSlot fatal_;
   mutable std::recursive_mutex resultsMutex_;
   std::unordered_set<std::string> inFlight_;  // URLs a worker is checking now
   int64_t urls_ = 0;
   int64_t responses_ = 0;
+  std::atomic<int64_t> skipped_{0};
   int64_t startMs_ = 0;
   int testMode_ = kTestModeNone;
+  std::shared_ptr<LowMemoryReport> lowMemoryReport_;
+  mutable std::mutex workerViewMutex_;
+  std::vector<std::string> currentUrls_;
+  std::atomic<bool> workerViewChanged_{false};
   CrawlEnd end_ = CrawlEnd::NotStarted;
 };
 

@@ -16,16 +16,15 @@ void unlockShare(CURL*, curl_lock_data, void*) { shareLock().unlock(); }
 }  // namespace
 
 std::unique_ptr<CurlShare> CurlShare::create(const CurlApi& curl, bool shareCookies) {
-  CURLSH* handle = curl.share_init();
-  if (handle == nullptr) return nullptr;
+  CurlShareHandle owned(curl.share_init(), CurlShareCleanup{&curl});
+  if (!owned) return nullptr;
+  CURLSH* handle = owned.get();
   if (shareCookies) curl.share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
   curl.share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
   curl.share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
   curl.share_setopt(handle, CURLSHOPT_LOCKFUNC, &lockShare);
   curl.share_setopt(handle, CURLSHOPT_UNLOCKFUNC, &unlockShare);
-  return std::unique_ptr<CurlShare>(new CurlShare(curl, handle));
+  return std::unique_ptr<CurlShare>(new CurlShare(std::move(owned)));
 }
-
-CurlShare::~CurlShare() { curl_.share_cleanup(handle_); }
 
 }  // namespace tallyvane

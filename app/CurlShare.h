@@ -5,7 +5,7 @@
 #include <memory>
 #include <string_view>
 
-#include "engine/CurlApi.h"
+#include "engine/CurlHandles.h"
 
 namespace tallyvane {
 
@@ -15,17 +15,15 @@ class CurlShare {
  public:
   // Nothing when curl_share_init fails.
   static std::unique_ptr<CurlShare> create(const CurlApi& curl, bool shareCookies);
-  ~CurlShare();
   CurlShare(const CurlShare&) = delete;
   CurlShare& operator=(const CurlShare&) = delete;
 
   // Every easy handle must have detached itself before the share object is destroyed.
-  CURLSH* handle() const { return handle_; }
+  CURLSH* handle() const { return handle_.get(); }
 
  private:
-  CurlShare(const CurlApi& curl, CURLSH* handle) : curl_(curl), handle_(handle) {}
-  const CurlApi& curl_;
-  CURLSH* handle_;
+  explicit CurlShare(CurlShareHandle handle) : handle_(std::move(handle)) {}
+  CurlShareHandle handle_;
 };
 
 }  // namespace tallyvane

@@ -25,6 +25,8 @@ class FileTask {
   void start(FileWork work);
   // Waits for the task; true when it succeeded.
   bool wait();
+  // Asks the task to stop early, from any thread; it then never counts as a success.
+  void stop() { quitting_ = true; }
   // Asks the task to stop early and waits for it.
   void quit();
 

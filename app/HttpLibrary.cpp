@@ -65,11 +65,13 @@ bool HttpLibrary::resolve() {
   complete &= take(api_.easy_perform, symbol("curl_easy_perform"));
   complete &= take(api_.easy_getinfo, symbol("curl_easy_getinfo"));
   complete &= take(api_.easy_cleanup, symbol("curl_easy_cleanup"));
+  complete &= take(api_.easy_strerror, symbol("curl_easy_strerror"));
   complete &= take(api_.slist_append, symbol("curl_slist_append"));
   complete &= take(api_.slist_free_all, symbol("curl_slist_free_all"));
   complete &= take(api_.share_init, symbol("curl_share_init"));
   complete &= take(api_.share_setopt, symbol("curl_share_setopt"));
   complete &= take(api_.share_cleanup, symbol("curl_share_cleanup"));
+  complete &= take(api_.version_info, symbol("curl_version_info"));
   return complete;
 }
 

@@ -19,7 +19,7 @@ inline constexpr std::string_view kCannotLoadCurlMessage = "Cannot load libcurl 
 class HttpLibrary {
  public:
   static constexpr size_t kEntryPointCount = 47;
-  // Resolved in this order; the program calls twelve of them (CurlApi).
+  // Resolved in this order; the program calls fourteen of them (CurlApi).
   static const std::array<const char*, kEntryPointCount> kEntryPointNames;
 
   // Loads the library file from directory, then by bare name through the system's search.

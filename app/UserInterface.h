@@ -25,6 +25,10 @@ class UserInterface {
   // A message box with one OK button.
   virtual void showMessage(std::string_view title, std::string_view text) = 0;
 
+  // A question with Yes and No; true for Yes. Blocks only the calling thread. Where nobody can
+  // answer (the command line), the answer is No.
+  virtual bool askYesNo(std::string_view /*title*/, std::string_view /*text*/) { return false; }
+
   // Status bar field 0 to 4.
   virtual void setStatusField(int field, std::string_view text) = 0;
 

@@ -4,12 +4,84 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace tallyvane {
+namespace {
 
-std::optional<std::string> readFileContents(const std::filesystem::path& file) {
+namespace fs = std::filesystem;
+
+constexpr size_t kBufferBytes = size_t{1} << 20;
+constexpr int kMaxLinkHops = 40;  // as the kernel's own limit
+
+// The temporary files being written now, for removeUnfinishedFiles().
+struct UnfinishedFiles {
+  std::mutex mutex;
+  std::vector<fs::path> paths;
+  bool closed = false;
+};
+
+UnfinishedFiles& unfinishedFiles() {
+  static UnfinishedFiles files;
+  return files;
+}
+
+// The file target names once every symbolic link on its last component is followed; a link
+// whose file does not exist yet gives the path that file will have.
+fs::path withLinksResolved(fs::path path) {
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    std::error_code error;
+    const fs::path link = fs::read_symlink(path, error);
+    if (error) return path;
+    path = link.is_absolute() ? link : path.parent_path() / link;
+  }
+  return path;
+}
+
+fs::path folderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
+
+bool sameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+constexpr int kReplace = -1;
+constexpr int kOpenByPath = -2;
+
+// How target is written: replaced (kReplace: missing or a regular file), opened and written
+// (kOpenByPath: an existing device, FIFO or the like), or through standard output or error when
+// it is the file one of them writes to, so a report sent to a redirected /dev/stdout continues
+// that stream instead of truncating it.
+int writingOf(const fs::path& target) {
+  struct stat info {};
+  if (::stat(target.c_str(), &info) != 0) return kReplace;
+  if (!S_ISREG(info.st_mode)) return kOpenByPath;
+  for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+    struct stat stream {};
+    if (::fstat(fd, &stream) == 0 && sameInode(stream, info)) return fd;
+  }
+  return kReplace;
+}
+
+void syncFolder(const fs::path& folder) {
+  // Makes the rename itself durable; some file systems cannot sync a folder, which is no error.
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+int createExclusively(const fs::path& path, mode_t mode) {
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+}
+
+}  // namespace
+
+std::optional<std::string> readFileContents(const fs::path& file) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   struct stat info {};
@@ -33,32 +105,53 @@ std::optional<std::string> readFileContents(const std::filesystem::path& file) {
   return bytes;
 }
 
-void FileWriter::opened(int fd, std::filesystem::path path) {
-  fd_ = fd;
-  path_ = std::move(path);
-  failed_ = false;
+bool FileReplacement::open(const fs::path& target, std::string_view temporaryName, mode_t newFileMode) {
+  discard();
+  failed_ = finished_ = false;
   buffer_.clear();
-  buffer_.reserve(1 << 20);
+  buffer_.reserve(kBufferBytes);
+  const int writing = writingOf(target);
+  if (writing == kReplace) return openTemporary(withLinksResolved(target), temporaryName, newFileMode);
+  target_ = target;
+  std::fflush(nullptr);  // what stdio holds for a standard stream comes first
+  fd_ = writing == kOpenByPath ? ::open(target.c_str(), O_WRONLY | O_CLOEXEC) : ::fcntl(writing, F_DUPFD_CLOEXEC, 0);
+  return fd_ >= 0;
 }
 
-bool FileWriter::create(const std::filesystem::path& path) {
-  discard();
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+bool FileReplacement::openTemporary(const fs::path& target, std::string_view temporaryName, mode_t newFileMode) {
+  std::string name = temporaryName.empty() ? target.filename().string() + ".partial" : std::string(temporaryName);
+  if (name == target.filename().string()) name += ".partial";  // the target itself has the temporary name
+  const fs::path temporary = folderOf(target) / name;
+  struct stat existing {};
+  const bool replacing = ::stat(target.c_str(), &existing) == 0;
+  // A folder is no file to replace; a file its owner made read-only is kept as it is.
+  if (replacing && (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
+  UnfinishedFiles& unfinished = unfinishedFiles();
+  std::lock_guard lock(unfinished.mutex);
+  if (unfinished.closed) return false;
+  // Owner-only while it is written; the target's own permissions once complete.
+  const mode_t mode = replacing ? S_IRUSR | S_IWUSR : newFileMode;
+  int fd = createExclusively(temporary, mode);
+  if (fd < 0 && errno == EEXIST && ::unlink(temporary.c_str()) == 0) fd = createExclusively(temporary, mode);
   if (fd < 0) return false;
-  opened(fd, path);
+  if (replacing) {
+    // Root replacing a user's file must not make it root's. Anyone else can only fail here for a
+    // file of another owner, which then becomes the writer's, as a copy would.
+    [[maybe_unused]] const bool ownerKept = ::fchown(fd, existing.st_uid, existing.st_gid) == 0;
+    if (::fchmod(fd, existing.st_mode & 07777) != 0) {
+      ::close(fd);
+      ::unlink(temporary.c_str());
+      return false;
+    }
+  }
+  unfinished.paths.push_back(temporary);
+  fd_ = fd;
+  target_ = target;
+  temporary_ = temporary;
   return true;
 }
 
-bool FileWriter::createBeside(const std::filesystem::path& target) {
-  discard();
-  std::string temporary = target.string() + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return false;
-  opened(fd, temporary);
-  return true;
-}
-
-bool FileWriter::flush() {
+bool FileReplacement::flush() {
   std::string_view left = buffer_;
   while (!failed_ && !left.empty()) {
     const ssize_t written = ::write(fd_, left.data(), left.size());
@@ -70,34 +163,85 @@ bool FileWriter::flush() {
   return !failed_;
 }
 
-bool FileWriter::write(std::string_view bytes) {
+bool FileReplacement::write(std::string_view bytes) {
   if (fd_ < 0 || failed_) return false;
   buffer_.append(bytes);
-  return buffer_.size() < (1 << 20) || flush();
+  return buffer_.size() < kBufferBytes || flush();
 }
 
-bool FileWriter::finish() {
+bool FileReplacement::finish() {
   if (fd_ < 0) return false;
-  bool ok = flush() && ::fsync(fd_) == 0;
+  bool ok = flush();
+  // A pipe or a terminal cannot be synced; only a file of our own must be on disk.
+  if (ok && !writesDirectly()) ok = ::fsync(fd_) == 0;
   ok = ::close(fd_) == 0 && ok;
   fd_ = -1;
-  if (!ok) ::unlink(path_.c_str());
-  return ok;
+  if (!ok) {
+    forgetTemporary(true);
+    return false;
+  }
+  finished_ = true;
+  return true;
 }
 
-void FileWriter::discard() {
-  if (fd_ < 0) return;
-  ::close(fd_);
+bool FileReplacement::replaceTarget() {
+  if (!finished_) return false;
+  if (writesDirectly()) return true;
+  const bool renamed = ::rename(temporary_.c_str(), target_.c_str()) == 0;
+  forgetTemporary(!renamed);
+  if (renamed) syncFolder(folderOf(target_));
+  return renamed;
+}
+
+void FileReplacement::discard() {
+  if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  ::unlink(path_.c_str());
+  forgetTemporary(true);
+  finished_ = false;
 }
 
-bool replaceFileContents(const std::filesystem::path& target, std::string_view bytes) {
-  FileWriter file;
-  if (!file.createBeside(target) || !file.write(bytes) || !file.finish()) return false;
-  if (::rename(file.path().c_str(), target.c_str()) == 0) return true;
-  ::unlink(file.path().c_str());
-  return false;
+void FileReplacement::forgetTemporary(bool remove) {
+  if (temporary_.empty()) return;
+  UnfinishedFiles& unfinished = unfinishedFiles();
+  std::lock_guard lock(unfinished.mutex);
+  if (remove) ::unlink(temporary_.c_str());
+  std::erase(unfinished.paths, temporary_);
+  temporary_.clear();
+}
+
+bool replaceFileContents(const fs::path& target, std::string_view bytes, mode_t newFileMode) {
+  FileReplacement file;
+  return file.open(target, {}, newFileMode) && file.write(bytes) && file.commit();
+}
+
+void removeUnfinishedFiles() {
+  UnfinishedFiles& unfinished = unfinishedFiles();
+  std::lock_guard lock(unfinished.mutex);
+  for (const fs::path& path : unfinished.paths) ::unlink(path.c_str());
+  unfinished.paths.clear();
+  unfinished.closed = true;
+}
+
+std::optional<std::string> whyUnwritable(const fs::path& target) {
+  struct stat info {};
+  if (::stat(target.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return "it is a folder";
+    if (::access(target.c_str(), W_OK) != 0) return "it is not writable";
+    if (!S_ISREG(info.st_mode)) return std::nullopt;
+  }
+  const fs::path folder = folderOf(withLinksResolved(target));
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    return "the folder " + folder.string() + " does not exist";
+  }
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return "the folder " + folder.string() + " is not writable";
+  return std::nullopt;
+}
+
+bool isWrittenDirectly(const fs::path& target) { return writingOf(target) != kReplace; }
+
+bool sameFile(const fs::path& a, const fs::path& b) {
+  struct stat first {}, second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && sameInode(first, second);
 }
 
 }  // namespace tallyvane

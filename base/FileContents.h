@@ -1,4 +1,8 @@
 #pragma once
+// Reading whole files, and the one way every file of the program is written: a new version is
+// completed beside the old one before it takes its place.
+
+#include <sys/types.h>
 
 #include <filesystem>
 #include <optional>
@@ -10,38 +14,72 @@ namespace tallyvane {
 // The bytes of a regular file; nothing when it cannot be opened or read.
 std::optional<std::string> readFileContents(const std::filesystem::path& file);
 
-// A file written through a buffer, every write and the close checked. Nothing is kept of a file
-// that was not finished: discard() (or destruction) removes it.
-class FileWriter {
+// A new version of target, written through a buffer with every write checked.
+//
+// A missing or regular target (a symbolic link is followed to the file it names; an existing one
+// must be writable) is written to a temporary file created exclusively in the target's folder;
+// replaceTarget() renames it over the target, keeping the old file's permissions and owner, and
+// syncs the folder, so a full disk, a crash or a stop never leaves a truncated file in the
+// target's place. A target that exists and is not a regular file (/dev/stdout, a FIFO, a device),
+// or is the file this program's standard output or error already writes to, is written directly
+// instead: replacing it would put a regular file where the device or the redirection was.
+//
+// A temporary file that is not finished is removed: by discard(), on destruction, or by
+// removeUnfinishedFiles().
+class FileReplacement {
  public:
-  FileWriter() = default;
-  ~FileWriter() { discard(); }
-  FileWriter(const FileWriter&) = delete;
-  FileWriter& operator=(const FileWriter&) = delete;
+  FileReplacement() = default;
+  ~FileReplacement() { discard(); }
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
 
-  // Creates (or truncates) path, owner read-write and group/other read.
-  bool create(const std::filesystem::path& path);
-  // Creates a new owner-only file with a name of its own beside target.
-  bool createBeside(const std::filesystem::path& target);
-  const std::filesystem::path& path() const { return path_; }
+  // temporaryName is the temporary file's name in the target's folder (a leftover of that name
+  // from a crash is removed first); empty means the target's name + ".partial". A target that does
+  // not exist yet is created with newFileMode (less the umask). False when nothing can be written.
+  bool open(const std::filesystem::path& target, std::string_view temporaryName = {}, mode_t newFileMode = 0666);
   // False once any write has failed.
   bool write(std::string_view bytes);
-  // Flushes, syncs and closes; false when any of it (or an earlier write) failed.
+  // Flushes, syncs and closes; false when any of it (or an earlier write) failed, the temporary
+  // file then being removed.
   bool finish();
+  // After finish(): the temporary file takes the target's place. False when it could not, the
+  // temporary file then being removed and the target untouched.
+  bool replaceTarget();
+  bool commit() { return finish() && replaceTarget(); }
+  // Closes and removes the temporary file; the target stays as it was.
   void discard();
 
+  bool writesDirectly() const { return temporary_.empty(); }
+
  private:
+  bool openTemporary(const std::filesystem::path& target, std::string_view temporaryName, mode_t newFileMode);
   bool flush();
-  void opened(int fd, std::filesystem::path path);
+  void forgetTemporary(bool remove);
+
   int fd_ = -1;
-  std::filesystem::path path_;
+  std::filesystem::path target_;     // with symbolic links resolved
+  std::filesystem::path temporary_;  // empty when written directly
   std::string buffer_;
   bool failed_ = false;
+  bool finished_ = false;
 };
 
-// Writes bytes to a new file in target's folder, syncs it and renames it over target, so a full
-// disk or a crash never leaves a truncated file in target's place. False on any failure, with
-// target untouched.
-bool replaceFileContents(const std::filesystem::path& target, std::string_view bytes);
+// Writes bytes as target's new version (see FileReplacement); false on any failure, target then
+// untouched.
+bool replaceFileContents(const std::filesystem::path& target, std::string_view bytes, mode_t newFileMode = 0666);
+
+// For a program about to end at once: removes every temporary file being written now and lets no
+// new one be created. Safe from any thread (not from a signal handler).
+void removeUnfinishedFiles();
+
+// Why target cannot be written, or nothing: it is a folder or not writable itself, or its folder
+// does not exist or is not writable.
+std::optional<std::string> whyUnwritable(const std::filesystem::path& target);
+
+// Whether FileReplacement writes target directly rather than replacing it.
+bool isWrittenDirectly(const std::filesystem::path& target);
+
+// Whether two paths name the same existing file (through links as well).
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
 }  // namespace tallyvane

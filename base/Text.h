@@ -46,4 +46,15 @@ void forEachCrLfLine(std::string_view text, Visit visit) {
   }
 }
 
+// Splits at every separator; n separators give n + 1 pieces.
+template <typename Visit>
+void forEachSeparated(std::string_view text, char separator, Visit visit) {
+  for (;;) {
+    const size_t end = text.find(separator);
+    visit(text.substr(0, end));
+    if (end == std::string_view::npos) return;
+    text.remove_prefix(end + 1);
+  }
+}
+
 }  // namespace tallyvane

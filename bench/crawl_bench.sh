@@ -5,56 +5,8 @@
 # Tallyvane's ratio to curl, and for the slow list the share of the limit N / 50 ms.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-cli="$build/bin/tallyvane-cli"
-[ -x "$cli" ] || { echo "build first: scripts/build.sh" >&2; exit 1; }
-scripts/install-deps.sh bench
+source bench/local_site.sh
 
-work=$(mktemp -d)
-port=$((20000 + RANDOM % 20000))
-nginx_pid=""
-cleanup() {
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkdir -p "$work/logs"
-cat > "$work/nginx.conf" <<CONF
-load_module /usr/lib/nginx/modules/ngx_http_echo_module.so;
-worker_processes 1;
-daemon off;
-pid $work/nginx.pid;
-error_log $work/logs/error.log warn;
-events { worker_connections 4096; }
-http {
-  access_log off;
-  keepalive_requests 100000000;
-  keepalive_timeout 300s;
-  client_body_temp_path $work/body;
-  proxy_temp_path $work/proxy;
-  fastcgi_temp_path $work/fastcgi;
-  uwsgi_temp_path $work/uwsgi;
-  scgi_temp_path $work/scgi;
-  server {
-    listen 127.0.0.1:$port;
-    location ~ ^/ok/ { default_type text/html; return 200 "ok\n"; }
-    location ~ ^/r/(\d+)$ { return 301 /ok/\$1; }
-    location ~ ^/hdr/ {
-      add_header Link "</ok/1>; rel=\"canonical\", </de/>; rel=\"alternate\"; hreflang=\"de\"";
-      add_header X-Robots-Tag "noindex, nofollow";
-      default_type text/html;
-      return 200 "ok\n";
-    }
-    location ~ ^/slow/ { default_type text/html; echo_sleep 0.05; echo "ok"; }
-  }
-}
-CONF
-nginx -c "$work/nginx.conf" -p "$work" &
-nginx_pid=$!
-for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/ok/0" && break; sleep 0.1; done
-
-base="http://127.0.0.1:$port"
 awk -v base="$base" 'BEGIN { for (i = 0; i < 100000; i++) { k = i % 10;
   if (k < 7) p = "/ok/"; else if (k < 9) p = "/r/"; else p = "/hdr/"; print base p i } }' > "$work/fast.txt"
 awk -v base="$base" 'BEGIN { for (i = 0; i < 20000; i++) print base "/slow/" i }' > "$work/slow.txt"

@@ -9,6 +9,7 @@
 #include "app/Crawl.h"
 #include "app/FileTask.h"
 #include "base/Text.h"
+#include "cli/Interrupts.h"
 #include "results/ResultsFile.h"
 #include "results/Filters.h"
 #include "results/ResultColumns.h"
@@ -22,54 +23,83 @@ std::string standardInputText() {
   return withCrLfLineBreaks(std::string{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()});
 }
 
-int exitStatusOf(CrawlEnd end) {
-  switch (end) {
-    case CrawlEnd::Finished: return kExitFinished;
-    case CrawlEnd::Aborted: return kExitAborted;
-    default: return kExitError;
-  }
-}
+std::string inputNameOf(const std::string& input) { return input == "-" ? "standard input" : input; }
 
-int crawl(const CurlApi& curl, const Settings& settings, CrawlRequest request, const CheckOptions& options,
-          ConsoleInterface& ui, RunningFlag& running, std::FILE* out) {
-  if (options.threads && (*options.threads < kMinThreads || *options.threads > kMaxThreads)) {
-    ui.showMessage(kErrorTitle, kInvalidThreadsMessage);
-    return kExitError;
-  }
-  request.threads = static_cast<int>(options.threads.value_or(static_cast<int>(settings.NumThreads)));
-  const int testMode = request.testMode;
-  ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
-  UrlInput input;
-  Crawl crawl(curl, settings, store, input, ui, running);
-  ui.setProgress(!options.quiet);
-  ui.setBusy(true);
-  crawl.start(std::move(request));
-  crawl.wait();
-  ui.setBusy(false);
-  if (crawl.end() == CrawlEnd::NotStarted) return exitStatusOf(crawl.end());
-  printResults(store, options.quiet, out);
-  if (options.stats) {
-    std::fprintf(stderr, "Result store: %zu bytes in %lld records\n", store.memoryBytes(),
-                 static_cast<long long>(store.count()));
-  }
-  // What was checked is written even after an abort: results are never thrown away.
-  const bool written = writeOutputs(store, testMode, options.outputs, ui);
-  const int status = exitStatusOf(crawl.end());
-  return status == kExitFinished && !written ? kExitError : status;
+int64_t failedUrls(const ResultStore& store) {
+  int64_t failed = 0;
+  for (int64_t i = 0; i < store.count(); ++i) failed += store.recordAtIndex(i)->testPassed == 1 ? 0 : 1;
+  return failed;
 }
 
 }  // namespace
 
-void printResults(const ResultStore& store, bool quiet, std::FILE* out) {
+int runCrawl(const CurlApi& curl, const Settings& settings, const CrawlSetup& setup, CrawlRequest request,
+             const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running, std::FILE* out) {
+  request.threads = static_cast<int>(options.threads.value_or(static_cast<int>(settings.NumThreads)));
+  request.connection = options.connection;
+  if (interrupted()) {  // while the list was read: no request at all
+    ui.showMessage(kAbortedTitle, kAbortedMessage);
+    return kExitAborted;
+  }
+  ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
+  UrlInput input;
+  Settings effective = settings;
+  effective.TimeoutSeconds = options.timeoutSeconds.value_or(settings.TimeoutSeconds);
+  Crawl crawl(curl, effective, store, input, ui, running);
+  ui.setProgress(!options.quiet);
+  ui.setBusy(true);
+  startCrawl(crawl, effective, setup, std::move(request));
+  {
+    // After start(), which sets the running flag: an interrupt that came just before is not lost.
+    const StopOnInterrupt abort([&crawl] { crawl.stop(); });
+    crawl.wait();
+  }
+  ui.setBusy(false);
+  if (crawl.end() == CrawlEnd::NotStarted) return exitStatusOf(crawl.end(), true, interrupted());
+  if (setup.lowMemoryReport) {
+    // Nothing was kept: the report written during the crawl holds the results.
+    std::fprintf(out, "URLs: %lld\nResponses: %lld\n", static_cast<long long>(crawl.urlsChecked()),
+                 static_cast<long long>(crawl.responsesReceived()));
+    return exitStatusOf(crawl.end(), true, interrupted());
+  }
+  printResults(store, setup.testMode, crawl.linesSkipped(), options.quiet, out);
+  if (options.stats) {
+    std::fprintf(stderr, "Result store: %zu bytes in %lld records\n", store.memoryBytes(),
+                 static_cast<long long>(store.count()));
+  }
+  if (crawl.urlsChecked() == 0) {
+    // Empty files would replace the user's earlier ones for nothing.
+    if (crawl.end() == CrawlEnd::Finished) {
+      ui.showMessage(kErrorTitle, "No URL found in " + inputNameOf(options.input));
+      return kExitError;
+    }
+    if (!options.outputs.empty()) ui.showMessage(kAbortedTitle, "No URL was checked: no report or results file written");
+    return exitStatusOf(crawl.end(), true, interrupted());
+  }
+  // What was checked is written even after an abort: results are never thrown away.
+  const bool written = writeOutputs(store, setup.testMode, options.outputs, ui);
+  const bool failed = setup.testMode != kTestModeNone && failedUrls(store) > 0;
+  return exitStatusOf(crawl.end(), written, interrupted(), failed ? kExitTestFailed : kExitFinished);
+}
+
+void printResults(const ResultStore& store, int testMode, int64_t linesSkipped, bool quiet, std::FILE* out) {
   for (int filter = 0; filter <= kFilterCount; ++filter) {
     std::fprintf(out, "%s: %lld\n", std::string(kFilterNames[static_cast<size_t>(filter)]).c_str(),
                  static_cast<long long>(store.rowCount({false, filter})));
   }
+  std::fprintf(out, "%s: %lld\n", std::string(kLinesSkippedTitle).c_str(), static_cast<long long>(linesSkipped));
+  const bool test = testMode != kTestModeNone;
+  if (test) {
+    const int64_t failed = failedUrls(store);
+    std::fprintf(out, "PASS: %lld\nFAIL: %lld\n", static_cast<long long>(store.count() - failed),
+                 static_cast<long long>(failed));
+  }
   if (quiet) return;
   std::fputc('\n', out);
-  for (int64_t i = 0; i < store.count(); ++i) {
+  for (int64_t i = 0; i < store.count() && !std::ferror(out); ++i) {  // a reader gone (| head) ends the lines
     const ResultRecord& record = *store.recordAtIndex(i);
-    std::string line = cellText(record, kUrlColumn);
+    std::string line = test ? cellText(record, kTestResultColumn) + '\t' : std::string();
+    line += cellText(record, kUrlColumn);
     for (int column : {kStatusCodeColumn, kStatusColumn, kRedirectsColumn, kFinalUrlColumn}) {
       line += '\t';
       line += cellText(record, column);
@@ -81,9 +111,7 @@ void printResults(const ResultStore& store, bool quiet, std::FILE* out) {
 int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
              RunningFlag& running, std::FILE* out) {
   CrawlRequest request;
-  if (options.input == "-") {
-    request.manualText = standardInputText();
-  } else {
+  if (options.input != "-") {
     std::error_code ignored;
     if (!std::filesystem::exists(options.input, ignored)) {
       ui.showMessage(kErrorTitle, kInputFileMissingMessage);
@@ -91,7 +119,12 @@ int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& 
     }
     request.inputFile = options.input;
   }
-  return crawl(curl, settings, std::move(request), options, ui, running, out);
+  if (const auto refused = checkOutputPaths(options.outputs, request.inputFile)) {
+    ui.showMessage(kErrorTitle, *refused);
+    return kExitError;
+  }
+  if (options.input == "-") request.manualText = standardInputText();
+  return runCrawl(curl, settings, CrawlSetup{}, std::move(request), options, ui, running, out);
 }
 
 int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
@@ -114,12 +147,16 @@ int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& o
   demo.outputs.save = base / "demo.tvl";
   CrawlRequest request;
   for (const std::string& url : site.urls()) request.manualText += url + "\r\n";
-  const int status = crawl(curl, settings, std::move(request), demo, ui, running, out);
+  const int status = runCrawl(curl, settings, CrawlSetup{}, std::move(request), demo, ui, running, out);
   std::fprintf(out, "\nReports and results file written to %s\n", folder.c_str());
   return status;
 }
 
 int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInterface& ui) {
+  if (const auto refused = checkOutputPaths(plan, resultsFile)) {
+    ui.showMessage(kErrorTitle, *refused);
+    return kExitError;
+  }
   ResultStore store;
   LoadOutcome loaded;
   FileTask task(ui);
@@ -127,8 +164,14 @@ int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInt
     loaded = loadResults(store, resultsFile, progress, &quitting);
     return loaded.message;
   });
-  if (!task.wait()) return kExitError;
-  return writeOutputs(store, loaded.testMode, plan, ui) ? kExitFinished : kExitError;
+  bool complete;
+  {
+    const StopOnInterrupt stop([&task] { task.stop(); });
+    complete = task.wait();
+  }
+  if (!complete) return interrupted() ? kExitAborted : kExitError;
+  const bool written = writeOutputs(store, loaded.testMode, plan, ui);
+  return exitStatusOf(CrawlEnd::Finished, written, interrupted());
 }
 
 }  // namespace tallyvane::cli

@@ -6,7 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "app/CrawlSetup.h"
 #include "cli/ConsoleInterface.h"
+#include "cli/ExitStatus.h"
 #include "cli/OutputPlan.h"
 #include "config/Settings.h"
 #include "engine/CurlApi.h"
@@ -15,14 +17,17 @@
 
 namespace tallyvane::cli {
 
-enum ExitStatus : int { kExitFinished = 0, kExitError = 1, kExitAborted = 130 };
+// Printed after the filter counts: lines of the list that were not http:// or https:// URLs.
+inline constexpr std::string_view kLinesSkippedTitle = "Lines skipped (not http:// or https://)";
 
 struct CheckOptions {
   std::string input;           // a .txt, .csv or .xml file, or "-" for lines on stdin
   std::optional<int> threads;  // instead of NumThreads for this run
+  std::optional<int64_t> timeoutSeconds;  // instead of Requests/TimeoutSeconds for this run
   bool quiet = false;          // no progress and no line per URL
   bool stats = false;          // the result store's size on stderr at the end
   OutputPlan outputs;          // reports and results file when the crawl ends
+  ConnectionOptions connection;
 };
 
 int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
@@ -35,8 +40,14 @@ int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& o
 // `tallyvane-cli report RESULTS.tvl`: loads a results file and writes the planned reports.
 int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInterface& ui);
 
-// The count of every filter, then (unless quiet) one tab-separated line per URL: URL, status
+// Runs the crawl the setup describes (or of request's manual text), prints the results and writes
+// the outputs. A test that finished with any URL FAILed gives kExitTestFailed.
+int runCrawl(const CurlApi& curl, const Settings& settings, const CrawlSetup& setup, CrawlRequest request,
+             const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running, std::FILE* out);
+
+// The count of every filter and of the lines skipped (in a test, of PASS and FAIL too), then
+// (unless quiet) one tab-separated line per URL: in a test its result first, then URL, status
 // code, status text, number of redirects, final URL.
-void printResults(const ResultStore& store, bool quiet, std::FILE* out);
+void printResults(const ResultStore& store, int testMode, int64_t linesSkipped, bool quiet, std::FILE* out);
 
 }  // namespace tallyvane::cli

@@ -14,6 +14,7 @@ void ConsoleInterface::showMessage(std::string_view title, std::string_view text
   // Messages break their lines with CR, which a terminal would print over.
   for (const char c : text) line.push_back(c == '\r' ? '\n' : c);
   std::lock_guard lock(mutex_);
+  if (busy_) printProgress();  // the counters the message speaks of come first
   if (lineOpen_) std::fputc('\n', out_);
   lineOpen_ = false;
   std::fprintf(out_, "%s\n", line.c_str());

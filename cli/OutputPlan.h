@@ -18,6 +18,7 @@ struct OutputOptions {
   std::string save;                  // results file
   std::string filter;                // number 0-13 or exact name
   std::string sort;                  // COLUMN[:desc], header text or number
+  std::string junit;                 // tests: JUnit XML
 };
 
 struct OutputPlan {
@@ -26,15 +27,21 @@ struct OutputPlan {
   int filter = 0;
   std::optional<int> sortColumn;
   bool descending = false;
+  std::filesystem::path junit;  // written by the test commands
 
-  bool empty() const { return reports.empty() && save.empty(); }
+  bool empty() const { return reports.empty() && save.empty() && junit.empty(); }
 };
 
 // The plan, or the message naming the first option that is wrong.
 std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputPlan& plan);
 
+// Before any request: the message refusing an output that cannot be written (its folder missing
+// or not writable, a folder, the input list itself, or named twice), or nothing. input is the
+// list's path, or empty when there is none.
+std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::filesystem::path& input);
+
 // Writes every report and the results file, each on a file task; false when one failed (its
-// message has been shown).
+// message has been shown). An interrupt meanwhile lets them finish: it is what was checked.
 bool writeOutputs(ResultStore& store, int testMode, const OutputPlan& plan, UserInterface& ui);
 
 }  // namespace tallyvane::cli

@@ -8,6 +8,7 @@
 
 #include "cli/CheckCommand.h"
 #include "base/Text.h"
+#include "config/TypedValues.h"
 
 namespace tallyvane::cli {
 namespace {
@@ -48,9 +49,7 @@ Apply text(std::string Settings::*field) {
   };
 }
 
-// Line breaks may be given as "#CRLF$" or as real ones; they are kept as CR LF.
-std::string multiLine(std::string_view value) { return withCrLfLineBreaks(decodeLineBreaks(value)); }
-
+// Multi-line values may give their line breaks as "#CRLF$" or as real ones.
 std::vector<Key> settableKeys() {
   std::vector<Key> keys = {
       {"Proxy", "UseProxy", flag(&Settings::UseProxy, "Proxy/UseProxy")},
@@ -60,13 +59,13 @@ std::vector<Key> settableKeys() {
       {"Proxy", "Password", text(&Settings::Password)},
       {"RewriteRules", "Rules",
        [](Settings& s, std::string_view v) -> std::optional<std::string> {
-         s.Rules = multiLine(v);
+         s.Rules = typedMultiLineText(decodeLineBreaks(v));
          return std::nullopt;
        }},
       {"RewriteRules", "RewriteURLs", flag(&Settings::RewriteURLs, "RewriteRules/RewriteURLs")},
       {"HEADGET", "GETDomains",
        [](Settings& s, std::string_view v) -> std::optional<std::string> {
-         s.GETDomains = std::string(trimBlanks(multiLine(v)));
+         s.GETDomains = typedMultiLineText(decodeLineBreaks(v));
          return std::nullopt;
        }},
       {"HEADGET", "HeaderRequestMethod",
@@ -75,16 +74,17 @@ std::vector<Key> settableKeys() {
               "domains in HEADGET/GETDomains)")},
       {"Requests", "CustomHeaders",
        [](Settings& s, std::string_view v) -> std::optional<std::string> {
-         s.CustomHeaders = withoutTrailingLineBreaks(std::string(trimBlanks(multiLine(v))));
+         s.CustomHeaders = typedCustomHeaders(decodeLineBreaks(v));
          return std::nullopt;
        }},
       {"Requests", "CookiesDisabled", flag(&Settings::CookiesDisabled, "Requests/CookiesDisabled")},
       {"Requests", "UseCustomHeaders", flag(&Settings::UseCustomHeaders, "Requests/UseCustomHeaders")},
+      {"Requests", "TimeoutSeconds", choice(&Settings::TimeoutSeconds, 0, kMaxTimeoutSeconds, std::string(kInvalidTimeoutMessage))},
       {"Threads", "NumThreads",
        [](Settings& s, std::string_view v) -> std::optional<std::string> {
-         const int64_t threads = wholeInteger(v).value_or(0);  // empty or not a number reads as 0
-         if (threads < kMinThreads || threads > kMaxThreads) return std::string(kInvalidThreadsMessage);
-         s.NumThreads = threads;
+         const auto threads = typedThreadCount(v);
+         if (!threads) return std::string(kInvalidThreadsMessage);
+         s.NumThreads = *threads;
          return std::nullopt;
        }},
       {"URLChecking", "CheckLinksInHeaders", flag(&Settings::CheckLinksInHeaders, "URLChecking/CheckLinksInHeaders")},

@@ -1,7 +1,11 @@
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "app/HttpLibrary.h"
 #include "app/ProgramPath.h"
@@ -9,11 +13,51 @@
 #include "cli/ConsoleInterface.h"
 #include "cli/Interrupts.h"
 #include "cli/SettingsCommand.h"
+#include "cli/TestCommands.h"
 
 using namespace tallyvane;
 
+namespace {
+
+// The message for a command line that names no command or an unknown one; CLI11 would only say
+// that a subcommand is required or that an argument was not expected.
+std::optional<std::string> commandProblem(int argc, char** argv, CLI::App& app) {
+  constexpr std::string_view kCommands =
+      "use check, mapping-test, canonical-test, report, demo or settings (see \"tallyvane-cli --help\")";
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "-h" || argument == "--help" || argument == "--version") return std::nullopt;
+    if (argument == "--settings") {
+      ++i;
+      continue;
+    }
+    if (argument.starts_with("-")) continue;
+    for (const CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+      if (command->get_name() == argument) return std::nullopt;
+    }
+    return "Unknown command \"" + std::string(argument) + "\": " + std::string(kCommands);
+  }
+  return "No command given: " + std::string(kCommands);
+}
+
+// Help and --version end well; every other parse error is a usage error, exit status 1.
+int parseFailure(CLI::App& app, const CLI::ParseError& error, cli::ConsoleInterface& ui) {
+  if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
+  ui.showMessage(kErrorTitle, std::string(error.what()) + " (see \"tallyvane-cli --help\")");
+  return cli::kExitError;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Before any other thread starts, so every thread leaves the signals to the watcher.
+  cli::watchInterrupts();
+  // A reader that went away (| head) makes writes to stdout fail, which ends the lines, not the run.
+  std::signal(SIGPIPE, SIG_IGN);
+  cli::ConsoleInterface ui;
+
   CLI::App app{"Tallyvane checks URL lists: status codes, redirect chains and response headers."};
+  app.set_version_flag("--version", "tallyvane-cli " TALLYVANE_VERSION);
   app.require_subcommand(1);
   std::string settingsFile;
   app.add_option("--settings", settingsFile, "Settings file to use (created with defaults when missing)");
@@ -21,12 +65,7 @@ int main(int argc, char** argv) {
 
   cli::CheckOptions options;
   int threads = 0;
-  CLI::App* check = app.add_subcommand("check", "Check a URL list and print the results");
-  check->add_option("INPUT", options.input, "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin")->required();
-  CLI::Option* threadsOption =
-      check->add_option("-t,--threads", threads, "Worker threads for this run (1-200); default NumThreads");
-  check->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
-  check->add_flag("--stats", options.stats, "Print the result store's size at the end");
+  int64_t timeoutSeconds = 0;
   cli::OutputOptions outputs;
   auto addOutputOptions = [&outputs](CLI::App* command, bool withSave) {
     command->add_option("--report", outputs.reports,
@@ -35,7 +74,42 @@ int main(int argc, char** argv) {
     command->add_option("--filter", outputs.filter, "Reports hold only filter F: its number 0-13 or its exact name");
     command->add_option("--sort", outputs.sort, "Reports in the order of a result-list column: COLUMN[:desc]");
   };
-  addOutputOptions(check, true);
+  // What check and both tests share: the input, threads, time-out, outputs and the connection.
+  auto addCrawlOptions = [&](CLI::App* command, std::string_view inputHelp) {
+    command->add_option("INPUT", options.input, std::string(inputHelp))->required();
+    command->add_option("-t,--threads", threads, "Worker threads for this run (1-200); default NumThreads");
+    command->add_option("--timeout", timeoutSeconds,
+                        "Seconds a request may take (0-3600, 0: no limit); default Requests/TimeoutSeconds");
+    command->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
+    addOutputOptions(command, true);
+    command->add_option("--ca-bundle", options.connection.caBundle,
+                        "PEM file of the certificate authorities to trust instead of the system's");
+    command->add_option("--resolve", options.connection.resolve,
+                        "HOST:PORT:ADDRESS: connect there for HOST:PORT, Host and SNI unchanged; repeatable");
+  };
+  CLI::App* check = app.add_subcommand("check", "Check a URL list and print the results");
+  addCrawlOptions(check, "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin");
+  check->add_flag("--stats", options.stats, "Print the result store's size at the end");
+  bool lowMemory = false;
+  check->add_flag("--low-memory", lowMemory,
+                  "Write the one --report while the crawl runs and keep nothing (no duplicate test)");
+
+  std::string rulesFile;
+  CLI::App* mappingTest = app.add_subcommand("mapping-test", "Test every URL against the redirects of a rules file");
+  addCrawlOptions(mappingTest, "A .txt, .csv or .xml (sitemap) file");
+  mappingTest->add_option("--rules", rulesFile, "Mapping rules file: one \"source target\" rule per line");
+  mappingTest->add_option("--junit", outputs.junit, "JUnit XML when done: one test case per URL");
+
+  std::string form;
+  bool onlyInputUrls = false, hsts = false, cookies = false;
+  CLI::App* canonicalTest =
+      app.add_subcommand("canonical-test", "Test that every URL's http/https and www forms reach one canonical form");
+  addCrawlOptions(canonicalTest, "A .txt, .csv or .xml (sitemap) file");
+  canonicalTest->add_option("--form", form, "The canonical form: 0-3 or https | https-www | http | http-www");
+  canonicalTest->add_flag("--only-input", onlyInputUrls, "Test only the input URLs (no generated variants)");
+  canonicalTest->add_flag("--hsts", hsts, "Test for proper HSTS headers");
+  canonicalTest->add_flag("--cookies", cookies, "Test for non-secure cookies");
+  canonicalTest->add_option("--junit", outputs.junit, "JUnit XML when done: one test case per URL");
 
   std::string resultsFile;
   CLI::App* report = app.add_subcommand("report", "Write CSV reports from a results file");
@@ -52,13 +126,26 @@ int main(int argc, char** argv) {
   set->add_option("GROUP/KEY", name, "The setting, as listed by \"settings\"")->required();
   set->add_option("VALUE", value, "Its new value")->required();
 
-  CLI11_PARSE(app, argc, argv);
-  if (threadsOption->count() > 0 || demo->count("--threads") > 0) options.threads = threads;
+  if (const auto problem = commandProblem(argc, argv, app)) {
+    ui.showMessage(kErrorTitle, *problem);
+    return cli::kExitError;
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return parseFailure(app, error, ui);
+  }
+  for (CLI::App* command : {check, mappingTest, canonicalTest, demo}) {
+    if (command->count("--threads") > 0) options.threads = threads;
+    if (command != demo && command->count("--timeout") > 0) options.timeoutSeconds = timeoutSeconds;
+  }
 
   RunningFlag running;
-  cli::stopOnInterrupt(running);
-  cli::ConsoleInterface ui;
   if (const auto wrong = cli::parseOutputPlan(outputs, options.outputs)) {
+    ui.showMessage(kErrorTitle, *wrong);
+    return cli::kExitError;
+  }
+  if (const auto wrong = cli::checkRunOptions(options)) {
     ui.showMessage(kErrorTitle, *wrong);
     return cli::kExitError;
   }
@@ -85,7 +172,13 @@ int main(int argc, char** argv) {
     cli::printSettings(settings, location, stdout);
     return loaded ? cli::kExitFinished : cli::kExitError;
   }
-  const int status = demo->parsed() ? cli::runDemo(library->api(), settings, options, ui, running, stdout)
-                                    : cli::runCheck(library->api(), settings, options, ui, running, stdout);
-  return status == cli::kExitFinished && !loaded ? cli::kExitError : status;
+  // Settings that could not be loaded or saved have been reported; the defaults serve the crawl.
+  const CurlApi& curl = library->api();
+  if (demo->parsed()) return cli::runDemo(curl, settings, options, ui, running, stdout);
+  if (mappingTest->parsed()) return cli::runMappingTest(curl, settings, rulesFile, options, ui, running, stdout);
+  if (canonicalTest->parsed()) {
+    return cli::runCanonicalTest(curl, settings, form, onlyInputUrls, hsts, cookies, options, ui, running, stdout);
+  }
+  if (lowMemory) return cli::runLowMemoryCheck(curl, settings, options, ui, running, stdout);
+  return cli::runCheck(curl, settings, options, ui, running, stdout);
 }

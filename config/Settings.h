@@ -16,6 +16,11 @@ inline constexpr size_t kMaxRecentFiles = 10;
 inline constexpr int64_t kDefaultNumThreads = 30;
 inline constexpr int64_t kMinThreads = 1;
 inline constexpr int64_t kMaxThreads = 200;
+// Per request; 0 means none. Out-of-range stored values load as the default.
+inline constexpr int64_t kDefaultTimeoutSeconds = 30;
+inline constexpr int64_t kMaxTimeoutSeconds = 3600;
+inline constexpr std::string_view kInvalidTimeoutMessage =
+    "Invalid time-out. Please, set a number of seconds between 0 (no time-out) and 3600";
 inline constexpr std::string_view kInvalidThreadsMessage =
     "Invalid number of threads. Please, set a number between 1 and 200";
 
@@ -41,6 +46,7 @@ struct Settings {
   std::string CustomHeaders;
   int64_t CookiesDisabled = 1;
   int64_t UseCustomHeaders = 0;
+  int64_t TimeoutSeconds = kDefaultTimeoutSeconds;
   // Threads
   int64_t NumThreads = kDefaultNumThreads;
   // URLChecking

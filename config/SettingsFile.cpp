@@ -1,6 +1,8 @@
 #include "config/SettingsFile.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -66,11 +68,13 @@ std::string joinWidths(const std::vector<int64_t>& widths) {
   return joined;
 }
 
+// Over the defaults: a key a hand-written or older file lacks keeps its default (a file holding
+// only [Threads] must not leave the presets, and so every request, without a user agent).
 void readAll(const SettingsDocument& document, Settings& s) {
-  s.UseProxy = document.readInteger("Proxy", "UseProxy", 0);
-  s.Addr = document.readText("Proxy", "Addr");
-  s.Port = document.readText("Proxy", "Port");
-  s.User = document.readText("Proxy", "User");
+  s.UseProxy = document.readInteger("Proxy", "UseProxy", s.UseProxy);
+  s.Addr = document.readText("Proxy", "Addr", s.Addr);
+  s.Port = document.readText("Proxy", "Port", s.Port);
+  s.User = document.readText("Proxy", "User", s.User);
   s.Password = decipherPassword(document.readText("Proxy", "Password"));
 
   s.recentInputFiles = readRecentList(document, "r");
@@ -81,23 +85,27 @@ void readAll(const SettingsDocument& document, Settings& s) {
   }
 
   s.Rules = decodeLineBreaks(document.readText("RewriteRules", "Rules"));
-  s.RewriteURLs = document.readInteger("RewriteRules", "RewriteURLs", 0);
+  s.RewriteURLs = document.readInteger("RewriteRules", "RewriteURLs", s.RewriteURLs);
 
   s.GETDomains = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("HEADGET", "GETDomains")));
-  s.HeaderRequestMethod = inRange(document.readInteger("HEADGET", "HeaderRequestMethod", 0), 0, 2, 0);
+  s.HeaderRequestMethod = inRange(document.readInteger("HEADGET", "HeaderRequestMethod", s.HeaderRequestMethod), 0, 2, 0);
 
   s.CustomHeaders = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("Requests", "CustomHeaders")));
-  s.CookiesDisabled = document.readInteger("Requests", "CookiesDisabled", 1);
-  s.UseCustomHeaders = document.readInteger("Requests", "UseCustomHeaders", 0);
+  s.CookiesDisabled = document.readInteger("Requests", "CookiesDisabled", s.CookiesDisabled);
+  s.UseCustomHeaders = document.readInteger("Requests", "UseCustomHeaders", s.UseCustomHeaders);
+  s.TimeoutSeconds = inRange(document.readInteger("Requests", "TimeoutSeconds", s.TimeoutSeconds), 0,
+                             kMaxTimeoutSeconds, kDefaultTimeoutSeconds);
 
-  s.NumThreads = inRange(document.readInteger("Threads", "NumThreads", kDefaultNumThreads), kMinThreads, kMaxThreads,
+  s.NumThreads = inRange(document.readInteger("Threads", "NumThreads", s.NumThreads), kMinThreads, kMaxThreads,
                          kDefaultNumThreads);
-  s.CheckLinksInHeaders = document.readInteger("URLChecking", "CheckLinksInHeaders", 0);
+  s.CheckLinksInHeaders = document.readInteger("URLChecking", "CheckLinksInHeaders", s.CheckLinksInHeaders);
 
   s.UserAgent =
       inRange(document.readInteger("UserAgents", "UserAgent", -1), 0, kUserAgentPresetCount - 1, kDefaultUserAgentPreset);
   for (int i = 0; i < kUserAgentPresetCount; ++i) {
-    s.userAgents[static_cast<size_t>(i)] = presetFromStoredForm(document.readText("UserAgents", "ua" + std::to_string(i)));
+    if (const auto stored = document.read("UserAgents", "ua" + std::to_string(i))) {
+      s.userAgents[static_cast<size_t>(i)] = presetFromStoredForm(*stored);
+    }
   }
 }
 
@@ -128,6 +136,7 @@ void writeAll(SettingsDocument& document, const Settings& s) {
   document.write("Requests", "CustomHeaders", encodeLineBreaks(s.CustomHeaders));
   document.write("Requests", "CookiesDisabled", s.CookiesDisabled);
   document.write("Requests", "UseCustomHeaders", s.UseCustomHeaders);
+  document.write("Requests", "TimeoutSeconds", s.TimeoutSeconds);
 
   document.write("Threads", "NumThreads", s.NumThreads);
   document.write("URLChecking", "CheckLinksInHeaders", s.CheckLinksInHeaders);
@@ -150,9 +159,14 @@ bool createFolder(const fs::path& folder) {
   return true;
 }
 
-fs::path homeFolder() {
+// $HOME, else the user database's entry (a service or cron job may run without HOME); nothing
+// when neither names a folder.
+std::optional<fs::path> homeFolder() {
   const char* home = std::getenv("HOME");
-  return home && *home ? fs::path(home) : fs::path("/");
+  if (home && *home == '/') return fs::path(home);
+  const struct passwd* user = ::getpwuid(::getuid());
+  if (user && user->pw_dir && *user->pw_dir == '/') return fs::path(user->pw_dir);
+  return std::nullopt;
 }
 
 }  // namespace
@@ -191,11 +205,21 @@ SettingsLocation defaultSettingsLocation(const fs::path& programPath) {
     const fs::path folder = programPath.parent_path();
     return {folder, folder / kSettingsFileName};
   }
+  const auto home = homeFolder();
 #ifdef __APPLE__
-  const fs::path folder = homeFolder() / "Library/Application Support/Tallyvane";
+  if (!home) return {};
+  const fs::path folder = *home / "Library/Application Support/Tallyvane";
 #else
+  // A relative XDG_CONFIG_HOME is to be ignored: it would depend on the working folder.
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
-  const fs::path base = configHome && *configHome ? fs::path(configHome) : homeFolder() / ".config";
+  fs::path base;
+  if (configHome && *configHome == '/') {
+    base = configHome;
+  } else if (home) {
+    base = *home / ".config";
+  } else {
+    return {};
+  }
   const fs::path folder = base / "Tallyvane";
 #endif
   return {folder, folder / kSettingsFileName};
@@ -209,7 +233,7 @@ SettingsLocation settingsLocationOf(const fs::path& file) {
 std::optional<Message> loadSettings(Settings& settings, const SettingsLocation& location, int desktopWidth) {
   settings = defaultSettings(desktopWidth);
   std::error_code ignored;
-  if (!fs::is_directory(location.folder, ignored) && !createFolder(location.folder)) {
+  if (location.folder.empty() || (!fs::is_directory(location.folder, ignored) && !createFolder(location.folder))) {
     return errorMessage(kCannotCreateFolder);
   }
   if (!fs::exists(location.file, ignored)) return saveSettings(settings, location);
@@ -229,7 +253,8 @@ std::optional<Message> saveSettings(const Settings& settings, const SettingsLoca
     document = SettingsDocument::parse(*bytes);
   }
   writeAll(document, settings);
-  if (!replaceFileContents(location.file, document.serialize())) return errorMessage(kCannotSave);
+  // The proxy password is in it, if enciphered: a new file is the owner's only.
+  if (!replaceFileContents(location.file, document.serialize(), S_IRUSR | S_IWUSR)) return errorMessage(kCannotSave);
   return std::nullopt;
 }
 

@@ -23,7 +23,8 @@ inline constexpr std::string_view kSettingsFileName = "settings.prefs";
 inline constexpr std::string_view kPortableProgramName = "TallyvanePortable.exe";
 
 // The per-user location: beside the program for the portable build; else the macOS folder, or
-// $XDG_CONFIG_HOME/Tallyvane (~/.config/Tallyvane) elsewhere.
+// $XDG_CONFIG_HOME/Tallyvane (~/.config/Tallyvane) elsewhere. The home folder is $HOME or, without
+// it, the user database's; with neither the location is empty and loading reports the folder.
 SettingsLocation defaultSettingsLocation(const std::filesystem::path& programPath);
 // An explicit file, in its own folder.
 SettingsLocation settingsLocationOf(const std::filesystem::path& file);

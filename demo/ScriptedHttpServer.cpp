@@ -3,10 +3,13 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <stdexcept>
 
 #include "base/Text.h"
@@ -16,14 +19,54 @@ namespace {
 
 constexpr size_t kMaxRequestHead = 1 << 20;
 
-bool sendAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(sent));
+constexpr unsigned char kTlsHandshake = 0x16;
+
+// One accepted connection, plain or over TLS.
+class Channel {
+ public:
+  Channel(int fd, SSL_CTX* tls) : fd_(fd) {
+    unsigned char first = 0;
+    if (tls == nullptr || ::recv(fd, &first, 1, MSG_PEEK) != 1 || first != kTlsHandshake) return;
+    ssl_ = SSL_new(tls);
+    if (ssl_ != nullptr) SSL_set_fd(ssl_, fd);
+    if (ssl_ == nullptr || SSL_accept(ssl_) != 1) broken_ = true;
   }
-  return true;
-}
+  ~Channel() {
+    if (ssl_ == nullptr) return;
+    if (!broken_) SSL_shutdown(ssl_);
+    SSL_free(ssl_);
+  }
+  Channel(const Channel&) = delete;
+  Channel& operator=(const Channel&) = delete;
+
+  bool tls() const { return ssl_ != nullptr; }
+  bool broken() const { return broken_; }
+
+  ssize_t receive(char* buffer, size_t size) {
+    if (ssl_ == nullptr) return ::recv(fd_, buffer, size, 0);
+    const int got = SSL_read(ssl_, buffer, static_cast<int>(size));
+    if (got <= 0) broken_ = true;
+    return got;
+  }
+
+  bool sendAll(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t sent = ssl_ == nullptr ? ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL)
+                                           : SSL_write(ssl_, bytes.data(), static_cast<int>(bytes.size()));
+      if (sent <= 0) {
+        broken_ = true;
+        return false;
+      }
+      bytes.remove_prefix(static_cast<size_t>(sent));
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+  SSL* ssl_ = nullptr;
+  bool broken_ = false;
+};
 
 std::string_view trimmed(std::string_view text) { return trimBlanksAndTabs(text); }
 
@@ -118,6 +161,39 @@ ScriptedHttpServer::ScriptedHttpServer() {
   acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
+void ScriptedHttpServer::enableTls(const TlsIdentity& identity) {
+  SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+  if (context == nullptr) throw std::runtime_error("cannot create a TLS context");
+  const auto load = [&](const std::string& pem, auto use) {
+    BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+    const bool ok = bio != nullptr && use(bio);
+    BIO_free(bio);
+    return ok;
+  };
+  const bool ok = load(identity.certificatePem,
+                       [&](BIO* bio) {
+                         X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
+                         const bool used = certificate != nullptr && SSL_CTX_use_certificate(context, certificate) == 1;
+                         X509_free(certificate);
+                         return used;
+                       }) &&
+                  load(identity.keyPem, [&](BIO* bio) {
+                    EVP_PKEY* key = PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr);
+                    const bool used = key != nullptr && SSL_CTX_use_PrivateKey(context, key) == 1;
+                    EVP_PKEY_free(key);
+                    return used;
+                  });
+  if (!ok) {
+    SSL_CTX_free(context);
+    throw std::runtime_error("cannot use the TLS identity");
+  }
+  // TLS writes go through write(), which raises SIGPIPE when a client has gone.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::lock_guard lock(mutex_);
+  if (tls_ != nullptr) SSL_CTX_free(tls_);
+  tls_ = context;
+}
+
 ScriptedHttpServer::~ScriptedHttpServer() {
   {
     std::lock_guard lock(mutex_);
@@ -134,6 +210,7 @@ ScriptedHttpServer::~ScriptedHttpServer() {
     threads.swap(connectionThreads_);
   }
   for (auto& thread : threads) thread.join();
+  if (tls_ != nullptr) SSL_CTX_free(tls_);
 }
 
 std::string ScriptedHttpServer::origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
@@ -202,13 +279,28 @@ bool ScriptedHttpServer::waitUnlessStopping(std::chrono::milliseconds duration) 
 }
 
 void ScriptedHttpServer::serve(int fd, int connection) {
+  SSL_CTX* tls;
+  {
+    std::lock_guard lock(mutex_);
+    tls = tls_;
+  }
+  // The channel ends (and TLS closes) before the socket does.
+  serveOn(fd, connection, tls);
+  std::lock_guard lock(mutex_);
+  clientFds_.erase(std::remove(clientFds_.begin(), clientFds_.end(), fd), clientFds_.end());
+  ::close(fd);
+}
+
+void ScriptedHttpServer::serveOn(int fd, int connection, ssl_ctx_st* tls) {
+  Channel channel(fd, tls);
+  if (channel.broken()) return;
   std::string buffer;
   char chunk[16384];
   for (;;) {
     size_t headEnd;
     while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
       if (buffer.size() > kMaxRequestHead) break;
-      const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+      const ssize_t got = channel.receive(chunk, sizeof chunk);
       if (got <= 0) {
         headEnd = std::string::npos;
         break;
@@ -217,12 +309,13 @@ void ScriptedHttpServer::serve(int fd, int connection) {
     }
     if (headEnd == std::string::npos) break;
     ReceivedRequest request = parseHead(std::string_view(buffer).substr(0, headEnd), connection);
+    request.tls = channel.tls();
     buffer.erase(0, headEnd + 4);
     // Request bodies are read and dropped.
     const std::string contentLength = request.header("Content-Length");
     size_t bodyLeft = contentLength.empty() ? 0 : std::stoul(contentLength);
     while (buffer.size() < bodyLeft) {
-      const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+      const ssize_t got = channel.receive(chunk, sizeof chunk);
       if (got <= 0) break;
       buffer.append(chunk, static_cast<size_t>(got));
     }
@@ -233,16 +326,18 @@ void ScriptedHttpServer::serve(int fd, int connection) {
     }
     const ScriptedReply scripted = answer(request);
     if (scripted.delay.count() > 0 && !waitUnlessStopping(scripted.delay)) break;
-    if (!sendAll(fd, scripted.bytes)) break;
+    if (!channel.sendAll(scripted.bytes)) break;
+    if (!scripted.repeat.empty()) {
+      while (channel.sendAll(scripted.repeat) && waitUnlessStopping(scripted.repeatEvery)) {
+      }
+      break;
+    }
     if (scripted.hang) {
       waitUnlessStopping(std::chrono::hours(1));
       break;
     }
     if (wantsClose(request, scripted)) break;
   }
-  std::lock_guard lock(mutex_);
-  clientFds_.erase(std::remove(clientFds_.begin(), clientFds_.end(), fd), clientFds_.end());
-  ::close(fd);
 }
 
 }  // namespace tallyvane::demo

@@ -1,7 +1,9 @@
 #pragma once
 // An HTTP server on 127.0.0.1 and an ephemeral port whose answers are scripted per test as
 // exact bytes. It records every request it receives so tests can assert what was sent. It also
-// accepts absolute-form request lines, so it can stand in for a proxy.
+// accepts absolute-form request lines, so it can stand in for a proxy. With TLS enabled the same
+// port answers both https and plain http (a TLS handshake starts with byte 0x16), so the http
+// and https forms of one host and port can both be served.
 
 #include <chrono>
 #include <condition_variable>
@@ -15,10 +17,15 @@
 #include <utility>
 #include <vector>
 
+#include "demo/TlsIdentity.h"
+
+struct ssl_ctx_st;
+
 namespace tallyvane::demo {
 
 struct ReceivedRequest {
   int connection = 0;  // which TCP connection carried it, counted from 1
+  bool tls = false;    // it came over TLS (https)
   std::string method;
   std::string target;  // as on the request line
   std::string version;
@@ -36,6 +43,10 @@ struct ScriptedReply {
   std::chrono::milliseconds delay{0};  // before the first byte
   bool hang = false;                   // then keep the connection open and never finish
   bool close = false;                  // then close the connection
+  // Then send these bytes again and again, pausing between, until the client goes away: a
+  // dripping server, an endless body, endless header lines.
+  std::string repeat{};
+  std::chrono::milliseconds repeatEvery{0};
 };
 
 using Route = std::function<ScriptedReply(const ReceivedRequest&)>;
@@ -53,6 +64,8 @@ class ScriptedHttpServer {
   ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
 
   uint16_t port() const { return port_; }
+  // From now on connections that start a TLS handshake are served over TLS with this identity.
+  void enableTls(const TlsIdentity& identity);
   std::string origin() const;                    // "http://127.0.0.1:PORT"
   std::string url(std::string_view path) const;  // origin() + path
 
@@ -68,9 +81,11 @@ class ScriptedHttpServer {
  private:
   void acceptLoop();
   void serve(int fd, int connection);
+  void serveOn(int fd, int connection, ssl_ctx_st* tls);
   ScriptedReply answer(const ReceivedRequest& request) const;
   bool waitUnlessStopping(std::chrono::milliseconds duration);  // false when stopping
 
+  ssl_ctx_st* tls_ = nullptr;  // set once, before connections use it
   int listenFd_ = -1;
   uint16_t port_ = 0;
   mutable std::mutex mutex_;

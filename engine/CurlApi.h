@@ -14,11 +14,13 @@ struct CurlApi {
   decltype(&curl_easy_perform) easy_perform = nullptr;
   decltype(&curl_easy_getinfo) easy_getinfo = nullptr;
   decltype(&curl_easy_cleanup) easy_cleanup = nullptr;
+  decltype(&curl_easy_strerror) easy_strerror = nullptr;
   decltype(&curl_slist_append) slist_append = nullptr;
   decltype(&curl_slist_free_all) slist_free_all = nullptr;
   decltype(&curl_share_init) share_init = nullptr;
   decltype(&curl_share_setopt) share_setopt = nullptr;
   decltype(&curl_share_cleanup) share_cleanup = nullptr;
+  decltype(&curl_version_info) version_info = nullptr;
 };
 
 }  // namespace tallyvane

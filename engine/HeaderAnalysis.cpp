@@ -20,9 +20,16 @@ bool isContinuation(std::string_view line) {
   return !line.empty() && (line[0] == ' ' || static_cast<unsigned char>(line[0]) < 10);
 }
 
-void prependBracketed(std::string& list, std::string_view value) {
-  std::string item = "[" + std::string(value) + "]";
-  list = list.empty() ? item : item + "," + list;
+// Values gathered from the last header line to the first, written out in header order.
+std::string bracketedInHeaderOrder(const std::vector<std::string>& valuesLastFirst) {
+  std::string list;
+  for (auto value = valuesLastFirst.rbegin(); value != valuesLastFirst.rend(); ++value) {
+    if (!list.empty()) list += ',';
+    list += '[';
+    list += *value;
+    list += ']';
+  }
+  return list;
 }
 
 std::string_view trimQuotes(std::string_view text) {
@@ -74,20 +81,28 @@ void parseLinks(std::string_view value, HopRecord& hop, const QueueLink& queueLi
 }
 
 void analyseHeaders(HopRecord& hop, const QueueLink& queueLink) {
-  // Reused by each worker thread: no allocation per hop once it has grown.
-  thread_local std::vector<std::string_view> fields;
+  // Reused by each worker thread: no allocation per hop once they have grown.
+  thread_local std::vector<std::string_view> fields, continuation;
+  thread_local std::vector<std::string> vary, robots;
   fields.clear();
+  continuation.clear();
+  vary.clear();
+  robots.clear();
   forEachCrLfLine(lastHeaderBlock(hop.rawHeaders), [](std::string_view line) { fields.push_back(line); });
-  std::string vary, robots, continuation;
   // The header lines are the fields before the final blank one; visited from the last, so that
-  // prepending keeps header order and folded lines are joined to the header they continue.
+  // folded lines are gathered before the header they continue. Everything gathered is written
+  // out once, so a hostile block of many lines costs time in proportion to its size.
   // Link headers are therefore read last one first.
   for (size_t i = fields.size() >= 2 ? fields.size() - 2 : 0; i-- > 0;) {
     const std::string_view line = fields[i];
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) {
       // Tabs are trimmed too, so the parts of a folded value are joined by single blanks.
-      continuation = isContinuation(line) ? " " + std::string(trimBlanksAndTabs(line)) + continuation : std::string();
+      if (isContinuation(line)) {
+        continuation.push_back(trimBlanksAndTabs(line));
+      } else {
+        continuation.clear();
+      }
       continue;
     }
     const std::string_view name = line.substr(0, colon);
@@ -95,15 +110,19 @@ void analyseHeaders(HopRecord& hop, const QueueLink& queueLink) {
     const bool isRobots = !isVary && equalsIgnoreCase(name, "x-robots-tag");
     const bool isLink = !isVary && !isRobots && equalsIgnoreCase(name, "link");
     if (isVary || isRobots || isLink) {
-      const std::string value = std::string(trimBlanks(line.substr(colon + 1))) + continuation;
-      if (isVary) prependBracketed(vary, value);
-      if (isRobots) prependBracketed(robots, value);
+      std::string value(trimBlanks(line.substr(colon + 1)));
+      for (auto part = continuation.rbegin(); part != continuation.rend(); ++part) {
+        value += ' ';
+        value += *part;
+      }
+      if (isVary) vary.push_back(std::move(value));
+      if (isRobots) robots.push_back(std::move(value));
       if (isLink) parseLinks(value, hop, queueLink);
     }
     continuation.clear();
   }
-  hop.vary = std::move(vary);
-  hop.xRobotsTag = std::move(robots);
+  hop.vary = bracketedInHeaderOrder(vary);
+  hop.xRobotsTag = bracketedInHeaderOrder(robots);
 }
 
 }  // namespace tallyvane

@@ -1,11 +1,9 @@
 #pragma once
-// The running flag of a crawl. Clearing it also shuts down every socket the workers' transfers
-// use, so a server that never answers cannot hold a worker until libcurl's next timer (up to a
-// second). Workers and libcurl callbacks read the flag without a lock.
+// The running flag of a crawl. Workers and libcurl callbacks read it without a lock; the abort
+// callback ends a transfer in progress at libcurl's next progress call (about once a second when
+// nothing arrives). Clearing it is a single atomic store, safe from any thread or signal handler.
 
 #include <atomic>
-#include <mutex>
-#include <vector>
 
 namespace tallyvane {
 
@@ -13,17 +11,10 @@ class RunningFlag {
  public:
   bool isSet() const { return running_.load(std::memory_order_relaxed); }
   void set() { running_.store(true); }
-  // Safe from any thread (not from a signal handler).
-  void clear();
-
-  // Sockets libcurl opens and closes for the transfers of a crawl.
-  void addSocket(int fd);
-  void removeSocket(int fd);
+  void clear() { running_.store(false); }
 
  private:
   std::atomic<bool> running_{true};
-  std::mutex mutex_;
-  std::vector<int> sockets_;
 };
 
 }  // namespace tallyvane

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
+#include "engine/CurlHandles.h"
 #include "engine/RequestContext.h"
 #include "results/HopRecord.h"
 
@@ -12,10 +14,18 @@ namespace tallyvane {
 
 inline constexpr std::string_view kNoCurlHandleTitle = "Fatal";
 inline constexpr std::string_view kNoCurlHandleMessage = "Cannot initialize LibCURL handle";
+// Starts the status text of every failed hop.
 inline constexpr std::string_view kFailurePrefix = "LibCurl:";
 
-// A server sending more header bytes than this in one hop fails the hop.
-inline constexpr size_t kMaxRawHeaderBytes = size_t{1} << 20;
+// A server sending more header bytes than this in one hop fails the hop. Below libcurl's own
+// limit (300 KB), so the program's cap is the one that holds whatever the library.
+inline constexpr size_t kMaxRawHeaderBytes = size_t{256} << 10;
+// What a failed hop keeps of the header block it received: enough to see what went wrong.
+inline constexpr size_t kMaxFailedHopHeaderBytes = size_t{16} << 10;
+
+inline constexpr std::string_view kHeadersTooLargeReason = "Response headers larger than 256 KB";
+inline constexpr std::string_view kNotHttpReason = "Not requested: not an http or https URL";
+inline constexpr std::string_view kNoRedirectTargetReason = "Redirect without a usable Location header";
 
 class WorkerConnection {
  public:
@@ -34,20 +44,25 @@ class WorkerConnection {
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
   static size_t onBody(char* data, size_t size, size_t count, void* self);
   static int onProgress(void* self, double, double, double, double);
-  static curl_socket_t onOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address);
-  static int onCloseSocket(void* self, curl_socket_t fd);
   void setText(CURLoption option, const std::string& text);
+  void limitToHttp(const curl_version_info_data* library);
   void buildCustomHeaders();
-  void fail(HopRecord& hop);
+  void applyConnectionOptions();
+  bool prepareRequestUrl(HopRecord& hop);
+  void fail(HopRecord& hop, std::string_view reason);
+  std::string_view failureReason(CURLcode result) const;
   bool running() const { return context_.running->isSet(); }
 
   const RequestContext& context_;
-  CURL* handle_ = nullptr;
-  curl_slist* customHeaders_ = nullptr;
+  // Declared before the handle, which refers to it, so it is freed after the handle.
+  CurlStringList customHeaders_;
+  CurlStringList resolve_;
+  CurlEasyHandle handle_;
   std::array<char, CURL_ERROR_SIZE> errorBuffer_{};
   std::string requestUrl_;  // reused: no allocation per request
   HopRecord* current_ = nullptr;
   bool expectStatusLine_ = false;
+  bool headersTooLarge_ = false;
 };
 
 }  // namespace tallyvane

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "base/Text.h"
+#include "input/CanonicalTest.h"
 #include "input/UrlNormalization.h"
 #include "input/UrlParts.h"
 
@@ -128,11 +129,16 @@ void UrlInput::queueLocked(std::string_view url) {
 
 std::string UrlInput::next() {
   std::lock_guard lock(lock_);
-  std::string url = pending_.empty() ? std::string() : takePending();
-  if (url.empty()) url = readFromSource();
+  if (!pending_.empty()) return normaliseInputUrl(takePending());
+  std::string url = readFromSource();
   // Reading the source can queue URLs (a last sitemap entry without loc): they are not lost.
-  if (url.empty() && !pending_.empty()) url = takePending();
-  return url.empty() ? url : normaliseInputUrl(url);
+  if (url.empty()) return pending_.empty() ? url : normaliseInputUrl(takePending());
+  url = normaliseInputUrl(url);
+  // Queued variants come back through the pending queue, so they are not expanded again.
+  if (canonicalVariants_) {
+    for (const std::string& variant : canonicalVariants(url)) queueLocked(variant);
+  }
+  return url;
 }
 
 std::string UrlInput::readFromSource() {

@@ -41,6 +41,10 @@ class UrlInput {
   // Queues text that starts with "http://" or "https://"; anything else is dropped.
   void queuePending(std::string_view url);
 
+  // For the canonical test: every URL read from the source is followed by its other forms.
+  // Set before the crawl starts.
+  void setCanonicalVariants(bool on) { canonicalVariants_ = on; }
+
  private:
   std::string readFromSource();
   std::string readPlainLine();
@@ -59,6 +63,7 @@ class UrlInput {
   std::string memoryText_;
   size_t memoryPosition_ = 0;
   bool memoryDone_ = true;
+  bool canonicalVariants_ = false;
 };
 
 // The first field of a CSV record that starts with "http://" or "https://", or "".

@@ -1,7 +1,10 @@
 #include "input/UrlNormalization.h"
 
+#include "input/UrlParts.h"
+
 #include <uriparser/Uri.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -51,11 +54,29 @@ bool isSafe(unsigned char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
   switch (c) {
     case '!': case '#': case '$': case '&': case '\'': case '(': case ')': case '*': case ',':
-    case '-': case '.': case '/': case ':': case ';': case '=': case '?': case '@': case '_': case '~':
+    case '+': case '-': case '.': case '/': case ':': case ';': case '=': case '?': case '@': case '_': case '~':
       return true;
     default:
       return false;
   }
+}
+
+// Where the authority (user, host, port) of a URL or network-path reference lies.
+std::optional<TextSpan> authoritySpan(std::string_view url) {
+  size_t begin = url.starts_with("//") ? 2 : url.find("://");
+  if (begin == std::string_view::npos) return std::nullopt;
+  if (begin != 2) begin += 3;
+  return TextSpan{begin, std::min(url.find_first_of("/?#", begin), url.size())};
+}
+
+// uriparser writes an IPv6 literal in its long form; the authority as written is kept instead.
+std::string withAuthorityOf(std::string_view written, std::string resolved) {
+  const auto from = authoritySpan(written);
+  const auto to = authoritySpan(resolved);
+  if (!from || !to) return resolved;
+  const std::string_view authority = written.substr(from->begin, from->end - from->begin);
+  if (authority.find('[') == std::string_view::npos) return resolved;
+  return resolved.replace(to->begin, to->end - to->begin, authority);
 }
 
 bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
@@ -68,17 +89,22 @@ std::string removeDotSegments(std::string_view url) {
   // Resolving an absolute URL against itself applies exactly the dot-segment removal.
   ParsedUri uri(url);
   if (!uri.absolute()) return std::string(url);
-  return resolved(uri, uri).value_or(std::string(url));
+  const auto result = resolved(uri, uri);
+  return result ? withAuthorityOf(url, *result) : std::string(url);
 }
 
 std::string percentEncodeUrl(std::string_view url) {
   static constexpr char kHex[] = "0123456789ABCDEF";
+  // The host goes out as written: libcurl turns an international name into its ASCII form, and
+  // an IPv6 literal needs its brackets.
+  const TextSpan host = requestHostSpan(url).value_or(TextSpan{});
   std::string encoded;
   encoded.reserve(url.size());
   for (size_t i = 0; i < url.size(); ++i) {
     const auto c = static_cast<unsigned char>(url[i]);
     const bool existingEscape = c == '%' && i + 2 < url.size() && isHexDigit(url[i + 1]) && isHexDigit(url[i + 2]);
-    if (isSafe(c) || existingEscape) {
+    const bool inHost = i >= host.begin && i < host.end;
+    if (isSafe(c) || existingEscape || inHost) {
       encoded.push_back(static_cast<char>(c));
     } else {
       encoded.push_back('%');
@@ -99,7 +125,9 @@ std::string resolveUrl(std::string_view base, std::string_view reference) {
   ParsedUri baseUri(base);
   ParsedUri referenceUri(reference);
   if (!baseUri.absolute() || !referenceUri.parsed()) return std::string(reference);
-  return resolved(baseUri, referenceUri).value_or(std::string(reference));
+  const auto result = resolved(baseUri, referenceUri);
+  if (!result) return std::string(reference);
+  return withAuthorityOf(authoritySpan(reference) ? reference : base, *result);
 }
 
 }  // namespace tallyvane

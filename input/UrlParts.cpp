@@ -48,7 +48,10 @@ UrlLayout layoutOf(std::string_view url) {
     }
     hostStart = at + 1;
   }
-  const size_t siteEnd = std::min(findFrom(url, ':', hostStart), findFrom(url, '/', hostStart));
+  // An IPv6 literal keeps its brackets and the colons inside them.
+  const size_t literalEnd = url.substr(hostStart, 1) == "[" ? url.find(']', hostStart) : npos;
+  const size_t nameEnd = literalEnd < firstSlash ? literalEnd + 1 : hostStart;
+  const size_t siteEnd = std::min(findFrom(url, ':', nameEnd), findFrom(url, '/', nameEnd));
   layout.site = Span{hostStart, siteEnd};
   if (siteEnd < url.size() && url[siteEnd] == ':') {
     layout.port = Span{siteEnd + 1, findFrom(url, '/', siteEnd + 1)};
@@ -125,6 +128,23 @@ std::string setUrlPart(std::string_view url, std::string_view code, std::string_
   if (span) return spliced(url, span->begin, span->end, value);
   if (value.empty()) return std::string(url);
   return inserted(url, layout, code, value);
+}
+
+std::optional<TextSpan> requestHostSpan(std::string_view url) {
+  const size_t separator = url.find("://");
+  if (separator == npos) return std::nullopt;
+  const size_t authorityStart = separator + 3;
+  const size_t authorityEnd = std::min(url.find_first_of("/?#", authorityStart), url.size());
+  const std::string_view authority = url.substr(authorityStart, authorityEnd - authorityStart);
+  const size_t at = authority.rfind('@');
+  const size_t begin = authorityStart + (at == npos ? 0 : at + 1);
+  const std::string_view hostAndPort = url.substr(begin, authorityEnd - begin);
+  size_t length = hostAndPort.find(':');
+  if (hostAndPort.starts_with("[")) {
+    const size_t close = hostAndPort.find(']');
+    length = close == npos ? hostAndPort.size() : close + 1;
+  }
+  return TextSpan{begin, begin + std::min(length, hostAndPort.size())};
 }
 
 bool isHttpUrl(std::string_view text) {

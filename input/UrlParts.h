@@ -1,6 +1,7 @@
 #pragma once
 // URLs are handled as text; these are the parts other code takes from them and replaces.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,15 @@ std::string getUrlPart(std::string_view url, std::string_view code);
 // Replaces the text getUrlPart returns for code by value, keeping the rest of the URL.
 // A part that is absent is inserted where it belongs when the URL has a place for it.
 std::string setUrlPart(std::string_view url, std::string_view code, std::string_view value);
+
+// Where the host lies as a request addresses it (RFC 3986): after "://" and any user part, up to
+// the port's ":", "/", "?", "#" or the end; an IPv6 literal whole, with its brackets. Nothing
+// without "://".
+struct TextSpan {
+  size_t begin = 0;
+  size_t end = 0;
+};
+std::optional<TextSpan> requestHostSpan(std::string_view url);
 
 // True for text starting with "http://" or "https://", exactly and in lower case.
 bool isHttpUrl(std::string_view text);

@@ -87,10 +87,10 @@ void appendStandard(const ResultRecord& record, int testMode, CsvWriter& csv) {
     if (testMode != kTestModeNone) csv.verdict(record);
     csv.field(textOf(r.url), testMode == kTestModeNone);
     csv.field(textOf(r.type));
-    csv.field(statusCodeText(r));
+    csv.field(statusCodeField(r));
     csv.field(textOf(r.statusText));
-    csv.field(sizeText(r));
-    csv.field(responseTimeText(r));
+    csv.field(sizeField(r));
+    csv.field(responseTimeField(r));
     csv.field(textOf(r.xRobotsTag));
     csv.field(textOf(r.vary));
     csv.field(j < n - 1 ? textOf(record.last().url) : std::string_view());
@@ -109,7 +109,7 @@ void appendRedirectDetails(const ResultRecord& record, CsvWriter& csv) {
   for (int j = 0; j < groups; ++j) {
     const ResponseRecord& r = record.responses[j];
     csv.field(textOf(r.type));
-    csv.field(statusCodeText(r));
+    csv.field(statusCodeField(r));
     csv.field(textOf(r.statusText));
     csv.field(j + 1 < record.responseCount ? textOf(record.responses[j + 1].url) : std::string_view());
   }
@@ -210,9 +210,8 @@ std::string progressText(std::string_view verb, int64_t done, int64_t total) {
 std::optional<Message> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, int testMode,
                                        const std::filesystem::path& path, const TaskProgress& progress,
                                        const std::atomic<bool>* quitting) {
-  const std::filesystem::path partial = path.string() + ".partial";
-  FileWriter file;
-  if (!file.create(partial)) return errorMessage(std::string(kCannotCreateReportMessage) + path.string());
+  FileReplacement file;
+  if (!file.open(path)) return errorMessage(std::string(kCannotCreateReportMessage) + path.string());
   const Message writeError = errorMessage(kReportWriteErrorMessage);
   if (!file.write(reportStart(kind, testMode))) return writeError;
   // The rows are fixed now: a view changed meanwhile cannot shift them.
@@ -222,7 +221,7 @@ std::optional<Message> writeReport(const ResultStore& store, ViewSelection view,
   std::string lines;
   lines.reserve(kBatchBytes + (kBatchBytes >> 2));
   for (int64_t row = 0; row < rows; ++row) {
-    if (quitting && quitting->load()) return std::nullopt;  // the partial file is removed
+    if (quitting && quitting->load()) return errorMessage(kStoppedBeforeCompleteMessage);
     if (progress && row % step == 0) progress(row, rows, progressText("Saving", row + 1, rows));
     const ResultRecord* record = store.recordAtRow(row, view);
     if (record == nullptr) break;
@@ -232,13 +231,7 @@ std::optional<Message> writeReport(const ResultStore& store, ViewSelection view,
       lines.clear();
     }
   }
-  if (!file.write(lines) || !file.finish()) return writeError;
-  std::error_code error;
-  std::filesystem::rename(partial, path, error);
-  if (error) {
-    std::filesystem::remove(partial, error);
-    return writeError;
-  }
+  if (!file.write(lines) || !file.commit()) return writeError;
   if (progress) progress(rows, rows, progressText("Saving", rows, rows));
   return std::nullopt;
 }

@@ -29,9 +29,13 @@ void appendReportLines(ReportKind kind, const ResultRecord& record, int testMode
 
 // Called every hundredth of the way: records done so far, all records, and the text to show.
 using TaskProgress = std::function<void(int64_t done, int64_t total, const std::string& text)>;
+// A save or report stopped by quitting: never a success, and the previous file is kept.
+inline constexpr std::string_view kStoppedBeforeCompleteMessage =
+    "Stopped before the file was complete; the previous file is unchanged.";
 
-// Writes the rows of the view as shown when it starts (sort, filter or store order). The file
-// replaces an existing one only when it is complete. Returns the message to show on failure.
+// Writes the rows of the view as shown when it starts (sort, filter or store order) through
+// "<file>.partial", which replaces the file only when complete. Returns the message to show on
+// failure or when stopped by quitting.
 std::optional<Message> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, int testMode,
                                        const std::filesystem::path& path, const TaskProgress& progress = {},
                                        const std::atomic<bool>* quitting = nullptr);

@@ -40,6 +40,11 @@ const unsigned char* getVarint(const unsigned char* at, size_t& value) {
   }
 }
 
+void writePlain(unsigned char* blob, std::string_view text) {
+  blob[0] = kPlain;
+  std::memcpy(putVarint(blob + 1, text.size()), text.data(), text.size());
+}
+
 struct CCtxFree {
   void operator()(ZSTD_CCtx* c) const { ZSTD_freeCCtx(c); }
 };
@@ -116,6 +121,14 @@ std::string_view PackedHeaders::text(std::string& buffer) const {
   return buffer;
 }
 
+PackedHeaders PackedHeaders::plain(std::string_view text, std::string& storage) {
+  if (text.empty()) return {};
+  storage.resize(1 + varintSize(text.size()) + text.size());
+  auto* blob = reinterpret_cast<unsigned char*>(storage.data());
+  writePlain(blob, text);
+  return PackedHeaders(blob);
+}
+
 std::string PackedHeaders::text() const {
   std::string buffer;
   const std::string_view view = text(buffer);
@@ -131,8 +144,7 @@ PackedHeaders HeaderPacker::pack(std::string_view text, Arena& arena) {
   if (packedSize == 0) {
     gatherSample(text);
     auto* blob = static_cast<unsigned char*>(arena.allocate(1 + varintSize(text.size()) + text.size(), 1));
-    blob[0] = kPlain;
-    std::memcpy(putVarint(blob + 1, text.size()), text.data(), text.size());
+    writePlain(blob, text);
     return PackedHeaders(blob);
   }
   const HeaderDictionary* dictionary = dictionary_.get();

@@ -21,6 +21,9 @@ class PackedHeaders {
  public:
   PackedHeaders() = default;
   explicit PackedHeaders(const unsigned char* blob) : blob_(blob) {}
+  // Text kept as it is, in storage (which must outlive the result): for records built outside
+  // the store, such as the low-memory report's.
+  static PackedHeaders plain(std::string_view text, std::string& storage);
 
   bool empty() const { return blob_ == nullptr; }
   // The text, unpacked into buffer when it was compressed; "" when absent.

@@ -30,15 +30,20 @@ NumberText NumberText::seconds(int64_t milliseconds) {
   return text;
 }
 
-NumberText statusCodeText(const ResponseRecord& r) {
+NumberText statusCodeField(const ResponseRecord& r) {
   return r.statusCode == 0 ? NumberText::none() : NumberText::decimal(r.statusCode);
 }
 
-NumberText sizeText(const ResponseRecord& r) { return r.size == -1 ? NumberText::none() : NumberText::decimal(r.size); }
+NumberText sizeField(const ResponseRecord& r) { return r.size == -1 ? NumberText::none() : NumberText::decimal(r.size); }
 
-NumberText responseTimeText(const ResponseRecord& r) {
+NumberText responseTimeField(const ResponseRecord& r) {
   return r.statusCode == 0 ? NumberText::none() : NumberText::seconds(r.responseTime);
 }
+
+std::string secondsText(int64_t milliseconds) { return NumberText::seconds(milliseconds).string(); }
+std::string statusCodeText(const ResponseRecord& r) { return statusCodeField(r).string(); }
+std::string sizeText(const ResponseRecord& r) { return sizeField(r).string(); }
+std::string responseTimeText(const ResponseRecord& r) { return responseTimeField(r).string(); }
 
 std::string cellText(const ResultRecord& record, int column) {
   const ResponseRecord& first = record.first();
@@ -49,10 +54,10 @@ std::string cellText(const ResultRecord& record, int column) {
       return record.testReason ? "FAIL " + std::string(record.testReason) : "FAIL";
     case kUrlColumn: return std::string(textOf(first.url));
     case kTypeColumn: return std::string(textOf(first.type));
-    case kStatusCodeColumn: return statusCodeText(first).string();
+    case kStatusCodeColumn: return statusCodeText(first);
     case kStatusColumn: return std::string(textOf(first.statusText));
-    case kSizeColumn: return sizeText(first).string();
-    case kResponseTimeColumn: return responseTimeText(first).string();
+    case kSizeColumn: return sizeText(first);
+    case kResponseTimeColumn: return responseTimeText(first);
     case kXRobotsTagColumn: return std::string(textOf(first.xRobotsTag));
     case kVaryColumn: return std::string(textOf(first.vary));
     case kFinalUrlColumn: return redirect ? std::string(textOf(record.last().url)) : std::string();

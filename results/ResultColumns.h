@@ -47,11 +47,17 @@ class NumberText {
   size_t size_ = 0;
 };
 
-// The texts of one response as the list and the reports show them: no code for no answer, no size
-// when it is unknown, no time without an answer.
-NumberText statusCodeText(const ResponseRecord& response);
-NumberText sizeText(const ResponseRecord& response);
-NumberText responseTimeText(const ResponseRecord& response);
+// The numbers of one response as the list and the reports show them: no code for no answer, no
+// size when it is unknown, no time without an answer.
+NumberText statusCodeField(const ResponseRecord& response);
+NumberText sizeField(const ResponseRecord& response);
+NumberText responseTimeField(const ResponseRecord& response);
+
+// The same as strings, for display.
+std::string secondsText(int64_t milliseconds);
+std::string statusCodeText(const ResponseRecord& response);
+std::string sizeText(const ResponseRecord& response);
+std::string responseTimeText(const ResponseRecord& response);
 
 std::string cellText(const ResultRecord& record, int column);
 

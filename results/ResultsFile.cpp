@@ -278,19 +278,17 @@ struct RecordReader {
   }
 };
 
-fs::path temporaryPathOf(const fs::path& target) {
-  return target.parent_path() / (target.stem().string() + ".tvltemp");
-}
+// The temporary file's name in the target's folder: its name without extension + ".tvltemp".
+std::string temporaryNameOf(const fs::path& target) { return target.stem().string() + ".tvltemp"; }
 
 }  // namespace
 
 std::optional<Message> saveResults(const ResultStore& store, int testMode, const fs::path& path,
                                        const TaskProgress& progress, const std::atomic<bool>* quitting) {
   std::error_code ignored;
-  if (fs::is_directory(path, ignored)) return errorMessage("Cannot save! There exists a folder with the same name.");
-  const fs::path temporary = temporaryPathOf(path);
-  FileWriter file;
-  if (!file.create(temporary)) return errorMessage("Cannot create temporary file");
+  if (fs::is_directory(path, ignored)) return errorMessage(kSaveOverFolderMessage);
+  FileReplacement file;
+  if (!file.open(path, temporaryNameOf(path))) return errorMessage("Cannot create temporary file");
   const Message writeError = errorMessage("There was an error writing the results file.");
   const int64_t count = store.count();
   std::string bytes;
@@ -301,16 +299,15 @@ std::optional<Message> saveResults(const ResultStore& store, int testMode, const
   if (!file.write(bytes)) return writeError;
   const int64_t step = count / 100 + 1;
   for (int64_t i = 0; i < count; ++i) {
-    if (quitting && quitting->load()) return std::nullopt;  // the temporary file is removed, the old one kept
+    if (quitting && quitting->load()) return errorMessage(kStoppedBeforeCompleteMessage);
     if (progress && i % step == 0) progress(i, count, progressText("Saving", i + 1, count));
     bytes.clear();
     encodeRecord(*store.recordAtIndex(i), testMode, bytes);
     if (!file.write(bytes)) return writeError;
   }
   if (!file.finish()) return writeError;
-  if (temporary == path) return std::nullopt;
   // rename replaces the old file in one step: there is never a moment without one.
-  if (::rename(temporary.c_str(), path.c_str()) != 0) return errorMessage("Cannot rename temporary file. Save Aborted.");
+  if (!file.replaceTarget()) return errorMessage("Cannot rename temporary file. Save Aborted.");
   if (progress) progress(count, count, progressText("Saving", count, count));
   return std::nullopt;
 }

@@ -15,6 +15,8 @@ inline constexpr int32_t kResultsFileMagic = 0x00007906;
 inline constexpr uint8_t kResultsFileMajor = 1;
 inline constexpr uint8_t kResultsFileMinor = 1;
 
+inline constexpr std::string_view kSaveOverFolderMessage = "Cannot save! There exists a folder with the same name.";
+
 // Writes every record through "<name>.tvltemp" beside the target, which is replaced only by a
 // complete, synced file. An empty store is saved as a header with a count of 0.
 std::optional<Message> saveResults(const ResultStore& store, int testMode, const std::filesystem::path& path,

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tallyvane builds with (or, with "bench", those the crawl benchmark uses). Safe to run again: it only installs what
-# is missing. Needs root (or sudo).
+# Installs the Debian packages Tallyvane builds with, or an optional group: "bench" (what the crawl
+# benchmark runs), "docs" (what the screenshot script runs), "fuzz" (clang for the fuzz targets).
+# Safe to run again: it only installs what is missing. Needs root (or sudo).
 set -euo pipefail
 
 packages=(
@@ -8,16 +9,27 @@ packages=(
   libcurl4-openssl-dev   # libcurl header; the library itself is loaded at run time
   zlib1g-dev             # CRC-32 of the URL index
   libzstd-dev            # compressed raw header blocks in the result store
-  libssl-dev             # AES for the stored proxy password
+  libssl-dev             # AES for the stored proxy password; TLS of the test server
+  libpcre2-dev           # regular expressions of mapping rules
   libexpat1-dev          # XML sitemaps
   liburiparser-dev       # URL normalisation and link resolution
+  libidn2-dev            # international host names in their ASCII form
   libcli11-dev           # command line of tallyvane-cli
+  qt6-base-dev           # the desktop application (Widgets) and its tests (Qt Test)
   libgtest-dev libgmock-dev
 )
 
 # "bench" adds what bench/crawl_bench.sh runs beside Tallyvane.
 if [ "${1:-}" = bench ]; then
   packages=(nginx libnginx-mod-http-echo curl time bc)
+fi
+# "docs" adds what docs/screenshots.sh runs: a virtual display and a screen grabber.
+if [ "${1:-}" = docs ]; then
+  packages=(xvfb xauth imagemagick)
+fi
+# "fuzz" adds clang and its runtime for the libFuzzer targets (-DTALLYVANE_FUZZ=ON).
+if [ "${1:-}" = fuzz ]; then
+  packages=(clang libclang-rt-14-dev)
 fi
 
 missing=()

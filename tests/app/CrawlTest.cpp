@@ -74,6 +74,7 @@ TEST_F(CrawlTest, OtherSchemesAreSkippedAndRepeatedUrlsCheckedOnce) {
             CrawlEnd::Finished);
   EXPECT_EQ(storedUrls(), (Texts{server.url("/a"), server.url("/moved")}));
   EXPECT_EQ(server.requestCount("/a"), 2u);  // once listed, once as the redirect target
+  EXPECT_EQ(crawl().linesSkipped(), 2);
   EXPECT_EQ(ui.field(kUrlsField), "URLs: 2");
   EXPECT_EQ(ui.field(kResponsesField), "Responses: 3");
   EXPECT_TRUE(ui.field(kSpeedField).starts_with("Speed: "));
@@ -98,11 +99,22 @@ TEST_F(CrawlTest, AbortKeepsWhatWasFinished) {
   const auto stoppedAt = std::chrono::steady_clock::now();
   crawl().stop();
   crawl().wait();
-  EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, milliseconds(1000));
+  // Well under the time-out, which is what a transfer without the abort callback would last.
+  EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::seconds(10));
   EXPECT_EQ(crawl().end(), CrawlEnd::Aborted);
   EXPECT_EQ(ui.messages(), Texts{"Aborted: Tallyvane has aborted checking URLs"});
   EXPECT_EQ(store->count(), 5);
   EXPECT_EQ(server.requestCount("/never"), 0u);
+}
+
+TEST_F(CrawlTest, ServersThatNeverAnswerCannotStallTheCrawl) {
+  settings.TimeoutSeconds = 1;
+  server.route("/silent", [](const ReceivedRequest&) { return ScriptedReply{"", milliseconds(0), true}; });
+  std::vector<std::string> urls;
+  for (int i = 0; i < 40; ++i) urls.push_back(server.url(i % 5 == 0 ? "/silent?" : "/good?") + std::to_string(i));
+  EXPECT_EQ(check(urls, 4), CrawlEnd::Finished);
+  EXPECT_EQ(store->count(), 40);
+  EXPECT_EQ(store->rowCount({false, 13}), 8);  // "No Response / Timeout"
 }
 
 TEST_F(CrawlTest, AFatalErrorStopsEveryWorkerAndShowsOnlyItsMessage) {
@@ -176,6 +188,12 @@ TEST_F(CrawlTest, LaterStagesPlugInBeforeAndAfterEachUrl) {
   EXPECT_STREQ(store->recordAtIndex(0)->testReason, "[checked]");
   EXPECT_EQ(store->recordAtIndex(0)->testPassed, 1);
   EXPECT_EQ(changes, 2);
+}
+
+TEST_F(CrawlTest, ARewriteToNothingSkipsThatUrlOnly) {
+  crawl().setStages({[](std::string url) { return url.ends_with("/skip") ? std::string() : url; }, {}});
+  EXPECT_EQ(check({server.url("/skip"), server.url("/a")}, 1), CrawlEnd::Finished);
+  EXPECT_EQ(storedUrls(), Texts{server.url("/a")});
 }
 
 TEST_F(CrawlTest, QuittingDuringACrawlShowsNothingMore) {

@@ -5,25 +5,13 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/RunCommand.h"
-#include "tests/support/ScratchFolder.h"
-#include "demo/ScriptedHttpServer.h"
+#include "tests/cli/CliFixture.h"
 
 namespace tallyvane::testing {
 using namespace tallyvane::demo;
 namespace {
 
-class CheckCommandTest : public ::testing::Test {
- protected:
-  // Runs tallyvane-cli with a settings file of the test's own.
-  std::pair<int, std::string> cli(const std::string& arguments) {
-    return runCommand(std::string(TALLYVANE_CLI_PATH) + " --settings " + (folder / "settings.prefs").string() + " " +
-                      arguments);
-  }
-
-  ScratchFolder folder;
-  ScriptedHttpServer server;
-};
+using CheckCommandTest = CliFixture;
 
 TEST_F(CheckCommandTest, PrintsFilterCountsAndOneLinePerUrl) {
   server.route("/old", [](const ReceivedRequest& r) { return redirectTo(r, 301, "/new"); });
@@ -47,6 +35,17 @@ TEST_F(CheckCommandTest, PrintsFilterCountsAndOneLinePerUrl) {
   EXPECT_NE(loud.find("URLs: 2  Responses: 3"), std::string::npos) << loud;
 }
 
+TEST_F(CheckCommandTest, TimeoutOptionEndsASilentServersRequest) {
+  server.route("/silent", [](const ReceivedRequest&) { return ScriptedReply{"", std::chrono::milliseconds(0), true}; });
+  const auto list = folder.write("list.txt", server.url("/silent") + "\n" + server.url("/fine") + "\n");
+  const auto [status, output] = cli("check --timeout 1 " + list.string());
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_NE(output.find("No Response / Timeout: 1\n"), std::string::npos) << output;
+  EXPECT_NE(output.find(server.url("/silent") + "\t\tLibCurl:Operation timed out after"), std::string::npos) << output;
+  EXPECT_EQ(cli("check --timeout 3601 " + list.string()).second,
+            "Error: Invalid time-out. Please, set a number of seconds between 0 (no time-out) and 3600\n");
+}
+
 TEST_F(CheckCommandTest, ReadsLinesFromStandardInput) {
   const auto [status, output] =
       runCommand("printf '" + server.url("/a") + "\\r\\n" + server.url("/b") + "\\n' | " + TALLYVANE_CLI_PATH +
@@ -55,18 +54,6 @@ TEST_F(CheckCommandTest, ReadsLinesFromStandardInput) {
   EXPECT_NE(output.find("All URLs: 2\n"), std::string::npos) << output;
   EXPECT_EQ(server.requestCount("/a"), 1u);
   EXPECT_EQ(server.requestCount("/b"), 1u);
-}
-
-TEST_F(CheckCommandTest, InterruptAbortsTheCrawlKeepingWhatIsDone) {
-  server.route("/hang", [](const ReceivedRequest&) { return ScriptedReply{"", std::chrono::milliseconds(0), true}; });
-  const auto list = folder.write("list.txt", server.url("/done") + "\n" + server.url("/hang") + "\n");
-  const std::string command = std::string(TALLYVANE_CLI_PATH) + " --settings " + (folder / "settings.prefs").string() +
-                              " check -t 1 " + list.string();
-  const auto [status, output] =
-      runCommand("(" + command + " 2>&1 & pid=$!; sleep 1; kill -INT $pid; wait $pid)");
-  EXPECT_EQ(status, 130) << output;
-  EXPECT_NE(output.find("Aborted: Tallyvane has aborted checking URLs\n"), std::string::npos) << output;
-  EXPECT_NE(output.find("All URLs: 1\n"), std::string::npos) << output;
 }
 
 TEST_F(CheckCommandTest, ReportsAndResultsFileFollowFilterAndSort) {
@@ -104,6 +91,20 @@ TEST_F(CheckCommandTest, WrongOutputOptionsStopBeforeAnyRequest) {
   EXPECT_EQ(cli("check " + list.string() + " --sort Colour").first, 1);
   EXPECT_EQ(cli("report " + (folder / "none.tvl").string() + " --report raw=x.csv").second,
             "Error: Cannot open results file.\n");
+  // Outputs that could not be written are refused before the first request, not hours later.
+  const auto missing = folder / "none" / "r.csv";
+  EXPECT_EQ(cli("check " + list.string() + " --report standard=" + missing.string()),
+            (std::pair<int, std::string>{1, "Error: Cannot create output file: " + missing.string() + "\n"}));
+  EXPECT_EQ(cli("check " + list.string() + " --save " + list.string()).second,
+            "Error: Cannot create output file: " + list.string() + " (it is the input list)\n");
+  const auto twice = folder / "." / "r.csv";
+  EXPECT_EQ(cli("check " + list.string() + " --report standard=" + (folder / "r.csv").string() + " --report raw=" +
+                twice.string())
+                .second,
+            "Error: Cannot create output file: " + twice.string() + " (it is named twice)\n");
+  EXPECT_EQ(cli("check " + list.string() + " --save " + folder.path().string()).second,
+            "Error: Cannot save! There exists a folder with the same name.\n");
+  EXPECT_EQ(ScratchFolder::read(list), server.url("/a") + "\n");
   EXPECT_EQ(server.requests().size(), 0u);
 }
 
@@ -122,7 +123,7 @@ TEST_F(CheckCommandTest, DemoWritesItsReportsAndResultsFile) {
   std::filesystem::remove_all(written);
 }
 
-TEST_F(CheckCommandTest, BadInputEndsWithAnErrorStatus) {
+TEST_F(CheckCommandTest, BadInputAndUsageEndWithStatusOne) {
   EXPECT_EQ(cli("check " + (folder / "missing.txt").string()),
             (std::pair<int, std::string>{1, "Error: Input file does not exist!\n"}));
   const auto index = folder.write("index.xml", "<sitemapindex><sitemap><loc>http://a/</loc></sitemap></sitemapindex>");
@@ -131,7 +132,33 @@ TEST_F(CheckCommandTest, BadInputEndsWithAnErrorStatus) {
   const auto list = folder.write("list.txt", server.url("/a"));
   EXPECT_EQ(cli("check -t 0 " + list.string()).second,
             "Error: Invalid number of threads. Please, set a number between 1 and 200\n");
-  EXPECT_NE(cli("check").first, 0);
+  EXPECT_EQ(cli("check"), (std::pair<int, std::string>{1, "Error: INPUT is required (see \"tallyvane-cli --help\")\n"}));
+  EXPECT_EQ(cli("check --colour " + list.string()).first, 1);
+  EXPECT_EQ(cli("chekc " + list.string()),
+            (std::pair<int, std::string>{1, "Error: Unknown command \"chekc\": use check, mapping-test, canonical-test, "
+                                            "report, demo or settings (see \"tallyvane-cli --help\")\n"}));
+  EXPECT_EQ(cli("--version"), (std::pair<int, std::string>{0, "tallyvane-cli 0.1.0\n"}));
+
+  // A list without any http or https URL is an error, not an empty success, and writes nothing.
+  const auto report = folder.write("kept.csv", "an earlier report");
+  const auto none = folder.write("none.txt", "ftp://files.example/\nwww.example.com\n\n");
+  const auto [status, output] = cli("check -q " + none.string() + " --report standard=" + report.string());
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(output.find("\nLines skipped (not http:// or https://): 2\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("Error: No URL found in " + none.string() + "\n"), std::string::npos) << output;
+  EXPECT_EQ(ScratchFolder::read(report), "an earlier report");
+}
+
+TEST_F(CheckCommandTest, ASettingsFolderThatCannotBeCreatedDoesNotFailTheCheck) {
+  folder.write("blocker", "a file where the settings folder should be");
+  const auto list = folder.write("list.txt", server.url("/a") + "\n");
+  const auto [status, output] = runCommand(std::string(TALLYVANE_CLI_PATH) + " --settings " +
+                                           (folder / "blocker/settings.prefs").string() + " check -q " + list.string());
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_EQ(output.find("Error: Cannot create Tallyvane settings folder\n"),
+            output.rfind("Error: Cannot create Tallyvane settings folder\n"));
+  EXPECT_NE(output.find("Error: Cannot create Tallyvane settings folder\n"), std::string::npos) << output;
+  EXPECT_EQ(server.requests().at(0).header("User-Agent"), "Tallyvane");
 }
 
 }  // namespace

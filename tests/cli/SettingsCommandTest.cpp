@@ -26,6 +26,7 @@ TEST_F(SettingsCommandTest, ShowsTheEffectiveSettingsOfANewFile) {
   EXPECT_EQ(status, 0) << output;
   EXPECT_NE(output.find("Settings file: " + file.string() + "\n"), std::string::npos);
   EXPECT_NE(output.find("\nThreads/NumThreads = 30\n"), std::string::npos);
+  EXPECT_NE(output.find("\nRequests/TimeoutSeconds = 30\n"), std::string::npos);
   EXPECT_NE(output.find("\nProxy/Password = (not set)\n"), std::string::npos);
   EXPECT_NE(output.find("\nUserAgents/ua1 = Tallyvane#CRLF$Tallyvane#CRLF$Tallyvane\n"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(file));
@@ -60,6 +61,9 @@ TEST_F(SettingsCommandTest, UnknownAndProgramKeptKeysAreRefused) {
   EXPECT_EQ(cli("settings set Requests/CookiesDisabled 2").first, 1);
   EXPECT_EQ(cli("settings set HEADGET/HeaderRequestMethod 3").first, 1);
   EXPECT_EQ(cli("settings set UserAgents/UserAgent 20").first, 1);
+  EXPECT_EQ(cli("settings set Requests/TimeoutSeconds 3601").second,
+            "Error: Invalid time-out. Please, set a number of seconds between 0 (no time-out) and 3600\n");
+  EXPECT_EQ(cli("settings set Requests/TimeoutSeconds 0").first, 0);
 }
 
 TEST_F(SettingsCommandTest, CheckSendsWhatTheSettingsSay) {

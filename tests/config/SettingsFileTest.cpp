@@ -1,7 +1,9 @@
 #include "config/SettingsFile.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 
 #include <filesystem>
@@ -53,6 +55,7 @@ std::string defaultFile() {
       "CustomHeaders = \n"
       "CookiesDisabled = 1\n"
       "UseCustomHeaders = 0\n"
+      "TimeoutSeconds = 30\n"
       "[Threads]\n"
       "NumThreads = 30\n"
       "[URLChecking]\n"
@@ -150,6 +153,15 @@ TEST_F(SettingsFileTest, OutOfRangeValuesAreReplaced) {
   }
 }
 
+TEST_F(SettingsFileTest, TimeoutOutsideItsRangeLoadsAsTheDefault) {
+  for (const auto& [line, seconds] : {std::pair{"TimeoutSeconds = 0\n", 0}, std::pair{"TimeoutSeconds = 3600\n", 3600},
+                                      std::pair{"TimeoutSeconds = -1\n", 30}, std::pair{"TimeoutSeconds = 3601\n", 30}}) {
+    writeFile(std::string("[Requests]\n") + line);
+    ASSERT_FALSE(load());
+    EXPECT_EQ(settings.TimeoutSeconds, seconds) << line;
+  }
+}
+
 TEST_F(SettingsFileTest, RecentListStopsAtTheFirstEmptyEntry) {
   writeFile("[Recent]\nr1 = /a.txt\nr2 = /b.txt\nr3 =\nr4 = /d.txt\nrm1 = /m.txt\n");
   ASSERT_FALSE(load());
@@ -219,8 +231,20 @@ TEST_F(SettingsFileTest, PresetValuesSplitAtTheirMarks) {
   EXPECT_EQ(settings.userAgents[5].robotsToken, "");
   EXPECT_EQ(settings.userAgents[6].httpText, "Agent/1");
   EXPECT_EQ(settings.userAgents[6].robotsToken, "");
-  // Absent keys leave a preset empty.
-  EXPECT_EQ(settings.userAgents[1].name, "");
+}
+
+TEST_F(SettingsFileTest, AbsentKeysKeepTheirDefaults) {
+  // A hand-written file with one group: requests must still carry the default user agent.
+  writeFile("[Threads]\nNumThreads = 5\n");
+  ASSERT_FALSE(load());
+  EXPECT_EQ(settings.NumThreads, 5);
+  EXPECT_EQ(settings.UserAgent, kDefaultUserAgentPreset);
+  EXPECT_EQ(storedFormOf(settings.userAgents[11]), storedFormOf(defaultUserAgentPresets()[11]));
+  EXPECT_EQ(settings.requestUserAgent, "Tallyvane");
+  EXPECT_EQ(settings.CookiesDisabled, 1);
+  // A key that is there, if empty, is taken as written.
+  writeFile("[UserAgents]\nua1 =\n");
+  ASSERT_FALSE(load());
   EXPECT_EQ(settings.requestUserAgent, "");
 }
 
@@ -304,7 +328,14 @@ TEST(SettingsLocationTest, PortableProgramKeepsItsSettingsBesideIt) {
   const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
   ::setenv("HOME", "/home/seo", 1);
   EXPECT_EQ(defaultSettingsLocation("/usr/bin/tallyvane").folder, fs::path("/home/seo/.config/Tallyvane"));
+  // Without HOME (a service, a cron job) the user database names the home folder, never "/".
+  ::unsetenv("HOME");
+  const struct passwd* user = ::getpwuid(::getuid());
+  ASSERT_NE(user, nullptr);
+  EXPECT_EQ(defaultSettingsLocation("/usr/bin/tallyvane").folder, fs::path(user->pw_dir) / ".config/Tallyvane");
   ::setenv("HOME", home.c_str(), 1);
+  Settings settings;
+  EXPECT_EQ(loadSettings(settings, SettingsLocation{}, 1920)->text, "Cannot create Tallyvane settings folder");
 }
 
 TEST(ColumnWidthCaptureTest, CapturesIntoTheCurrentMode) {

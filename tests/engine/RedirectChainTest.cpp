@@ -129,7 +129,28 @@ TEST_F(RedirectChainTest, RedirectWithoutLocationFailsTheHop) {
   EXPECT_EQ(follow(server.url("/nowhere")), 0);
   EXPECT_EQ(hops[0].statusCode, 0);
   EXPECT_EQ(hops[0].kind, kChainFailed);
-  EXPECT_EQ(hops[0].statusText, "LibCurl:");
+  EXPECT_EQ(hops[0].statusText, "LibCurl:Redirect without a usable Location header");
+}
+
+TEST_F(RedirectChainTest, RedirectToAnotherSchemeIsAFailedHopNeverRequested) {
+  const std::string mailto = "mailto:sales@127.0.0.1:" + std::to_string(server.port());
+  for (const std::string& target : {std::string("file:///etc/passwd"), std::string("file:///dev/zero"), mailto,
+                                    std::string("tel:+15550100"), std::string("javascript:alert(1)"),
+                                    std::string("ftp://127.0.0.1:1/f"), std::string("httpx://a.example/")}) {
+    moved("/away", target, 302);
+    ASSERT_EQ(follow(server.url("/away")), 1) << target;
+    EXPECT_EQ(hops[0].statusCode, 302) << target;
+    EXPECT_EQ(hops[0].kind, kChainPlain) << target;
+    EXPECT_EQ(hops[1].url, target);
+    EXPECT_EQ(hops[1].kind, kChainFailed) << target;
+    EXPECT_EQ(hops[1].statusCode, 0) << target;
+    EXPECT_EQ(hops[1].size, -1) << target;
+    EXPECT_EQ(hops[1].statusText, "LibCurl:Not requested: not an http or https URL") << target;
+  }
+  for (const ReceivedRequest& request : server.requests()) {
+    EXPECT_EQ(request.path(), "/away");
+    EXPECT_FALSE(request.hasHeader("Authorization"));
+  }
 }
 
 TEST_F(RedirectChainTest, FailedHopAfterRedirectsKeepsTheChainKindReached) {

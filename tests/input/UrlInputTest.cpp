@@ -176,3 +176,29 @@ TEST(SourceKindTest, ExtensionDecidesIgnoringCase) {
 
 }  // namespace
 }  // namespace tallyvane
+
+namespace tallyvane {
+namespace {
+
+TEST(CanonicalVariantsTest, EachUrlIsFollowedByItsOtherFormsWhichAreNotExpandedAgain) {
+  UrlInput input;
+  input.setCanonicalVariants(true);
+  input.open("",
+             "http://Example.com/p?q#a\r\nhttps://www.shop.example/\r\nhttps://shop.site.example/\r\n"
+             "http://localhost/\r\nhttps://awww.example/");
+  std::vector<std::string> urls;
+  for (std::string url = input.next(); !url.empty(); url = input.next()) urls.push_back(url);
+  EXPECT_EQ(urls, (std::vector<std::string>{
+                      "http://Example.com/p?q#a", "https://Example.com/p?q#a", "https://www.example.com/p?q#a",
+                      "http://www.example.com/p?q#a",  // the www forms carry the lower-cased host
+                      "https://www.shop.example/", "http://www.shop.example/", "https://shop.example/",
+                      "http://shop.example/", "https://shop.site.example/",
+                      "http://shop.site.example/",  // two dots: protocol only
+                      "http://localhost/",          // no dot: nothing
+                      "https://awww.example/", "http://awww.example/", "https://www.awww.example/",
+                      "http://www.awww.example/",  // "www." counts only as the first label
+                  }));
+}
+
+}  // namespace
+}  // namespace tallyvane

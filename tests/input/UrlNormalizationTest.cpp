@@ -10,10 +10,19 @@ TEST(UrlNormalizationTest, BlanksAndUnsafeBytesAreEncodedOnce) {
   EXPECT_EQ(normaliseInputUrl("http://a.example/a%20b"), "http://a.example/a%20b");  // already encoded
   EXPECT_EQ(normaliseInputUrl("http://a.example/100%"), "http://a.example/100%25");
   EXPECT_EQ(normaliseInputUrl("http://a.example/%zz"), "http://a.example/%25zz");
-  EXPECT_EQ(normaliseInputUrl("http://a.example/?q=a+b|c^d{e}[f]\"<>\\`"),
-            "http://a.example/?q=a%2Bb%7Cc%5Ed%7Be%7D%5Bf%5D%22%3C%3E%5C%60");
+  EXPECT_EQ(normaliseInputUrl("http://a.example/?q=a b|c^d{e}[f]\"<>\\`"),
+            "http://a.example/?q=a%20b%7Cc%5Ed%7Be%7D%5Bf%5D%22%3C%3E%5C%60");
   EXPECT_EQ(normaliseInputUrl("http://a.example/\xC3\xA9"), "http://a.example/%C3%A9");
   EXPECT_EQ(normaliseInputUrl("http://a.example/!$&'()*,-./:;=?@_~#x"), "http://a.example/!$&'()*,-./:;=?@_~#x");
+}
+
+TEST(UrlNormalizationTest, PlusAndTheHostStayAsWritten) {
+  // "+" means a blank in a query and "%2B" a literal plus: two different pages.
+  EXPECT_EQ(normaliseInputUrl("http://a.example/s?q=red+shoes&p=%2B1"), "http://a.example/s?q=red+shoes&p=%2B1");
+  EXPECT_EQ(normaliseInputUrl("http://b\xC3\xBC" "cher.example/b\xC3\xBC" "cher?x=\xC3\xBC"),
+            "http://b\xC3\xBC" "cher.example/b%C3%BC" "cher?x=%C3%BC");
+  EXPECT_EQ(normaliseInputUrl("http://[::1]:8080/a/../b"), "http://[::1]:8080/b");
+  EXPECT_EQ(normaliseInputUrl("http://user name@h\xC3\xA9.example/"), "http://user%20name@h\xC3\xA9.example/");
 }
 
 TEST(UrlNormalizationTest, DotSegmentsOnly) {
@@ -29,6 +38,8 @@ TEST(UrlNormalizationTest, ResolvesReferencesAgainstTheirBase) {
   EXPECT_EQ(resolveUrl("https://a.example/dir/page", "//cdn.example/x"), "https://cdn.example/x");
   EXPECT_EQ(resolveUrl("https://a.example/", "http://b.example/de/"), "http://b.example/de/");
   EXPECT_EQ(resolveUrl("https://a.example/", "not a url"), "not a url");
+  EXPECT_EQ(resolveUrl("http://[::1]:81/a/b", "../c"), "http://[::1]:81/c");
+  EXPECT_EQ(resolveUrl("http://a.example/", "//[::1]/x"), "http://[::1]/x");
   EXPECT_EQ(resolveUrl("no base", "/x"), "/x");
 }
 

@@ -31,6 +31,27 @@ TEST(UrlPartsTest, QuestionMarkDoesNotEndTheSiteButHashDoesNotEndThePath) {
   EXPECT_EQ(getUrlPart("http://example.com/a#b/c", kPartPath), "a#b/c");
 }
 
+TEST(UrlPartsTest, AnIpv6LiteralIsOneSiteWithItsBrackets) {
+  EXPECT_EQ(getUrlPart("http://[::1]:8080/p", kPartSite), "[::1]");
+  EXPECT_EQ(getUrlPart("http://[::1]:8080/p", kPartPort), "8080");
+  EXPECT_EQ(getUrlPart("http://u@[2001:db8::7]/p", kPartSite), "[2001:db8::7]");
+  EXPECT_EQ(setUrlPart("http://[::1]:8080/p", kPartProtocol, "https"), "https://[::1]:8080/p");
+}
+
+TEST(UrlPartsTest, RequestHostEndsWhereARequestEndsIt) {
+  const auto host = [](std::string_view url) {
+    const auto span = requestHostSpan(url);
+    return span ? std::string(url.substr(span->begin, span->end - span->begin)) : std::string("(none)");
+  };
+  EXPECT_EQ(host("http://example.com?x=1"), "example.com");
+  EXPECT_EQ(host("https://u:p@b\xC3\xBC" "cher.example:81/a"), "b\xC3\xBC" "cher.example");
+  EXPECT_EQ(host("http://a@b@c.example#f"), "c.example");
+  EXPECT_EQ(host("http://[::1]:8080/"), "[::1]");
+  EXPECT_EQ(host("http://[::1"), "[::1");
+  EXPECT_EQ(host("http://"), "");
+  EXPECT_EQ(host("example.com/a"), "(none)");
+}
+
 TEST(UrlPartsTest, SetReplacesOnlyThatPart) {
   EXPECT_EQ(setUrlPart("http://example.com/a?b#c", kPartProtocol, "https"), "https://example.com/a?b#c");
   EXPECT_EQ(setUrlPart("http://u@example.com:81/a", kPartSite, "www.example.com"), "http://u@www.example.com:81/a");

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "results/ResultColumns.h"
 #include "tests/support/Chains.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/ScratchFolder.h"
@@ -78,6 +79,15 @@ TEST_F(CsvReportTest, StandardReportOneLinePerResponse) {
                 "\"2\",\"0\"\n"
                 "\"http://a.example/b\",\"\",\"301\",\"Redirect Loop\",\"\",\"0.01\",\"\",\"\",\"http://a.example/a\","
                 "\"1\",\"0\"\n");
+}
+
+TEST_F(CsvReportTest, NoStatusMeansNoResponseTimeWhateverTheTimeHolds) {
+  ResultStore failed;
+  ASSERT_TRUE(failed.add(chainOf("http://dead.example/", {0}, kChainFailed, 1234), kTestModeNone, fatal));
+  const auto file = folder / "failed.csv";
+  ASSERT_FALSE(writeReport(failed, {}, ReportKind::Standard, kTestModeNone, file));
+  EXPECT_NE(ScratchFolder::read(file).find("\n\"http://dead.example/\",\"\",\"\",\"\",\"\",\"\","), std::string::npos);
+  EXPECT_EQ(cellText(*failed.recordAtIndex(0), kResponseTimeColumn), "");
 }
 
 TEST_F(CsvReportTest, RedirectDetailsOneLinePerRecordWithEveryHop) {
@@ -168,6 +178,10 @@ TEST_F(CsvReportTest, FailuresKeepThePreviousReport) {
   EXPECT_EQ(failed->text, "There was an error writing to the report file.");
   EXPECT_EQ(ScratchFolder::read(file), "complete earlier report");
   EXPECT_FALSE(std::filesystem::exists(file.string() + ".partial"));
+
+  const std::atomic<bool> quitting{true};  // a stop by quitting is no success either
+  EXPECT_EQ(writeReport(store, {}, ReportKind::Standard, 0, file, {}, &quitting)->text, kStoppedBeforeCompleteMessage);
+  EXPECT_EQ(ScratchFolder::read(file), "complete earlier report");
 }
 
 TEST_F(CsvReportTest, ProgressCountsTheRows) {

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <chrono>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -174,22 +176,62 @@ TEST(ResultSortLargeTest, AMillionRowsInOrderAndInReverse) {
   EXPECT_EQ(view.recordAtRow(123456), store.recordAtIndex(123456));
 }
 
-TEST(ResultSortStopTest, StoppingLeavesNoHalfSortedOrder) {
-  ResultStore store;
+// Many records in random order, so a sort takes long enough to be stopped or joined midway.
+void addRandomUrls(ResultStore& store, int count, const std::string& prefix = "http://r/") {
   FatalErrorSlot fatal;
   std::mt19937 random(7);
   HopRecord hop;
-  for (int i = 0; i < 200000; ++i) {
-    hop.url = "http://r/" + std::to_string(random());
-    hop.statusCode = 200;
+  hop.statusCode = 200;
+  for (int i = 0; i < count; ++i) {
+    hop.url = prefix + std::to_string(random()) + "/" + std::to_string(i);
     ASSERT_TRUE(store.add(std::span<const HopRecord>(&hop, 1), 0, fatal));
   }
+}
+
+// -1: every row ascending by URL, 1: every row descending, 0: neither.
+int urlOrderOf(const ResultView& view) {
+  bool up = true, down = true;
+  for (int64_t row = 1; row < view.rowCount(); ++row) {
+    const int order = std::strcmp(view.recordAtRow(row - 1)->first().url, view.recordAtRow(row)->first().url);
+    up = up && order < 0;
+    down = down && order > 0;
+  }
+  return up ? -1 : down ? 1 : 0;
+}
+
+TEST(ResultSortStopTest, StoppingKeepsAWholeOrderNeverAHalfSortedOne) {
+  ResultStore store;
+  addRandomUrls(store, 200000);
   ResultView view(store);
+  view.sortBy(kUrlColumn, SortDirection::Descending);
+  view.waitForSort();
+  for (int pause : {0, 10, 50}) {  // stopped at different stages of the sort
+    view.sortBy(kUrlColumn, SortDirection::Ascending);
+    std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+    view.stopSort();
+    ASSERT_EQ(view.rowCount(), store.count());
+    if (store.isSorted()) {
+      EXPECT_NE(urlOrderOf(view), 0) << "stopped after " << pause << " ms";
+    }
+    view.sortBy(kUrlColumn, SortDirection::Descending);
+    view.waitForSort();
+  }
   view.sortBy(kUrlColumn, SortDirection::Ascending);
-  view.stopSort();
   view.clearStore();  // must not race a sort still reading records
   EXPECT_EQ(store.count(), 0);
   EXPECT_FALSE(store.isSorted());
+}
+
+TEST(ResultSortStopTest, RecordsAddedDuringASortAppearExactlyOnceInOrder) {
+  ResultStore store;
+  addRandomUrls(store, 200000);
+  ResultView view(store);
+  view.sortBy(kUrlColumn, SortDirection::Ascending);
+  addRandomUrls(store, 2000, "http://during/");  // as workers do while the sort runs
+  view.waitForSort();
+  ASSERT_TRUE(store.isSorted());
+  EXPECT_EQ(view.rowCount(), store.count());
+  EXPECT_EQ(urlOrderOf(view), -1);  // strictly ascending: no record twice
 }
 
 }  // namespace

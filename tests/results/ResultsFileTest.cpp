@@ -141,6 +141,19 @@ TEST_F(ResultsFileTest, AbsentValuesAreNotWritten) {
   EXPECT_EQ(loaded.recordAtIndex(0)->first().size, -1);
 }
 
+TEST_F(ResultsFileTest, TheResponseTimeIsWrittenByStatusCodeNotByItsValue) {
+  ResultStore store;
+  ASSERT_TRUE(store.add(chainOf("http://failed/", {0}, kChainFailed, 1234), 0, fatal));
+  ASSERT_TRUE(store.add(chainOf("http://instant/", {200}, kChainPlain, 0), 0, fatal));
+  const auto file = folder / "times.tvl";
+  ASSERT_FALSE(saveResults(store, 0, file));
+  ResultStore loaded;
+  ASSERT_FALSE(loadResults(loaded, file).message);
+  ASSERT_EQ(loaded.count(), 2);
+  EXPECT_EQ(loaded.recordAtIndex(0)->first().responseTime, -1);
+  EXPECT_EQ(loaded.recordAtIndex(1)->first().responseTime, 0);
+}
+
 TEST_F(ResultsFileTest, AnEmptyStoreSavesAndReopensAsEmpty) {
   ResultStore empty;
   const auto file = folder / "empty.tvl";
@@ -248,7 +261,9 @@ TEST_F(ResultsFileTest, QuittingDuringASaveNeverReplacesTheOldFile) {
   fill(store, 0);
   const auto file = folder.write("results.tvl", "old");
   const std::atomic<bool> quitting{true};
-  EXPECT_FALSE(saveResults(store, 0, file, {}, &quitting));
+  const auto stopped = saveResults(store, 0, file, {}, &quitting);
+  ASSERT_TRUE(stopped);  // never a successful save
+  EXPECT_EQ(stopped->text, kStoppedBeforeCompleteMessage);
   EXPECT_EQ(ScratchFolder::read(file), "old");
   EXPECT_FALSE(std::filesystem::exists(folder / "results.tvltemp"));
 }

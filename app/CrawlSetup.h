@@ -1,0 +1,57 @@
+#pragma once
+// What a crawl does besides checking: the rewrite rules, a redirect test or the low-memory
+// report, and the checks and messages of the dialogs that start each kind of crawl. The desktop
+// dialogs and the CLI both go through here: check*() returns the first message to show (or the
+// ready setup), then startCrawl() starts it.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/Crawl.h"
+#include "app/LowMemoryReport.h"
+#include "base/Message.h"
+#include "input/CanonicalTest.h"
+#include "input/MappingRules.h"
+
+namespace tallyvane {
+
+inline constexpr std::string_view kEnterInputFileMessage = "Please, enter an input file";
+inline constexpr std::string_view kEnterRulesFileMessage = "Please, enter a mapping rules file";
+inline constexpr std::string_view kRulesFileMissingMessage = "Cannot find mapping rules file!";
+inline constexpr std::string_view kSelectCanonicalFormMessage = "Please, select a canonical URL form to test for";
+inline constexpr std::string_view kEnterOutputFileMessage = "Please, enter on output file";
+
+struct CrawlSetup {
+  std::string inputFile;
+  int testMode = kTestModeNone;
+  std::shared_ptr<const MappingTable> mapping;  // mapping test
+  CanonicalOptions canonical;                   // canonical test
+  std::shared_ptr<LowMemoryReport> lowMemoryReport;
+};
+
+struct SetupCheck {
+  std::optional<Message> message;  // the first check that failed
+  bool dialogCloses = false;       // the failure closes the dialog (a bad rules file)
+  CrawlSetup setup;                // ready when there is no message
+};
+
+// "Start Test" of the mapping dialog: the rules are loaded before the input file is looked for.
+SetupCheck checkMappingTest(std::string_view inputField, std::string_view rulesField);
+
+// "Start Test" of the canonical dialog; form is nothing while no form button is selected.
+SetupCheck checkCanonicalTest(std::optional<CanonicalForm> form, std::string_view inputField, bool onlyInputUrls,
+                              bool cookies, bool hsts);
+
+// "Start" of the low-memory dialog: creates the report file with its heading line.
+SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view outputField, ReportKind kind, int filter,
+                               int64_t slowPageThresholdMs);
+
+// The rewrite rules of the settings, and the evaluation of the setup's test.
+CrawlStages crawlStagesFor(const Settings& settings, const CrawlSetup& setup);
+
+// Starts the crawl of the setup's input file (or of request's manual text when it has none).
+void startCrawl(Crawl& crawl, const Settings& settings, const CrawlSetup& setup, CrawlRequest request);
+
+}  // namespace tallyvane

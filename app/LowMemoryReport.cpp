@@ -1,0 +1,93 @@
+#include "app/LowMemoryReport.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "results/Filters.h"
+#include "results/ResultStore.h"
+
+namespace tallyvane {
+namespace {
+
+// The store keeps empty texts as nullptr; the report writer reads them the same way here.
+const char* textOrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
+
+}  // namespace
+
+std::variant<std::unique_ptr<LowMemoryReport>, Message> LowMemoryReport::create(LowMemoryReportOptions options) {
+  const Message cannotCreate = errorMessage(std::string(kCannotCreateReportMessage) + options.path.string());
+  const int fd = ::open(options.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return cannotCreate;
+  std::unique_ptr<LowMemoryReport> report(new LowMemoryReport(std::move(options), fd));
+  if (!report->append(reportStart(report->options_.kind, kTestModeNone))) {
+    report->close();
+    return cannotCreate;
+  }
+  return report;
+}
+
+LowMemoryReport::~LowMemoryReport() { close(); }
+
+bool LowMemoryReport::append(std::string_view bytes) {
+  if (failed_ || fd_ < 0) return false;
+  std::string_view left = bytes;
+  while (!left.empty()) {
+    const ssize_t done = ::write(fd_, left.data(), left.size());
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) {
+      // Cut back what got out of these lines: the file keeps only whole lines.
+      if (::ftruncate(fd_, written_) == 0) ::lseek(fd_, written_, SEEK_SET);
+      failed_ = true;
+      return false;
+    }
+    left.remove_prefix(static_cast<size_t>(done));
+  }
+  written_ += static_cast<off_t>(bytes.size());
+  return true;
+}
+
+bool LowMemoryReport::write(std::span<const HopRecord> hops) {
+  // A record that borrows the hops' texts: the report writer sees what the store would keep.
+  const size_t n = std::min(hops.size(), responses_.size());
+  for (size_t i = 0; i < n; ++i) {
+    const HopRecord& hop = hops[i];
+    const auto linkCount = static_cast<size_t>(std::clamp<int64_t>(hop.linkCount, 0, kMaxLinksPerResponse));
+    for (size_t k = 0; k < linkCount; ++k) {
+      links_[i][k] = {textOrNull(hop.links[k].link), textOrNull(hop.links[k].rel), textOrNull(hop.links[k].hreflang)};
+    }
+    responses_[i] = {textOrNull(hop.url),
+                     hop.statusCode,
+                     hop.size,
+                     hop.responseTime,
+                     textOrNull(hop.statusText),
+                     textOrNull(hop.contentType),
+                     textOrNull(hop.xRobotsTag),
+                     textOrNull(hop.vary),
+                     PackedHeaders::plain(hop.rawHeaders, headerBlocks_[i]),
+                     links_[i].data(),
+                     static_cast<uint8_t>(linkCount)};
+  }
+  ResultRecord record{};
+  record.responses = responses_.data();
+  record.responseCount = static_cast<uint8_t>(n);
+  record.chainKind = static_cast<uint8_t>(hops[0].kind);
+  if (options_.filter != 0 && ((filtersShowing(record, options_.slowPageThresholdMs) >> options_.filter) & 1u) == 0) {
+    return !failed_;
+  }
+  lines_.clear();
+  appendReportLines(options_.kind, record, kTestModeNone, lines_);
+  return append(lines_);
+}
+
+bool LowMemoryReport::close() {
+  if (fd_ < 0) return !failed_;
+  const bool synced = ::fsync(fd_) == 0;
+  const bool closed = ::close(fd_) == 0;
+  fd_ = -1;
+  failed_ = failed_ || !synced || !closed;
+  return !failed_;
+}
+
+}  // namespace tallyvane

@@ -1,0 +1,56 @@
+#pragma once
+// The CSV report of a low-memory crawl, written while the crawl runs: each finished chain is
+// appended as soon as it is complete and then forgotten. Every chain's lines go out in one
+// write; a write that fails part-way is cut back, so the file always ends with a whole line.
+//
+// Threads: created and closed by the thread that starts and ends the crawl; write() is called
+// by the workers one at a time, under the results mutex.
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <variant>
+
+#include "base/Message.h"
+#include "results/CsvReport.h"
+#include "results/HopRecord.h"
+
+namespace tallyvane {
+
+struct LowMemoryReportOptions {
+  std::filesystem::path path;
+  ReportKind kind = ReportKind::Standard;
+  int filter = 0;  // 0 every URL, else only the URLs this filter shows
+  int64_t slowPageThresholdMs = 2000;
+};
+
+class LowMemoryReport {
+ public:
+  // Creates the file with its heading line; "Cannot create output file: " + path otherwise.
+  static std::variant<std::unique_ptr<LowMemoryReport>, Message> create(LowMemoryReportOptions options);
+  ~LowMemoryReport();
+  LowMemoryReport(const LowMemoryReport&) = delete;
+  LowMemoryReport& operator=(const LowMemoryReport&) = delete;
+
+  // Appends the lines of one chain (hops 0 to its last), when it passes the filter.
+  bool write(std::span<const HopRecord> hops);
+  // Syncs and closes; false when that or an earlier write failed.
+  bool close();
+
+ private:
+  LowMemoryReport(LowMemoryReportOptions options, int fd) : options_(std::move(options)), fd_(fd) {}
+  bool append(std::string_view bytes);
+
+  LowMemoryReportOptions options_;
+  int fd_ = -1;
+  off_t written_ = 0;
+  bool failed_ = false;
+  std::string lines_;  // reused for every chain
+  std::array<ResponseRecord, kHopsPerChain> responses_{};
+  std::array<std::array<LinkRecord, kMaxLinksPerResponse>, kHopsPerChain> links_{};
+  std::array<std::string, kHopsPerChain> headerBlocks_;  // the raw headers in the record's form
+};
+
+}  // namespace tallyvane

@@ -1,0 +1,109 @@
+// Opens the desktop window against the demo site and saves the README's screenshots: the window
+// idle, during a crawl and with the details of a redirect shown. Run by docs/screenshots.sh under
+// a virtual display.
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QScreen>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <utility>
+
+#include "app/HttpLibrary.h"
+#include "app/ProgramPath.h"
+#include "demo/DemoSite.h"
+#include "results/ResultColumns.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgressWindow.h"
+#include "ui/ResultTableModel.h"
+
+using namespace tallyvane;
+
+namespace {
+
+bool save(QWidget& window, const QString& folder, const QString& name) {
+  QTest::qWait(300);  // let the window paint
+  const QPixmap shot = window.screen()->grabWindow(window.winId());
+  const QString path = QDir(folder).filePath(name);
+  if (!shot.save(path)) {
+    std::fprintf(stderr, "Cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
+}
+
+void closeMessageBoxes(QWidget& window) {
+  for (QMessageBox* box : window.findChildren<QMessageBox*>()) box->close();
+}
+
+// The first row whose URL holds path.
+int rowOf(const ui::ResultTableModel& model, const QString& path) {
+  for (int row = 0; row < model.rowCount(); ++row) {
+    if (model.index(row, kUrlColumn).data().toString().contains(path)) return row;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  const QString folder = argc > 1 ? argv[1] : "docs";
+  auto library = HttpLibrary::bind(executableDirectory());
+  if (!library || !library->initialise()) {
+    std::fprintf(stderr, "%s\n", std::string(kCannotLoadCurlMessage).c_str());
+    return 1;
+  }
+  QTemporaryDir scratch;
+  Settings settings = defaultSettings(1600);
+  settings.NumThreads = 3;  // so the slow page is still being checked in the second picture
+  const demo::DemoSite site;
+
+  ui::MainWindow window(library->api(), settings, settingsLocationOf(scratch.filePath("settings.prefs").toStdString()));
+  window.move(40, 40);
+  window.show();
+  if (!save(window, folder, "main-window-idle.png")) return 1;
+
+  CrawlRequest request;
+  for (const std::string& url : site.urls()) request.manualText += url + "\r\n";
+  window.startCrawl(std::move(request));
+  QTest::qWait(900);
+  if (!save(window, folder, "main-window-crawling.png")) return 1;
+
+  if (!QTest::qWaitFor([&] { return !window.crawlStillActive(); }, 30000)) return 1;
+  QTest::qWait(300);
+  closeMessageBoxes(window);
+  const int row = rowOf(*window.resultModel(), "/chain/");
+  if (row >= 0) window.resultList()->selectRow(row);
+  if (!save(window, folder, "main-window-details.png")) return 1;
+
+  // The two check windows, as a person opens them from the menu.
+  for (const auto& [action, name] : {std::pair{window.menus().checkFile, "check-urls-window.png"},
+                                     std::pair{window.menus().checkManual, "enter-urls-window.png"}}) {
+    action->trigger();
+    QTest::qWait(200);
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr || !save(*dialog, folder, name)) return 1;
+    dialog->close();
+  }
+  // The progress window of a save, and the box that ends the crawl's story.
+  window.saveResultsTo(scratch.filePath("demo.tvl").toStdString());
+  if (window.progressWindow() == nullptr) return 1;
+  window.progressWindow()->grab().save(QDir(folder).filePath("progress-window.png"));
+  std::printf("%s\n", qPrintable(QDir(folder).filePath("progress-window.png")));
+  window.showMessage("Success", "Tallyvane has finished checking all URLs");
+  QTest::qWait(300);
+  QWidget* box = QApplication::activeModalWidget();
+  if (box == nullptr || !save(*box, folder, "message-box.png")) return 1;
+  box->close();
+  window.crawl().stop();
+  return 0;
+}

@@ -1,0 +1,25 @@
+// Any bytes given as a URL list file (plain text or CSV, by TALLYVANE_LIST_EXTENSION) are read to
+// their end: every line or record, decoded, capped and normalised, never a crash or a hang.
+#include <unistd.h>
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "input/UrlInput.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::string path =
+      "/dev/shm/tallyvane-fuzz-" + std::to_string(::getpid()) + TALLYVANE_LIST_EXTENSION;
+  {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  tallyvane::UrlInput input;
+  if (input.open(path, {}).opened) {
+    while (!input.next().empty()) {
+    }
+  }
+  input.close();
+  return 0;
+}

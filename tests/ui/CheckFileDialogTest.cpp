@@ -1,0 +1,40 @@
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "tests/ui/MainWindowFixture.h"
+#include "ui/CheckFileDialog.h"
+#include "ui/ResultTableModel.h"
+
+namespace tallyvane::ui::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+TEST_F(MainWindowTest, CheckFileDialogRefusesWhatItCannotCheckAndStartsOnReturn) {
+  settings.recentInputFiles = {"/old/list.txt"};
+  window().menus().checkFile->trigger();
+  auto* dialog = window().findChild<CheckFileDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->windowTitle(), "Check URLs");
+  EXPECT_TRUE(dialog->fileField()->currentText().isEmpty());
+  EXPECT_EQ(dialog->fileField()->itemText(0), "/old/list.txt");
+
+  QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
+  EXPECT_EQ(takeMessages(*dialog), Texts{"Error: Please, enter an input filename"});
+  dialog->fileField()->setEditText(QString::fromStdString((scratch / "absent.txt").string()));
+  QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
+  EXPECT_EQ(takeMessages(*dialog), Texts{"Error: Input file does not exist!"});
+  EXPECT_TRUE(dialog->isVisible());
+
+  const std::filesystem::path list = scratch.write("urls.txt", server.url("/a") + "\n");
+  dialog->fileField()->setEditText("  " + QString::fromStdString(list.string()) + "  ");
+  QTest::keyClick(dialog->fileField()->lineEdit(), Qt::Key_Return);
+  ASSERT_TRUE(waitForCrawlEnd());
+  EXPECT_EQ(takeMessages(window()), Texts{"Success: Tallyvane has finished checking all URLs"});
+  EXPECT_EQ(window().resultModel()->rowCount(), 1);
+  EXPECT_EQ(settings.recentInputFiles, (std::vector<std::string>{list.string(), "/old/list.txt"}));
+}
+
+}  // namespace
+}  // namespace tallyvane::ui::testing

@@ -1,0 +1,237 @@
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTreeWidget>
+
+#include <chrono>
+#include <thread>
+
+#include "results/ResultColumns.h"
+#include "tests/ui/MainWindowFixture.h"
+#include "ui/DetailPanel.h"
+#include "ui/ManualEntryDialog.h"
+#include "ui/ProgressWindow.h"
+#include "ui/ResultTableModel.h"
+
+namespace tallyvane::ui::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+Texts menuTree(const QMenuBar* bar) {
+  Texts tree;
+  for (const QAction* top : bar->actions()) {
+    tree.push_back(top->text().toStdString());
+    for (const QAction* item : top->menu()->actions()) {
+      tree.push_back("  " + (item->isSeparator() ? std::string("—") : item->text().toStdString()));
+    }
+  }
+  return tree;
+}
+
+Texts enabledItems(const QMenuBar* bar) {
+  Texts enabled;
+  for (const QAction* top : bar->actions()) {
+    for (const QAction* item : top->menu()->actions()) {
+      if (!item->isSeparator() && item->isEnabled()) enabled.push_back(item->text().toStdString());
+    }
+  }
+  return enabled;
+}
+
+std::string cell(const MainWindow& window, int row, int column) {
+  return window.resultModel()->index(row, column).data().toString().toStdString();
+}
+
+TEST_F(MainWindowTest, MenusAreInOrderAndOnlyExitAndUserGuideStayEnabledDuringACrawl) {
+  hangOn("/hang");
+  EXPECT_EQ(menuTree(window().menuBar()),
+            (Texts{"Check URLs", "  Check URLs... (From File)", "  Check URLs... (Enter Manually)",
+                   "  Check URLs... (Paste from ClipBoard)", "  Check Huge URL List (Low Memory Mode)", "  —",
+                   "  Load Results", "  Save Results", "  —", "  Exit", "Test URLs",
+                   "  Test Canonical URL Redirects (https/www/HSTS)", "  Test URL Mapping Redirects", "Configuration",
+                   "  URL Checking", "  URL Rewriting", "  User Agents", "  Speed", "  HEAD/GET Method Config",
+                   "  Cookies && Custom Headers", "  Proxy Settings", "CSV Exports", "  Standard Report",
+                   "  Redirect Details", "  Link Headers", "  Raw Headers", "Help", "  User Guide", "  —",
+                   "  About"}));
+  EXPECT_FALSE(window().abortButton()->isEnabled());
+  EXPECT_FALSE(window().clearButton()->isEnabled());
+
+  QGuiApplication::clipboard()->setText(lines({"/hang"}));
+  window().menus().checkClipboard->trigger();
+  EXPECT_EQ(enabledItems(window().menuBar()), (Texts{"Exit", "User Guide"}));
+  EXPECT_TRUE(window().abortButton()->isEnabled());
+  EXPECT_FALSE(window().clearButton()->isEnabled());
+  EXPECT_TRUE(window().filterBox()->isEnabled());
+
+  QTest::mouseClick(window().abortButton(), Qt::LeftButton);
+  ASSERT_TRUE(waitForCrawlEnd());
+  EXPECT_EQ(enabledItems(window().menuBar()).size(), 22u);
+  EXPECT_TRUE(window().clearButton()->isEnabled());
+  EXPECT_EQ(takeMessages(window()), Texts{"Aborted: Tallyvane has aborted checking URLs"});
+}
+
+TEST_F(MainWindowTest, ClipboardCheckFillsTheListAndTheDetailsAndAFilterClearsThem) {
+  server.route("/old", [this](const demo::ReceivedRequest& r) { return demo::redirectTo(r, 301, server.url("/new")); });
+  server.route("/new", [](const demo::ReceivedRequest& r) {
+    return demo::reply(r, "HTTP/1.1 200 OK", {"Content-Type: text/html", "Link: </fr>; rel=\"alternate\"; hreflang=\"fr\""});
+  });
+  server.route("/missing", [](const demo::ReceivedRequest& r) { return demo::reply(r, "HTTP/1.1 404 Not Found"); });
+  QGuiApplication::clipboard()->setText(lines({"/old", "/missing"}));
+  window().menus().checkClipboard->trigger();
+  ASSERT_TRUE(waitForCrawlEnd());
+  EXPECT_EQ(takeMessages(window()), Texts{"Success: Tallyvane has finished checking all URLs"});
+  ASSERT_EQ(window().resultModel()->rowCount(), 2);
+  EXPECT_EQ(window().statusField(kUrlsField)->text(), "URLs: 2");
+  EXPECT_EQ(window().statusField(kFilteredUrlsField)->text(), "Filtered URLs: 2");
+
+  const int oldRow = cell(window(), 0, kUrlColumn) == server.url("/old") ? 0 : 1;
+  EXPECT_EQ(cell(window(), oldRow, kStatusCodeColumn), "301");
+  EXPECT_EQ(cell(window(), oldRow, kFinalUrlColumn), server.url("/new"));
+  EXPECT_EQ(cell(window(), 1 - oldRow, kStatusCodeColumn), "404");
+
+  window().resultList()->selectRow(oldRow);  // as the keyboard or the accessibility tree selects
+  DetailPanel* details = window().detailPanel();
+  ASSERT_EQ(details->responsesList()->topLevelItemCount(), 2);
+  EXPECT_EQ(details->responsesList()->topLevelItem(0)->text(8).toStdString(), server.url("/new"));
+  EXPECT_TRUE(details->rawHeadersText()->toPlainText().startsWith("HTTP/1.1 301"));
+  EXPECT_EQ(details->linksList()->topLevelItemCount(), 0);
+
+  details->responsesList()->setCurrentItem(details->responsesList()->topLevelItem(1));
+  EXPECT_TRUE(details->rawHeadersText()->toPlainText().startsWith("HTTP/1.1 200"));
+  ASSERT_EQ(details->linksList()->topLevelItemCount(), 1);
+  EXPECT_EQ(details->linksList()->topLevelItem(0)->text(2), "[fr]");
+
+  window().filterBox()->setCurrentIndex(10);  // "Page Not Found"
+  EXPECT_EQ(details->responsesList()->topLevelItemCount(), 0);
+  EXPECT_TRUE(details->rawHeadersText()->toPlainText().isEmpty());
+  ASSERT_EQ(window().resultModel()->rowCount(), 1);
+  EXPECT_EQ(cell(window(), 0, kStatusCodeColumn), "404");
+  EXPECT_EQ(window().statusField(kFilteredUrlsField)->text(), "Filtered URLs: 1");
+}
+
+TEST_F(MainWindowTest, ColumnClicksCycleTheSortIndicatorAndTheOrder) {
+  window().openDialog(DialogId::ManualEntry);
+  auto* entry = window().findChild<ManualEntryDialog*>();
+  ASSERT_NE(entry, nullptr);
+  EXPECT_FALSE(entry->startButton()->isEnabled());
+  entry->textArea()->setPlainText((lines({"/b", "/c", "/a"})));
+  ASSERT_TRUE(entry->startButton()->isEnabled());
+  QTest::mouseClick(entry->startButton(), Qt::LeftButton);
+  ASSERT_TRUE(waitForCrawlEnd());
+  takeMessages(window());
+
+  QHeaderView* header = window().resultList()->horizontalHeader();
+  EXPECT_EQ(header->sortIndicatorSection(), -1);
+  const auto clickUrlHeader = [&] {
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(0) + 5, 5));
+  };
+  const auto firstUrlAfterSort = [&](const std::string& expected) {
+    return waitUntil([&] { return cell(window(), 0, kUrlColumn) == server.url(expected); });
+  };
+  clickUrlHeader();
+  EXPECT_EQ(header->sortIndicatorSection(), 0);
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+  EXPECT_TRUE(firstUrlAfterSort("/a"));
+  clickUrlHeader();
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+  EXPECT_TRUE(firstUrlAfterSort("/c"));
+  clickUrlHeader();
+  EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+  EXPECT_TRUE(firstUrlAfterSort("/a"));
+
+  window().filterBox()->setCurrentIndex(3);
+  EXPECT_EQ(header->sortIndicatorSection(), -1);
+}
+
+TEST_F(MainWindowTest, QuittingDuringACrawlAsksAndYesEndsItWithinASecond) {
+  hangOn("/hang");
+  QGuiApplication::clipboard()->setText(lines({"/hang"}));
+  window().menus().checkClipboard->trigger();
+  ASSERT_TRUE(waitUntil([this] { return server.requestCount("/hang") == 1; }));
+
+  std::string question;
+  whenModalOpens<QMessageBox>([&](QMessageBox* box) {
+    question = box->text().toStdString();
+    box->button(QMessageBox::No)->click();
+  });
+  EXPECT_FALSE(closeWindow());
+  EXPECT_EQ(question, kExitQuestion);
+  EXPECT_TRUE(window().crawlStillActive());
+  EXPECT_TRUE(window().abortButton()->isEnabled());
+
+  whenModalOpens<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(closeWindow());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_TRUE(std::filesystem::exists(scratch / "settings.prefs"));
+}
+
+TEST_F(MainWindowTest, SaveAndLoadThroughTheMenusGiveBackTheSameList) {
+  QGuiApplication::clipboard()->setText(lines({"/a", "/b"}));
+  window().menus().checkClipboard->trigger();
+  ASSERT_TRUE(waitForCrawlEnd());
+  takeMessages(window());
+
+  const auto answerFileDialog = [](const std::filesystem::path& path) {
+    // As a person does: the whole path typed into the name field, then Return.
+    whenModalOpens<QFileDialog>([path](QFileDialog* dialog) {
+      auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+      if (name == nullptr) return;
+      name->setText(QString::fromStdString(path.string()));
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+  };
+  answerFileDialog(scratch / "run");  // no extension: ".tvl" is added
+  window().menus().saveResults->trigger();
+  ASSERT_TRUE(waitUntil([this] { return window().progressWindow() == nullptr && window().clearButton()->isEnabled(); }));
+  ASSERT_TRUE(std::filesystem::exists(scratch / "run.tvl"));
+
+  QTest::mouseClick(window().clearButton(), Qt::LeftButton);
+  EXPECT_EQ(window().resultModel()->rowCount(), 0);
+
+  answerFileDialog(scratch / "run.tvl");
+  window().menus().loadResults->trigger();
+  EXPECT_FALSE(window().filterBox()->isEnabled());
+  ASSERT_TRUE(waitUntil([this] { return window().progressWindow() == nullptr && window().resultModel()->rowCount() == 2; }));
+  EXPECT_TRUE(takeMessages(window()).empty());
+  EXPECT_EQ(window().statusField(kUrlsField)->text(), "URLs: 2");
+  EXPECT_EQ(window().statusField(kResponsesField)->text(), "Responses: 2");
+  EXPECT_TRUE(window().filterBox()->isEnabled());
+  EXPECT_EQ(window().menus().saveResults->isEnabled(), true);
+}
+
+TEST_F(MainWindowTest, ThePortCanBeCalledFromAnyThreadAndItsQuestionsNeverDeadlock) {
+  UserInterface& port = window().port();
+  std::thread([&] { port.setStatusField(kSpeedField, "Speed: 7 Responses per Second"); }).join();
+  EXPECT_TRUE(waitUntil([this] { return window().statusField(kSpeedField)->text() == "Speed: 7 Responses per Second"; }));
+
+  whenModalOpens<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+  bool answer = false;
+  std::atomic<bool> answered{false};
+  std::thread asking([&] {
+    answer = port.askYesNo("", "Overwrite?");
+    answered = true;
+  });
+  EXPECT_TRUE(waitUntil([&] { return answered.load(); }));
+  asking.join();
+  EXPECT_TRUE(answer);
+
+  // Quitting answers the questions nobody will see.
+  std::atomic<bool> unanswered{false};
+  std::thread late([&] { unanswered = !port.askYesNo("", "Overwrite?"); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(closeWindow());
+  late.join();
+  EXPECT_TRUE(unanswered);
+}
+
+}  // namespace
+}  // namespace tallyvane::ui::testing

@@ -1,0 +1,79 @@
+#include "ui/CheckFileDialog.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <filesystem>
+
+#include "base/Message.h"
+#include "base/Text.h"
+#include "input/UrlInput.h"
+#include "ui/MessageBoxes.h"
+
+namespace tallyvane::ui {
+
+QString chooseInputFile(QWidget* parent) {
+  return QFileDialog::getOpenFileName(parent, kChooseInputFileTitle, {},
+                                      "Text File (*.txt *.csv *.xml);;All Files (*)");
+}
+
+CheckFileDialog::CheckFileDialog(const std::vector<std::string>& recentFiles, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(kCheckFileTitle);
+  setAccessibleName(kCheckFileTitle);
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+  auto* label = new QLabel(kInputFileLabel, this);
+  file_ = new QComboBox(this);
+  file_->setEditable(true);
+  file_->setInsertPolicy(QComboBox::NoInsert);
+  file_->setAccessibleName(kInputFileLabel);
+  for (const std::string& recent : recentFiles) file_->addItem(QString::fromStdString(recent));
+  file_->setCurrentIndex(-1);
+  file_->setEditText({});
+  label->setBuddy(file_);
+  auto* browse = new QPushButton("...", this);
+  browse->setAccessibleName("Choose Input File");
+  browse->setAutoDefault(false);
+  browse->setMaximumWidth(browse->fontMetrics().horizontalAdvance("...") * 4);
+  start_ = new QPushButton("Start", this);
+  start_->setDefault(true);
+  auto* cancel = new QPushButton("Cancel", this);
+  cancel->setAutoDefault(false);
+
+  auto* layout = new QGridLayout(this);
+  layout->addWidget(label, 0, 0, 1, 2);
+  layout->addWidget(file_, 1, 0);
+  layout->addWidget(browse, 1, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(start_);
+  buttons->addWidget(cancel);
+  layout->setRowStretch(2, 1);
+  layout->addLayout(buttons, 3, 0, 1, 2);
+  layout->setColumnStretch(0, 1);
+  file_->setMinimumWidth(590);
+
+  connect(browse, &QPushButton::clicked, this, [this] {
+    const QString chosen = chooseInputFile(this);
+    if (!chosen.isEmpty()) file_->setEditText(chosen);
+  });
+  connect(start_, &QPushButton::clicked, this, &CheckFileDialog::startClicked);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  setFixedSize(sizeHint().expandedTo(QSize(670, 150)));
+}
+
+void CheckFileDialog::startClicked() {
+  const std::string name(trimBlanks(file_->currentText().toStdString()));
+  if (name.empty()) return showMessageBox(this, kErrorTitle, kEnterInputFileMessage);
+  std::error_code ignored;
+  if (!std::filesystem::exists(name, ignored)) return showMessageBox(this, kErrorTitle, kInputFileMissingMessage);
+  inputFile_ = name;
+  accept();
+}
+
+}  // namespace tallyvane::ui

@@ -1,0 +1,42 @@
+#pragma once
+// "Check URLs": the input file of a normal crawl, typed, picked from the recent files or chosen.
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QPushButton;
+
+namespace tallyvane::ui {
+
+inline constexpr const char* kCheckFileTitle = "Check URLs";
+inline constexpr const char* kInputFileLabel = "Input (plain text file - one url per line, csv or xml sitemap file)";
+inline constexpr const char* kChooseInputFileTitle = "Choose Input File";
+inline constexpr const char* kEnterInputFileMessage = "Please, enter an input filename";
+
+// The "..." button's open-file dialog; "" when cancelled.
+QString chooseInputFile(QWidget* parent);
+
+class CheckFileDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  CheckFileDialog(const std::vector<std::string>& recentFiles, QWidget* parent);
+
+  // After accept(): the file to check, trimmed of blanks.
+  std::string inputFile() const { return inputFile_; }
+
+  QComboBox* fileField() const { return file_; }
+  QPushButton* startButton() const { return start_; }
+
+ private:
+  void startClicked();
+
+  QComboBox* file_;
+  QPushButton* start_;
+  std::string inputFile_;
+};
+
+}  // namespace tallyvane::ui

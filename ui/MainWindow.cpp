@@ -1,0 +1,486 @@
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "base/Text.h"
+#include "results/Filters.h"
+#include "results/ResultsFile.h"
+#include "ui/CheckFileDialog.h"
+#include "ui/DetailPanel.h"
+#include "ui/ManualEntryDialog.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgressWindow.h"
+#include "ui/ResultTableModel.h"
+#include "ui/UrlMenu.h"
+
+namespace tallyvane::ui {
+namespace {
+
+// Posted by a file task's thread when it has ended.
+const QEvent::Type kFileTaskEndedEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+std::vector<int64_t> columnWidthsOf(const QTableView* list) {
+  std::vector<int64_t> widths;
+  for (int column = 0; column < list->model()->columnCount(); ++column) widths.push_back(list->columnWidth(column));
+  return widths;
+}
+
+// The chosen file with the extension added when it has none; nothing when cancelled.
+std::optional<std::filesystem::path> chosenPath(const QString& chosen, const char* extension) {
+  if (chosen.isEmpty()) return std::nullopt;
+  std::filesystem::path path(chosen.toStdString());
+  if (!path.has_extension()) path += extension;
+  return path;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(const CurlApi& curl, Settings& settings, SettingsLocation settingsLocation, QWidget* parent)
+    : QMainWindow(parent),
+      settings_(settings),
+      settingsLocation_(std::move(settingsLocation)),
+      store_(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs}),
+      view_(store_),
+      port_(*this),
+      crawl_(curl, settings_, store_, input_, port_, running_),
+      fileTask_(port_) {
+  setWindowTitle(kProgramTitle);
+  setAccessibleName(kProgramTitle);
+  resize(1000, 800);
+  buildControls();
+  connectMenus();
+  crawl_.setResultsChanged([this] { resultsAdded(); });
+  listTimer_ = new QTimer(this);
+  connect(listTimer_, &QTimer::timeout, this, &MainWindow::refreshList);
+  listTimer_->start(kListTimerMs);
+}
+
+MainWindow::~MainWindow() {
+  // Nothing may wait on a window that is gone; the crawl and the task end before the store.
+  port_.shutDown();
+  crawl_.setExiting();
+  crawl_.stop();
+  fileTask_.quit();
+  view_.stopSort();
+}
+
+void MainWindow::buildControls() {
+  menus_ = std::make_unique<MainMenus>(*this);
+
+  filter_ = new QComboBox;
+  filter_->setAccessibleName("Filter");
+  for (std::string_view name : kFilterNames) filter_->addItem(QString::fromUtf8(name.data(), name.size()));
+  filter_->setMinimumSize(300, 28);
+  abort_ = new QPushButton("Abort");
+  abort_->setEnabled(false);
+  clear_ = new QPushButton("Clear");
+  clear_->setEnabled(false);
+  for (QPushButton* button : {abort_, clear_}) button->setMinimumSize(100, 30);
+  auto* toolRow = new QHBoxLayout;
+  toolRow->setSpacing(1);
+  toolRow->addWidget(filter_);
+  toolRow->addWidget(abort_);
+  toolRow->addWidget(clear_);
+  toolRow->addStretch();
+
+  model_ = new ResultTableModel(view_, this);
+  list_ = new QTableView;
+  list_->setAccessibleName("Results");
+  list_->setModel(model_);
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setContextMenuPolicy(Qt::CustomContextMenu);
+  list_->setWordWrap(false);
+  list_->setShowGrid(false);
+  list_->setAlternatingRowColors(true);
+  list_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  // Fixed row heights: a million rows cost nothing to lay out.
+  list_->verticalHeader()->hide();
+  list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
+  QHeaderView* header = list_->horizontalHeader();
+  header->setSectionsClickable(true);
+  header->setSortIndicatorShown(true);
+  header->setStretchLastSection(false);
+  header->setHighlightSections(false);
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  resetSortIndicator();
+
+  details_ = new DetailPanel;
+  splitter_ = new QSplitter(Qt::Vertical);
+  splitter_->setAccessibleName("Splitter");
+  splitter_->setChildrenCollapsible(false);
+  splitter_->addWidget(list_);
+  splitter_->addWidget(details_);
+  // The list takes three fifths, and keeps that share when the window is resized.
+  splitter_->setStretchFactor(0, 3);
+  splitter_->setStretchFactor(1, 2);
+  splitter_->setSizes({3000, 2000});
+
+  auto* central = new QWidget;
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(1, 1, 1, 0);
+  layout->setSpacing(1);
+  layout->addLayout(toolRow);
+  layout->addWidget(splitter_, 1);
+  setCentralWidget(central);
+
+  constexpr const char* kFieldNames[] = {"Filtered URLs", "URLs", "Responses", "Speed", "Threads"};
+  for (size_t field = 0; field < status_.size(); ++field) {
+    status_[field] = new QLabel;
+    status_[field]->setAccessibleName(kFieldNames[field]);
+    statusBar()->addWidget(status_[field], 1);
+  }
+  statusBar()->setSizeGripEnabled(true);
+
+  setListMode(kResultsListMode);
+  const ColumnWidths& widths = settings_.columnWidths;
+  details_->setColumnWidths(widths[kResponsesList], widths[kLinksList]);
+
+  connect(filter_, &QComboBox::currentIndexChanged, this, &MainWindow::filterChanged);
+  connect(abort_, &QPushButton::clicked, this, [this] { crawl_.stop(); });
+  connect(clear_, &QPushButton::clicked, this, [this] {
+    clearResults();
+    refreshFilteredText();
+  });
+  connect(header, &QHeaderView::sectionClicked, this, &MainWindow::columnClicked);
+  connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::showResultDetails);
+  connect(list_, &QTableView::clicked, this, &MainWindow::showResultDetails);
+  connect(list_, &QTableView::customContextMenuRequested, this, &MainWindow::showResultListMenu);
+}
+
+void MainWindow::connectMenus() {
+  MainMenus& m = *menus_;
+  for (const auto& [action, dialog] : m.dialogActions()) {
+    connect(action, &QAction::triggered, this, [this, dialog] { openDialog(dialog); });
+  }
+  connect(m.checkClipboard, &QAction::triggered, this, &MainWindow::startClipboardCheck);
+  connect(m.saveResults, &QAction::triggered, this, &MainWindow::chooseAndSaveResults);
+  connect(m.loadResults, &QAction::triggered, this, &MainWindow::chooseAndLoadResults);
+  connect(m.exit, &QAction::triggered, this, &QWidget::close);
+  for (size_t kind = 0; kind < m.reports.size(); ++kind) {
+    connect(m.reports[kind], &QAction::triggered, this,
+            [this, kind] { chooseAndWriteReport(static_cast<ReportKind>(kind)); });
+  }
+  connect(m.userGuide, &QAction::triggered, this,
+          [] { QDesktopServices::openUrl(QUrl(QString(kHelpSite) + "/user-guide")); });
+}
+
+void MainWindow::openDialog(DialogId dialog) {
+  switch (dialog) {
+    case DialogId::CheckFile: return openCheckFileDialog();
+    case DialogId::ManualEntry: return openManualEntryDialog();
+    case DialogId::LowMemory: return showNotAvailable("Check URLs (Low Memory Mode)");
+    case DialogId::CanonicalTest: return showNotAvailable("Test Canonical URL Redirects (HTTP(s)/WWW/HSTS)");
+    case DialogId::MappingTest: return showNotAvailable("Test URL Mapping Redirects");
+    case DialogId::UrlChecking: return showNotAvailable("URL Checking Options");
+    case DialogId::UrlRewriting: return showNotAvailable("Rewrite Rules Configuration");
+    case DialogId::UserAgents: return showNotAvailable("User Agents");
+    case DialogId::Speed: return showNotAvailable("URL Checking Speed");
+    case DialogId::HeadGetMethod: return showNotAvailable("HEAD/GET Method Configuration");
+    case DialogId::CookiesAndHeaders: return showNotAvailable("Cookies & Custom Headers");
+    case DialogId::Proxy: return showNotAvailable("Proxy Settings");
+    case DialogId::About: return showNotAvailable("About...");
+  }
+}
+
+void MainWindow::showNotAvailable(const QString& title) {
+  showMessageBox(this, title.toStdString(), kNotAvailableMessage);
+}
+
+void MainWindow::setListMode(int mode) {
+  model_->setMode(mode);
+  const std::vector<int64_t>& widths = settings_.columnWidths[static_cast<size_t>(mode)];
+  for (int column = 0; column < model_->columnCount() && column < static_cast<int>(widths.size()); ++column) {
+    list_->setColumnWidth(column, static_cast<int>(widths[static_cast<size_t>(column)]));
+  }
+  resetSortIndicator();
+}
+
+void MainWindow::captureColumnWidths() {
+  tallyvane::captureColumnWidths(settings_, model_->mode(), columnWidthsOf(list_), details_->responsesColumnWidths(),
+                                 details_->linksColumnWidths());
+}
+
+void MainWindow::resetSortIndicator() { list_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); }
+
+void MainWindow::refreshFilteredText() { setStatusText(kFilteredUrlsField, view_.filteredUrlsText(crawlBusy_)); }
+
+void MainWindow::clearResults() {
+  // Nothing may point into the store once it is emptied.
+  details_->clear();
+  model_->setReady(false);
+  view_.clearStore();
+  {
+    const QSignalBlocker quiet(filter_);
+    filter_->setCurrentIndex(0);
+  }
+  view_.selectFilter(0);
+  resetSortIndicator();
+  model_->setReady(true);
+  model_->reload();
+}
+
+void MainWindow::startCrawl(CrawlRequest request) {
+  testMode_ = request.testMode;
+  const int mode = testMode_ == kTestModeNone ? kResultsListMode : kTestResultsListMode;
+  captureColumnWidths();
+  setListMode(mode);
+  clearResults();
+  for (int field = 0; field < static_cast<int>(status_.size()); ++field) setStatusText(field, {});
+  filter_->setEnabled(true);
+  setCrawlBusy(true);
+  request.threads = static_cast<int>(settings_.NumThreads);
+  crawl_.start(std::move(request));
+}
+
+void MainWindow::startClipboardCheck() {
+  CrawlRequest request;
+  request.manualText = withCrLfLineBreaks(QGuiApplication::clipboard()->text().toStdString());
+  startCrawl(std::move(request));
+}
+
+void MainWindow::openCheckFileDialog() {
+  auto* dialog = new CheckFileDialog(settings_.recentInputFiles, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, [this, dialog] {
+    addRecentFile(settings_.recentInputFiles, dialog->inputFile());
+    if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
+    CrawlRequest request;
+    request.inputFile = dialog->inputFile();
+    startCrawl(std::move(request));
+  });
+  dialog->open();
+}
+
+void MainWindow::openManualEntryDialog() {
+  auto* dialog = new ManualEntryDialog(this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this, [this, dialog] {
+    CrawlRequest request;
+    request.manualText = dialog->manualText();
+    startCrawl(std::move(request));
+  });
+  dialog->open();
+}
+
+void MainWindow::refreshList() {
+  if (!model_->isReady() || !reloadPending_.exchange(false)) return;
+  // In a sorted view new rows land anywhere, so every shown row may have changed.
+  model_->refresh(view_.selection().sorted);
+  refreshFilteredText();
+}
+
+void MainWindow::filterChanged(int filter) {
+  const QModelIndexList selected = list_->selectionModel()->selectedRows();
+  const int selectedRow = selected.isEmpty() ? -1 : selected.front().row();
+  view_.selectFilter(filter);
+  resetSortIndicator();
+  details_->clear();
+  model_->reload();
+  // The same row number stays selected; its details show on the next click.
+  if (selectedRow >= 0 && selectedRow < model_->rowCount()) {
+    const QSignalBlocker quiet(list_->selectionModel());
+    list_->selectRow(selectedRow);
+  }
+  refreshFilteredText();
+}
+
+void MainWindow::columnClicked(int section) {
+  QHeaderView* header = list_->horizontalHeader();
+  if (model_->mode() == kLiveListMode || !model_->isReady()) return resetSortIndicator();
+  const SortDirection direction = view_.columnClicked(model_->resultColumnAt(section), [this] {
+    QMetaObject::invokeMethod(this, &MainWindow::sortInstalled, Qt::QueuedConnection);
+  });
+  header->setSortIndicator(section, direction == SortDirection::Descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void MainWindow::sortInstalled() {
+  if (!model_->isReady()) return;
+  model_->refresh(true);
+  showResultDetails();
+  refreshFilteredText();
+}
+
+const ResultRecord* MainWindow::selectedRecord() const {
+  if (model_->mode() == kLiveListMode || !model_->isReady()) return nullptr;
+  const QModelIndexList rows = list_->selectionModel()->selectedRows();
+  return rows.isEmpty() ? nullptr : view_.recordAtRow(rows.front().row());
+}
+
+void MainWindow::showResultDetails() {
+  details_->clear();
+  if (const ResultRecord* record = selectedRecord()) details_->showRecord(*record);
+}
+
+void MainWindow::showResultListMenu(const QPoint& position) {
+  const ResultRecord* record = selectedRecord();
+  if (record == nullptr) return;
+  showUrlMenu(this, list_->viewport()->mapToGlobal(position), QString::fromUtf8(textOf(record->first().url)));
+}
+
+void MainWindow::chooseAndSaveResults() {
+  const auto path =
+      chosenPath(QFileDialog::getSaveFileName(this, "Save Results To File..", {}, "TVL File (*.tvl)"), ".tvl");
+  if (path) saveResultsTo(*path);
+}
+
+void MainWindow::chooseAndLoadResults() {
+  const auto path =
+      chosenPath(QFileDialog::getOpenFileName(this, "Open File with Results..", {}, "TVL File (*.tvl)"), ".tvl");
+  if (path) loadResultsFrom(*path);
+}
+
+void MainWindow::chooseAndWriteReport(ReportKind kind) {
+  const auto path =
+      chosenPath(QFileDialog::getSaveFileName(this, "Save Report To File..", {}, "CSV File (*.csv)"), ".csv");
+  if (path) writeReportTo(kind, *path);
+}
+
+void MainWindow::saveResultsTo(const std::filesystem::path& path) {
+  const int testMode = testMode_;
+  runFileTask(kSavingResultsTitle, "Saving...",
+              [this, path, testMode](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+                return saveResults(store_, testMode, path, progress, &quitting);
+              });
+}
+
+void MainWindow::loadResultsFrom(const std::filesystem::path& path) {
+  clearResults();
+  testMode_ = kTestModeNone;
+  loaded_.reset();
+  runFileTask(kLoadingResultsTitle, "Loading...",
+              [this, path](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+                LoadOutcome outcome = loadResults(store_, path, progress, &quitting);
+                std::optional<Message> message = outcome.message;
+                loaded_ = std::move(outcome);  // read by the main thread only once the task has ended
+                return message;
+              });
+}
+
+void MainWindow::writeReportTo(ReportKind kind, const std::filesystem::path& path) {
+  view_.stopSort();  // the report takes the order in place now
+  const int testMode = testMode_;
+  runFileTask(kSavingReportTitle, "Saving...",
+              [this, kind, path, testMode, view = view_.selection()](const TaskProgress& progress,
+                                                                    const std::atomic<bool>& quitting) {
+                return writeReport(store_, view, kind, testMode, path, progress, &quitting);
+              });
+}
+
+void MainWindow::runFileTask(const char* title, const char* text, FileWork work) {
+  menus_->setBusy(true);
+  clear_->setEnabled(false);
+  filter_->setEnabled(false);
+  progress_ = std::make_unique<ProgressWindow>(title, text, this);
+  progress_->show();
+  view_.stopSort();
+  model_->setReady(false);
+  fileTask_.start([this, work = std::move(work)](const TaskProgress& progress, const std::atomic<bool>& quitting) {
+    std::optional<Message> failure = work(progress, quitting);
+    QCoreApplication::postEvent(this, new QEvent(kFileTaskEndedEvent));
+    return failure;
+  });
+}
+
+bool MainWindow::event(QEvent* event) {
+  if (event->type() != kFileTaskEndedEvent) return QMainWindow::event(event);
+  fileTaskEnded();
+  return true;
+}
+
+void MainWindow::fileTaskEnded() {
+  fileTask_.wait();
+  progress_.reset();
+  menus_->setBusy(false);
+  clear_->setEnabled(true);
+  filter_->setEnabled(true);
+  if (loaded_) {
+    testMode_ = loaded_->testMode;
+    setStatusText(kUrlsField, "URLs: " + std::to_string(store_.count()));
+    setStatusText(kResponsesField, "Responses: " + std::to_string(loaded_->responses));
+    loaded_.reset();
+  }
+  const int mode = model_->mode();
+  if ((testMode_ == kTestModeCanonical && mode != kTestResultsListMode) ||
+      (testMode_ == kTestModeNone && mode != kResultsListMode)) {
+    captureColumnWidths();
+    setListMode(testMode_ == kTestModeCanonical ? kTestResultsListMode : kResultsListMode);
+  }
+  model_->setReady(true);
+  model_->reload();
+  refreshFilteredText();
+}
+
+void MainWindow::showMessage(std::string_view title, std::string_view text) { showMessageBox(this, title, text); }
+
+void MainWindow::setStatusText(int field, std::string_view text) {
+  if (field < 0 || field >= static_cast<int>(status_.size())) return;
+  status_[static_cast<size_t>(field)]->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void MainWindow::setCrawlBusy(bool busy) {
+  crawlBusy_ = busy;
+  menus_->setBusy(busy);
+  abort_->setEnabled(busy);
+  clear_->setEnabled(!busy);
+  if (busy) return;
+  // The last rows at once, not on the next tick.
+  reloadPending_ = false;
+  model_->refresh(view_.selection().sorted);
+  refreshFilteredText();
+}
+
+void MainWindow::showTaskProgress(std::string_view text, int64_t done, int64_t total) {
+  if (progress_) progress_->setProgress(text, done, total);
+}
+
+bool MainWindow::requestExit() {
+  if (exitConfirmed_) return true;
+  if (crawl_.isActive()) {
+    if (!askYesNo(this, "", kExitQuestion)) return false;
+    crawl_.setExiting();
+    port_.shutDown();
+    view_.stopSort();
+    crawl_.stop();
+    crawl_.waitFor(kQuitWaitForCrawl);
+  }
+  exitConfirmed_ = true;
+  crawl_.setExiting();
+  port_.shutDown();
+  listTimer_->stop();
+  // A save, load or report in progress is stopped; its partial file never replaces a whole one.
+  fileTask_.quit();
+  view_.stopSort();
+  captureColumnWidths();
+  if (const auto failed = saveSettings(settings_, settingsLocation_)) {
+    showMessageBoxAndWait(this, failed->title, failed->text);
+  }
+  return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (requestExit()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+}  // namespace tallyvane::ui

@@ -1,0 +1,113 @@
+#include "ui/ResultTableModel.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "results/ResultColumns.h"
+
+namespace tallyvane::ui {
+namespace {
+
+constexpr const char* kLiveColumnTitles[] = {"Thread", "URL"};
+
+QString qText(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+ResultTableModel::ResultTableModel(const ResultView& view, QObject* parent) : QAbstractTableModel(parent), view_(view) {}
+
+void ResultTableModel::setMode(int mode) {
+  beginResetModel();
+  shownRecords_.clear();
+  mode_ = std::clamp(mode, 0, 2);
+  shownRows_ = 0;
+  endResetModel();
+}
+
+void ResultTableModel::setLiveRows(int rows, std::function<std::string(int worker)> currentUrl) {
+  beginResetModel();
+  shownRecords_.clear();
+  liveRows_ = rows;
+  currentUrl_ = std::move(currentUrl);
+  shownRows_ = 0;
+  endResetModel();
+}
+
+void ResultTableModel::setReady(bool ready) {
+  if (ready == ready_) return;
+  beginResetModel();
+  shownRecords_.clear();
+  ready_ = ready;
+  shownRows_ = 0;
+  endResetModel();
+}
+
+int ResultTableModel::currentRowCount() const {
+  if (!ready_) return 0;
+  if (mode_ == kLiveListMode) return liveRows_;
+  // A view is a QTableView: its rows are ints.
+  return static_cast<int>(std::min<int64_t>(view_.rowCount(), std::numeric_limits<int>::max()));
+}
+
+void ResultTableModel::refresh(bool orderChanged) {
+  const int rows = currentRowCount();
+  if (rows < shownRows_) return reload();
+  if (orderChanged) shownRecords_.clear();
+  if (rows > shownRows_) {
+    beginInsertRows({}, shownRows_, rows - 1);
+    shownRows_ = rows;
+    endInsertRows();
+  }
+  if ((orderChanged || mode_ == kLiveListMode) && shownRows_ > 0) {
+    emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
+  }
+}
+
+void ResultTableModel::reload() {
+  beginResetModel();
+  shownRecords_.clear();
+  shownRows_ = currentRowCount();
+  endResetModel();
+}
+
+const ResultRecord* ResultTableModel::recordAt(int row) const {
+  // A window shows a few dozen rows; the bound only guards against a view that reads them all.
+  if (shownRecords_.size() > 4096) shownRecords_.clear();
+  const auto [entry, added] = shownRecords_.try_emplace(row, nullptr);
+  if (added) entry->second = view_.recordAtRow(row);
+  return entry->second;
+}
+
+int ResultTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shownRows_; }
+
+int ResultTableModel::columnCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  switch (mode_) {
+    case kLiveListMode: return 2;
+    case kTestResultsListMode: return kResultColumnCount + 1;
+    default: return kResultColumnCount;
+  }
+}
+
+QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !ready_ || !index.isValid() || index.row() >= shownRows_) return {};
+  if (mode_ == kLiveListMode) {
+    const int worker = index.row() + 1;
+    if (index.column() == 0) return QString::number(worker);
+    return currentUrl_ ? qText(currentUrl_(worker)) : QString();
+  }
+  const ResultRecord* record = recordAt(index.row());
+  if (record == nullptr) return {};
+  return qText(cellText(*record, resultColumnAt(index.column())));
+}
+
+QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (mode_ == kLiveListMode) return section >= 0 && section < 2 ? QString(kLiveColumnTitles[section]) : QVariant();
+  const int column = resultColumnAt(section);
+  if (column == kTestResultColumn) return qText(kTestResultTitle);
+  if (column < 0 || column >= kResultColumnCount) return {};
+  return qText(kResultColumnTitles[static_cast<size_t>(column)]);
+}
+
+}  // namespace tallyvane::ui

@@ -1,0 +1,21 @@
+#pragma once
+// "URL Checking Speed": the number of worker threads, 1 to 200.
+
+#include "ui/SettingsDialog.h"
+
+class QLineEdit;
+
+namespace tallyvane::ui {
+
+class SpeedDialog : public SettingsDialog {
+ public:
+  SpeedDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow);
+
+ protected:
+  bool applyTo(Settings& settings) override;
+
+ private:
+  QLineEdit* threads_;
+};
+
+}  // namespace tallyvane::ui
