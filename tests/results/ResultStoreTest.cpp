@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -118,6 +119,30 @@ TEST_F(ResultStoreTest, UrlsWithTheSameCrcAreBothFoundWhileTheIndexGrows) {
   EXPECT_FALSE(store.contains(first + "x"));
   for (int i = 0; i < 300000; i += 997) ASSERT_TRUE(store.contains("http://grow.example/" + std::to_string(i))) << i;
   EXPECT_FALSE(store.contains("http://grow.example/300000"));
+}
+
+TEST_F(ResultStoreTest, HeaderBlocksComeBackByteForByteOnceCompressed) {
+  // Past the blocks the dictionary is trained on, with varied lines, one block of random bytes
+  // (which does not compress) and one larger than the dictionary.
+  std::mt19937 random(3);
+  std::vector<std::string> blocks;
+  for (size_t i = 0; i < HeaderPacker::kTrainingBlocks + 600; ++i) {
+    std::string block = "HTTP/1.1 200 OK\r\nServer: nginx\r\nContent-Length: " + std::to_string(random()) +
+                        "\r\nETag: \"" + std::to_string(random()) + "\"\r\nX-Note: caf\xC3\xA9\r\n\r\n";
+    if (i == HeaderPacker::kTrainingBlocks + 100) {
+      block.clear();
+      for (int k = 0; k < 5000; ++k) block.push_back(static_cast<char>(random()));
+    }
+    if (i == HeaderPacker::kTrainingBlocks + 200) block = std::string(100000, 'h') + block;
+    auto hops = chainOf("http://packed.example/" + std::to_string(i), {200});
+    hops[0].rawHeaders = block;
+    ASSERT_TRUE(add(hops));
+    blocks.push_back(std::move(block));
+  }
+  std::string buffer;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    ASSERT_EQ(store.recordAtIndex(static_cast<int64_t>(i))->first().rawHeaders.text(buffer), blocks[i]) << i;
+  }
 }
 
 TEST_F(ResultStoreTest, LookupComparesExactBytes) {
