@@ -231,6 +231,39 @@ TEST_F(MainWindowTest, SavedResultsLoadBackAndTheirReportsMatchTheCommandLineByt
   }
 }
 
+TEST_F(MainWindowTest, CrawlsFollowTheRewriteRulesAndALowMemoryCrawlShowsItsWorkersThenTheResultsView) {
+  settings.RewriteURLs = 1;
+  settings.Rules = "/old /new";
+  QGuiApplication::clipboard()->setText(lines({"/old"}));
+  window().menus().checkClipboard->trigger();
+  ASSERT_TRUE(waitForCrawlEnd());
+  takeMessages(window());
+  EXPECT_EQ(server.requestCount("/old"), 0u);
+  EXPECT_EQ(cell(window(), 0, kUrlColumn), server.url("/new"));
+
+  hangOn("/hang");
+  const auto list = scratch.write("urls.txt", server.url("/hang") + "\n");
+  const SetupCheck low =
+      checkLowMemoryCheck(list.string(), (scratch / "low.csv").string(), ReportKind::Standard, 0, 2000);
+  ASSERT_FALSE(low.message);
+  window().startCrawl(low.setup);
+  EXPECT_EQ(window().resultModel()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Thread");
+  EXPECT_EQ(window().resultModel()->rowCount(), 4);  // one row per worker
+  EXPECT_FALSE(window().filterBox()->isEnabled());
+  // Whichever worker took it shows it.
+  EXPECT_TRUE(waitUntil([this] {
+    for (int worker = 0; worker < 4; ++worker) {
+      if (cell(window(), worker, 1) == server.url("/hang")) return true;
+    }
+    return false;
+  }));
+
+  QTest::mouseClick(window().abortButton(), Qt::LeftButton);
+  ASSERT_TRUE(waitForCrawlEnd());
+  EXPECT_EQ(window().resultModel()->mode(), kResultsListMode);
+  EXPECT_TRUE(window().filterBox()->isEnabled());
+}
+
 TEST_F(MainWindowTest, ThePortCanBeCalledFromAnyThreadAndItsQuestionsNeverDeadlock) {
   UserInterface& port = window().port();
   std::thread([&] { port.setStatusField(kSpeedField, "Speed: 7 Responses per Second"); }).join();
