@@ -22,14 +22,22 @@
 #include "base/Text.h"
 #include "results/Filters.h"
 #include "results/ResultsFile.h"
+#include "ui/AboutDialog.h"
 #include "ui/CheckFileDialog.h"
+#include "ui/CookiesHeadersDialog.h"
 #include "ui/DetailPanel.h"
+#include "ui/HeadGetDialog.h"
 #include "ui/ManualEntryDialog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressWindow.h"
+#include "ui/ProxyDialog.h"
 #include "ui/QtText.h"
 #include "ui/ResultTableModel.h"
+#include "ui/RewriteRulesDialog.h"
+#include "ui/SpeedDialog.h"
+#include "ui/UrlCheckingOptionsDialog.h"
 #include "ui/UrlMenu.h"
+#include "ui/UserAgentsDialog.h"
 
 namespace tallyvane::ui {
 namespace {
@@ -191,15 +199,20 @@ void MainWindow::openDialog(DialogId dialog) {
     case DialogId::LowMemory: return showNotAvailable("Check URLs (Low Memory Mode)");
     case DialogId::CanonicalTest: return showNotAvailable("Test Canonical URL Redirects (HTTP(s)/WWW/HSTS)");
     case DialogId::MappingTest: return showNotAvailable("Test URL Mapping Redirects");
-    case DialogId::UrlChecking: return showNotAvailable("URL Checking Options");
-    case DialogId::UrlRewriting: return showNotAvailable("Rewrite Rules Configuration");
-    case DialogId::UserAgents: return showNotAvailable("User Agents");
-    case DialogId::Speed: return showNotAvailable("URL Checking Speed");
-    case DialogId::HeadGetMethod: return showNotAvailable("HEAD/GET Method Configuration");
-    case DialogId::CookiesAndHeaders: return showNotAvailable("Cookies & Custom Headers");
-    case DialogId::Proxy: return showNotAvailable("Proxy Settings");
-    case DialogId::About: return showNotAvailable("About...");
+    case DialogId::UrlChecking: return openSettingsDialog<UrlCheckingOptionsDialog>();
+    case DialogId::UrlRewriting: return openSettingsDialog<RewriteRulesDialog>();
+    case DialogId::UserAgents: return openSettingsDialog<UserAgentsDialog>();
+    case DialogId::Speed: return openSettingsDialog<SpeedDialog>();
+    case DialogId::HeadGetMethod: return openSettingsDialog<HeadGetDialog>();
+    case DialogId::CookiesAndHeaders: return openSettingsDialog<CookiesHeadersDialog>();
+    case DialogId::Proxy: return openSettingsDialog<ProxyDialog>();
+    case DialogId::About: return (new AboutDialog(this))->openModal();
   }
+}
+
+template <typename Dialog>
+void MainWindow::openSettingsDialog() {
+  (new Dialog(settings_, settingsLocation_, this))->openModal();
 }
 
 void MainWindow::showNotAvailable(const QString& title) {
@@ -387,7 +400,7 @@ void MainWindow::writeReportTo(ReportKind kind, const std::filesystem::path& pat
   const int testMode = testMode_;
   runFileTask(kSavingReportTitle, "Saving...",
               [this, kind, path, testMode, view = view_.selection()](const TaskProgress& progress,
-                                                                    const std::atomic<bool>& quitting) {
+                                                                     const std::atomic<bool>& quitting) {
                 return writeReport(store_, view, kind, testMode, path, progress, &quitting);
               });
 }

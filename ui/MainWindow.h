@@ -6,7 +6,6 @@
 // Main thread only, except through its QtUserInterface, which any thread may call.
 
 #include <QMainWindow>
-
 #include <array>
 #include <atomic>
 #include <filesystem>
@@ -22,9 +21,9 @@
 #include "engine/RunningFlag.h"
 #include "input/UrlInput.h"
 #include "results/CsvReport.h"
-#include "results/ResultsFile.h"
 #include "results/ResultStore.h"
 #include "results/ResultView.h"
+#include "results/ResultsFile.h"
 #include "ui/MainMenus.h"
 #include "ui/QtUserInterface.h"
 
@@ -131,6 +130,9 @@ class MainWindow : public QMainWindow {
   void chooseAndWriteReport(ReportKind kind);
   void runFileTask(const char* title, const char* text, FileWork work);
   void fileTaskEnded();
+  // A settings dialog over this window's settings record and file.
+  template <typename Dialog>
+  void openSettingsDialog();
   void showNotAvailable(const QString& title);
 
   Settings& settings_;

@@ -30,7 +30,7 @@ SpeedDialog::SpeedDialog(Settings& settings, const SettingsLocation& location, Q
 bool SpeedDialog::applyTo(Settings& settings) {
   const auto threads = typedThreadCount(utf8Text(threads_->text()));
   if (!threads) {
-    showMessageBoxAndWait(this, kErrorTitle, kInvalidThreadsMessage);
+    showMessageBox(this, kErrorTitle, kInvalidThreadsMessage);
     return false;
   }
   settings.NumThreads = *threads;

@@ -94,8 +94,7 @@ TEST_F(CheckCommandTest, WrongOutputOptionsStopBeforeAnyRequest) {
   // Outputs that could not be written are refused before the first request, not hours later.
   const auto missing = folder / "none" / "r.csv";
   EXPECT_EQ(cli("check " + list.string() + " --report standard=" + missing.string()),
-            (std::pair<int, std::string>{1, "Error: Cannot create output file: " + missing.string() + " (the folder " +
-                                                (folder / "none").string() + " does not exist)\n"}));
+            (std::pair<int, std::string>{1, "Error: Cannot create output file: " + missing.string() + "\n"}));
   EXPECT_EQ(cli("check " + list.string() + " --save " + list.string()).second,
             "Error: Cannot create output file: " + list.string() + " (it is the input list)\n");
   const auto twice = folder / "." / "r.csv";
@@ -136,9 +135,8 @@ TEST_F(CheckCommandTest, BadInputAndUsageEndWithStatusOne) {
   EXPECT_EQ(cli("check"), (std::pair<int, std::string>{1, "Error: INPUT is required (see \"tallyvane-cli --help\")\n"}));
   EXPECT_EQ(cli("check --colour " + list.string()).first, 1);
   EXPECT_EQ(cli("chekc " + list.string()),
-            (std::pair<int, std::string>{1, "Error: Unknown command \"chekc\": use check, mapping-test, canonical-test, report, "
-                                            "demo or settings (see "
-                                            "\"tallyvane-cli --help\")\n"}));
+            (std::pair<int, std::string>{1, "Error: Unknown command \"chekc\": use check, mapping-test, canonical-test, "
+                                            "report, demo or settings (see \"tallyvane-cli --help\")\n"}));
   EXPECT_EQ(cli("--version"), (std::pair<int, std::string>{0, "tallyvane-cli 0.1.0\n"}));
 
   // A list without any http or https URL is an error, not an empty success, and writes nothing.

@@ -126,8 +126,7 @@ TEST_F(TestCommandsTest, LowMemoryCheckWritesItsOneReportWhileCrawling) {
             "Error: Low-memory mode writes exactly one report: give one --report KIND=FILE\n");
   EXPECT_EQ(cli("check --low-memory --report raw=" + report.string() + " --save x.tvl " + list).first, 1);
   EXPECT_EQ(cli("check --low-memory --report raw=" + (folder / "no" / "low.csv").string() + " " + list).second,
-            "Error: Cannot create output file: " + (folder / "no" / "low.csv").string() + " (the folder " +
-                (folder / "no").string() + " does not exist)\n");
+            "Error: Cannot create output file: " + (folder / "no" / "low.csv").string() + "\n");
   EXPECT_EQ(server.requests().size(), 0u);
 
   const auto [status, output] =
