@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/Crawl.h"
+#include "app/CrawlSetup.h"
 #include "app/FileTask.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
@@ -53,9 +54,11 @@ class MainWindow : public QMainWindow {
   MainWindow(const CurlApi& curl, Settings& settings, SettingsLocation settingsLocation, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Every crawl starts here: clears the results, prepares the list for the test mode, makes the
-  // window busy and starts the controller. The request's thread count comes from the settings.
-  void startCrawl(CrawlRequest request);
+  // Every crawl starts here, once its window has checked it: clears the results, prepares the
+  // list (test column, or the workers' view of a low-memory crawl), makes the window busy and
+  // starts the controller with the settings' threads and rewrite rules. Without an input file in
+  // the setup, manualText (lines separated by CR LF) is the input.
+  void startCrawl(const CrawlSetup& setup, std::string manualText = {});
   void startClipboardCheck();
   // Opens the window of a menu item.
   void openDialog(DialogId dialog);
@@ -144,6 +147,7 @@ class MainWindow : public QMainWindow {
 
   int testMode_ = kTestModeNone;
   bool crawlBusy_ = false;
+  bool lowMemoryCrawl_ = false;
   bool exitConfirmed_ = false;
   std::atomic<bool> reloadPending_{false};
   std::optional<LoadOutcome> loaded_;  // set by a load task, read when it has ended
