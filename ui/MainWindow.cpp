@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/CrawlSetup.h"
 #include "base/HelpSite.h"
 #include "base/Text.h"
 #include "results/Filters.h"
@@ -252,8 +253,8 @@ void MainWindow::clearResults() {
   model_->reload();
 }
 
-void MainWindow::startCrawl(CrawlRequest request) {
-  testMode_ = request.testMode;
+void MainWindow::startCrawl(CrawlRequest request, const CrawlSetup& setup) {
+  testMode_ = setup.testMode;
   const int mode = testMode_ == kTestModeNone ? kResultsListMode : kTestResultsListMode;
   captureColumnWidths();
   setListMode(mode);
@@ -262,7 +263,8 @@ void MainWindow::startCrawl(CrawlRequest request) {
   filter_->setEnabled(true);
   setCrawlBusy(true);
   request.threads = static_cast<int>(settings_.NumThreads);
-  crawl_.start(std::move(request));
+  // The setup brings the rewrite rules as last saved and the test, if any.
+  tallyvane::startCrawl(crawl_, settings_, setup, std::move(request));
 }
 
 void MainWindow::startClipboardCheck() {

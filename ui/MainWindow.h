@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/Crawl.h"
+#include "app/CrawlSetup.h"
 #include "app/FileTask.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
@@ -54,8 +55,9 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   // Every crawl starts here: clears the results, prepares the list for the test mode, makes the
-  // window busy and starts the controller. The request's thread count comes from the settings.
-  void startCrawl(CrawlRequest request);
+  // window busy and starts the controller. The request's thread count comes from the settings;
+  // the setup adds the rewrite rules and a test.
+  void startCrawl(CrawlRequest request, const CrawlSetup& setup = {});
   void startClipboardCheck();
   // Opens the window of a menu item.
   void openDialog(DialogId dialog);
