@@ -55,7 +55,7 @@ std::vector<int64_t> columnWidthsOf(const QTableView* list) {
 // The chosen file with the extension added when it has none; nothing when cancelled.
 std::optional<std::filesystem::path> chosenPath(const QString& chosen, const char* extension) {
   if (chosen.isEmpty()) return std::nullopt;
-  std::filesystem::path path(chosen.toStdString());
+  std::filesystem::path path(utf8Text(chosen));
   if (!path.has_extension()) path += extension;
   return path;
 }
@@ -96,7 +96,7 @@ void MainWindow::buildControls() {
 
   filter_ = new QComboBox;
   filter_->setAccessibleName("Filter");
-  for (std::string_view name : kFilterNames) filter_->addItem(QString::fromUtf8(name.data(), name.size()));
+  for (std::string_view name : kFilterNames) filter_->addItem(qText(name));
   filter_->setMinimumSize(300, 28);
   abort_ = new QPushButton("Abort");
   abort_->setEnabled(false);
@@ -217,7 +217,7 @@ void MainWindow::openSettingsDialog() {
 }
 
 void MainWindow::showNotAvailable(const QString& title) {
-  showMessageBox(this, title.toStdString(), kNotAvailableMessage);
+  showMessageBox(this, utf8Text(title), kNotAvailableMessage);
 }
 
 void MainWindow::setListMode(int mode) {
@@ -269,13 +269,12 @@ void MainWindow::startCrawl(CrawlRequest request, const CrawlSetup& setup) {
 
 void MainWindow::startClipboardCheck() {
   CrawlRequest request;
-  request.manualText = withCrLfLineBreaks(QGuiApplication::clipboard()->text().toStdString());
+  request.manualText = withCrLfLineBreaks(utf8Text(QGuiApplication::clipboard()->text()));
   startCrawl(std::move(request));
 }
 
 void MainWindow::openCheckFileDialog() {
   auto* dialog = new CheckFileDialog(settings_.recentInputFiles, this);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     addRecentFile(settings_.recentInputFiles, dialog->inputFile());
     if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
@@ -283,18 +282,17 @@ void MainWindow::openCheckFileDialog() {
     request.inputFile = dialog->inputFile();
     startCrawl(std::move(request));
   });
-  dialog->open();
+  dialog->openModal();
 }
 
 void MainWindow::openManualEntryDialog() {
   auto* dialog = new ManualEntryDialog(this);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     CrawlRequest request;
     request.manualText = dialog->manualText();
     startCrawl(std::move(request));
   });
-  dialog->open();
+  dialog->openModal();
 }
 
 void MainWindow::refreshList() {
@@ -349,7 +347,7 @@ void MainWindow::showResultDetails() {
 void MainWindow::showResultListMenu(const QPoint& position) {
   const ResultRecord* record = selectedRecord();
   if (record == nullptr) return;
-  showUrlMenu(this, list_->viewport()->mapToGlobal(position), QString::fromUtf8(textOf(record->first().url)));
+  showUrlMenu(this, list_->viewport()->mapToGlobal(position), qText(textOf(record->first().url)));
 }
 
 void MainWindow::chooseAndSaveResults() {
@@ -449,7 +447,7 @@ void MainWindow::showMessage(std::string_view title, std::string_view text) { sh
 
 void MainWindow::setStatusText(int field, std::string_view text) {
   if (field < 0 || field >= static_cast<int>(status_.size())) return;
-  status_[static_cast<size_t>(field)]->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  status_[static_cast<size_t>(field)]->setText(qText(text));
 }
 
 void MainWindow::setCrawlBusy(bool busy) {
