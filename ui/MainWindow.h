@@ -6,7 +6,6 @@
 // Main thread only, except through its QtUserInterface, which any thread may call.
 
 #include <QMainWindow>
-
 #include <array>
 #include <atomic>
 #include <filesystem>
@@ -15,15 +14,16 @@
 #include <string>
 
 #include "app/Crawl.h"
+#include "app/CrawlSetup.h"
 #include "app/FileTask.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
 #include "engine/RunningFlag.h"
 #include "input/UrlInput.h"
 #include "results/CsvReport.h"
-#include "results/ResultsFile.h"
 #include "results/ResultStore.h"
 #include "results/ResultView.h"
+#include "results/ResultsFile.h"
 #include "ui/MainMenus.h"
 #include "ui/QtUserInterface.h"
 
@@ -44,7 +44,6 @@ inline constexpr const char* kProgramTitle = "Tallyvane";
 inline constexpr const char* kExitQuestion =
     "There's a crawl in progress and the results are not saved. Are you sure you want to exit?";
 inline constexpr const char* kNotAvailableMessage = "This window is not available yet.";
-inline constexpr const char* kHelpSite = "https://help.tallyvane.example";
 inline constexpr int kListTimerMs = 250;
 inline constexpr std::chrono::milliseconds kQuitWaitForCrawl{1000};
 
@@ -55,9 +54,11 @@ class MainWindow : public QMainWindow {
   MainWindow(const CurlApi& curl, Settings& settings, SettingsLocation settingsLocation, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Every crawl starts here: clears the results, prepares the list for the test mode, makes the
-  // window busy and starts the controller. The request's thread count comes from the settings.
-  void startCrawl(CrawlRequest request);
+  // Every crawl starts here, once its window has checked it: clears the results, prepares the
+  // list (test column, or the workers' view of a low-memory crawl), makes the window busy and
+  // starts the controller with the settings' threads and rewrite rules. Without an input file in
+  // the setup, manualText (lines separated by CR LF) is the input.
+  void startCrawl(const CrawlSetup& setup, std::string manualText = {});
   void startClipboardCheck();
   // Opens the window of a menu item.
   void openDialog(DialogId dialog);
@@ -129,6 +130,9 @@ class MainWindow : public QMainWindow {
   void chooseAndWriteReport(ReportKind kind);
   void runFileTask(const char* title, const char* text, FileWork work);
   void fileTaskEnded();
+  // A settings dialog over this window's settings record and file.
+  template <typename Dialog>
+  void openSettingsDialog();
   void showNotAvailable(const QString& title);
 
   Settings& settings_;
@@ -143,6 +147,7 @@ class MainWindow : public QMainWindow {
 
   int testMode_ = kTestModeNone;
   bool crawlBusy_ = false;
+  bool lowMemoryCrawl_ = false;
   bool exitConfirmed_ = false;
   std::atomic<bool> reloadPending_{false};
   std::optional<LoadOutcome> loaded_;  // set by a load task, read when it has ended
