@@ -15,7 +15,11 @@ namespace fs = std::filesystem;
 class InterruptTest : public CliFixture {
  protected:
   void SetUp() override {
-    server.route("/hang", [](const ReceivedRequest&) { return ScriptedReply{"", std::chrono::milliseconds(0), true}; });
+    // The marker file tells a shell script the crawl has reached the request that never ends.
+    server.route("/hang", [this](const ReceivedRequest&) {
+      folder.write("hanging", "");
+      return ScriptedReply{"", std::chrono::milliseconds(0), true};
+    });
     server.fallback([](const ReceivedRequest& r) { return reply(r, "HTTP/1.1 200 OK"); });
   }
 
@@ -59,7 +63,9 @@ TEST_F(InterruptTest, TwoSignalsAtOnceAreOneInterruptAndWhatWasCheckedIsWritten)
 
 TEST_F(InterruptTest, TermAndHupAbortAsCtrlCWhileABackgroundJobKeepsIgnoringInt) {
   for (const std::string signal : {"TERM", "HUP"}) {
-    const auto [status, output] = signalled("check -t 1 " + hangingList().string(), "sleep 1; kill -" + signal + " $pid");
+    fs::remove(folder / "hanging");
+    const auto [status, output] =
+        signalled("check -t 1 " + hangingList().string(), waitFor(folder / "hanging") + "; kill -" + signal + " $pid");
     EXPECT_EQ(status, 130) << signal << output;
     EXPECT_NE(output.find("Aborted: Tallyvane has aborted checking URLs\n"), std::string::npos) << output;
   }
