@@ -123,6 +123,7 @@ class MainWindow : public QMainWindow {
   void showResultDetails();
   void showResultListMenu(const QPoint& position);
   void openCheckFileDialog();
+  void openMappingTestDialog();
   void openManualEntryDialog();
   void chooseAndSaveResults();
   void chooseAndLoadResults();
