@@ -73,9 +73,9 @@ int main(int argc, char** argv) {
   window.show();
   if (!save(window, folder, "main-window-idle.png")) return 1;
 
-  CrawlRequest request;
-  for (const std::string& url : site.urls()) request.manualText += url + "\r\n";
-  window.startCrawl(std::move(request));
+  std::string urls;
+  for (const std::string& url : site.urls()) urls += url + "\r\n";
+  window.startCrawl({}, urls);
   QTest::qWait(900);
   if (!save(window, folder, "main-window-crawling.png")) return 1;
 

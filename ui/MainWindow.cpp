@@ -252,24 +252,29 @@ void MainWindow::clearResults() {
   model_->reload();
 }
 
-void MainWindow::startCrawl(CrawlRequest request, const CrawlSetup& setup) {
+void MainWindow::startCrawl(const CrawlSetup& setup, std::string manualText) {
   testMode_ = setup.testMode;
-  const int mode = testMode_ == kTestModeNone ? kResultsListMode : kTestResultsListMode;
+  lowMemoryCrawl_ = setup.lowMemoryReport != nullptr;
+  const int threads = static_cast<int>(settings_.NumThreads);
   captureColumnWidths();
-  setListMode(mode);
+  if (lowMemoryCrawl_) {
+    setListMode(kLiveListMode);
+    model_->setLiveRows(threads, [this](int worker) { return crawl_.currentUrl(worker); });
+  } else {
+    setListMode(testMode_ == kTestModeNone ? kResultsListMode : kTestResultsListMode);
+  }
   clearResults();
   for (int field = 0; field < static_cast<int>(status_.size()); ++field) setStatusText(field, {});
-  filter_->setEnabled(true);
+  filter_->setEnabled(!lowMemoryCrawl_);
   setCrawlBusy(true);
-  request.threads = static_cast<int>(settings_.NumThreads);
-  // The setup brings the rewrite rules as last saved and the test, if any.
+  CrawlRequest request;
+  request.manualText = std::move(manualText);
+  request.threads = threads;
   tallyvane::startCrawl(crawl_, settings_, setup, std::move(request));
 }
 
 void MainWindow::startClipboardCheck() {
-  CrawlRequest request;
-  request.manualText = withCrLfLineBreaks(utf8Text(QGuiApplication::clipboard()->text()));
-  startCrawl(std::move(request));
+  startCrawl({}, withCrLfLineBreaks(utf8Text(QGuiApplication::clipboard()->text())));
 }
 
 void MainWindow::openCheckFileDialog() {
@@ -277,9 +282,9 @@ void MainWindow::openCheckFileDialog() {
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     addRecentFile(settings_.recentInputFiles, dialog->inputFile());
     if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
-    CrawlRequest request;
-    request.inputFile = dialog->inputFile();
-    startCrawl(std::move(request));
+    CrawlSetup setup;
+    setup.inputFile = dialog->inputFile();
+    startCrawl(setup);
   });
   dialog->openModal();
 }
@@ -291,7 +296,7 @@ void MainWindow::openMappingTestDialog() {
     addRecentFile(settings_.recentInputFiles, setup.inputFile);
     addRecentFile(settings_.recentMappingFiles, std::string(trimBlanks(utf8Text(dialog->rulesField()->currentText()))));
     if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
-    startCrawl({}, setup);
+    startCrawl(setup);
   });
   dialog->openModal();
 }
@@ -299,14 +304,16 @@ void MainWindow::openMappingTestDialog() {
 void MainWindow::openManualEntryDialog() {
   auto* dialog = new ManualEntryDialog(this);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
-    CrawlRequest request;
-    request.manualText = dialog->manualText();
-    startCrawl(std::move(request));
+    startCrawl({}, dialog->manualText());
   });
   dialog->openModal();
 }
 
 void MainWindow::refreshList() {
+  if (model_->mode() == kLiveListMode) {
+    if (crawl_.takeWorkerViewChange()) model_->refresh(false);
+    return;
+  }
   if (!model_->isReady() || !reloadPending_.exchange(false)) return;
   // In a sorted view new rows land anywhere, so every shown row may have changed.
   model_->refresh(view_.selection().sorted);
@@ -467,6 +474,13 @@ void MainWindow::setCrawlBusy(bool busy) {
   abort_->setEnabled(busy);
   clear_->setEnabled(!busy);
   if (busy) return;
+  if (lowMemoryCrawl_) {
+    // Its results are in its report: the list returns to the normal view.
+    lowMemoryCrawl_ = false;
+    captureColumnWidths();
+    setListMode(kResultsListMode);
+    filter_->setEnabled(true);
+  }
   // The last rows at once, not on the next tick.
   reloadPending_ = false;
   model_->refresh(view_.selection().sorted);

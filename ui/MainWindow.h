@@ -54,10 +54,11 @@ class MainWindow : public QMainWindow {
   MainWindow(const CurlApi& curl, Settings& settings, SettingsLocation settingsLocation, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Every crawl starts here: clears the results, prepares the list for the test mode, makes the
-  // window busy and starts the controller. The request's thread count comes from the settings;
-  // the setup adds the rewrite rules and a test.
-  void startCrawl(CrawlRequest request, const CrawlSetup& setup = {});
+  // Every crawl starts here, once its window has checked it: clears the results, prepares the
+  // list (test column, or the workers' view of a low-memory crawl), makes the window busy and
+  // starts the controller with the settings' threads and rewrite rules. Without an input file in
+  // the setup, manualText (lines separated by CR LF) is the input.
+  void startCrawl(const CrawlSetup& setup, std::string manualText = {});
   void startClipboardCheck();
   // Opens the window of a menu item.
   void openDialog(DialogId dialog);
@@ -147,6 +148,7 @@ class MainWindow : public QMainWindow {
 
   int testMode_ = kTestModeNone;
   bool crawlBusy_ = false;
+  bool lowMemoryCrawl_ = false;
   bool exitConfirmed_ = false;
   std::atomic<bool> reloadPending_{false};
   std::optional<LoadOutcome> loaded_;  // set by a load task, read when it has ended
