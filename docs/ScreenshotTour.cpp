@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
 
   // The two check windows, as a person opens them from the menu.
   for (const auto& [action, name] : {std::pair{window.menus().checkFile, "check-urls-window.png"},
-                                     std::pair{window.menus().checkManual, "enter-urls-window.png"}}) {
+                                     std::pair{window.menus().checkManual, "enter-urls-window.png"},
+                                     std::pair{window.menus().mappingTest, "mapping-test-window.png"}}) {
     action->trigger();
     QTest::qWait(200);
     QWidget* dialog = QApplication::activeModalWidget();

@@ -29,6 +29,7 @@
 #include "ui/DetailPanel.h"
 #include "ui/HeadGetDialog.h"
 #include "ui/ManualEntryDialog.h"
+#include "ui/MappingTestDialog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressWindow.h"
 #include "ui/ProxyDialog.h"
@@ -199,7 +200,7 @@ void MainWindow::openDialog(DialogId dialog) {
     case DialogId::ManualEntry: return openManualEntryDialog();
     case DialogId::LowMemory: return showNotAvailable("Check URLs (Low Memory Mode)");
     case DialogId::CanonicalTest: return showNotAvailable("Test Canonical URL Redirects (HTTP(s)/WWW/HSTS)");
-    case DialogId::MappingTest: return showNotAvailable("Test URL Mapping Redirects");
+    case DialogId::MappingTest: return openMappingTestDialog();
     case DialogId::UrlChecking: return openSettingsDialog<UrlCheckingOptionsDialog>();
     case DialogId::UrlRewriting: return openSettingsDialog<RewriteRulesDialog>();
     case DialogId::UserAgents: return openSettingsDialog<UserAgentsDialog>();
@@ -216,9 +217,7 @@ void MainWindow::openSettingsDialog() {
   (new Dialog(settings_, settingsLocation_, this))->openModal();
 }
 
-void MainWindow::showNotAvailable(const QString& title) {
-  showMessageBox(this, utf8Text(title), kNotAvailableMessage);
-}
+void MainWindow::showNotAvailable(const QString& title) { showMessageBox(this, utf8Text(title), kNotAvailableMessage); }
 
 void MainWindow::setListMode(int mode) {
   model_->setMode(mode);
@@ -285,6 +284,18 @@ void MainWindow::openCheckFileDialog() {
     if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
     CrawlSetup setup;
     setup.inputFile = dialog->inputFile();
+    startCrawl(setup);
+  });
+  dialog->openModal();
+}
+
+void MainWindow::openMappingTestDialog() {
+  auto* dialog = new MappingTestDialog(settings_.recentInputFiles, settings_.recentMappingFiles, this);
+  connect(dialog, &QDialog::accepted, this, [this, dialog] {
+    const CrawlSetup& setup = dialog->setup();
+    addRecentFile(settings_.recentInputFiles, setup.inputFile);
+    addRecentFile(settings_.recentMappingFiles, std::string(trimBlanks(utf8Text(dialog->rulesField()->currentText()))));
+    if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
     startCrawl(setup);
   });
   dialog->openModal();

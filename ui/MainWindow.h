@@ -124,6 +124,7 @@ class MainWindow : public QMainWindow {
   void showResultDetails();
   void showResultListMenu(const QPoint& position);
   void openCheckFileDialog();
+  void openMappingTestDialog();
   void openManualEntryDialog();
   void chooseAndSaveResults();
   void chooseAndLoadResults();
