@@ -21,9 +21,12 @@
 #include "base/Text.h"
 #include "results/Filters.h"
 #include "results/ResultsFile.h"
+#include "ui/CanonicalTestDialog.h"
 #include "ui/CheckFileDialog.h"
 #include "ui/DetailPanel.h"
+#include "ui/LowMemoryDialog.h"
 #include "ui/ManualEntryDialog.h"
+#include "ui/MappingTestDialog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressWindow.h"
 #include "ui/ResultTableModel.h"
@@ -186,9 +189,10 @@ void MainWindow::openDialog(DialogId dialog) {
   switch (dialog) {
     case DialogId::CheckFile: return openCheckFileDialog();
     case DialogId::ManualEntry: return openManualEntryDialog();
-    case DialogId::LowMemory: return showNotAvailable("Check URLs (Low Memory Mode)");
-    case DialogId::CanonicalTest: return showNotAvailable("Test Canonical URL Redirects (HTTP(s)/WWW/HSTS)");
-    case DialogId::MappingTest: return showNotAvailable("Test URL Mapping Redirects");
+    case DialogId::LowMemory: return openCrawlStartDialog(new LowMemoryDialog(settings_, settingsLocation_, this));
+    case DialogId::CanonicalTest:
+      return openCrawlStartDialog(new CanonicalTestDialog(settings_, settingsLocation_, this));
+    case DialogId::MappingTest: return openCrawlStartDialog(new MappingTestDialog(settings_, settingsLocation_, this));
     case DialogId::UrlChecking: return showNotAvailable("URL Checking Options");
     case DialogId::UrlRewriting: return showNotAvailable("Rewrite Rules Configuration");
     case DialogId::UserAgents: return showNotAvailable("User Agents");
@@ -237,17 +241,34 @@ void MainWindow::clearResults() {
   model_->reload();
 }
 
-void MainWindow::startCrawl(CrawlRequest request) {
-  testMode_ = request.testMode;
-  const int mode = testMode_ == kTestModeNone ? kResultsListMode : kTestResultsListMode;
+void MainWindow::startCrawl(const CrawlSetup& setup, CrawlRequest request) {
+  testMode_ = setup.testMode;
+  lowMemoryCrawl_ = setup.lowMemoryReport != nullptr;
+  const int mode = lowMemoryCrawl_               ? kLiveListMode
+                   : testMode_ == kTestModeNone ? kResultsListMode
+                                                : kTestResultsListMode;
   captureColumnWidths();
   setListMode(mode);
   clearResults();
   for (int field = 0; field < static_cast<int>(status_.size()); ++field) setStatusText(field, {});
-  filter_->setEnabled(true);
+  // Nothing of a low-memory crawl is kept, so there is nothing to filter.
+  filter_->setEnabled(!lowMemoryCrawl_);
   setCrawlBusy(true);
   request.threads = static_cast<int>(settings_.NumThreads);
-  crawl_.start(std::move(request));
+  if (lowMemoryCrawl_) model_->setLiveRows(request.threads, [this](int worker) { return crawl_.currentUrl(worker); });
+  tallyvane::startCrawl(crawl_, settings_, setup, std::move(request));
+}
+
+void MainWindow::openCrawlStartDialog(CrawlStartDialog* dialog) {
+  connect(dialog, &QDialog::accepted, this, [this, dialog] { startCrawl(dialog->setup()); });
+  dialog->openModal();
+}
+
+void MainWindow::leaveWorkerView() {
+  captureColumnWidths();
+  setListMode(kResultsListMode);
+  details_->clear();
+  filter_->setEnabled(true);
 }
 
 void MainWindow::startClipboardCheck() {
@@ -281,6 +302,10 @@ void MainWindow::openManualEntryDialog() {
 }
 
 void MainWindow::refreshList() {
+  if (model_->mode() == kLiveListMode) {
+    if (crawl_.takeWorkerViewChange()) model_->refresh(false);
+    return;
+  }
   if (!model_->isReady() || !reloadPending_.exchange(false)) return;
   // In a sorted view new rows land anywhere, so every shown row may have changed.
   model_->refresh(view_.selection().sorted);
@@ -441,6 +466,8 @@ void MainWindow::setCrawlBusy(bool busy) {
   abort_->setEnabled(busy);
   clear_->setEnabled(!busy);
   if (busy) return;
+  // The controller has emptied the status bar; the worker view ends with the crawl.
+  if (model_->mode() == kLiveListMode) return leaveWorkerView();
   // The last rows at once, not on the next tick.
   reloadPending_ = false;
   model_->refresh(view_.selection().sorted);

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/Crawl.h"
+#include "app/CrawlSetup.h"
 #include "app/FileTask.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
@@ -36,6 +37,7 @@ class QTimer;
 
 namespace tallyvane::ui {
 
+class CrawlStartDialog;
 class DetailPanel;
 class ProgressWindow;
 class ResultTableModel;
@@ -55,9 +57,11 @@ class MainWindow : public QMainWindow {
   MainWindow(const CurlApi& curl, Settings& settings, SettingsLocation settingsLocation, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Every crawl starts here: clears the results, prepares the list for the test mode, makes the
-  // window busy and starts the controller. The request's thread count comes from the settings.
-  void startCrawl(CrawlRequest request);
+  // Every crawl starts here: clears the results, prepares the list for the setup's test mode (or
+  // the worker view of a low-memory crawl), makes the window busy and starts the controller with
+  // the setup's stages. The request's thread count comes from the settings.
+  void startCrawl(const CrawlSetup& setup, CrawlRequest request = {});
+  void startCrawl(CrawlRequest request) { startCrawl(CrawlSetup{}, std::move(request)); }
   void startClipboardCheck();
   // Opens the window of a menu item.
   void openDialog(DialogId dialog);
@@ -124,6 +128,10 @@ class MainWindow : public QMainWindow {
   void showResultListMenu(const QPoint& position);
   void openCheckFileDialog();
   void openManualEntryDialog();
+  // A test or low-memory dialog: the crawl it sets up starts when it is accepted.
+  void openCrawlStartDialog(CrawlStartDialog* dialog);
+  // The worker view of a low-memory crawl gives way to the result columns.
+  void leaveWorkerView();
   void chooseAndSaveResults();
   void chooseAndLoadResults();
   void chooseAndWriteReport(ReportKind kind);
@@ -143,6 +151,7 @@ class MainWindow : public QMainWindow {
 
   int testMode_ = kTestModeNone;
   bool crawlBusy_ = false;
+  bool lowMemoryCrawl_ = false;  // the last crawl started wrote its chains to a report
   bool exitConfirmed_ = false;
   std::atomic<bool> reloadPending_{false};
   std::optional<LoadOutcome> loaded_;  // set by a load task, read when it has ended
