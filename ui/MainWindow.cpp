@@ -18,19 +18,29 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "base/HelpSite.h"
 #include "base/Text.h"
 #include "results/Filters.h"
 #include "results/ResultsFile.h"
+#include "ui/AboutDialog.h"
 #include "ui/CanonicalTestDialog.h"
 #include "ui/CheckFileDialog.h"
+#include "ui/CookiesHeadersDialog.h"
 #include "ui/DetailPanel.h"
+#include "ui/HeadGetDialog.h"
 #include "ui/LowMemoryDialog.h"
 #include "ui/ManualEntryDialog.h"
 #include "ui/MappingTestDialog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressWindow.h"
+#include "ui/ProxyDialog.h"
+#include "ui/QtText.h"
 #include "ui/ResultTableModel.h"
+#include "ui/RewriteRulesDialog.h"
+#include "ui/SpeedDialog.h"
+#include "ui/UrlCheckingOptionsDialog.h"
 #include "ui/UrlMenu.h"
+#include "ui/UserAgentsDialog.h"
 
 namespace tallyvane::ui {
 namespace {
@@ -47,7 +57,7 @@ std::vector<int64_t> columnWidthsOf(const QTableView* list) {
 // The chosen file with the extension added when it has none; nothing when cancelled.
 std::optional<std::filesystem::path> chosenPath(const QString& chosen, const char* extension) {
   if (chosen.isEmpty()) return std::nullopt;
-  std::filesystem::path path(chosen.toStdString());
+  std::filesystem::path path(utf8Text(chosen));
   if (!path.has_extension()) path += extension;
   return path;
 }
@@ -88,7 +98,7 @@ void MainWindow::buildControls() {
 
   filter_ = new QComboBox;
   filter_->setAccessibleName("Filter");
-  for (std::string_view name : kFilterNames) filter_->addItem(QString::fromUtf8(name.data(), name.size()));
+  for (std::string_view name : kFilterNames) filter_->addItem(qText(name));
   filter_->setMinimumSize(300, 28);
   abort_ = new QPushButton("Abort");
   abort_->setEnabled(false);
@@ -182,7 +192,7 @@ void MainWindow::connectMenus() {
             [this, kind] { chooseAndWriteReport(static_cast<ReportKind>(kind)); });
   }
   connect(m.userGuide, &QAction::triggered, this,
-          [] { QDesktopServices::openUrl(QUrl(QString(kHelpSite) + "/user-guide")); });
+          [] { QDesktopServices::openUrl(QUrl(qText(helpPageUrl("/user-guide")))); });
 }
 
 void MainWindow::openDialog(DialogId dialog) {
@@ -193,19 +203,20 @@ void MainWindow::openDialog(DialogId dialog) {
     case DialogId::CanonicalTest:
       return openCrawlStartDialog(new CanonicalTestDialog(settings_, settingsLocation_, this));
     case DialogId::MappingTest: return openCrawlStartDialog(new MappingTestDialog(settings_, settingsLocation_, this));
-    case DialogId::UrlChecking: return showNotAvailable("URL Checking Options");
-    case DialogId::UrlRewriting: return showNotAvailable("Rewrite Rules Configuration");
-    case DialogId::UserAgents: return showNotAvailable("User Agents");
-    case DialogId::Speed: return showNotAvailable("URL Checking Speed");
-    case DialogId::HeadGetMethod: return showNotAvailable("HEAD/GET Method Configuration");
-    case DialogId::CookiesAndHeaders: return showNotAvailable("Cookies & Custom Headers");
-    case DialogId::Proxy: return showNotAvailable("Proxy Settings");
-    case DialogId::About: return showNotAvailable("About...");
+    case DialogId::UrlChecking: return openSettingsDialog<UrlCheckingOptionsDialog>();
+    case DialogId::UrlRewriting: return openSettingsDialog<RewriteRulesDialog>();
+    case DialogId::UserAgents: return openSettingsDialog<UserAgentsDialog>();
+    case DialogId::Speed: return openSettingsDialog<SpeedDialog>();
+    case DialogId::HeadGetMethod: return openSettingsDialog<HeadGetDialog>();
+    case DialogId::CookiesAndHeaders: return openSettingsDialog<CookiesHeadersDialog>();
+    case DialogId::Proxy: return openSettingsDialog<ProxyDialog>();
+    case DialogId::About: return (new AboutDialog(this))->openModal();
   }
 }
 
-void MainWindow::showNotAvailable(const QString& title) {
-  showMessageBox(this, title.toStdString(), kNotAvailableMessage);
+template <typename Dialog>
+void MainWindow::openSettingsDialog() {
+  (new Dialog(settings_, settingsLocation_, this))->openModal();
 }
 
 void MainWindow::setListMode(int mode) {
@@ -273,13 +284,12 @@ void MainWindow::leaveWorkerView() {
 
 void MainWindow::startClipboardCheck() {
   CrawlRequest request;
-  request.manualText = withCrLfLineBreaks(QGuiApplication::clipboard()->text().toStdString());
+  request.manualText = withCrLfLineBreaks(utf8Text(QGuiApplication::clipboard()->text()));
   startCrawl(std::move(request));
 }
 
 void MainWindow::openCheckFileDialog() {
   auto* dialog = new CheckFileDialog(settings_.recentInputFiles, this);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     addRecentFile(settings_.recentInputFiles, dialog->inputFile());
     if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
@@ -287,18 +297,17 @@ void MainWindow::openCheckFileDialog() {
     request.inputFile = dialog->inputFile();
     startCrawl(std::move(request));
   });
-  dialog->open();
+  dialog->openModal();
 }
 
 void MainWindow::openManualEntryDialog() {
   auto* dialog = new ManualEntryDialog(this);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     CrawlRequest request;
     request.manualText = dialog->manualText();
     startCrawl(std::move(request));
   });
-  dialog->open();
+  dialog->openModal();
 }
 
 void MainWindow::refreshList() {
@@ -357,7 +366,7 @@ void MainWindow::showResultDetails() {
 void MainWindow::showResultListMenu(const QPoint& position) {
   const ResultRecord* record = selectedRecord();
   if (record == nullptr) return;
-  showUrlMenu(this, list_->viewport()->mapToGlobal(position), QString::fromUtf8(textOf(record->first().url)));
+  showUrlMenu(this, list_->viewport()->mapToGlobal(position), qText(textOf(record->first().url)));
 }
 
 void MainWindow::chooseAndSaveResults() {
@@ -404,7 +413,7 @@ void MainWindow::writeReportTo(ReportKind kind, const std::filesystem::path& pat
   const int testMode = testMode_;
   runFileTask(kSavingReportTitle, "Saving...",
               [this, kind, path, testMode, view = view_.selection()](const TaskProgress& progress,
-                                                                    const std::atomic<bool>& quitting) {
+                                                                     const std::atomic<bool>& quitting) {
                 return writeReport(store_, view, kind, testMode, path, progress, &quitting);
               });
 }
@@ -457,7 +466,7 @@ void MainWindow::showMessage(std::string_view title, std::string_view text) { sh
 
 void MainWindow::setStatusText(int field, std::string_view text) {
   if (field < 0 || field >= static_cast<int>(status_.size())) return;
-  status_[static_cast<size_t>(field)]->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  status_[static_cast<size_t>(field)]->setText(qText(text));
 }
 
 void MainWindow::setCrawlBusy(bool busy) {

@@ -6,7 +6,6 @@
 // Main thread only, except through its QtUserInterface, which any thread may call.
 
 #include <QMainWindow>
-
 #include <array>
 #include <atomic>
 #include <filesystem>
@@ -22,9 +21,9 @@
 #include "engine/RunningFlag.h"
 #include "input/UrlInput.h"
 #include "results/CsvReport.h"
-#include "results/ResultsFile.h"
 #include "results/ResultStore.h"
 #include "results/ResultView.h"
+#include "results/ResultsFile.h"
 #include "ui/MainMenus.h"
 #include "ui/QtUserInterface.h"
 
@@ -45,8 +44,6 @@ class ResultTableModel;
 inline constexpr const char* kProgramTitle = "Tallyvane";
 inline constexpr const char* kExitQuestion =
     "There's a crawl in progress and the results are not saved. Are you sure you want to exit?";
-inline constexpr const char* kNotAvailableMessage = "This window is not available yet.";
-inline constexpr const char* kHelpSite = "https://help.tallyvane.example";
 inline constexpr int kListTimerMs = 250;
 inline constexpr std::chrono::milliseconds kQuitWaitForCrawl{1000};
 
@@ -137,7 +134,9 @@ class MainWindow : public QMainWindow {
   void chooseAndWriteReport(ReportKind kind);
   void runFileTask(const char* title, const char* text, FileWork work);
   void fileTaskEnded();
-  void showNotAvailable(const QString& title);
+  // A settings dialog over this window's settings record and file.
+  template <typename Dialog>
+  void openSettingsDialog();
 
   Settings& settings_;
   SettingsLocation settingsLocation_;
