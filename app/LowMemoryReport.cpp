@@ -65,7 +65,7 @@ bool LowMemoryReport::write(std::span<const HopRecord> hops) {
                      textOrNull(hop.contentType),
                      textOrNull(hop.xRobotsTag),
                      textOrNull(hop.vary),
-                     textOrNull(hop.rawHeaders),
+                     PackedHeaders::plain(hop.rawHeaders, headerBlocks_[i]),
                      links_[i].data(),
                      static_cast<uint8_t>(linkCount)};
   }

@@ -50,6 +50,7 @@ class LowMemoryReport {
   std::string lines_;  // reused for every chain
   std::array<ResponseRecord, kHopsPerChain> responses_{};
   std::array<std::array<LinkRecord, kMaxLinksPerResponse>, kHopsPerChain> links_{};
+  std::array<std::string, kHopsPerChain> headerBlocks_;  // the raw headers in the record's form
 };
 
 }  // namespace tallyvane

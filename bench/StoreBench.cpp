@@ -1,21 +1,25 @@
-// Result store figures on synthetic crawl results: add rate, duplicate-lookup rate, and resident
-// memory per record beside the text bytes each record holds.
-//   store_bench [RECORDS]   (default 1,000,000)
+// Result store figures on synthetic crawl results, each beside its goal or the plain version of
+// the same work: add rate, duplicate lookups (beside a hash set of the same URLs), memory per
+// record, and adding rows to a sorted view (beside an unsorted add).
+//   store_bench [--records N]   (default 1,000,000)
 
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <fstream>
+#include <random>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "bench/SyntheticResults.h"
-#include "results/ResultStore.h"
+#include "results/ResultView.h"
 
 using namespace tallyvane;
-using Clock = std::chrono::steady_clock;
+using bench::printFigure;
+using bench::Stopwatch;
 
 namespace {
 
@@ -26,72 +30,118 @@ size_t residentBytes() {
   return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+constexpr size_t kBatch = 1000;
 
-// Returns false when a lookup gave a wrong answer.
-bool runScenario(size_t records, size_t redirectEvery) {
-  constexpr size_t kBatch = 1000;
+// Adds the chains numbered first.. first+count-1; returns the CPU seconds the adds took.
+double addChains(ResultStore& store, size_t first, size_t count, size_t redirectEvery, size_t& textBytes) {
   std::vector<std::vector<HopRecord>> batch(kBatch, std::vector<HopRecord>(kHopsPerChain));
-  ResultStore store;
   FatalErrorSlot fatal;
-
-  const size_t residentBefore = residentBytes();
-  size_t textBytes = 0;
-  double addSeconds = 0;
-  for (size_t base = 0; base < records; base += kBatch) {
-    const size_t n = std::min(kBatch, records - base);
+  double seconds = 0;
+  for (size_t base = first; base < first + count; base += kBatch) {
+    const size_t n = std::min(kBatch, first + count - base);
     for (size_t j = 0; j < n; ++j) textBytes += bench::syntheticChain(batch[j], base + j, redirectEvery);
-    const auto start = Clock::now();
+    const Stopwatch watch;
     for (size_t j = 0; j < n; ++j) {
       if (!store.add(batch[j], kTestModeNone, fatal)) {
         std::fprintf(stderr, "add failed: %s\n", fatal.get().message.c_str());
-        return false;
+        std::exit(1);
       }
     }
-    addSeconds += secondsSince(start);
+    seconds += watch.cpuSeconds();
   }
-  const size_t resident = residentBytes() - residentBefore;
+  return seconds;
+}
 
-  std::vector<std::string> present, absent;
-  present.reserve(kBatch);
-  absent.reserve(kBatch);
+// Lookups of URLs present and absent, through the store and through a plain hash set.
+void lookups(const ResultStore& store, size_t records) {
+  std::vector<std::string> urls;
+  urls.reserve(2 * kBatch);
   size_t found = 0, lookups = 0;
-  double lookupSeconds = 0;
+  double seconds = 0;
+  std::vector<std::string> all;
+  all.reserve(records);
+  for (size_t i = 0; i < records; ++i) all.push_back(bench::syntheticUrl(i));
+  const std::unordered_set<std::string_view> plain(all.begin(), all.end());
+  size_t plainFound = 0;
+  double plainSeconds = 0;
   for (size_t base = 0; base < records; base += kBatch) {
-    present.clear();
-    absent.clear();
+    urls.clear();
     for (size_t j = 0; j < kBatch && base + j < records; ++j) {
-      present.push_back(bench::syntheticUrl((base + j) * 7919 % records));
-      absent.push_back(bench::syntheticUrl(records + base + j));
+      urls.push_back(bench::syntheticUrl((base + j) * 7919 % records));
+      urls.push_back(bench::syntheticUrl(records + base + j));
     }
-    const auto start = Clock::now();
-    for (const auto& url : present) found += store.contains(url);
-    for (const auto& url : absent) found += store.contains(url);
-    lookupSeconds += secondsSince(start);
-    lookups += present.size() + absent.size();
+    Stopwatch watch;
+    for (const auto& url : urls) found += store.contains(url);
+    seconds += watch.cpuSeconds();
+    watch = Stopwatch();
+    for (const auto& url : urls) plainFound += plain.count(url);
+    plainSeconds += watch.cpuSeconds();
+    lookups += urls.size();
   }
+  if (found != lookups / 2 || plainFound != found) {
+    std::fprintf(stderr, "lookups gave wrong answers: %zu found of %zu\n", found, lookups / 2);
+    std::exit(1);
+  }
+  printFigure("duplicate lookups (half present)", lookups / seconds / 1e6, "M/s");
+  printFigure("  the same URLs in a hash set", lookups / plainSeconds / 1e6, "M/s");
+}
 
-  const double perRecord = static_cast<double>(resident) / records;
-  const double textPerRecord = static_cast<double>(textBytes) / records;
-  if (redirectEvery == 0) {
-    std::printf("records                    %zu, one hop each\n", records);
-  } else {
-    std::printf("records                    %zu, one in %zu with one redirect\n", records, redirectEvery);
+// Rows added while the view is sorted by URL, at random places in the order.
+void sortedAdds(ResultStore& store, size_t records) {
+  ResultView view(store);
+  view.sortBy(kUrlColumn, SortDirection::Ascending);
+  view.waitForSort();
+  const size_t added = std::min<size_t>(100000, records / 10 + 1);
+  std::vector<HopRecord> hops(kHopsPerChain);
+  std::mt19937_64 random(5);
+  FatalErrorSlot fatal;
+  double seconds = 0;
+  for (size_t i = 0; i < added; ++i) {
+    bench::syntheticChain(hops, 0, 0);
+    hops[0].url = bench::syntheticUrl(random() % records) + "-" + std::to_string(i);  // lands anywhere
+    const Stopwatch watch;
+    store.add(std::span<const HopRecord>(hops.data(), 1), kTestModeNone, fatal);
+    seconds += watch.cpuSeconds();
   }
-  std::printf("add rate                   %.0f records/s (%.3f s)\n", records / addSeconds, addSeconds);
-  std::printf("duplicate-lookup rate      %.0f lookups/s (%zu lookups, half present; %zu found)\n",
-              lookups / lookupSeconds, lookups, found);
-  std::printf("resident memory            %.1f MiB, %.1f bytes/record\n", resident / 1048576.0, perRecord);
-  std::printf("text bytes                 %.1f bytes/record\n", textPerRecord);
-  std::printf("overhead beyond text       %.1f bytes/record%s\n\n", perRecord - textPerRecord,
-              redirectEvery == 0 ? " (goal: at most 200)" : "");
-  return found == lookups / 2;
+  if (view.rowCount() != store.count()) {
+    std::fprintf(stderr, "the sorted view lost rows\n");
+    std::exit(1);
+  }
+  const double perRow = seconds / static_cast<double>(added) * 1e6;
+  printFigure("add while sorted by URL", perRow, "us/row", "<= 5 us at 10 M rows", perRow <= 5.0);
+}
+
+void scenario(size_t records, size_t redirectEvery) {
+  if (redirectEvery == 0) {
+    std::printf("%zu records, one hop each\n", records);
+  } else {
+    std::printf("%zu records, one in %zu with one redirect\n", records, redirectEvery);
+  }
+  ResultStore store;
+  const size_t residentBefore = residentBytes();
+  size_t textBytes = 0;
+  const double addSeconds = addChains(store, 0, records, redirectEvery, textBytes);
+  const double perRecord = static_cast<double>(residentBytes() - residentBefore) / static_cast<double>(records);
+  const double addRate = static_cast<double>(records) / addSeconds;
+  printFigure("add rate", addRate / 1e3, "k records/s", ">= 500 k/s", addRate >= 500e3);
+  printFigure("resident memory per record, all included", perRecord, "bytes",
+              redirectEvery == 0 ? "<= 300 bytes" : nullptr, perRecord <= 300);
+  printFigure("  text bytes per record, as added", static_cast<double>(textBytes) / static_cast<double>(records),
+              "bytes");
+  lookups(store, records);
+  if (redirectEvery == 0) {
+    printFigure("  unsorted add, for comparison", 1e6 / addRate, "us/row");
+    sortedAdds(store, records);
+  }
+  std::printf("\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const size_t records = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
-  const bool correct = runScenario(records, 5) && runScenario(records, 0);
-  return correct ? 0 : 1;
+  const auto arguments = bench::parseArguments(argc, argv, "store_bench [--records N]");
+  std::printf("CPU time of the work measured (this machine is shared; wall time varies).\n");
+  scenario(arguments.records, 5);
+  scenario(arguments.records, 0);
+  return 0;
 }

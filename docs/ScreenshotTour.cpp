@@ -76,11 +76,9 @@ int main(int argc, char** argv) {
   window.show();
   if (!save(window, folder, "main-window-idle.png")) return 1;
 
-  std::string urlLines;
-  for (const std::string& url : site.urls()) urlLines += url + "\r\n";
-  CrawlRequest request;
-  request.manualText = urlLines;
-  window.startCrawl(std::move(request));
+  std::string urls;
+  for (const std::string& url : site.urls()) urls += url + "\r\n";
+  window.startCrawl({}, urls);
   QTest::qWait(900);
   if (!save(window, folder, "main-window-crawling.png")) return 1;
 
@@ -115,7 +113,7 @@ int main(int argc, char** argv) {
   const QString list = scratch.filePath("urls.txt");
   QFile listFile(list);
   if (!listFile.open(QIODevice::WriteOnly)) return 1;
-  listFile.write(QByteArray::fromStdString(urlLines));
+  listFile.write(QByteArray::fromStdString(urls));
   listFile.close();
   for (const auto& [action, name] : {std::pair{window.menus().canonicalTest, "canonical-test-window.png"},
                                      std::pair{window.menus().mappingTest, "mapping-test-window.png"},

@@ -1,6 +1,6 @@
 #include "results/CsvReport.h"
 
-#include <cstdio>
+#include <cstring>
 
 #include "base/FileContents.h"
 #include "results/ResultColumns.h"
@@ -11,84 +11,170 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr int kRedirectGroups = 10;
 
-void appendField(std::string& out, std::string_view value, bool first = false) {
-  if (!first) out.push_back(',');
-  out.push_back('"');
-  for (const char c : value) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
-  out.push_back('"');
-}
+// Writes fields straight into the bytes of out, through a cursor: room is made in steps rather
+// than checked byte by byte or field by field, and trimmed when the lines are done.
+class CsvWriter {
+ public:
+  explicit CsvWriter(std::string& out) : out_(out), at_(out.size()) {}
+  ~CsvWriter() { out_.resize(at_); }
+  CsvWriter(const CsvWriter&) = delete;
+  CsvWriter& operator=(const CsvWriter&) = delete;
 
-void appendNumberField(std::string& out, int64_t value) { appendField(out, std::to_string(value)); }
+  void field(std::string_view value, bool first = false) {
+    char* p = open(first, 2 * value.size() + 1);
+    p = escaped(p, value);
+    *p++ = '"';
+    at_ = static_cast<size_t>(p - out_.data());
+  }
+  // Numbers hold no quote: nothing to scan.
+  void field(const NumberText& number) {
+    const std::string_view digits = number.view();
+    char* p = open(false, digits.size() + 1);
+    std::memcpy(p, digits.data(), digits.size());
+    p[digits.size()] = '"';
+    at_ = static_cast<size_t>(p - out_.data()) + digits.size() + 1;
+  }
+  void number(int64_t value) { field(NumberText::decimal(value)); }
+  // "PASS", or "FAIL" immediately followed by the reasons.
+  void verdict(const ResultRecord& record) {
+    const std::string_view reason = record.testPassed == 1 ? std::string_view() : textOf(record.testReason);
+    char* p = open(true, 4 + 2 * reason.size() + 1);
+    p = escaped(p, record.testPassed == 1 ? "PASS" : "FAIL");
+    p = escaped(p, reason);
+    *p++ = '"';
+    at_ = static_cast<size_t>(p - out_.data());
+  }
+  void endLine() { *room(1) = '\n', ++at_; }
+
+ private:
+  // Makes room for the separator, the opening quote and bytes more; returns where they go.
+  char* open(bool first, size_t bytes) {
+    char* p = room(bytes + 2);
+    if (!first) *p++ = ',';
+    *p++ = '"';
+    return p;
+  }
+  // The value copied in runs between its quotes, each quote written twice.
+  static char* escaped(char* p, std::string_view value) {
+    while (!value.empty()) {
+      const auto* quote = static_cast<const char*>(std::memchr(value.data(), '"', value.size()));
+      const size_t run = quote ? static_cast<size_t>(quote - value.data()) + 1 : value.size();
+      std::memcpy(p, value.data(), run);
+      p += run;
+      if (quote) *p++ = '"';
+      value.remove_prefix(run);
+    }
+    return p;
+  }
+  char* room(size_t bytes) {
+    if (out_.size() - at_ < bytes) out_.resize(at_ + std::max<size_t>(bytes, 256));
+    return out_.data() + at_;
+  }
+
+  std::string& out_;
+  size_t at_;
+};
 
 // A loop's last response repeats an earlier URL and is not written.
 int linesOf(const ResultRecord& record) {
   return record.chainKind == kChainLoop ? record.responseCount - 1 : record.responseCount;
 }
 
-void appendStandard(const ResultRecord& record, int testMode, std::string& out) {
+void appendStandard(const ResultRecord& record, int testMode, CsvWriter& csv) {
   const int n = record.responseCount;
   for (int j = 0; j < linesOf(record); ++j) {
     const ResponseRecord& r = record.responses[j];
-    bool first = true;
-    if (testMode != kTestModeNone) {
-      const std::string verdict = record.testPassed == 1 ? "PASS" : "FAIL" + std::string(textOf(record.testReason));
-      appendField(out, verdict, true);
-      first = false;
-    }
-    appendField(out, textOf(r.url), first);
-    appendField(out, textOf(r.type));
-    appendField(out, statusCodeText(r));
-    appendField(out, textOf(r.statusText));
-    appendField(out, sizeText(r));
-    appendField(out, responseTimeText(r));
-    appendField(out, textOf(r.xRobotsTag));
-    appendField(out, textOf(r.vary));
-    appendField(out, j < n - 1 ? textOf(record.last().url) : std::string_view());
-    appendNumberField(out, j < n - 1 ? n - 1 - j : 0);
-    appendNumberField(out, r.linkCount);
-    out.push_back('\n');
+    if (testMode != kTestModeNone) csv.verdict(record);
+    csv.field(textOf(r.url), testMode == kTestModeNone);
+    csv.field(textOf(r.type));
+    csv.field(statusCodeField(r));
+    csv.field(textOf(r.statusText));
+    csv.field(sizeField(r));
+    csv.field(responseTimeField(r));
+    csv.field(textOf(r.xRobotsTag));
+    csv.field(textOf(r.vary));
+    csv.field(j < n - 1 ? textOf(record.last().url) : std::string_view());
+    csv.number(j < n - 1 ? n - 1 - j : 0);
+    csv.number(r.linkCount);
+    csv.endLine();
   }
 }
 
-void appendRedirectDetails(const ResultRecord& record, std::string& out) {
-  appendField(out, textOf(record.first().url), true);
-  appendNumberField(out, record.redirectCount());
-  appendField(out, redirectClassOf(record));
+void appendRedirectDetails(const ResultRecord& record, CsvWriter& csv) {
+  csv.field(textOf(record.first().url), true);
+  csv.number(record.redirectCount());
+  csv.field(redirectClassOf(record));
   // The header has ten hop groups; an eleventh response is already the tenth group's target.
   const int groups = std::min<int>(record.responseCount, kRedirectGroups);
   for (int j = 0; j < groups; ++j) {
     const ResponseRecord& r = record.responses[j];
-    appendField(out, textOf(r.type));
-    appendField(out, statusCodeText(r));
-    appendField(out, textOf(r.statusText));
-    appendField(out, j + 1 < record.responseCount ? textOf(record.responses[j + 1].url) : std::string_view());
+    csv.field(textOf(r.type));
+    csv.field(statusCodeField(r));
+    csv.field(textOf(r.statusText));
+    csv.field(j + 1 < record.responseCount ? textOf(record.responses[j + 1].url) : std::string_view());
   }
-  out.push_back('\n');
+  csv.endLine();
 }
 
-void appendLinkHeaders(const ResultRecord& record, std::string& out) {
+void appendLinkHeaders(const ResultRecord& record, CsvWriter& csv) {
   for (int j = 0; j < linesOf(record); ++j) {
     const ResponseRecord& r = record.responses[j];
-    appendField(out, textOf(r.url), true);
-    appendNumberField(out, r.linkCount);
+    csv.field(textOf(r.url), true);
+    csv.number(r.linkCount);
     for (int k = 0; k < r.linkCount; ++k) {
-      appendField(out, textOf(r.links[k].link));
-      appendField(out, textOf(r.links[k].rel));
-      appendField(out, textOf(r.links[k].hreflang));
+      csv.field(textOf(r.links[k].link));
+      csv.field(textOf(r.links[k].rel));
+      csv.field(textOf(r.links[k].hreflang));
     }
-    out.push_back('\n');
+    csv.endLine();
   }
 }
 
-void appendRawHeaders(const ResultRecord& record, std::string& out) {
+void appendRawHeaders(const ResultRecord& record, CsvWriter& csv) {
+  thread_local std::string unpacked;  // reused: a report unpacks millions of blocks
   for (int j = 0; j < linesOf(record); ++j) {
-    appendField(out, textOf(record.responses[j].url), true);
-    appendField(out, textOf(record.responses[j].rawHeaders));
-    out.push_back('\n');
+    csv.field(textOf(record.responses[j].url), true);
+    csv.field(record.responses[j].rawHeaders.text(unpacked));
+    csv.endLine();
   }
+}
+
+void appendHeaderRow(ReportKind kind, int testMode, CsvWriter&& csv) {
+  switch (kind) {
+    case ReportKind::Standard: {
+      bool first = true;
+      if (testMode != kTestModeNone) {
+        csv.field("Test Result", true);
+        first = false;
+      }
+      for (const char* title : {"URL", "Type", "Code", "Status", "Size", "Response Time", "X-Robots-Tag", "Vary",
+                                "Redirect to Final URL", "# Redirects", "# Link Headers"}) {
+        csv.field(title, first);
+        first = false;
+      }
+      break;
+    }
+    case ReportKind::RedirectDetails:
+      csv.field("URL", true);
+      csv.field("# Redirects");
+      csv.field("Redirect Class");
+      for (int i = 1; i <= kRedirectGroups; ++i) {
+        for (const char* title : {"Type ", "Code ", "Status ", "Redirect URL "}) csv.field(title + std::to_string(i));
+      }
+      break;
+    case ReportKind::LinkHeaders:
+      csv.field("URL", true);
+      csv.field("# Link Headers");
+      for (int i = 1; i <= kMaxLinksPerResponse; ++i) {
+        for (const char* title : {"Link ", "Rel ", "hreflang "}) csv.field(title + std::to_string(i));
+      }
+      break;
+    case ReportKind::RawHeaders:
+      csv.field("URL", true);
+      csv.field("Raw Response Header");
+      break;
+  }
+  csv.endLine();
 }
 
 }  // namespace
@@ -102,50 +188,18 @@ std::string_view redirectClassOf(const ResultRecord& record) {
 
 std::string reportStart(ReportKind kind, int testMode) {
   std::string out(kByteOrderMark);
-  switch (kind) {
-    case ReportKind::Standard: {
-      bool first = true;
-      if (testMode != kTestModeNone) {
-        appendField(out, "Test Result", true);
-        first = false;
-      }
-      for (const char* title : {"URL", "Type", "Code", "Status", "Size", "Response Time", "X-Robots-Tag", "Vary",
-                                "Redirect to Final URL", "# Redirects", "# Link Headers"}) {
-        appendField(out, title, first);
-        first = false;
-      }
-      break;
-    }
-    case ReportKind::RedirectDetails:
-      appendField(out, "URL", true);
-      appendField(out, "# Redirects");
-      appendField(out, "Redirect Class");
-      for (int i = 1; i <= kRedirectGroups; ++i) {
-        for (const char* title : {"Type ", "Code ", "Status ", "Redirect URL "}) appendField(out, title + std::to_string(i));
-      }
-      break;
-    case ReportKind::LinkHeaders:
-      appendField(out, "URL", true);
-      appendField(out, "# Link Headers");
-      for (int i = 1; i <= kMaxLinksPerResponse; ++i) {
-        for (const char* title : {"Link ", "Rel ", "hreflang "}) appendField(out, title + std::to_string(i));
-      }
-      break;
-    case ReportKind::RawHeaders:
-      appendField(out, "URL", true);
-      appendField(out, "Raw Response Header");
-      break;
-  }
-  out.push_back('\n');
+  appendHeaderRow(kind, testMode, CsvWriter(out));
   return out;
 }
 
+
 void appendReportLines(ReportKind kind, const ResultRecord& record, int testMode, std::string& out) {
+  CsvWriter csv(out);
   switch (kind) {
-    case ReportKind::Standard: return appendStandard(record, testMode, out);
-    case ReportKind::RedirectDetails: return appendRedirectDetails(record, out);
-    case ReportKind::LinkHeaders: return appendLinkHeaders(record, out);
-    case ReportKind::RawHeaders: return appendRawHeaders(record, out);
+    case ReportKind::Standard: return appendStandard(record, testMode, csv);
+    case ReportKind::RedirectDetails: return appendRedirectDetails(record, csv);
+    case ReportKind::LinkHeaders: return appendLinkHeaders(record, csv);
+    case ReportKind::RawHeaders: return appendRawHeaders(record, csv);
   }
 }
 
@@ -163,17 +217,21 @@ std::optional<Message> writeReport(const ResultStore& store, ViewSelection view,
   // The rows are fixed now: a view changed meanwhile cannot shift them.
   const int64_t rows = store.rowCount(view);
   const int64_t step = rows / 100 + 1;
+  constexpr size_t kBatchBytes = size_t{1} << 20;
   std::string lines;
+  lines.reserve(kBatchBytes + (kBatchBytes >> 2));
   for (int64_t row = 0; row < rows; ++row) {
     if (quitting && quitting->load()) return errorMessage(kStoppedBeforeCompleteMessage);
     if (progress && row % step == 0) progress(row, rows, progressText("Saving", row + 1, rows));
     const ResultRecord* record = store.recordAtRow(row, view);
     if (record == nullptr) break;
-    lines.clear();
     appendReportLines(kind, *record, testMode, lines);
-    if (!file.write(lines)) return writeError;
+    if (lines.size() >= kBatchBytes) {
+      if (!file.write(lines)) return writeError;
+      lines.clear();
+    }
   }
-  if (!file.commit()) return writeError;
+  if (!file.write(lines) || !file.commit()) return writeError;
   if (progress) progress(rows, rows, progressText("Saving", rows, rows));
   return std::nullopt;
 }

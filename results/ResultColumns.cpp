@@ -1,26 +1,49 @@
 #include "results/ResultColumns.h"
 
-#include <cinttypes>
-#include <cstdio>
+#include <charconv>
+#include <cmath>
 
 namespace tallyvane {
 
-std::string secondsText(int64_t milliseconds) {
-  // Single precision, as the list and the reports have always shown it.
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", static_cast<double>(static_cast<float>(milliseconds) / 1000.0f));
+NumberText NumberText::decimal(int64_t value) {
+  NumberText text;
+  text.size_ = static_cast<size_t>(std::to_chars(text.chars_.data(), text.chars_.data() + text.chars_.size(), value).ptr -
+                                   text.chars_.data());
   return text;
 }
 
-std::string statusCodeText(const ResponseRecord& r) {
-  return r.statusCode == 0 ? std::string() : std::to_string(r.statusCode);
+NumberText NumberText::seconds(int64_t milliseconds) {
+  // Single precision, as the list and the reports have always shown it, rounded as printf's
+  // "%.2f" rounds: a float times 100 is exact in a double, so rounding it half to even gives
+  // the hundredths printf would print.
+  const float seconds = static_cast<float>(milliseconds) / 1000.0f;
+  const double hundredths = std::nearbyint(std::fabs(static_cast<double>(seconds)) * 100.0);
+  const auto whole = static_cast<uint64_t>(hundredths);
+  NumberText text;
+  char* p = text.chars_.data();
+  if (std::signbit(seconds)) *p++ = '-';
+  p = std::to_chars(p, text.chars_.data() + text.chars_.size(), whole / 100).ptr;
+  *p++ = '.';
+  *p++ = static_cast<char>('0' + whole % 100 / 10);
+  *p++ = static_cast<char>('0' + whole % 10);
+  text.size_ = static_cast<size_t>(p - text.chars_.data());
+  return text;
 }
 
-std::string sizeText(const ResponseRecord& r) { return r.size == -1 ? std::string() : std::to_string(r.size); }
-
-std::string responseTimeText(const ResponseRecord& r) {
-  return r.statusCode == 0 ? std::string() : secondsText(r.responseTime);
+NumberText statusCodeField(const ResponseRecord& r) {
+  return r.statusCode == 0 ? NumberText::none() : NumberText::decimal(r.statusCode);
 }
+
+NumberText sizeField(const ResponseRecord& r) { return r.size == -1 ? NumberText::none() : NumberText::decimal(r.size); }
+
+NumberText responseTimeField(const ResponseRecord& r) {
+  return r.statusCode == 0 ? NumberText::none() : NumberText::seconds(r.responseTime);
+}
+
+std::string secondsText(int64_t milliseconds) { return NumberText::seconds(milliseconds).string(); }
+std::string statusCodeText(const ResponseRecord& r) { return statusCodeField(r).string(); }
+std::string sizeText(const ResponseRecord& r) { return sizeField(r).string(); }
+std::string responseTimeText(const ResponseRecord& r) { return responseTimeField(r).string(); }
 
 std::string cellText(const ResultRecord& record, int column) {
   const ResponseRecord& first = record.first();

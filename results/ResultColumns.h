@@ -31,11 +31,30 @@ inline constexpr std::array<std::string_view, kResultColumnCount> kResultColumnT
 };
 inline constexpr std::string_view kTestResultTitle = "Test Result";
 
-// Milliseconds as seconds with two decimals ("0.25").
-std::string secondsText(int64_t milliseconds);
+// A number's text formed in place: reports format millions of them and must not allocate.
+class NumberText {
+ public:
+  static NumberText decimal(int64_t value);
+  // Milliseconds as seconds with two decimals ("0.25").
+  static NumberText seconds(int64_t milliseconds);
+  static NumberText none() { return {}; }
 
-// The texts of one response as the list and the reports show them: no code for no answer, no size
-// when it is unknown, no time without an answer.
+  std::string_view view() const { return {chars_.data(), size_}; }
+  std::string string() const { return std::string(view()); }
+
+ private:
+  std::array<char, 32> chars_;  // left unset: only the first size_ are read
+  size_t size_ = 0;
+};
+
+// The numbers of one response as the list and the reports show them: no code for no answer, no
+// size when it is unknown, no time without an answer.
+NumberText statusCodeField(const ResponseRecord& response);
+NumberText sizeField(const ResponseRecord& response);
+NumberText responseTimeField(const ResponseRecord& response);
+
+// The same as strings, for display.
+std::string secondsText(int64_t milliseconds);
 std::string statusCodeText(const ResponseRecord& response);
 std::string sizeText(const ResponseRecord& response);
 std::string responseTimeText(const ResponseRecord& response);

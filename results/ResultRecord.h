@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "results/PackedHeaders.h"
+
 namespace tallyvane {
 
 struct LinkRecord {
@@ -22,16 +24,14 @@ struct ResponseRecord {
   const char* type;
   const char* xRobotsTag;
   const char* vary;
-  const char* rawHeaders;
+  PackedHeaders rawHeaders;  // compressed: read through text()
   const LinkRecord* links;
   uint8_t linkCount;
 };
 
 struct ResultRecord {
   const ResponseRecord* responses;  // responseCount entries; the last is the final answer
-  const ResultRecord* next;         // next record of the same URL bucket
   const char* testReason;
-  uint32_t urlCrc;  // CRC-32 of the first URL, so bucket walks rarely compare text
   uint8_t responseCount;
   uint8_t testPassed;
   uint8_t chainKind;

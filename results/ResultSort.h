@@ -36,8 +36,8 @@ class ResultSorter {
   std::thread thread_;
 };
 
-// Sorts the snapshot's rows: O(n log n) at worst, stable (equal rows keep store order), and
-// false when stop was set meanwhile.
-bool sortRows(SortSnapshot& snapshot, const RecordComparator& comparator, const std::atomic<bool>& stop);
+// Sorts the snapshot's rows by a column: O(n log n) at worst, stable (equal rows keep store
+// order), and false when stop was set meanwhile. Each row's key is taken once.
+bool sortRows(SortSnapshot& snapshot, int column, bool descending, const std::atomic<bool>& stop);
 
 }  // namespace tallyvane

@@ -15,8 +15,6 @@ uint32_t crcOf(std::string_view bytes) {
       crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
-size_t bucketOf(uint32_t crc) { return crc % ResultStore::kBucketCount; }
-
 // Hop 0 plus the redirect answers that lead from it, at most 11.
 size_t responsesToKeep(std::span<const HopRecord> hops) {
   const size_t limit = std::min<size_t>(hops.size(), kHopsPerChain);
@@ -34,8 +32,7 @@ void ensureRoomForOne(std::vector<uint32_t>& list) {
 
 ResultStore::ResultStore(ResultStoreOptions options)
     : options_(options),
-      urlIndex_(new const ResultRecord*[kBucketCount]()),
-      filterLists_(kSortedList),
+      filterLists_(kFilterCount),
       arena_(options.memoryLimitBytes) {}
 
 ResultStore::~ResultStore() = default;
@@ -54,7 +51,7 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int test
     r.type = arena_.copyText(hop.contentType);
     r.xRobotsTag = arena_.copyText(hop.xRobotsTag);
     r.vary = arena_.copyText(hop.vary);
-    r.rawHeaders = arena_.copyText(hop.rawHeaders);
+    r.rawHeaders = headerPacker_.pack(hop.rawHeaders, arena_);
     const auto linkCount = static_cast<size_t>(std::clamp<int64_t>(hop.linkCount, 0, kMaxLinksPerResponse));
     LinkRecord* links = linkCount ? arena_.allocateArray<LinkRecord>(linkCount) : nullptr;
     for (size_t k = 0; k < linkCount; ++k) {
@@ -66,18 +63,17 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int test
   }
   auto* record = arena_.allocateArray<ResultRecord>(1);
   record->responses = responses;
-  record->next = nullptr;
   const bool testFields = testMode != kTestModeNone;
   record->testReason = testFields ? arena_.copyText(hops[0].testNote) : nullptr;
   record->testPassed = testFields ? hops[0].testPassed : 0;
   record->chainKind = static_cast<uint8_t>(hops[0].kind);
-  record->urlCrc = crcOf(hops[0].url);
   record->responseCount = static_cast<uint8_t>(n);
   return record;
 }
 
 bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal) {
   if (hops.empty()) return false;
+  const uint32_t crc = crcOf(hops[0].url);
   std::lock_guard lock(storeLock_);
   const auto index = static_cast<uint64_t>(count_);
   try {
@@ -91,15 +87,14 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
       if ((filters >> filter) & 1u) ensureRoomForOne(filterLists_[filter - 1]);
     }
     const bool intoSorted = sortedComparator_ && (sortedFilter_ == 0 || ((filters >> sortedFilter_) & 1u));
-    if (intoSorted) ensureRoomForOne(filterLists_[kSortedList - 1]);
+    if (intoSorted) sorted_.reserveOne();
+    urlIndex_.reserveOne();
     // Nothing below can fail: the record becomes visible complete and exactly once.
     blocks_[index / kBlockSize][index % kBlockSize] = record;
     for (int filter = 1; filter <= kFilterCount; ++filter) {
       if ((filters >> filter) & 1u) filterLists_[filter - 1].push_back(static_cast<uint32_t>(index));
     }
-    const size_t bucket = bucketOf(record->urlCrc);
-    record->next = urlIndex_[bucket];
-    urlIndex_[bucket] = record;
+    urlIndex_.insert(crc, static_cast<uint32_t>(index));
     ++count_;
     if (intoSorted) insertSorted(static_cast<uint32_t>(index));
     return true;
@@ -117,13 +112,12 @@ int64_t ResultStore::count() const {
 const ResultRecord* ResultStore::recordAtIndex(int64_t index) const {
   std::lock_guard lock(storeLock_);
   if (index < 0 || index >= count_) return nullptr;
-  const auto i = static_cast<uint64_t>(index);
-  return blocks_[i / kBlockSize][i % kBlockSize];
+  return recordAt(static_cast<uint64_t>(index));
 }
 
 int64_t ResultStore::rowCount(ViewSelection view) const {
   std::lock_guard lock(storeLock_);
-  if (view.sorted) return static_cast<int64_t>(indexList(kSortedList).size());
+  if (view.sorted) return static_cast<int64_t>(sorted_.size());
   if (view.filter >= 1 && view.filter <= kFilterCount) return static_cast<int64_t>(indexList(view.filter).size());
   return count_;
 }
@@ -131,87 +125,82 @@ int64_t ResultStore::rowCount(ViewSelection view) const {
 const ResultRecord* ResultStore::recordAtRow(int64_t row, ViewSelection view) const {
   std::lock_guard lock(storeLock_);
   if (row < 0) return nullptr;
+  if (view.sorted) return static_cast<uint64_t>(row) < sorted_.size() ? recordAt(sorted_.at(static_cast<size_t>(row))) : nullptr;
   const std::vector<uint32_t>* list = nullptr;
-  if (view.sorted) {
-    list = &indexList(kSortedList);
-  } else if (view.filter >= 1 && view.filter <= kFilterCount) {
-    list = &indexList(view.filter);
-  }
-  if (list == nullptr) return recordAtIndex(row);
+  if (view.filter >= 1 && view.filter <= kFilterCount) list = &indexList(view.filter);
+  if (list == nullptr) return row < count_ ? recordAt(static_cast<uint64_t>(row)) : nullptr;
   if (static_cast<uint64_t>(row) >= list->size()) return nullptr;
-  return recordAtIndex((*list)[static_cast<size_t>(row)]);
+  return recordAt((*list)[static_cast<size_t>(row)]);
 }
 
 bool ResultStore::contains(std::string_view url) const {
   const uint32_t crc = crcOf(url);
   std::lock_guard lock(storeLock_);
-  for (const ResultRecord* r = urlIndex_[bucketOf(crc)]; r != nullptr; r = r->next) {
-    if (r->urlCrc == crc && textOf(r->first().url) == url) return true;
-  }
-  return false;
+  return urlIndex_.find(crc, [&](uint32_t index) { return textOf(recordAt(index)->first().url) == url; });
 }
 
 void ResultStore::clear() {
   std::lock_guard lock(storeLock_);
   sortedComparator_ = nullptr;
   blocks_.clear();
-  std::fill_n(urlIndex_.get(), kBucketCount, nullptr);
+  urlIndex_.clear();
+  sorted_.clear();
+  headerPacker_.clear();
   for (auto& list : filterLists_) std::vector<uint32_t>().swap(list);
   arena_.clear();
   count_ = 0;
 }
 
 void ResultStore::insertSorted(uint32_t index) {
-  // Binary insertion after every equal entry, so equal rows keep the order they came in.
-  std::vector<uint32_t>& sorted = filterLists_[kSortedList - 1];
-  const ResultRecord& added = *recordAtIndex(index);
-  size_t lo = 0;
-  size_t hi = sorted.size();
-  while (lo < hi) {
-    const size_t mid = lo + (hi - lo) / 2;
-    if (sortedComparator_(added, *recordAtIndex(sorted[mid])) >= 0) {
-      lo = mid + 1;
-    } else {
-      hi = mid;
-    }
+  // After every equal entry, so equal rows keep the order they came in.
+  const ResultRecord& added = *recordAt(index);
+  sorted_.insert(index, [&](uint32_t entry) { return sortedComparator_(added, *recordAt(entry)) < 0; });
+}
+
+std::vector<uint32_t> ResultStore::rowsOfFilterFrom(int filter, size_t first) const {
+  if (filter > 0) {
+    const std::vector<uint32_t>& list = indexList(filter);
+    return std::vector<uint32_t>(list.begin() + static_cast<std::ptrdiff_t>(std::min(first, list.size())), list.end());
   }
-  sorted.insert(sorted.begin() + static_cast<std::ptrdiff_t>(lo), index);
+  std::vector<uint32_t> rows(first < static_cast<size_t>(count_) ? static_cast<size_t>(count_) - first : 0);
+  for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint32_t>(first + i);
+  return rows;
 }
 
 SortSnapshot ResultStore::snapshotForSort(int filter) const {
-  std::lock_guard lock(storeLock_);
   SortSnapshot snapshot;
   snapshot.filter = filter >= 1 && filter <= kFilterCount ? filter : 0;
-  if (snapshot.filter > 0) {
-    snapshot.rows = indexList(snapshot.filter);
-  } else {
-    snapshot.rows.resize(static_cast<size_t>(count_));
-    for (size_t i = 0; i < snapshot.rows.size(); ++i) snapshot.rows[i] = static_cast<uint32_t>(i);
-  }
-  snapshot.rowsAtSnapshot = snapshot.rows.size();
-  snapshot.blocks.reserve(blocks_.size());
-  for (const auto& block : blocks_) snapshot.blocks.push_back(block.get());
-  return snapshot;
+  return rowsAddedSince(snapshot);
+}
+
+SortSnapshot ResultStore::rowsAddedSince(SortSnapshot& snapshot) const {
+  std::lock_guard lock(storeLock_);
+  SortSnapshot added;
+  added.filter = snapshot.filter;
+  added.rows = rowsOfFilterFrom(snapshot.filter, snapshot.rowsAtSnapshot);
+  snapshot.rowsAtSnapshot += added.rows.size();
+  added.rowsAtSnapshot = snapshot.rowsAtSnapshot;
+  added.blocks.reserve(blocks_.size());
+  for (const auto& block : blocks_) added.blocks.push_back(block.get());
+  return added;
 }
 
 void ResultStore::installSortedOrder(std::vector<uint32_t> sortedRows, RecordComparator comparator,
                                      const SortSnapshot& snapshot) {
-  // One lock for the swap and the catch-up, so a record added meanwhile is inserted exactly once.
+  // One lock for the merge and the swap, so a record added meanwhile is placed exactly once.
   std::lock_guard lock(storeLock_);
-  filterLists_[kSortedList - 1] = std::move(sortedRows);
+  std::vector<uint32_t> added = rowsOfFilterFrom(snapshot.filter, snapshot.rowsAtSnapshot);
+  const auto recordLess = [&](uint32_t a, uint32_t b) { return comparator(*recordAt(a), *recordAt(b)) < 0; };
+  std::stable_sort(added.begin(), added.end(), recordLess);
+  sorted_.assign(added.empty() ? sortedRows : mergeAfterEquals(sortedRows, added, recordLess));
   sortedComparator_ = std::move(comparator);
   sortedFilter_ = snapshot.filter;
-  const std::vector<uint32_t>* source = snapshot.filter > 0 ? &indexList(snapshot.filter) : nullptr;
-  const size_t now = source ? source->size() : static_cast<size_t>(count_);
-  for (size_t row = snapshot.rowsAtSnapshot; row < now; ++row) {
-    insertSorted(source ? (*source)[row] : static_cast<uint32_t>(row));
-  }
 }
 
 void ResultStore::dropSortedOrder() {
   std::lock_guard lock(storeLock_);
   sortedComparator_ = nullptr;
-  std::vector<uint32_t>().swap(filterLists_[kSortedList - 1]);
+  sorted_.clear();
 }
 
 bool ResultStore::isSorted() const {
@@ -222,6 +211,7 @@ bool ResultStore::isSorted() const {
 bool ResultStore::resetFilterLists() {
   std::lock_guard lock(storeLock_);
   sortedComparator_ = nullptr;
+  sorted_.clear();
   try {
     for (auto& list : filterLists_) {
       std::vector<uint32_t>().swap(list);
@@ -235,8 +225,8 @@ bool ResultStore::resetFilterLists() {
 
 size_t ResultStore::memoryBytes() const {
   std::lock_guard lock(storeLock_);
-  size_t bytes = arena_.bytesHeld() + blocks_.size() * kBlockSize * sizeof(ResultRecord*) +
-                 kBucketCount * sizeof(ResultRecord*);
+  size_t bytes = arena_.bytesHeld() + headerPacker_.memoryBytes() + blocks_.size() * kBlockSize * sizeof(ResultRecord*) + urlIndex_.memoryBytes() +
+                 sorted_.memoryBytes();
   for (const auto& list : filterLists_) bytes += list.capacity() * sizeof(uint32_t);
   return bytes;
 }

@@ -18,6 +18,8 @@
 #include "results/Filters.h"
 #include "results/HopRecord.h"
 #include "results/ResultRecord.h"
+#include "results/SortedOrder.h"
+#include "results/UrlIndex.h"
 
 namespace tallyvane {
 
@@ -55,7 +57,6 @@ struct ResultStoreOptions {
 class ResultStore {
  public:
   static constexpr size_t kBlockSize = 1024;
-  static constexpr size_t kBucketCount = 65536;
   static constexpr int kSortedList = 14;
 
   explicit ResultStore(ResultStoreOptions options = {});
@@ -79,6 +80,10 @@ class ResultStore {
   // The sorted order (index list 14). While it is installed, every added record that belongs to
   // its filter is inserted in order, after the records it equals.
   SortSnapshot snapshotForSort(int filter) const;
+  // The rows of the snapshot's filter added since it was taken, with the blocks that reach them;
+  // the snapshot then counts them as taken.
+  SortSnapshot rowsAddedSince(SortSnapshot& snapshot) const;
+  // Installs the order of the snapshot's rows; rows added since are merged in, after their equals.
   void installSortedOrder(std::vector<uint32_t> sortedRows, RecordComparator comparator, const SortSnapshot& snapshot);
   void dropSortedOrder();
   bool isSorted() const;
@@ -87,17 +92,21 @@ class ResultStore {
   size_t memoryBytes() const;
 
  private:
+  const ResultRecord* recordAt(uint64_t index) const { return blocks_[index / kBlockSize][index % kBlockSize]; }
   ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode);
   const std::vector<uint32_t>& indexList(int list) const { return filterLists_[list - 1]; }
   void insertSorted(uint32_t index);
+  std::vector<uint32_t> rowsOfFilterFrom(int filter, size_t first) const;
 
   ResultStoreOptions options_;
   mutable std::recursive_mutex storeLock_;
   int64_t count_ = 0;
   std::vector<std::unique_ptr<const ResultRecord*[]>> blocks_;
-  std::unique_ptr<const ResultRecord*[]> urlIndex_;
-  std::vector<std::vector<uint32_t>> filterLists_;  // lists 1..14 at 0..13
+  UrlIndex urlIndex_;
+  std::vector<std::vector<uint32_t>> filterLists_;  // lists 1..13 at 0..12
+  SortedOrder sorted_;                              // list 14
   Arena arena_;
+  HeaderPacker headerPacker_;
   RecordComparator sortedComparator_;  // set while the sorted order is installed
   int sortedFilter_ = 0;
 };

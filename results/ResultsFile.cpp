@@ -57,17 +57,19 @@ class RecordEncoder {
     this->tag(tag);
     appendLittleEndian<int64_t>(out_, value);
   }
-  void text(Tag tag, const char* value) {
-    if (value == nullptr) return;  // absent text costs nothing
-    const size_t length = std::strlen(value);
+  void text(Tag tag, std::string_view value) {
+    if (value.empty()) return;  // absent text costs nothing (stored text is never present and empty)
     this->tag(tag);
-    appendLittleEndian<int32_t>(out_, static_cast<int32_t>(length));
-    out_.append(value, length);
+    appendLittleEndian<int32_t>(out_, static_cast<int32_t>(value.size()));
+    out_.append(value);
   }
+  void text(Tag tag, const char* value) { text(tag, textOf(value)); }
 
  private:
   std::string& out_;
 };
+
+thread_local std::string unpackedHeaders;  // reused: a save unpacks millions of header blocks
 
 void encodeRecord(const ResultRecord& record, int testMode, std::string& out) {
   RecordEncoder e(out);
@@ -88,7 +90,7 @@ void encodeRecord(const ResultRecord& record, int testMode, std::string& out) {
     if (r.statusCode > 0) e.number(kResponseTimeTag, r.responseTime);
     e.text(kXRobotsTagTag, r.xRobotsTag);
     e.text(kVaryTag, r.vary);
-    e.text(kRawHeadersTag, r.rawHeaders);
+    e.text(kRawHeadersTag, r.rawHeaders.text(unpackedHeaders));
     for (int k = 0; k < r.linkCount; ++k) {
       e.tag(kLinkTag);
       e.text(kLinkUrlTag, r.links[k].link);

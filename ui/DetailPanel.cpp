@@ -98,7 +98,7 @@ void DetailPanel::showResponse(int row) {
     return;
   }
   const ResponseRecord& response = record_->responses[row];
-  rawHeaders_->setPlainText(storedText(response.rawHeaders));
+  rawHeaders_->setPlainText(qText(response.rawHeaders.text()));  // unpacked on demand
   QList<QTreeWidgetItem*> rows;
   for (int k = 0; k < response.linkCount; ++k) {
     const LinkRecord& link = response.links[k];

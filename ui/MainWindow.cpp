@@ -252,21 +252,24 @@ void MainWindow::clearResults() {
   model_->reload();
 }
 
-void MainWindow::startCrawl(const CrawlSetup& setup, CrawlRequest request) {
+void MainWindow::startCrawl(const CrawlSetup& setup, std::string manualText) {
   testMode_ = setup.testMode;
   lowMemoryCrawl_ = setup.lowMemoryReport != nullptr;
-  const int mode = lowMemoryCrawl_               ? kLiveListMode
-                   : testMode_ == kTestModeNone ? kResultsListMode
-                                                : kTestResultsListMode;
+  const int threads = static_cast<int>(settings_.NumThreads);
   captureColumnWidths();
-  setListMode(mode);
+  if (lowMemoryCrawl_) {
+    setListMode(kLiveListMode);
+    model_->setLiveRows(threads, [this](int worker) { return crawl_.currentUrl(worker); });
+  } else {
+    setListMode(testMode_ == kTestModeNone ? kResultsListMode : kTestResultsListMode);
+  }
   clearResults();
   for (int field = 0; field < static_cast<int>(status_.size()); ++field) setStatusText(field, {});
-  // Nothing of a low-memory crawl is kept, so there is nothing to filter.
   filter_->setEnabled(!lowMemoryCrawl_);
   setCrawlBusy(true);
-  request.threads = static_cast<int>(settings_.NumThreads);
-  if (lowMemoryCrawl_) model_->setLiveRows(request.threads, [this](int worker) { return crawl_.currentUrl(worker); });
+  CrawlRequest request;
+  request.manualText = std::move(manualText);
+  request.threads = threads;
   tallyvane::startCrawl(crawl_, settings_, setup, std::move(request));
 }
 
@@ -275,17 +278,8 @@ void MainWindow::openCrawlStartDialog(CrawlStartDialog* dialog) {
   dialog->openModal();
 }
 
-void MainWindow::leaveWorkerView() {
-  captureColumnWidths();
-  setListMode(kResultsListMode);
-  details_->clear();
-  filter_->setEnabled(true);
-}
-
 void MainWindow::startClipboardCheck() {
-  CrawlRequest request;
-  request.manualText = withCrLfLineBreaks(utf8Text(QGuiApplication::clipboard()->text()));
-  startCrawl(std::move(request));
+  startCrawl({}, withCrLfLineBreaks(utf8Text(QGuiApplication::clipboard()->text())));
 }
 
 void MainWindow::openCheckFileDialog() {
@@ -293,9 +287,9 @@ void MainWindow::openCheckFileDialog() {
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     addRecentFile(settings_.recentInputFiles, dialog->inputFile());
     if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
-    CrawlRequest request;
-    request.inputFile = dialog->inputFile();
-    startCrawl(std::move(request));
+    CrawlSetup setup;
+    setup.inputFile = dialog->inputFile();
+    startCrawl(setup);
   });
   dialog->openModal();
 }
@@ -303,9 +297,7 @@ void MainWindow::openCheckFileDialog() {
 void MainWindow::openManualEntryDialog() {
   auto* dialog = new ManualEntryDialog(this);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
-    CrawlRequest request;
-    request.manualText = dialog->manualText();
-    startCrawl(std::move(request));
+    startCrawl({}, dialog->manualText());
   });
   dialog->openModal();
 }
@@ -475,8 +467,16 @@ void MainWindow::setCrawlBusy(bool busy) {
   abort_->setEnabled(busy);
   clear_->setEnabled(!busy);
   if (busy) return;
-  // The controller has emptied the status bar; the worker view ends with the crawl.
-  if (model_->mode() == kLiveListMode) return leaveWorkerView();
+  if (lowMemoryCrawl_) {
+    // Its results are in its report: the list returns to the normal view, and the status bar
+    // stays as the controller emptied it.
+    lowMemoryCrawl_ = false;
+    captureColumnWidths();
+    setListMode(kResultsListMode);
+    details_->clear();
+    filter_->setEnabled(true);
+    return;
+  }
   // The last rows at once, not on the next tick.
   reloadPending_ = false;
   model_->refresh(view_.selection().sorted);

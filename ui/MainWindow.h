@@ -54,11 +54,11 @@ class MainWindow : public QMainWindow {
   MainWindow(const CurlApi& curl, Settings& settings, SettingsLocation settingsLocation, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Every crawl starts here: clears the results, prepares the list for the setup's test mode (or
-  // the worker view of a low-memory crawl), makes the window busy and starts the controller with
-  // the setup's stages. The request's thread count comes from the settings.
-  void startCrawl(const CrawlSetup& setup, CrawlRequest request = {});
-  void startCrawl(CrawlRequest request) { startCrawl(CrawlSetup{}, std::move(request)); }
+  // Every crawl starts here, once its window has checked it: clears the results, prepares the
+  // list (test column, or the workers' view of a low-memory crawl), makes the window busy and
+  // starts the controller with the settings' threads and rewrite rules. Without an input file in
+  // the setup, manualText (lines separated by CR LF) is the input.
+  void startCrawl(const CrawlSetup& setup, std::string manualText = {});
   void startClipboardCheck();
   // Opens the window of a menu item.
   void openDialog(DialogId dialog);
@@ -127,8 +127,6 @@ class MainWindow : public QMainWindow {
   void openManualEntryDialog();
   // A test or low-memory dialog: the crawl it sets up starts when it is accepted.
   void openCrawlStartDialog(CrawlStartDialog* dialog);
-  // The worker view of a low-memory crawl gives way to the result columns.
-  void leaveWorkerView();
   void chooseAndSaveResults();
   void chooseAndLoadResults();
   void chooseAndWriteReport(ReportKind kind);

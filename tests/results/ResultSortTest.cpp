@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <chrono>
 #include <random>
@@ -112,6 +113,37 @@ TEST_F(ResultSortTest, EveryColumnHasItsOrder) {
   EXPECT_EQ(columnComparator(kRedirectsColumn, false)(a, b), -1);
   EXPECT_EQ(columnComparator(kLinkHeadersColumn, true)(a, b), -1);
   EXPECT_EQ(columnComparator(kStatusColumn, false)(a, a), 0);
+}
+
+TEST(ResultSortOrderTest, RowsAddedWhileSortedMatchAFreshStableSort) {
+  ResultStore store;
+  FatalErrorSlot fatal;
+  std::mt19937 random(11);
+  const auto addRandom = [&] {
+    auto hops = chainOf("http://r.example/" + std::to_string(random() % 5000), {std::vector<int64_t>{200, 301, 404}[random() % 3]});
+    hops[0].contentType = random() % 4 ? "text/html" : "";
+    ASSERT_TRUE(store.add(hops, 0, fatal));
+  };
+  for (const int column : {kUrlColumn, kStatusCodeColumn, kTypeColumn}) {
+    for (const bool descending : {false, true}) {
+      store.clear();
+      for (int i = 0; i < 3000; ++i) addRandom();
+      ResultView view(store);
+      view.sortBy(column, descending ? SortDirection::Descending : SortDirection::Ascending);
+      view.waitForSort();
+      // Enough adds to split blocks of the order many times over.
+      for (int i = 0; i < 12000; ++i) addRandom();
+      std::vector<const ResultRecord*> expected;
+      for (int64_t i = 0; i < store.count(); ++i) expected.push_back(store.recordAtIndex(i));
+      const RecordComparator compare = columnComparator(column, descending);
+      std::stable_sort(expected.begin(), expected.end(), [&](auto* a, auto* b) { return compare(*a, *b) < 0; });
+      ASSERT_EQ(view.rowCount(), store.count());
+      for (int64_t row = 0; row < view.rowCount(); ++row) {
+        ASSERT_EQ(view.recordAtRow(row), expected[static_cast<size_t>(row)]) << column << " " << descending << " " << row;
+      }
+      EXPECT_EQ(view.recordAtRow(view.rowCount()), nullptr);
+    }
+  }
 }
 
 TEST(ResultSortLargeTest, AMillionRowsInOrderAndInReverse) {

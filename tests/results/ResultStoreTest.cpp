@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "tests/support/Chains.h"
@@ -71,7 +71,7 @@ TEST_F(ResultStoreTest, CopiesEveryFieldAndStoresEmptyTextAsAbsent) {
   EXPECT_STREQ(r.type, "text/html; charset=utf-8");
   EXPECT_STREQ(r.xRobotsTag, "noindex");
   EXPECT_EQ(r.vary, nullptr);
-  EXPECT_STREQ(r.rawHeaders, "HTTP/1.1 200 OK\r\n\r\n");
+  EXPECT_EQ(r.rawHeaders.text(), "HTTP/1.1 200 OK\r\n\r\n");
   ASSERT_EQ(r.linkCount, 2);
   EXPECT_STREQ(r.links[0].hreflang, "de");
   EXPECT_STREQ(r.links[1].rel, "canonical");
@@ -103,21 +103,46 @@ TEST_F(ResultStoreTest, RecordsOnBothSidesOfABlockBoundary) {
   EXPECT_EQ(store.count(), 1025);
 }
 
-TEST_F(ResultStoreTest, UrlsSharingABucketAreBothFoundNewestFirst) {
-  std::unordered_map<uint32_t, std::string> seen;
-  std::string first, second;
-  for (int i = 0; second.empty(); ++i) {
-    const std::string url = "http://bucket.example/" + std::to_string(i);
-    const uint32_t bucket = crc32(0L, reinterpret_cast<const Bytef*>(url.data()), url.size()) % 65536;
-    const auto [it, inserted] = seen.emplace(bucket, url);
-    if (!inserted) first = it->second, second = url;
-  }
+TEST_F(ResultStoreTest, UrlsWithTheSameCrcAreBothFoundWhileTheIndexGrows) {
+  // Two URLs whose whole CRC-32 is equal (found by a birthday search): only their bytes tell
+  // them apart.
+  const std::string first = "http://crc.example/fswd4dyg3i";
+  const std::string second = "http://crc.example/yc3ktahsjd";
+  const auto crcOf = [](const std::string& url) { return crc32(0L, reinterpret_cast<const Bytef*>(url.data()), url.size()); };
+  ASSERT_EQ(crcOf(first), crcOf(second));
   ASSERT_TRUE(add(chainOf(first, {200})));
+  EXPECT_FALSE(store.contains(second));
   ASSERT_TRUE(add(chainOf(second, {404})));
+  for (int i = 0; i < 300000; ++i) ASSERT_TRUE(add(chainOf("http://grow.example/" + std::to_string(i), {200})));
   EXPECT_TRUE(store.contains(first));
   EXPECT_TRUE(store.contains(second));
   EXPECT_FALSE(store.contains(first + "x"));
-  EXPECT_EQ(store.recordAtIndex(1)->next, store.recordAtIndex(0));
+  for (int i = 0; i < 300000; i += 997) ASSERT_TRUE(store.contains("http://grow.example/" + std::to_string(i))) << i;
+  EXPECT_FALSE(store.contains("http://grow.example/300000"));
+}
+
+TEST_F(ResultStoreTest, HeaderBlocksComeBackByteForByteOnceCompressed) {
+  // Past the blocks the dictionary is trained on, with varied lines, one block of random bytes
+  // (which does not compress) and one larger than the dictionary.
+  std::mt19937 random(3);
+  std::vector<std::string> blocks;
+  for (size_t i = 0; i < HeaderPacker::kTrainingBlocks + 600; ++i) {
+    std::string block = "HTTP/1.1 200 OK\r\nServer: nginx\r\nContent-Length: " + std::to_string(random()) +
+                        "\r\nETag: \"" + std::to_string(random()) + "\"\r\nX-Note: caf\xC3\xA9\r\n\r\n";
+    if (i == HeaderPacker::kTrainingBlocks + 100) {
+      block.clear();
+      for (int k = 0; k < 5000; ++k) block.push_back(static_cast<char>(random()));
+    }
+    if (i == HeaderPacker::kTrainingBlocks + 200) block = std::string(100000, 'h') + block;
+    auto hops = chainOf("http://packed.example/" + std::to_string(i), {200});
+    hops[0].rawHeaders = block;
+    ASSERT_TRUE(add(hops));
+    blocks.push_back(std::move(block));
+  }
+  std::string buffer;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    ASSERT_EQ(store.recordAtIndex(static_cast<int64_t>(i))->first().rawHeaders.text(buffer), blocks[i]) << i;
+  }
 }
 
 TEST_F(ResultStoreTest, LookupComparesExactBytes) {
@@ -202,7 +227,7 @@ TEST(ResultStoreMemoryTest, OutOfMemoryAddsNothingAndFillsTheFatalSlot) {
   EXPECT_EQ(error.title, "Error");
   EXPECT_EQ(error.message, "Not enough memory!");
   EXPECT_EQ(error.code, kOutOfMemory);
-  EXPECT_EQ(textOf(store.recordAtIndex(added - 1)->first().rawHeaders).size(), 300000u);
+  EXPECT_EQ(store.recordAtIndex(added - 1)->first().rawHeaders.text().size(), 300000u);
 }
 
 TEST(ResultStoreConcurrencyTest, WorkersAddWhileReadersRead) {

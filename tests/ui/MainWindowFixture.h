@@ -6,6 +6,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -44,6 +46,17 @@ void whenModalOpens(std::function<void(W*)> act) {
     poll->deleteLater();
   });
   poll->start(10);
+}
+
+// Answers the next file dialog with path as a person does: the whole path typed into the name
+// field, then Return.
+inline void answerFileDialog(const std::filesystem::path& path) {
+  whenModalOpens<QFileDialog>([path](QFileDialog* dialog) {
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    if (name == nullptr) return;
+    name->setText(QString::fromStdString(path.string()));
+    QTest::keyClick(name, Qt::Key_Return);
+  });
 }
 
 // The texts of the message boxes the window shows, and closes them.

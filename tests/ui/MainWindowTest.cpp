@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "results/ResultColumns.h"
+#include "tests/support/RunCommand.h"
 #include "tests/ui/MainWindowFixture.h"
 #include "ui/DetailPanel.h"
 #include "ui/ManualEntryDialog.h"
@@ -174,24 +175,21 @@ TEST_F(MainWindowTest, QuittingDuringACrawlAsksAndYesEndsItWithinASecond) {
   EXPECT_TRUE(std::filesystem::exists(scratch / "settings.prefs"));
 }
 
-TEST_F(MainWindowTest, SaveAndLoadThroughTheMenusGiveBackTheSameList) {
-  QGuiApplication::clipboard()->setText(lines({"/a", "/b"}));
+TEST_F(MainWindowTest, SavedResultsLoadBackAndTheirReportsMatchTheCommandLineByteForByte) {
+  server.route("/a", [this](const demo::ReceivedRequest& r) { return demo::redirectTo(r, 301, server.url("/b")); });
+  server.route("/b", [](const demo::ReceivedRequest& r) {
+    return demo::reply(r, "HTTP/1.1 200 OK", {"Content-Type: text/html", "Link: </fr>; rel=\"alternate\"; hreflang=\"fr\""});
+  });
+  server.route("/c", [](const demo::ReceivedRequest& r) { return demo::reply(r, "HTTP/1.1 404 Not Found"); });
+  QGuiApplication::clipboard()->setText(lines({"/a", "/c", "/b"}));
   window().menus().checkClipboard->trigger();
   ASSERT_TRUE(waitForCrawlEnd());
   takeMessages(window());
+  const auto taskEnded = [this] { return waitUntil([this] { return window().progressWindow() == nullptr; }); };
 
-  const auto answerFileDialog = [](const std::filesystem::path& path) {
-    // As a person does: the whole path typed into the name field, then Return.
-    whenModalOpens<QFileDialog>([path](QFileDialog* dialog) {
-      auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-      if (name == nullptr) return;
-      name->setText(QString::fromStdString(path.string()));
-      QTest::keyClick(name, Qt::Key_Return);
-    });
-  };
   answerFileDialog(scratch / "run");  // no extension: ".tvl" is added
   window().menus().saveResults->trigger();
-  ASSERT_TRUE(waitUntil([this] { return window().progressWindow() == nullptr && window().clearButton()->isEnabled(); }));
+  ASSERT_TRUE(taskEnded());
   ASSERT_TRUE(std::filesystem::exists(scratch / "run.tvl"));
 
   QTest::mouseClick(window().clearButton(), Qt::LeftButton);
@@ -200,12 +198,70 @@ TEST_F(MainWindowTest, SaveAndLoadThroughTheMenusGiveBackTheSameList) {
   answerFileDialog(scratch / "run.tvl");
   window().menus().loadResults->trigger();
   EXPECT_FALSE(window().filterBox()->isEnabled());
-  ASSERT_TRUE(waitUntil([this] { return window().progressWindow() == nullptr && window().resultModel()->rowCount() == 2; }));
+  ASSERT_TRUE(taskEnded());
   EXPECT_TRUE(takeMessages(window()).empty());
-  EXPECT_EQ(window().statusField(kUrlsField)->text(), "URLs: 2");
-  EXPECT_EQ(window().statusField(kResponsesField)->text(), "Responses: 2");
+  EXPECT_EQ(window().resultModel()->rowCount(), 3);
+  EXPECT_EQ(window().statusField(kUrlsField)->text(), "URLs: 3");
+  EXPECT_EQ(window().statusField(kResponsesField)->text(), "Responses: 4");
   EXPECT_TRUE(window().filterBox()->isEnabled());
-  EXPECT_EQ(window().menus().saveResults->isEnabled(), true);
+  EXPECT_TRUE(window().menus().saveResults->isEnabled());
+
+  // Status Code, descending: what the reports must follow.
+  QHeaderView* header = window().resultList()->horizontalHeader();
+  const QPoint statusCode(header->sectionViewportPosition(kStatusCodeColumn) + 5, 5);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, statusCode);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, statusCode);
+  ASSERT_TRUE(waitUntil([this] { return cell(window(), 0, kStatusCodeColumn) == "404"; }));
+
+  const std::vector<std::string> kinds = {"standard", "redirects", "links", "raw"};
+  std::string cliReports;
+  for (size_t kind = 0; kind < kinds.size(); ++kind) {
+    answerFileDialog(scratch / (kinds[kind] + ".csv"));
+    window().menus().reports[kind]->trigger();
+    ASSERT_TRUE(taskEnded());
+    cliReports += " --report " + kinds[kind] + "=" + (scratch / ("cli-" + kinds[kind] + ".csv")).string();
+  }
+  const auto [status, output] = tallyvane::testing::runCommand(std::string(TALLYVANE_CLI_PATH) + " report " +
+                                                               (scratch / "run.tvl").string() + cliReports +
+                                                               " --sort \"Status Code:desc\"");
+  ASSERT_EQ(status, 0) << output;
+  for (const std::string& kind : kinds) {
+    EXPECT_EQ(ScratchFolder::read(scratch / (kind + ".csv")), ScratchFolder::read(scratch / ("cli-" + kind + ".csv")))
+        << kind;
+  }
+}
+
+TEST_F(MainWindowTest, CrawlsFollowTheRewriteRulesAndALowMemoryCrawlShowsItsWorkersThenTheResultsView) {
+  settings.RewriteURLs = 1;
+  settings.Rules = "/old /new";
+  QGuiApplication::clipboard()->setText(lines({"/old"}));
+  window().menus().checkClipboard->trigger();
+  ASSERT_TRUE(waitForCrawlEnd());
+  takeMessages(window());
+  EXPECT_EQ(server.requestCount("/old"), 0u);
+  EXPECT_EQ(cell(window(), 0, kUrlColumn), server.url("/new"));
+
+  hangOn("/hang");
+  const auto list = scratch.write("urls.txt", server.url("/hang") + "\n");
+  const SetupCheck low =
+      checkLowMemoryCheck(list.string(), (scratch / "low.csv").string(), ReportKind::Standard, 0, 2000);
+  ASSERT_FALSE(low.message);
+  window().startCrawl(low.setup);
+  EXPECT_EQ(window().resultModel()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Thread");
+  EXPECT_EQ(window().resultModel()->rowCount(), 4);  // one row per worker
+  EXPECT_FALSE(window().filterBox()->isEnabled());
+  // Whichever worker took it shows it.
+  EXPECT_TRUE(waitUntil([this] {
+    for (int worker = 0; worker < 4; ++worker) {
+      if (cell(window(), worker, 1) == server.url("/hang")) return true;
+    }
+    return false;
+  }));
+
+  QTest::mouseClick(window().abortButton(), Qt::LeftButton);
+  ASSERT_TRUE(waitForCrawlEnd());
+  EXPECT_EQ(window().resultModel()->mode(), kResultsListMode);
+  EXPECT_TRUE(window().filterBox()->isEnabled());
 }
 
 TEST_F(MainWindowTest, ThePortCanBeCalledFromAnyThreadAndItsQuestionsNeverDeadlock) {
