@@ -11,12 +11,24 @@ std::string typedMultiLineText(std::string_view typed) { return std::string(trim
 
 std::string typedCustomHeaders(std::string_view typed) { return withoutTrailingLineBreaks(typedMultiLineText(typed)); }
 
-std::optional<int64_t> typedThreadCount(std::string_view typed) {
-  int64_t threads = 0;
-  const auto [end, error] = std::from_chars(typed.data(), typed.data() + typed.size(), threads);
+namespace {
+
+std::optional<int64_t> typedNumberIn(std::string_view typed, int64_t low, int64_t high) {
+  int64_t number = 0;
+  const auto [end, error] = std::from_chars(typed.data(), typed.data() + typed.size(), number);
   if (error != std::errc() || end != typed.data() + typed.size()) return std::nullopt;
-  if (threads < kMinThreads || threads > kMaxThreads) return std::nullopt;
-  return threads;
+  if (number < low || number > high) return std::nullopt;
+  return number;
+}
+
+}  // namespace
+
+std::optional<int64_t> typedThreadCount(std::string_view typed) {
+  return typedNumberIn(typed, kMinThreads, kMaxThreads);
+}
+
+std::optional<int64_t> typedTimeoutSeconds(std::string_view typed) {
+  return typedNumberIn(typed, 0, kMaxTimeoutSeconds);
 }
 
 }  // namespace tallyvane

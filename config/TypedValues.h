@@ -20,4 +20,7 @@ std::string typedCustomHeaders(std::string_view typed);
 // out-of-range text.
 std::optional<int64_t> typedThreadCount(std::string_view typed);
 
+// TimeoutSeconds: the typed number when it is 0 (none) to 3600; nothing otherwise.
+std::optional<int64_t> typedTimeoutSeconds(std::string_view typed);
+
 }  // namespace tallyvane

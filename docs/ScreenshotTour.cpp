@@ -14,7 +14,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-
+#include <csignal>
 #include <cstdio>
 #include <utility>
 
@@ -23,6 +23,7 @@
 #include "app/ProgramPath.h"
 #include "demo/DemoSite.h"
 #include "results/ResultColumns.h"
+#include "ui/CrashReportBox.h"
 #include "ui/LowMemoryDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressWindow.h"
@@ -98,6 +99,25 @@ int main(int argc, char** argv) {
     if (dialog == nullptr || !save(*dialog, folder, name)) return 1;
     dialog->close();
   }
+  // The settings dialogs and About, as the menus open them.
+  const ui::MainMenus& menus = window.menus();
+  for (const auto& [action, name] :
+       {std::pair{menus.urlChecking, "url-checking-options.png"}, std::pair{menus.urlRewriting, "rewrite-rules.png"},
+        std::pair{menus.userAgents, "user-agents.png"}, std::pair{menus.speed, "speed.png"},
+        std::pair{menus.headGet, "head-get-method.png"}, std::pair{menus.cookiesAndHeaders, "cookies-and-headers.png"},
+        std::pair{menus.proxy, "proxy-settings.png"}, std::pair{menus.about, "about.png"}}) {
+    action->trigger();
+    QTest::qWait(200);
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr || !save(*dialog, folder, name)) return 1;
+    dialog->close();
+  }
+  // The crash report, which a crashed run shows in a process of its own.
+  QMessageBox* crash = ui::createCrashReportBox({SIGSEGV, 94385355802130, 0});
+  crash->show();
+  if (!save(*crash, folder, "crash-report.png")) return 1;
+  crash->close();
+
   // The progress window of a save, and the box that ends the crawl's story.
   window.saveResultsTo(scratch.filePath("demo.tvl").toStdString());
   if (window.progressWindow() == nullptr) return 1;

@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/CrawlSetup.h"
 #include "base/HelpSite.h"
 #include "base/Text.h"
 #include "results/Filters.h"

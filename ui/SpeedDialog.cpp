@@ -1,6 +1,6 @@
 #include "ui/SpeedDialog.h"
 
-#include <QHBoxLayout>
+#include <QFormLayout>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
@@ -9,19 +9,27 @@
 #include "ui/QtText.h"
 
 namespace tallyvane::ui {
+namespace {
+
+QLineEdit* digitsField(int64_t value) {
+  auto* field = new QLineEdit(QString::number(value));
+  field->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
+  field->setFixedWidth(50);
+  return field;
+}
+
+}  // namespace
 
 SpeedDialog::SpeedDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow)
-    : SettingsDialog(settings, location, mainWindow, QStringLiteral("URL Checking Speed"), {400, 150}, "/speed"),
-      threads_(new QLineEdit(QString::number(settings.NumThreads))) {
-  threads_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), threads_));
-  threads_->setFixedWidth(50);
-  auto* row = new QHBoxLayout;
-  row->addStretch();
-  row->addWidget(labelFor(threads_, QStringLiteral("Number of Threads (1 to 200): ")));
-  row->addWidget(threads_);
-  row->addStretch();
+    : SettingsDialog(settings, location, mainWindow, QStringLiteral("URL Checking Speed"), {400, 170}, "/speed"),
+      threads_(digitsField(settings.NumThreads)),
+      timeout_(digitsField(settings.TimeoutSeconds)) {
+  auto* form = new QFormLayout;
+  form->setFormAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+  form->addRow(labelFor(threads_, QStringLiteral("Number of Threads (1 to 200): ")), threads_);
+  form->addRow(labelFor(timeout_, QStringLiteral("Request Time-out in Seconds (0 = none): ")), timeout_);
   content()->addStretch();
-  content()->addLayout(row);
+  content()->addLayout(form);
   content()->addStretch();
   threads_->selectAll();
   finishSettingsLayout(ReturnKey::SaveChanges, threads_);
@@ -29,11 +37,13 @@ SpeedDialog::SpeedDialog(Settings& settings, const SettingsLocation& location, Q
 
 bool SpeedDialog::applyTo(Settings& settings) {
   const auto threads = typedThreadCount(utf8Text(threads_->text()));
-  if (!threads) {
-    showMessageBox(this, kErrorTitle, kInvalidThreadsMessage);
+  const auto timeout = typedTimeoutSeconds(utf8Text(timeout_->text()));
+  if (!threads || !timeout) {
+    showMessageBox(this, kErrorTitle, !threads ? kInvalidThreadsMessage : kInvalidTimeoutMessage);
     return false;
   }
   settings.NumThreads = *threads;
+  settings.TimeoutSeconds = *timeout;
   return true;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// "URL Checking Speed": the number of worker threads, 1 to 200.
+// "URL Checking Speed": the number of worker threads, 1 to 200, and how long one request may take.
 
 #include "ui/SettingsDialog.h"
 
@@ -18,6 +18,7 @@ class SpeedDialog : public SettingsDialog {
 
  private:
   QLineEdit* threads_;
+  QLineEdit* timeout_;
 };
 
 }  // namespace tallyvane::ui

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <string>
@@ -11,6 +13,7 @@
 #include "tests/ui/DialogDriver.h"
 #include "tests/ui/MainWindowFixture.h"
 #include "ui/ModalDialog.h"
+#include "ui/RewriteRulesDialog.h"
 #include "ui/UserAgentsDialog.h"
 
 namespace tallyvane::ui::testing {
@@ -55,6 +58,22 @@ TEST_F(MainWindowTest, TheUserAgentSavedInTheDialogIsTheOneTheNextRequestsCarry)
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].header("User-Agent"), defaultUserAgentPresets()[11].httpText);
+}
+
+TEST_F(MainWindowTest, RewriteRulesSavedInTheDialogApplyToTheNextCrawl) {
+  window().menus().urlRewriting->trigger();
+  auto* dialog = qobject_cast<RewriteRulesDialog*>(QApplication::activeModalWidget());
+  ASSERT_TRUE(dialog);
+  dialog->findChild<QCheckBox*>()->click();
+  dialog->findChild<QPlainTextEdit*>()->setPlainText("/old /new ; moved");
+  dialog->saveButton()->click();
+
+  QGuiApplication::clipboard()->setText(lines({"/old"}));
+  window().menus().checkClipboard->trigger();
+  ASSERT_TRUE(waitForCrawlEnd());
+  takeMessages(window());
+  EXPECT_EQ(server.requestCount("/old"), 0u);
+  EXPECT_EQ(server.requestCount("/new"), 1u);
 }
 
 }  // namespace

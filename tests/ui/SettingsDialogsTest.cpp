@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/SettingsFile.h"
+#include "input/RewriteRules.h"
 #include "input/RewriteRulesHelp.h"
 #include "tests/support/ScratchFolder.h"
 #include "tests/ui/DialogDriver.h"
@@ -86,7 +87,7 @@ TEST_F(SettingsDialogsTest, EveryDialogIsAFixedModalWindowWorkedByKeyboardThatEs
        "https://help.tallyvane.example/user-agents"},
       {[](auto& t) { return t.template open<SpeedDialog>(); },
        "URL Checking Speed",
-       {"Number of Threads (1 to 200)", "Save Changes", "Cancel"},
+       {"Number of Threads (1 to 200)", "Request Time-out in Seconds (0 = none)", "Save Changes", "Cancel"},
        "https://help.tallyvane.example/speed"},
       {[](auto& t) { return t.template open<HeadGetDialog>(); },
        "HEAD/GET Method Configuration",
@@ -189,6 +190,22 @@ TEST_F(SettingsDialogsTest, ThreadCountOutsideOneTo200IsRefusedAndTheDialogKeeps
   }
   EXPECT_EQ(settings.NumThreads, 200);
   EXPECT_EQ(reloaded().NumThreads, 200);
+}
+
+TEST_F(SettingsDialogsTest, RequestTimeOutTakesZeroForNoneAndRefusesMoreThanAnHour) {
+  auto* dialog = open<SpeedDialog>();
+  auto* field = control<QLineEdit>(dialog, "Request Time-out in Seconds (0 = none)");
+  EXPECT_EQ(field->text(), "30");
+  field->setText("3601");
+  MessageBoxAnswers answers;
+  clickSave(dialog);
+  EXPECT_EQ(answers.seen(), std::vector<std::string>{"Error: " + std::string(kInvalidTimeoutMessage)});
+  EXPECT_TRUE(dialog->isVisible());
+  field->setText("0");
+  clickSave(dialog);
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(settings.TimeoutSeconds, 0);
+  EXPECT_EQ(reloaded().TimeoutSeconds, 0);
 }
 
 TEST_F(SettingsDialogsTest, UserAgentEditsSurviveSwitchingPresetsUntilReturnDiscardsThem) {
@@ -294,6 +311,7 @@ TEST_F(SettingsDialogsTest, RewriteRulesShowTheHelpCommentUntilRulesAreSet) {
   EXPECT_EQ(rules->toPlainText().split('\n').size(), 11);
   clickSave(dialog);
   EXPECT_EQ(settings.Rules, rewriteRulesHelpComment());
+  EXPECT_TRUE(RewriteRules::parse(settings.Rules).empty());  // all comments
   EXPECT_EQ(settings.RewriteURLs, 0);
 
   dialog = open<RewriteRulesDialog>();
@@ -302,6 +320,7 @@ TEST_F(SettingsDialogsTest, RewriteRulesShowTheHelpCommentUntilRulesAreSet) {
   clickSave(dialog);
   EXPECT_EQ(settings.RewriteURLs, 1);
   EXPECT_EQ(settings.Rules, "www.a.example a.example\r\n; later\r\n");
+  EXPECT_EQ(RewriteRules::parse(settings.Rules).apply("http://www.a.example/x"), "http://a.example/x");
   EXPECT_EQ(reloaded().Rules, "www.a.example a.example\r\n; later\r\n");
 }
 
