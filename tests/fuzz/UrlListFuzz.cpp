@@ -8,9 +8,19 @@
 
 #include "input/UrlInput.h"
 
+namespace {
+
+// The list file of this fuzzing process, removed when it ends.
+struct ScratchList {
+  const std::string path = "/dev/shm/tallyvane-fuzz-" + std::to_string(::getpid()) + TALLYVANE_LIST_EXTENSION;
+  ~ScratchList() { ::unlink(path.c_str()); }
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path =
-      "/dev/shm/tallyvane-fuzz-" + std::to_string(::getpid()) + TALLYVANE_LIST_EXTENSION;
+  static const ScratchList scratch;
+  const std::string& path = scratch.path;
   {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
