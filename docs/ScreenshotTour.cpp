@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPixmap>
@@ -16,11 +18,13 @@
 #include <cstdio>
 #include <utility>
 
+#include "app/CrawlSetup.h"
 #include "app/HttpLibrary.h"
 #include "app/ProgramPath.h"
 #include "demo/DemoSite.h"
 #include "results/ResultColumns.h"
 #include "ui/CrashReportBox.h"
+#include "ui/LowMemoryDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressWindow.h"
 #include "ui/ResultTableModel.h"
@@ -125,6 +129,31 @@ int main(int argc, char** argv) {
   QWidget* box = QApplication::activeModalWidget();
   if (box == nullptr || !save(*box, folder, "message-box.png")) return 1;
   box->close();
+
+  // The test and low-memory windows, the last with a list chosen and its report proposed.
+  const QString list = scratch.filePath("urls.txt");
+  QFile listFile(list);
+  if (!listFile.open(QIODevice::WriteOnly)) return 1;
+  listFile.write(QByteArray::fromStdString(urls));
+  listFile.close();
+  for (const auto& [action, name] : {std::pair{window.menus().canonicalTest, "canonical-test-window.png"},
+                                     std::pair{window.menus().mappingTest, "mapping-test-window.png"},
+                                     std::pair{window.menus().checkLowMemory, "low-memory-window.png"}}) {
+    action->trigger();
+    QTest::qWait(200);
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr) return 1;
+    if (auto* lowMemory = qobject_cast<ui::LowMemoryDialog*>(dialog)) lowMemory->inputField()->setEditText(list);
+    if (!save(*dialog, folder, name)) return 1;
+    dialog->close();
+  }
+  // A low-memory crawl: each worker's row shows the URL it is checking.
+  SetupCheck lowMemory = checkLowMemoryCheck(list.toStdString(), scratch.filePath("result.csv").toStdString(),
+                                             ReportKind::Standard, 0, settings.slowPageThresholdMs);
+  if (lowMemory.message) return 1;
+  window.startCrawl(lowMemory.setup);
+  QTest::qWait(900);
+  if (!save(window, folder, "main-window-low-memory.png")) return 1;
   window.crawl().stop();
   return 0;
 }

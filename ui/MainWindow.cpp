@@ -24,10 +24,12 @@
 #include "results/Filters.h"
 #include "results/ResultsFile.h"
 #include "ui/AboutDialog.h"
+#include "ui/CanonicalTestDialog.h"
 #include "ui/CheckFileDialog.h"
 #include "ui/CookiesHeadersDialog.h"
 #include "ui/DetailPanel.h"
 #include "ui/HeadGetDialog.h"
+#include "ui/LowMemoryDialog.h"
 #include "ui/ManualEntryDialog.h"
 #include "ui/MappingTestDialog.h"
 #include "ui/MessageBoxes.h"
@@ -198,9 +200,10 @@ void MainWindow::openDialog(DialogId dialog) {
   switch (dialog) {
     case DialogId::CheckFile: return openCheckFileDialog();
     case DialogId::ManualEntry: return openManualEntryDialog();
-    case DialogId::LowMemory: return showNotAvailable("Check URLs (Low Memory Mode)");
-    case DialogId::CanonicalTest: return showNotAvailable("Test Canonical URL Redirects (HTTP(s)/WWW/HSTS)");
-    case DialogId::MappingTest: return openMappingTestDialog();
+    case DialogId::LowMemory: return openCrawlStartDialog(new LowMemoryDialog(settings_, settingsLocation_, this));
+    case DialogId::CanonicalTest:
+      return openCrawlStartDialog(new CanonicalTestDialog(settings_, settingsLocation_, this));
+    case DialogId::MappingTest: return openCrawlStartDialog(new MappingTestDialog(settings_, settingsLocation_, this));
     case DialogId::UrlChecking: return openSettingsDialog<UrlCheckingOptionsDialog>();
     case DialogId::UrlRewriting: return openSettingsDialog<RewriteRulesDialog>();
     case DialogId::UserAgents: return openSettingsDialog<UserAgentsDialog>();
@@ -216,8 +219,6 @@ template <typename Dialog>
 void MainWindow::openSettingsDialog() {
   (new Dialog(settings_, settingsLocation_, this))->openModal();
 }
-
-void MainWindow::showNotAvailable(const QString& title) { showMessageBox(this, utf8Text(title), kNotAvailableMessage); }
 
 void MainWindow::setListMode(int mode) {
   model_->setMode(mode);
@@ -273,6 +274,11 @@ void MainWindow::startCrawl(const CrawlSetup& setup, std::string manualText) {
   tallyvane::startCrawl(crawl_, settings_, setup, std::move(request));
 }
 
+void MainWindow::openCrawlStartDialog(CrawlStartDialog* dialog) {
+  connect(dialog, &QDialog::accepted, this, [this, dialog] { startCrawl(dialog->setup()); });
+  dialog->openModal();
+}
+
 void MainWindow::startClipboardCheck() {
   startCrawl({}, withCrLfLineBreaks(utf8Text(QGuiApplication::clipboard()->text())));
 }
@@ -284,18 +290,6 @@ void MainWindow::openCheckFileDialog() {
     if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
     CrawlSetup setup;
     setup.inputFile = dialog->inputFile();
-    startCrawl(setup);
-  });
-  dialog->openModal();
-}
-
-void MainWindow::openMappingTestDialog() {
-  auto* dialog = new MappingTestDialog(settings_.recentInputFiles, settings_.recentMappingFiles, this);
-  connect(dialog, &QDialog::accepted, this, [this, dialog] {
-    const CrawlSetup& setup = dialog->setup();
-    addRecentFile(settings_.recentInputFiles, setup.inputFile);
-    addRecentFile(settings_.recentMappingFiles, std::string(trimBlanks(utf8Text(dialog->rulesField()->currentText()))));
-    if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
     startCrawl(setup);
   });
   dialog->openModal();
@@ -475,11 +469,14 @@ void MainWindow::setCrawlBusy(bool busy) {
   clear_->setEnabled(!busy);
   if (busy) return;
   if (lowMemoryCrawl_) {
-    // Its results are in its report: the list returns to the normal view.
+    // Its results are in its report: the list returns to the normal view, and the status bar
+    // stays as the controller emptied it.
     lowMemoryCrawl_ = false;
     captureColumnWidths();
     setListMode(kResultsListMode);
+    details_->clear();
     filter_->setEnabled(true);
+    return;
   }
   // The last rows at once, not on the next tick.
   reloadPending_ = false;

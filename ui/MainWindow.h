@@ -36,6 +36,7 @@ class QTimer;
 
 namespace tallyvane::ui {
 
+class CrawlStartDialog;
 class DetailPanel;
 class ProgressWindow;
 class ResultTableModel;
@@ -43,7 +44,6 @@ class ResultTableModel;
 inline constexpr const char* kProgramTitle = "Tallyvane";
 inline constexpr const char* kExitQuestion =
     "There's a crawl in progress and the results are not saved. Are you sure you want to exit?";
-inline constexpr const char* kNotAvailableMessage = "This window is not available yet.";
 inline constexpr int kListTimerMs = 250;
 inline constexpr std::chrono::milliseconds kQuitWaitForCrawl{1000};
 
@@ -124,8 +124,9 @@ class MainWindow : public QMainWindow {
   void showResultDetails();
   void showResultListMenu(const QPoint& position);
   void openCheckFileDialog();
-  void openMappingTestDialog();
   void openManualEntryDialog();
+  // A test or low-memory dialog: the crawl it sets up starts when it is accepted.
+  void openCrawlStartDialog(CrawlStartDialog* dialog);
   void chooseAndSaveResults();
   void chooseAndLoadResults();
   void chooseAndWriteReport(ReportKind kind);
@@ -134,7 +135,6 @@ class MainWindow : public QMainWindow {
   // A settings dialog over this window's settings record and file.
   template <typename Dialog>
   void openSettingsDialog();
-  void showNotAvailable(const QString& title);
 
   Settings& settings_;
   SettingsLocation settingsLocation_;
@@ -148,7 +148,7 @@ class MainWindow : public QMainWindow {
 
   int testMode_ = kTestModeNone;
   bool crawlBusy_ = false;
-  bool lowMemoryCrawl_ = false;
+  bool lowMemoryCrawl_ = false;  // the last crawl started wrote its chains to a report
   bool exitConfirmed_ = false;
   std::atomic<bool> reloadPending_{false};
   std::optional<LoadOutcome> loaded_;  // set by a load task, read when it has ended

@@ -1,39 +1,30 @@
 #pragma once
-// "Test URL Mapping Redirects": the input list and the mapping rules file of a mapping test, typed,
-// picked from the recent files or chosen. Its checks are the core's (checkMappingTest).
+// "Test URL Mapping Redirects": the URL list and the rules file of a site migration's test.
 
-#include <string>
-#include <vector>
-
-#include "app/CrawlSetup.h"
-#include "ui/ModalDialog.h"
-
-class QComboBox;
-class QPushButton;
+#include "ui/CrawlStartDialog.h"
 
 namespace tallyvane::ui {
 
-class MappingTestDialog : public ModalDialog {
+inline constexpr const char* kMappingTestTitle = "Test URL Mapping Redirects";
+inline constexpr const char* kRulesFileLabel = "Mapping Rules File (plain text file - one rule per line)";
+
+class MappingTestDialog : public CrawlStartDialog {
   Q_OBJECT
 
  public:
-  MappingTestDialog(const std::vector<std::string>& recentInputFiles,
-                    const std::vector<std::string>& recentMappingFiles, QWidget* mainWindow);
-
-  // After accept(): the test to start.
-  const CrawlSetup& setup() const { return setup_; }
+  MappingTestDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow);
 
   QComboBox* inputField() const { return input_; }
   QComboBox* rulesField() const { return rules_; }
-  QPushButton* startButton() const { return start_; }
+
+ protected:
+  SetupCheck check() override;
+  void rememberFiles(Settings& settings) const override;
 
  private:
-  void startTest();
-
   QComboBox* input_;
   QComboBox* rules_;
-  QPushButton* start_;
-  CrawlSetup setup_;
+  std::string rulesFile_;
 };
 
 }  // namespace tallyvane::ui

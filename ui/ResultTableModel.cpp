@@ -28,7 +28,7 @@ void ResultTableModel::setLiveRows(int rows, std::function<std::string(int worke
   shownRecords_.clear();
   liveRows_ = rows;
   currentUrl_ = std::move(currentUrl);
-  shownRows_ = 0;
+  shownRows_ = currentRowCount();
   endResetModel();
 }
 

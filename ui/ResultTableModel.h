@@ -31,7 +31,8 @@ class ResultTableModel : public QAbstractTableModel {
   void setMode(int mode);
   int mode() const { return mode_; }
 
-  // The live view's rows: one per worker, the text of each from the source (worker 1..rows).
+  // The live view's rows, shown at once: one per worker, the text of each from the source (worker
+  // 1..rows).
   void setLiveRows(int rows, std::function<std::string(int worker)> currentUrl);
 
   // While not ready (columns rebuilt, a file task running) the list shows nothing and reads no

@@ -13,7 +13,6 @@
 
 #include "tests/ui/DialogDriver.h"
 #include "tests/ui/MainWindowFixture.h"
-#include "ui/MappingTestDialog.h"
 #include "ui/ModalDialog.h"
 #include "ui/ResultTableModel.h"
 #include "ui/RewriteRulesDialog.h"
@@ -79,42 +78,6 @@ TEST_F(MainWindowTest, RewriteRulesSavedInTheDialogApplyToTheNextCrawl) {
   takeMessages(window());
   EXPECT_EQ(server.requestCount("/old"), 0u);
   EXPECT_EQ(server.requestCount("/new"), 1u);
-}
-
-TEST_F(MainWindowTest, MappingTestDialogChecksItsFieldsThenRunsTheTestAndRemembersBothFiles) {
-  server.route("/old", [this](const demo::ReceivedRequest& r) { return demo::redirectTo(r, 301, server.url("/new")); });
-  const auto input = scratch.write("urls.txt", server.url("/old") + "\n");
-  const auto rules = scratch.write("rules.txt", server.url("/old") + " " + server.url("/new") + "\n");
-  const auto badRules = scratch.write("bad.txt", "/a https://new.example/b\n");
-
-  window().menus().mappingTest->trigger();
-  QPointer<MappingTestDialog> dialog = qobject_cast<MappingTestDialog*>(QApplication::activeModalWidget());
-  ASSERT_TRUE(dialog);
-  dialog->inputField()->setEditText(QString::fromStdString(input.string()));
-  QTest::keyClick(dialog, Qt::Key_Return);
-  EXPECT_EQ(takeMessages(*dialog), Texts{"Error: Please, enter a mapping rules file"});
-  ASSERT_TRUE(dialog);  // still open
-
-  dialog->rulesField()->setEditText(QString::fromStdString(badRules.string()));
-  QTest::keyClick(dialog, Qt::Key_Return);
-  EXPECT_EQ(takeMessages(window()),
-            Texts{"Error: Bad rule (rule with no from-url-domain AND no previous domain): /a https://new.example/b"});
-  EXPECT_TRUE(waitUntil([&] { return dialog.isNull(); }));  // a bad rules file ends the dialog
-  EXPECT_EQ(window().crawl().end(), CrawlEnd::NotStarted);
-
-  window().menus().mappingTest->trigger();
-  dialog = qobject_cast<MappingTestDialog*>(QApplication::activeModalWidget());
-  ASSERT_TRUE(dialog);
-  dialog->inputField()->setEditText(QString::fromStdString(" " + input.string() + " "));
-  dialog->rulesField()->setEditText(QString::fromStdString(rules.string()));
-  QTest::keyClick(dialog, Qt::Key_Return);
-  ASSERT_TRUE(waitForCrawlEnd());
-  takeMessages(window());
-  EXPECT_EQ(window().testMode(), kTestModeMapping);
-  ASSERT_EQ(window().resultModel()->rowCount(), 1);
-  EXPECT_EQ(window().resultModel()->index(0, 0).data().toString(), "PASS");
-  EXPECT_EQ(settings.recentInputFiles, std::vector<std::string>{input.string()});
-  EXPECT_EQ(settings.recentMappingFiles, std::vector<std::string>{rules.string()});
 }
 
 }  // namespace

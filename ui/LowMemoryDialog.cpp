@@ -1,0 +1,66 @@
+#include "ui/LowMemoryDialog.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLineEdit>
+
+#include "results/Filters.h"
+#include "ui/CheckFileDialog.h"
+#include "ui/QtText.h"
+
+namespace tallyvane::ui {
+namespace {
+
+constexpr const char* kInputLabel = "Input (plain text file - one url per line, csv or xml sitemap file/url)";
+constexpr const char* kChooseOutputTitle = "Choose Output File";
+constexpr std::array<const char*, 4> kReportKindNames = {"Standard Report", "Redirect Details", "Link Headers",
+                                                         "Raw Headers"};
+
+}  // namespace
+
+QString proposedReportFile(const QString& input) {
+  return input.left(input.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1String(kProposedReportName);
+}
+
+LowMemoryDialog::LowMemoryDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow)
+    : CrawlStartDialog(settings, location, mainWindow, kLowMemoryTitle, {670, 330}, QStringLiteral("Start")),
+      input_(recentFilesBox(settings.recentInputFiles)),
+      output_(new QLineEdit),
+      kind_(new QComboBox),
+      filter_(new QComboBox) {
+  for (const char* name : kReportKindNames) kind_->addItem(QString::fromUtf8(name));
+  for (std::string_view name : kFilterNames) filter_->addItem(qText(name));
+
+  auto* grid = new QGridLayout;
+  addFileRow(
+      grid, 0, kInputLabel, input_, kChooseInputFileTitle, [this] { return chooseInputFile(this); },
+      [this](const QString& file) { input_->setEditText(file); });
+  grid->setRowMinimumHeight(2, 8);
+  addFileRow(
+      grid, 3, QStringLiteral("Output (csv file)"), output_, kChooseOutputTitle,
+      [this] {
+        return QFileDialog::getSaveFileName(this, kChooseOutputTitle, output_->text(),
+                                            QStringLiteral("Comma Separated Values File (*.csv);;All Files (*)"));
+      },
+      [this](const QString& file) { output_->setText(file); });
+  grid->setRowMinimumHeight(5, 8);
+  grid->addWidget(labelFor(kind_, QStringLiteral("Choose Report Output Type")), 6, 0, 1, 2);
+  grid->addWidget(kind_, 7, 0);
+  grid->setRowMinimumHeight(8, 8);
+  grid->addWidget(labelFor(filter_, QStringLiteral("Apply Filter")), 9, 0, 1, 2);
+  grid->addWidget(filter_, 10, 0);
+  // Typing, picking a recent file or choosing one with "..." all change the text.
+  connect(input_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+    if (!text.isEmpty()) output_->setText(proposedReportFile(text));
+  });
+  finishStartLayout(grid, input_);
+}
+
+SetupCheck LowMemoryDialog::check() {
+  return checkLowMemoryCheck(utf8Text(input_->currentText()), utf8Text(output_->text()),
+                             static_cast<ReportKind>(kind_->currentIndex()), filter_->currentIndex(),
+                             settings().slowPageThresholdMs);
+}
+
+}  // namespace tallyvane::ui
