@@ -222,6 +222,9 @@ bool Crawl::claim(const std::string& url) {
 }
 
 void Crawl::handOver(HopRow hops, std::optional<int> checked) {
+  // The verdict reads only this worker's hops and rules nothing changes during the crawl, so the
+  // workers judge their chains side by side rather than one at a time under the mutex.
+  if (checked && stages_.evaluate) stages_.evaluate(hops, *checked);
   int64_t urls, responses;
   {
     std::lock_guard lock(resultsMutex_);
@@ -230,7 +233,6 @@ void Crawl::handOver(HopRow hops, std::optional<int> checked) {
     const int redirectCount = *checked;
     urls = ++urls_;
     responses = responses_ += redirectCount + 1;
-    if (stages_.evaluate) stages_.evaluate(hops, redirectCount);
     if (!keep(hops, redirectCount)) {
       urls = --urls_;
       responses = responses_ -= redirectCount + 1;

@@ -54,7 +54,7 @@ struct CrawlRequest {
 enum class CrawlEnd { NotStarted, Finished, Aborted, Failed };
 
 // Where later stages plug into every URL: rewriting before it is checked, and the test
-// evaluation of a finished chain (under the results mutex). Empty means identity / none.
+// evaluation of a finished chain (on its worker, before the hand-over). Empty means identity / none.
 struct CrawlStages {
   std::function<std::string(std::string url)> rewrite;
   std::function<void(HopRow hops, int redirectCount)> evaluate;

@@ -110,6 +110,7 @@ std::variant<MappingTable, Message> MappingTable::parse(std::string_view text) {
         targetOrigin = targetOriginOf(rule.target);
       }
       if (rule.kind == MappingRuleKind::Wildcard) {
+        rule.literalPrefix = rule.source.substr(0, rule.source.find("{}"));
         rule.source = escapeForRegex(rule.source);
         replaceAll(rule.source, "{}", "(.+)");
       }
@@ -153,7 +154,9 @@ std::optional<std::string> MappingTable::expectedTarget(std::string_view url) co
   for (const size_t position : index.patternRules) {
     if (position > exactPosition) break;
     const MappingRule& rule = rules.rules[position];
-    if (!rule.pattern) continue;
+    // A match must start at the path's first character: a path without the literal start of a
+    // wildcard cannot match, and is told so without running the expression.
+    if (!rule.pattern || !path.starts_with(rule.literalPrefix)) continue;
     const auto captured = rule.pattern->matchWhole(path);
     if (!captured) continue;
     std::string target = rule.target;

@@ -33,6 +33,7 @@ struct MappingRule {
   std::string target;  // absolute; "{N}" takes capture group N for wildcard and pattern rules
   MappingRuleKind kind = MappingRuleKind::Exact;
   std::optional<RegexPattern> pattern;  // compiled source; none when it does not compile
+  std::string literalPrefix;            // wildcard: the text before its first "{}", which a path must start with
 };
 
 struct MappingGroup {

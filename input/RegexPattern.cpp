@@ -4,6 +4,21 @@
 #include <pcre2.h>
 
 namespace tallyvane {
+namespace {
+
+// Each thread's own match data, grown to the largest pattern it has used.
+pcre2_match_data* matchDataFor(uint32_t groups) {
+  thread_local std::unique_ptr<pcre2_match_data, decltype(&pcre2_match_data_free)> data(nullptr,
+                                                                                      pcre2_match_data_free);
+  thread_local uint32_t pairs = 0;
+  if (!data || pairs < groups + 1) {
+    data.reset(pcre2_match_data_create(groups + 1, nullptr));
+    pairs = data ? groups + 1 : 0;
+  }
+  return data.get();
+}
+
+}  // namespace
 
 std::optional<RegexPattern> RegexPattern::compile(std::string_view expression) {
   int error = 0;
@@ -11,21 +26,23 @@ std::optional<RegexPattern> RegexPattern::compile(std::string_view expression) {
   pcre2_code* code =
       pcre2_compile(reinterpret_cast<PCRE2_SPTR>(expression.data()), expression.size(), 0, &error, &offset, nullptr);
   if (code == nullptr) return std::nullopt;
+  // Machine code where the platform has it; without it the interpreter matches the same.
+  pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);
   RegexPattern pattern;
   pattern.code_ = std::shared_ptr<pcre2_code>(code, pcre2_code_free);
+  pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &pattern.groups_);
   return pattern;
 }
 
 std::optional<std::vector<std::string>> RegexPattern::matchWhole(std::string_view subject) const {
-  const std::unique_ptr<pcre2_match_data, decltype(&pcre2_match_data_free)> data(
-      pcre2_match_data_create_from_pattern(code_.get(), nullptr), pcre2_match_data_free);
-  if (!data) return std::nullopt;
+  pcre2_match_data* data = matchDataFor(groups_);
+  if (data == nullptr) return std::nullopt;
   const auto* bytes = reinterpret_cast<PCRE2_SPTR>(subject.data());
   PCRE2_SIZE start = 0;
   uint32_t options = 0;
   for (;;) {
-    const int found = pcre2_match(code_.get(), bytes, subject.size(), start, options, data.get(), nullptr);
-    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data.get());
+    const int found = pcre2_match(code_.get(), bytes, subject.size(), start, options, data, nullptr);
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data);
     if (found == PCRE2_ERROR_NOMATCH && options != 0) {
       // No non-empty match where the empty one was: move on one character.
       if (start >= subject.size()) return std::nullopt;
@@ -37,10 +54,8 @@ std::optional<std::vector<std::string>> RegexPattern::matchWhole(std::string_vie
     // Later matches begin after this one, so none of them can start at the first character.
     if (ovector[0] > 0) return std::nullopt;
     if (ovector[1] == subject.size()) {
-      uint32_t groups = 0;
-      pcre2_pattern_info(code_.get(), PCRE2_INFO_CAPTURECOUNT, &groups);
-      std::vector<std::string> captured(groups);
-      for (uint32_t n = 1; n <= groups && static_cast<int>(n) < found; ++n) {
+      std::vector<std::string> captured(groups_);
+      for (uint32_t n = 1; n <= groups_ && static_cast<int>(n) < found; ++n) {
         if (ovector[2 * n] == PCRE2_UNSET) continue;
         captured[n - 1] = std::string(subject.substr(ovector[2 * n], ovector[2 * n + 1] - ovector[2 * n]));
       }

@@ -1,8 +1,9 @@
 #pragma once
 // A compiled Perl-compatible regular expression (PCRE2, default options: case-sensitive).
-// Compiled once and shared: any number of threads may match with it at the same time, each
-// call with match data of its own.
+// Compiled once (to machine code where PCRE2 can) and shared: any number of threads may match
+// with it at the same time, each thread with match data of its own.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,7 @@ class RegexPattern {
 
  private:
   std::shared_ptr<pcre2_real_code_8> code_;
+  uint32_t groups_ = 0;  // capturing groups
 };
 
 }  // namespace tallyvane

@@ -18,6 +18,8 @@ inline constexpr std::string_view kBuildDate = "24 Apr 2016";
 std::string aboutText();
 
 class AboutDialog : public ModalDialog {
+  Q_OBJECT
+
  public:
   explicit AboutDialog(QWidget* mainWindow);
 

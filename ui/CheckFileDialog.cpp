@@ -5,7 +5,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "base/Text.h"
 #include "input/UrlInput.h"
 #include "ui/MessageBoxes.h"
+#include "ui/QtText.h"
 
 namespace tallyvane::ui {
 
@@ -22,28 +22,21 @@ QString chooseInputFile(QWidget* parent) {
                                       "Text File (*.txt *.csv *.xml);;All Files (*)");
 }
 
-CheckFileDialog::CheckFileDialog(const std::vector<std::string>& recentFiles, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(kCheckFileTitle);
+CheckFileDialog::CheckFileDialog(const std::vector<std::string>& recentFiles, QWidget* mainWindow)
+    : ModalDialog(mainWindow, kCheckFileTitle, {670, 150}) {
   setAccessibleName(kCheckFileTitle);
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-
-  auto* label = new QLabel(kInputFileLabel, this);
   file_ = new QComboBox(this);
   file_->setEditable(true);
   file_->setInsertPolicy(QComboBox::NoInsert);
-  file_->setAccessibleName(kInputFileLabel);
-  for (const std::string& recent : recentFiles) file_->addItem(QString::fromStdString(recent));
+  for (const std::string& recent : recentFiles) file_->addItem(qText(recent));
   file_->setCurrentIndex(-1);
   file_->setEditText({});
-  label->setBuddy(file_);
+  QLabel* label = labelFor(file_, kInputFileLabel);
   auto* browse = new QPushButton("...", this);
-  browse->setAccessibleName("Choose Input File");
-  browse->setAutoDefault(false);
+  browse->setAccessibleName(kChooseInputFileTitle);
   browse->setMaximumWidth(browse->fontMetrics().horizontalAdvance("...") * 4);
   start_ = new QPushButton("Start", this);
-  start_->setDefault(true);
   auto* cancel = new QPushButton("Cancel", this);
-  cancel->setAutoDefault(false);
 
   auto* layout = new QGridLayout(this);
   layout->addWidget(label, 0, 0, 1, 2);
@@ -64,11 +57,12 @@ CheckFileDialog::CheckFileDialog(const std::vector<std::string>& recentFiles, QW
   });
   connect(start_, &QPushButton::clicked, this, &CheckFileDialog::startClicked);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  setFixedSize(sizeHint().expandedTo(QSize(670, 150)));
+  setReturnButton(start_);
+  finishLayout(file_);
 }
 
 void CheckFileDialog::startClicked() {
-  const std::string name(trimBlanks(file_->currentText().toStdString()));
+  const std::string name(trimBlanks(utf8Text(file_->currentText())));
   if (name.empty()) return showMessageBox(this, kErrorTitle, kEnterInputFileMessage);
   std::error_code ignored;
   if (!std::filesystem::exists(name, ignored)) return showMessageBox(this, kErrorTitle, kInputFileMissingMessage);

@@ -1,7 +1,7 @@
 #pragma once
 // "Check URLs": the input file of a normal crawl, typed, picked from the recent files or chosen.
 
-#include <QDialog>
+#include "ui/ModalDialog.h"
 
 #include <string>
 #include <vector>
@@ -19,7 +19,7 @@ inline constexpr const char* kEnterInputFileMessage = "Please, enter an input fi
 // The "..." button's open-file dialog; "" when cancelled.
 QString chooseInputFile(QWidget* parent);
 
-class CheckFileDialog : public QDialog {
+class CheckFileDialog : public ModalDialog {
   Q_OBJECT
 
  public:

@@ -9,6 +9,8 @@ class QPlainTextEdit;
 namespace tallyvane::ui {
 
 class CookiesHeadersDialog : public SettingsDialog {
+  Q_OBJECT
+
  public:
   CookiesHeadersDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow);
 

@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 
 #include "results/ResultColumns.h"
+#include "ui/QtText.h"
 #include "ui/UrlMenu.h"
 
 namespace tallyvane::ui {
@@ -14,7 +15,8 @@ const QStringList kResponseColumns = {"URL",          "Type", "Status Code",    
                                       "X-Robots-Tag", "Vary", "Redirects To URL", "# Link Headers"};
 const QStringList kLinkColumns = {"Link", "Rel", "hreflang"};
 
-QString qText(const char* stored) { return QString::fromUtf8(stored); }
+// An absent stored text shows as empty.
+QString storedText(const char* stored) { return qText(textOf(stored)); }
 
 QTreeWidget* newList(const QString& name, const QStringList& columns, QWidget* parent) {
   auto* list = new QTreeWidget(parent);
@@ -74,9 +76,9 @@ void DetailPanel::showRecord(const ResultRecord& record) {
     const ResponseRecord& r = record.responses[j];
     const bool last = j + 1 == record.responseCount;
     rows.append(new QTreeWidgetItem(QStringList{
-        qText(r.url), qText(r.type), QString::number(r.statusCode), qText(r.statusText),
-        QString::fromStdString(sizeText(r)), QString::fromStdString(secondsText(r.responseTime)), qText(r.xRobotsTag),
-        qText(r.vary), last ? QString() : qText(record.responses[j + 1].url), QString::number(r.linkCount)}));
+        storedText(r.url), storedText(r.type), QString::number(r.statusCode), storedText(r.statusText),
+        qText(sizeText(r)), qText(secondsText(r.responseTime)), storedText(r.xRobotsTag),
+        storedText(r.vary), last ? QString() : storedText(record.responses[j + 1].url), QString::number(r.linkCount)}));
   }
   responses_->addTopLevelItems(rows);
   responses_->setCurrentItem(rows.front());
@@ -96,11 +98,11 @@ void DetailPanel::showResponse(int row) {
     return;
   }
   const ResponseRecord& response = record_->responses[row];
-  rawHeaders_->setPlainText(QString::fromStdString(response.rawHeaders.text()));  // unpacked on demand
+  rawHeaders_->setPlainText(qText(response.rawHeaders.text()));  // unpacked on demand
   QList<QTreeWidgetItem*> rows;
   for (int k = 0; k < response.linkCount; ++k) {
     const LinkRecord& link = response.links[k];
-    rows.append(new QTreeWidgetItem(QStringList{qText(link.link), qText(link.rel), qText(link.hreflang)}));
+    rows.append(new QTreeWidgetItem(QStringList{storedText(link.link), storedText(link.rel), storedText(link.hreflang)}));
   }
   links_->addTopLevelItems(rows);
 }

@@ -9,6 +9,8 @@ class QPlainTextEdit;
 namespace tallyvane::ui {
 
 class HeadGetDialog : public SettingsDialog {
+  Q_OBJECT
+
  public:
   HeadGetDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow);
 

@@ -18,16 +18,26 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "base/HelpSite.h"
 #include "base/Text.h"
 #include "results/Filters.h"
 #include "results/ResultsFile.h"
+#include "ui/AboutDialog.h"
 #include "ui/CheckFileDialog.h"
+#include "ui/CookiesHeadersDialog.h"
 #include "ui/DetailPanel.h"
+#include "ui/HeadGetDialog.h"
 #include "ui/ManualEntryDialog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/ProgressWindow.h"
+#include "ui/ProxyDialog.h"
+#include "ui/QtText.h"
 #include "ui/ResultTableModel.h"
+#include "ui/RewriteRulesDialog.h"
+#include "ui/SpeedDialog.h"
+#include "ui/UrlCheckingOptionsDialog.h"
 #include "ui/UrlMenu.h"
+#include "ui/UserAgentsDialog.h"
 
 namespace tallyvane::ui {
 namespace {
@@ -44,7 +54,7 @@ std::vector<int64_t> columnWidthsOf(const QTableView* list) {
 // The chosen file with the extension added when it has none; nothing when cancelled.
 std::optional<std::filesystem::path> chosenPath(const QString& chosen, const char* extension) {
   if (chosen.isEmpty()) return std::nullopt;
-  std::filesystem::path path(chosen.toStdString());
+  std::filesystem::path path(utf8Text(chosen));
   if (!path.has_extension()) path += extension;
   return path;
 }
@@ -85,7 +95,7 @@ void MainWindow::buildControls() {
 
   filter_ = new QComboBox;
   filter_->setAccessibleName("Filter");
-  for (std::string_view name : kFilterNames) filter_->addItem(QString::fromUtf8(name.data(), name.size()));
+  for (std::string_view name : kFilterNames) filter_->addItem(qText(name));
   filter_->setMinimumSize(300, 28);
   abort_ = new QPushButton("Abort");
   abort_->setEnabled(false);
@@ -179,7 +189,7 @@ void MainWindow::connectMenus() {
             [this, kind] { chooseAndWriteReport(static_cast<ReportKind>(kind)); });
   }
   connect(m.userGuide, &QAction::triggered, this,
-          [] { QDesktopServices::openUrl(QUrl(QString(kHelpSite) + "/user-guide")); });
+          [] { QDesktopServices::openUrl(QUrl(qText(helpPageUrl("/user-guide")))); });
 }
 
 void MainWindow::openDialog(DialogId dialog) {
@@ -189,19 +199,24 @@ void MainWindow::openDialog(DialogId dialog) {
     case DialogId::LowMemory: return showNotAvailable("Check URLs (Low Memory Mode)");
     case DialogId::CanonicalTest: return showNotAvailable("Test Canonical URL Redirects (HTTP(s)/WWW/HSTS)");
     case DialogId::MappingTest: return showNotAvailable("Test URL Mapping Redirects");
-    case DialogId::UrlChecking: return showNotAvailable("URL Checking Options");
-    case DialogId::UrlRewriting: return showNotAvailable("Rewrite Rules Configuration");
-    case DialogId::UserAgents: return showNotAvailable("User Agents");
-    case DialogId::Speed: return showNotAvailable("URL Checking Speed");
-    case DialogId::HeadGetMethod: return showNotAvailable("HEAD/GET Method Configuration");
-    case DialogId::CookiesAndHeaders: return showNotAvailable("Cookies & Custom Headers");
-    case DialogId::Proxy: return showNotAvailable("Proxy Settings");
-    case DialogId::About: return showNotAvailable("About...");
+    case DialogId::UrlChecking: return openSettingsDialog<UrlCheckingOptionsDialog>();
+    case DialogId::UrlRewriting: return openSettingsDialog<RewriteRulesDialog>();
+    case DialogId::UserAgents: return openSettingsDialog<UserAgentsDialog>();
+    case DialogId::Speed: return openSettingsDialog<SpeedDialog>();
+    case DialogId::HeadGetMethod: return openSettingsDialog<HeadGetDialog>();
+    case DialogId::CookiesAndHeaders: return openSettingsDialog<CookiesHeadersDialog>();
+    case DialogId::Proxy: return openSettingsDialog<ProxyDialog>();
+    case DialogId::About: return (new AboutDialog(this))->openModal();
   }
 }
 
+template <typename Dialog>
+void MainWindow::openSettingsDialog() {
+  (new Dialog(settings_, settingsLocation_, this))->openModal();
+}
+
 void MainWindow::showNotAvailable(const QString& title) {
-  showMessageBox(this, title.toStdString(), kNotAvailableMessage);
+  showMessageBox(this, utf8Text(title), kNotAvailableMessage);
 }
 
 void MainWindow::setListMode(int mode) {
@@ -252,13 +267,12 @@ void MainWindow::startCrawl(CrawlRequest request) {
 
 void MainWindow::startClipboardCheck() {
   CrawlRequest request;
-  request.manualText = withCrLfLineBreaks(QGuiApplication::clipboard()->text().toStdString());
+  request.manualText = withCrLfLineBreaks(utf8Text(QGuiApplication::clipboard()->text()));
   startCrawl(std::move(request));
 }
 
 void MainWindow::openCheckFileDialog() {
   auto* dialog = new CheckFileDialog(settings_.recentInputFiles, this);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     addRecentFile(settings_.recentInputFiles, dialog->inputFile());
     if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
@@ -266,18 +280,17 @@ void MainWindow::openCheckFileDialog() {
     request.inputFile = dialog->inputFile();
     startCrawl(std::move(request));
   });
-  dialog->open();
+  dialog->openModal();
 }
 
 void MainWindow::openManualEntryDialog() {
   auto* dialog = new ManualEntryDialog(this);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     CrawlRequest request;
     request.manualText = dialog->manualText();
     startCrawl(std::move(request));
   });
-  dialog->open();
+  dialog->openModal();
 }
 
 void MainWindow::refreshList() {
@@ -332,7 +345,7 @@ void MainWindow::showResultDetails() {
 void MainWindow::showResultListMenu(const QPoint& position) {
   const ResultRecord* record = selectedRecord();
   if (record == nullptr) return;
-  showUrlMenu(this, list_->viewport()->mapToGlobal(position), QString::fromUtf8(textOf(record->first().url)));
+  showUrlMenu(this, list_->viewport()->mapToGlobal(position), qText(textOf(record->first().url)));
 }
 
 void MainWindow::chooseAndSaveResults() {
@@ -379,7 +392,7 @@ void MainWindow::writeReportTo(ReportKind kind, const std::filesystem::path& pat
   const int testMode = testMode_;
   runFileTask(kSavingReportTitle, "Saving...",
               [this, kind, path, testMode, view = view_.selection()](const TaskProgress& progress,
-                                                                    const std::atomic<bool>& quitting) {
+                                                                     const std::atomic<bool>& quitting) {
                 return writeReport(store_, view, kind, testMode, path, progress, &quitting);
               });
 }
@@ -432,7 +445,7 @@ void MainWindow::showMessage(std::string_view title, std::string_view text) { sh
 
 void MainWindow::setStatusText(int field, std::string_view text) {
   if (field < 0 || field >= static_cast<int>(status_.size())) return;
-  status_[static_cast<size_t>(field)]->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  status_[static_cast<size_t>(field)]->setText(qText(text));
 }
 
 void MainWindow::setCrawlBusy(bool busy) {

@@ -6,7 +6,6 @@
 // Main thread only, except through its QtUserInterface, which any thread may call.
 
 #include <QMainWindow>
-
 #include <array>
 #include <atomic>
 #include <filesystem>
@@ -21,9 +20,9 @@
 #include "engine/RunningFlag.h"
 #include "input/UrlInput.h"
 #include "results/CsvReport.h"
-#include "results/ResultsFile.h"
 #include "results/ResultStore.h"
 #include "results/ResultView.h"
+#include "results/ResultsFile.h"
 #include "ui/MainMenus.h"
 #include "ui/QtUserInterface.h"
 
@@ -44,7 +43,6 @@ inline constexpr const char* kProgramTitle = "Tallyvane";
 inline constexpr const char* kExitQuestion =
     "There's a crawl in progress and the results are not saved. Are you sure you want to exit?";
 inline constexpr const char* kNotAvailableMessage = "This window is not available yet.";
-inline constexpr const char* kHelpSite = "https://help.tallyvane.example";
 inline constexpr int kListTimerMs = 250;
 inline constexpr std::chrono::milliseconds kQuitWaitForCrawl{1000};
 
@@ -129,6 +127,9 @@ class MainWindow : public QMainWindow {
   void chooseAndWriteReport(ReportKind kind);
   void runFileTask(const char* title, const char* text, FileWork work);
   void fileTaskEnded();
+  // A settings dialog over this window's settings record and file.
+  template <typename Dialog>
+  void openSettingsDialog();
   void showNotAvailable(const QString& title);
 
   Settings& settings_;

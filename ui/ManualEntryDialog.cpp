@@ -7,22 +7,19 @@
 #include <QVBoxLayout>
 
 #include "base/Text.h"
+#include "ui/QtText.h"
 
 namespace tallyvane::ui {
 
-ManualEntryDialog::ManualEntryDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(kManualEntryTitle);
+ManualEntryDialog::ManualEntryDialog(QWidget* mainWindow) : ModalDialog(mainWindow, kManualEntryTitle, {600, 400}) {
   setAccessibleName(kManualEntryTitle);
-  auto* label = new QLabel(kManualEntryLabel, this);
   text_ = new QPlainTextEdit(this);
-  text_->setAccessibleName(kManualEntryLabel);
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  // Return starts a new line here, never the check.
+  QLabel* label = labelFor(text_, kManualEntryLabel);
+  // No Return button: Return starts a new line here, never the check.
   start_ = new QPushButton("Start", this);
-  start_->setAutoDefault(false);
   start_->setEnabled(false);
   auto* cancel = new QPushButton("Cancel", this);
-  cancel->setAutoDefault(false);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(label);
@@ -36,9 +33,9 @@ ManualEntryDialog::ManualEntryDialog(QWidget* parent) : QDialog(parent) {
   connect(text_, &QPlainTextEdit::textChanged, this, [this] { start_->setEnabled(!text_->document()->isEmpty()); });
   connect(start_, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  resize(600, 400);
+  finishLayout(text_);
 }
 
-std::string ManualEntryDialog::manualText() const { return withCrLfLineBreaks(text_->toPlainText().toStdString()); }
+std::string ManualEntryDialog::manualText() const { return withCrLfLineBreaks(utf8Text(text_->toPlainText())); }
 
 }  // namespace tallyvane::ui

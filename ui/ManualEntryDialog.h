@@ -1,7 +1,7 @@
 #pragma once
 // "Check URLs (Enter URLs Manually)": URLs typed or pasted, one a line.
 
-#include <QDialog>
+#include "ui/ModalDialog.h"
 
 #include <string>
 
@@ -13,11 +13,11 @@ namespace tallyvane::ui {
 inline constexpr const char* kManualEntryTitle = "Check URLs (Enter URLs Manually)";
 inline constexpr const char* kManualEntryLabel = "Enter or paste URLs (1 URL per line)";
 
-class ManualEntryDialog : public QDialog {
+class ManualEntryDialog : public ModalDialog {
   Q_OBJECT
 
  public:
-  explicit ManualEntryDialog(QWidget* parent);
+  explicit ManualEntryDialog(QWidget* mainWindow);
 
   // After accept(): the text with CR LF line breaks, as the crawl reads it.
   std::string manualText() const;

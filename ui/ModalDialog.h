@@ -16,6 +16,8 @@ class QPushButton;
 namespace tallyvane::ui {
 
 class ModalDialog : public QDialog {
+  Q_OBJECT
+
  public:
   // helpPath: the page under the help site, e.g. "/proxy"; empty for none.
   ModalDialog(QWidget* mainWindow, const QString& title, QSize size, std::string_view helpPath = {});

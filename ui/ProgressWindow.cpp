@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "ui/QtText.h"
+
 namespace tallyvane::ui {
 namespace {
 
@@ -36,7 +38,7 @@ ProgressWindow::ProgressWindow(const QString& title, const QString& text, QWidge
 }
 
 void ProgressWindow::setProgress(std::string_view text, int64_t done, int64_t total) {
-  text_->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  text_->setText(qText(text));
   bar_->setRange(0, std::max(1, barUnits(total, total)));
   bar_->setValue(barUnits(std::min(done, total), total));
 }

@@ -9,6 +9,8 @@ class QLineEdit;
 namespace tallyvane::ui {
 
 class ProxyDialog : public SettingsDialog {
+  Q_OBJECT
+
  public:
   ProxyDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow);
 

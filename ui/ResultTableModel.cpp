@@ -4,13 +4,12 @@
 #include <limits>
 
 #include "results/ResultColumns.h"
+#include "ui/QtText.h"
 
 namespace tallyvane::ui {
 namespace {
 
 constexpr const char* kLiveColumnTitles[] = {"Thread", "URL"};
-
-QString qText(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
 

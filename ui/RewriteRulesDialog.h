@@ -10,6 +10,8 @@ class QPlainTextEdit;
 namespace tallyvane::ui {
 
 class RewriteRulesDialog : public SettingsDialog {
+  Q_OBJECT
+
  public:
   RewriteRulesDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow);
 

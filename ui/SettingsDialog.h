@@ -18,6 +18,8 @@ inline constexpr std::string_view kSaveChangesText = "Save Changes";
 inline constexpr std::string_view kCancelText = "Cancel";
 
 class SettingsDialog : public ModalDialog {
+  Q_OBJECT
+
  public:
   // What Return does in this dialog.
   enum class ReturnKey { SaveChanges, Cancel, Nothing };

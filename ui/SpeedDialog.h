@@ -8,6 +8,8 @@ class QLineEdit;
 namespace tallyvane::ui {
 
 class SpeedDialog : public SettingsDialog {
+  Q_OBJECT
+
  public:
   SpeedDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow);
 

@@ -8,6 +8,8 @@ class QCheckBox;
 namespace tallyvane::ui {
 
 class UrlCheckingOptionsDialog : public SettingsDialog {
+  Q_OBJECT
+
  public:
   UrlCheckingOptionsDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow);
 

@@ -11,6 +11,8 @@ class QLineEdit;
 namespace tallyvane::ui {
 
 class UserAgentsDialog : public SettingsDialog {
+  Q_OBJECT
+
  public:
   UserAgentsDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow);
 
