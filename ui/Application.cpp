@@ -13,6 +13,7 @@
 #include "config/SettingsFile.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBoxes.h"
+#include "ui/QtText.h"
 
 namespace tallyvane::ui {
 namespace {
@@ -25,7 +26,7 @@ SettingsLocation settingsLocationFrom(const QApplication& application) {
                                         "FILE");
   parser.addOption(settingsFile);
   parser.process(application);
-  if (parser.isSet(settingsFile)) return settingsLocationOf(parser.value(settingsFile).toStdString());
+  if (parser.isSet(settingsFile)) return settingsLocationOf(utf8Text(parser.value(settingsFile)));
   return defaultSettingsLocation(executablePath());
 }
 

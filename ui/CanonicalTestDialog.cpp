@@ -20,12 +20,12 @@ constexpr std::array<const char*, 4> kFormTexts = {"https://example.com/", "http
 
 template <typename Control>
 Control* namedControl(const char* text) {
-  return named(new Control(QString::fromUtf8(text)), QString::fromUtf8(text));
+  return named(new Control(qText(text)), qText(text));
 }
 
 // A frame of options of which one at most is chosen.
 QGroupBox* optionFrame(const char* title, std::initializer_list<QRadioButton*> options) {
-  auto* frame = new QGroupBox(QString::fromUtf8(title));
+  auto* frame = new QGroupBox(qText(title));
   auto* layout = new QVBoxLayout(frame);
   auto* group = new QButtonGroup(frame);
   for (QRadioButton* option : options) {

@@ -25,12 +25,7 @@ QString chooseInputFile(QWidget* parent) {
 CheckFileDialog::CheckFileDialog(const std::vector<std::string>& recentFiles, QWidget* mainWindow)
     : ModalDialog(mainWindow, kCheckFileTitle, {670, 150}) {
   setAccessibleName(kCheckFileTitle);
-  file_ = new QComboBox(this);
-  file_->setEditable(true);
-  file_->setInsertPolicy(QComboBox::NoInsert);
-  for (const std::string& recent : recentFiles) file_->addItem(qText(recent));
-  file_->setCurrentIndex(-1);
-  file_->setEditText({});
+  file_ = recentFilesBox(recentFiles, this);
   QLabel* label = labelFor(file_, kInputFileLabel);
   auto* browse = new QPushButton("...", this);
   browse->setAccessibleName(kChooseInputFileTitle);

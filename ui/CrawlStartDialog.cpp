@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "ui/MessageBoxes.h"
+#include "ui/QtText.h"
 
 namespace tallyvane::ui {
 
@@ -20,16 +21,6 @@ CrawlStartDialog::CrawlStartDialog(Settings& settings, const SettingsLocation& l
       start_(named(new QPushButton(startText), startText)) {
   start_->setMinimumWidth(100);
   connect(start_, &QPushButton::clicked, this, &CrawlStartDialog::startClicked);
-}
-
-QComboBox* CrawlStartDialog::recentFilesBox(const std::vector<std::string>& recentFiles) {
-  auto* box = new QComboBox;
-  box->setEditable(true);
-  box->setInsertPolicy(QComboBox::NoInsert);
-  for (const std::string& recent : recentFiles) box->addItem(QString::fromStdString(recent));
-  box->setCurrentIndex(-1);
-  box->setEditText({});
-  return box;
 }
 
 QPushButton* CrawlStartDialog::addFileRow(QGridLayout* grid, int row, const QString& label, QWidget* field,

@@ -40,8 +40,6 @@ class CrawlStartDialog : public ModalDialog {
   // Puts the files of a passed check first in the recent lists.
   virtual void rememberFiles(Settings& settings) const;
 
-  // An editable drop-down of recent files, its text empty.
-  static QComboBox* recentFilesBox(const std::vector<std::string>& recentFiles);
   // Adds a label on one row and below it the field with a "..." button, which offers choose()'s
   // file to chosen(); a cancelled chooser changes nothing. Returns the button.
   QPushButton* addFileRow(QGridLayout* grid, int row, const QString& label, QWidget* field,

@@ -29,7 +29,7 @@ LowMemoryDialog::LowMemoryDialog(Settings& settings, const SettingsLocation& loc
       output_(new QLineEdit),
       kind_(new QComboBox),
       filter_(new QComboBox) {
-  for (const char* name : kReportKindNames) kind_->addItem(QString::fromUtf8(name));
+  for (const char* name : kReportKindNames) kind_->addItem(qText(name));
   for (std::string_view name : kFilterNames) filter_->addItem(qText(name));
 
   auto* grid = new QGridLayout;

@@ -1,5 +1,6 @@
 #include "ui/ModalDialog.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -57,6 +58,16 @@ QLabel* labelFor(QWidget* field, const QString& text) {
   label->setBuddy(field);
   named(field, text);
   return label;
+}
+
+QComboBox* recentFilesBox(const std::vector<std::string>& recentFiles, QWidget* parent) {
+  auto* box = new QComboBox(parent);
+  box->setEditable(true);
+  box->setInsertPolicy(QComboBox::NoInsert);
+  for (const std::string& recent : recentFiles) box->addItem(qText(recent));
+  box->setCurrentIndex(-1);
+  box->setEditText({});
+  return box;
 }
 
 }  // namespace tallyvane::ui

@@ -10,7 +10,9 @@
 #include <QString>
 #include <string>
 #include <string_view>
+#include <vector>
 
+class QComboBox;
 class QPushButton;
 
 namespace tallyvane::ui {
@@ -51,5 +53,8 @@ Control* named(Control* control, const QString& label) {
 
 // The label of a field; the field is announced by the label's text.
 QLabel* labelFor(QWidget* field, const QString& text);
+
+// An editable drop-down of recent files, its text empty.
+QComboBox* recentFilesBox(const std::vector<std::string>& recentFiles, QWidget* parent = nullptr);
 
 }  // namespace tallyvane::ui
