@@ -2,72 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace tallyvane {
 namespace {
-
-int compareNumbers(int64_t a, int64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
-
-// Byte order, an absent text counting as empty.
-int compareTexts(const char* a, const char* b) {
-  const int order = std::strcmp(a ? a : "", b ? b : "");
-  return order < 0 ? -1 : (order > 0 ? 1 : 0);
-}
-
-const char* finalUrl(const ResultRecord& r) { return r.responseCount > 1 ? r.last().url : nullptr; }
-
-bool isTextColumn(int column) {
-  switch (column) {
-    case kUrlColumn:
-    case kTypeColumn:
-    case kStatusColumn:
-    case kXRobotsTagColumn:
-    case kVaryColumn:
-    case kFinalUrlColumn:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// The text a text column compares; for the test result, the reasons after the verdict.
-const char* textKeyOf(int column, const ResultRecord& r) {
-  const ResponseRecord& first = r.first();
-  switch (column) {
-    case kUrlColumn: return first.url;
-    case kTypeColumn: return first.type;
-    case kStatusColumn: return first.statusText;
-    case kXRobotsTagColumn: return first.xRobotsTag;
-    case kVaryColumn: return first.vary;
-    case kFinalUrlColumn: return finalUrl(r);
-    case kTestResultColumn: return r.testReason;
-    default: return nullptr;
-  }
-}
-
-// The number a numeric column compares; for the test result, the verdict before the reasons.
-int64_t numberKeyOf(int column, const ResultRecord& r) {
-  const ResponseRecord& first = r.first();
-  switch (column) {
-    case kStatusCodeColumn: return first.statusCode;
-    case kSizeColumn: return first.size;
-    case kResponseTimeColumn: return first.responseTime;
-    case kRedirectsColumn: return r.responseCount;
-    case kLinkHeadersColumn: return first.linkCount;
-    case kTestResultColumn: return r.testPassed;
-    default: return 0;
-  }
-}
-
-int compareAscending(int column, const ResultRecord& a, const ResultRecord& b) {
-  if (column == kTestResultColumn) {
-    const int passed = compareNumbers(a.testPassed, b.testPassed);
-    return passed != 0 ? passed : compareTexts(a.testReason, b.testReason);
-  }
-  if (isTextColumn(column)) return compareTexts(textKeyOf(column, a), textKeyOf(column, b));
-  return compareNumbers(numberKeyOf(column, a), numberKeyOf(column, b));
-}
 
 struct SortStopped {};
 
@@ -94,6 +33,7 @@ struct SortKey {
 };
 
 uint64_t orderedBits(int64_t value) { return static_cast<uint64_t>(value) ^ (uint64_t{1} << 63); }
+int64_t fromOrderedBits(uint64_t bits) { return static_cast<int64_t>(bits ^ (uint64_t{1} << 63)); }
 
 // Text bytes depth..depth+7, zero past the end: stored text holds no zero byte, so a shorter text
 // sorts first, as strcmp orders it.
@@ -154,7 +94,7 @@ class KeySorter {
 };
 
 // The bytes every text shares at its start, which need not be compared at all.
-size_t sharedPrefix(const std::vector<SortKey>& keys) {
+size_t sharedPrefixLength(const std::vector<SortKey>& keys) {
   if (keys.empty()) return 0;
   size_t shared = keys[0].length;
   for (const SortKey& key : keys) {
@@ -165,39 +105,72 @@ size_t sharedPrefix(const std::vector<SortKey>& keys) {
   return shared;
 }
 
-}  // namespace
-
-RecordComparator columnComparator(int column, bool descending) {
-  return [column, descending](const ResultRecord& a, const ResultRecord& b) {
-    const int order = compareAscending(column, a, b);
-    return descending ? -order : order;
-  };
+// Merges added (sorted, and later in store order than every row of sorted) into sorted, each
+// added row after its equals: k binary searches and one pass of copying.
+void mergeAfterEquals(SortSnapshot& sorted, const SortSnapshot& added, const ColumnOrder& order) {
+  std::vector<uint32_t> rows;
+  std::vector<ColumnKey> keys;
+  rows.reserve(sorted.rows.size() + added.rows.size());
+  keys.reserve(rows.capacity());
+  size_t from = 0;
+  for (size_t k = 0; k < added.rows.size(); ++k) {
+    const ColumnKey& key = added.keys[k];
+    const auto to = static_cast<size_t>(
+        std::upper_bound(sorted.keys.begin() + static_cast<std::ptrdiff_t>(from), sorted.keys.end(), key,
+                         [&](const ColumnKey& a, const ColumnKey& b) { return order.before(a, b); }) -
+        sorted.keys.begin());
+    rows.insert(rows.end(), sorted.rows.begin() + static_cast<std::ptrdiff_t>(from), sorted.rows.begin() + static_cast<std::ptrdiff_t>(to));
+    keys.insert(keys.end(), sorted.keys.begin() + static_cast<std::ptrdiff_t>(from), sorted.keys.begin() + static_cast<std::ptrdiff_t>(to));
+    rows.push_back(added.rows[k]);
+    keys.push_back(key);
+    from = to;
+  }
+  rows.insert(rows.end(), sorted.rows.begin() + static_cast<std::ptrdiff_t>(from), sorted.rows.end());
+  keys.insert(keys.end(), sorted.keys.begin() + static_cast<std::ptrdiff_t>(from), sorted.keys.end());
+  sorted.rows = std::move(rows);
+  sorted.keys = std::move(keys);
 }
 
-bool sortRows(SortSnapshot& snapshot, int column, bool descending, const std::atomic<bool>& stop) {
+}  // namespace
+
+bool sortRows(SortSnapshot& snapshot, const ColumnOrder& order, const std::atomic<bool>& stop) {
   std::vector<SortKey> keys(snapshot.rows.size());
-  const bool text = isTextColumn(column) || column == kTestResultColumn;
   for (size_t i = 0; i < keys.size(); ++i) {
-    const ResultRecord& record = snapshot.record(snapshot.rows[i]);
-    const std::string_view value = text ? textOf(textKeyOf(column, record)) : std::string_view();
-    keys[i] = SortKey{orderedBits(numberKeyOf(column, record)), value.data(), static_cast<uint32_t>(value.size()),
-                      static_cast<uint32_t>(i)};
+    const ColumnKey key = order.keyOf(snapshot.record(snapshot.rows[i]));
+    keys[i] = SortKey{orderedBits(key.number), key.text.data(), static_cast<uint32_t>(key.text.size()), static_cast<uint32_t>(i)};
   }
+  // The test result's runs of one verdict, whose words the sort of their reasons overwrites.
+  struct VerdictRun {
+    size_t begin, end;
+    uint64_t verdict;
+  };
+  std::vector<VerdictRun> verdictRuns;
   try {
-    KeySorter sorter(keys, descending, stop);
-    if (column == kTestResultColumn) {
-      sorter.sortByChunk(0, keys.size(), [&](size_t begin, size_t end) { sorter.sortByText(begin, end, 0); });
-    } else if (text) {
-      sorter.sortByText(0, keys.size(), sharedPrefix(keys));
-    } else {
+    KeySorter sorter(keys, order.descending(), stop);
+    if (!order.hasText()) {
       sorter.sortByChunk(0, keys.size(), [](size_t, size_t) {});
+    } else if (order.hintUsesPrefix()) {
+      sorter.sortByText(0, keys.size(), sharedPrefixLength(keys));
+    } else {
+      sorter.sortByChunk(0, keys.size(), [&](size_t begin, size_t end) {
+        verdictRuns.push_back({begin, end, keys[begin].chunk});
+        sorter.sortByText(begin, end, 0);
+      });
     }
   } catch (const SortStopped&) {
     return false;
   }
   if (stop.load()) return false;
   std::vector<uint32_t> rows(keys.size());
-  for (size_t i = 0; i < keys.size(); ++i) rows[i] = snapshot.rows[keys[i].position];
+  snapshot.keys.resize(keys.size());
+  const bool numbered = !order.hintUsesPrefix();
+  for (size_t i = 0; i < keys.size(); ++i) {
+    rows[i] = snapshot.rows[keys[i].position];
+    snapshot.keys[i] = ColumnKey{numbered ? fromOrderedBits(keys[i].chunk) : 0, std::string_view(keys[i].text, keys[i].length)};
+  }
+  for (const VerdictRun& run : verdictRuns) {
+    for (size_t i = run.begin; i < run.end; ++i) snapshot.keys[i].number = fromOrderedBits(run.verdict);
+  }
   snapshot.rows = std::move(rows);
   return true;
 }
@@ -209,19 +182,21 @@ void ResultSorter::sort(int filter, int column, bool descending, std::function<v
   stopFlag_ = false;
   thread_ = std::thread([this, filter, column, descending, done = std::move(done)] {
     try {
+      const ColumnOrder order(column, descending);
       SortSnapshot snapshot = store_.snapshotForSort(filter);
-      if (stopFlag_ || !sortRows(snapshot, column, descending, stopFlag_)) return;
+      if (stopFlag_ || !sortRows(snapshot, order, stopFlag_)) return;
       // Rows that came in while sorting are sorted the same way and merged in once, here,
       // rather than inserted one by one under the store lock.
       SortSnapshot added = store_.rowsAddedSince(snapshot);
-      RecordComparator comparator = columnComparator(column, descending);
       if (!added.rows.empty()) {
-        if (!sortRows(added, column, descending, stopFlag_)) return;
-        snapshot.rows = mergeAfterEquals(snapshot.rows, added.rows, [&](uint32_t a, uint32_t b) {
-          return comparator(added.record(a), added.record(b)) < 0;
-        });
+        if (!sortRows(added, order, stopFlag_)) return;
+        mergeAfterEquals(snapshot, added, order);
       }
-      store_.installSortedOrder(std::move(snapshot.rows), std::move(comparator), snapshot);
+      auto sorted = std::make_unique<SortedOrder>(order, snapshot.rows, snapshot.keys);
+      std::vector<uint32_t>().swap(snapshot.rows);
+      std::vector<ColumnKey>().swap(snapshot.keys);
+      if (stopFlag_) return;
+      store_.installSortedOrder(std::move(sorted), snapshot);
       if (done) done();
     } catch (const std::bad_alloc&) {
       // Not enough memory for the order: the view stays as it was.

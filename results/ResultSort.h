@@ -6,13 +6,11 @@
 #include <mutex>
 #include <thread>
 
+#include "results/ColumnOrder.h"
 #include "results/ResultColumns.h"
 #include "results/ResultStore.h"
 
 namespace tallyvane {
-
-// The comparison of a column (ascending: -1, 0, 1; descending: the opposite).
-RecordComparator columnComparator(int column, bool descending);
 
 class ResultSorter {
  public:
@@ -36,8 +34,8 @@ class ResultSorter {
   std::thread thread_;
 };
 
-// Sorts the snapshot's rows by a column: O(n log n) at worst, stable (equal rows keep store
-// order), and false when stop was set meanwhile. Each row's key is taken once.
-bool sortRows(SortSnapshot& snapshot, int column, bool descending, const std::atomic<bool>& stop);
+// Sorts the snapshot's rows by a column and gives each its key: O(n log n) at worst, stable
+// (equal rows keep store order), and false when stop was set meanwhile. Each row's key is taken once.
+bool sortRows(SortSnapshot& snapshot, const ColumnOrder& order, const std::atomic<bool>& stop);
 
 }  // namespace tallyvane

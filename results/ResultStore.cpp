@@ -86,8 +86,14 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
     for (int filter = 1; filter <= kFilterCount; ++filter) {
       if ((filters >> filter) & 1u) ensureRoomForOne(filterLists_[filter - 1]);
     }
-    const bool intoSorted = sortedComparator_ && (sortedFilter_ == 0 || ((filters >> sortedFilter_) & 1u));
-    if (intoSorted) sorted_.reserveOne();
+    const bool intoSorted = sorted_ && (sortedFilter_ == 0 || ((filters >> sortedFilter_) & 1u));
+    const ColumnKey sortKey = intoSorted ? sorted_->order().keyOf(*record) : ColumnKey{};
+    const auto keyAt = [this](uint32_t entry) { return sortKeyAt(entry); };
+    SortedOrder::Place place;
+    if (intoSorted) {
+      place = sorted_->find(sortKey, keyAt);
+      sorted_->makeRoom(place);
+    }
     urlIndex_.reserveOne();
     // Nothing below can fail: the record becomes visible complete and exactly once.
     blocks_[index / kBlockSize][index % kBlockSize] = record;
@@ -96,7 +102,8 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
     }
     urlIndex_.insert(crc, static_cast<uint32_t>(index));
     ++count_;
-    if (intoSorted) insertSorted(static_cast<uint32_t>(index));
+    // After every equal entry, so equal rows keep the order they came in.
+    if (intoSorted) sorted_->insert(place, static_cast<uint32_t>(index), sortKey, keyAt);
     return true;
   } catch (const std::bad_alloc&) {
     fatal.raise(std::string(kErrorTitle), std::string(kNotEnoughMemoryMessage), kOutOfMemory);
@@ -117,7 +124,7 @@ const ResultRecord* ResultStore::recordAtIndex(int64_t index) const {
 
 int64_t ResultStore::rowCount(ViewSelection view) const {
   std::lock_guard lock(storeLock_);
-  if (view.sorted) return static_cast<int64_t>(sorted_.size());
+  if (view.sorted) return sorted_ ? static_cast<int64_t>(sorted_->size()) : 0;
   if (view.filter >= 1 && view.filter <= kFilterCount) return static_cast<int64_t>(indexList(view.filter).size());
   return count_;
 }
@@ -125,7 +132,9 @@ int64_t ResultStore::rowCount(ViewSelection view) const {
 const ResultRecord* ResultStore::recordAtRow(int64_t row, ViewSelection view) const {
   std::lock_guard lock(storeLock_);
   if (row < 0) return nullptr;
-  if (view.sorted) return static_cast<uint64_t>(row) < sorted_.size() ? recordAt(sorted_.at(static_cast<size_t>(row))) : nullptr;
+  if (view.sorted) {
+    return sorted_ && static_cast<uint64_t>(row) < sorted_->size() ? recordAt(sorted_->at(static_cast<size_t>(row))) : nullptr;
+  }
   const std::vector<uint32_t>* list = nullptr;
   if (view.filter >= 1 && view.filter <= kFilterCount) list = &indexList(view.filter);
   if (list == nullptr) return row < count_ ? recordAt(static_cast<uint64_t>(row)) : nullptr;
@@ -141,20 +150,13 @@ bool ResultStore::contains(std::string_view url) const {
 
 void ResultStore::clear() {
   std::lock_guard lock(storeLock_);
-  sortedComparator_ = nullptr;
+  sorted_.reset();
   blocks_.clear();
   urlIndex_.clear();
-  sorted_.clear();
   headerPacker_.clear();
   for (auto& list : filterLists_) std::vector<uint32_t>().swap(list);
   arena_.clear();
   count_ = 0;
-}
-
-void ResultStore::insertSorted(uint32_t index) {
-  // After every equal entry, so equal rows keep the order they came in.
-  const ResultRecord& added = *recordAt(index);
-  sorted_.insert(index, [&](uint32_t entry) { return sortedComparator_(added, *recordAt(entry)) < 0; });
 }
 
 std::vector<uint32_t> ResultStore::rowsOfFilterFrom(int filter, size_t first) const {
@@ -185,33 +187,42 @@ SortSnapshot ResultStore::rowsAddedSince(SortSnapshot& snapshot) const {
   return added;
 }
 
-void ResultStore::installSortedOrder(std::vector<uint32_t> sortedRows, RecordComparator comparator,
-                                     const SortSnapshot& snapshot) {
-  // One lock for the merge and the swap, so a record added meanwhile is placed exactly once.
-  std::lock_guard lock(storeLock_);
-  std::vector<uint32_t> added = rowsOfFilterFrom(snapshot.filter, snapshot.rowsAtSnapshot);
-  const auto recordLess = [&](uint32_t a, uint32_t b) { return comparator(*recordAt(a), *recordAt(b)) < 0; };
-  std::stable_sort(added.begin(), added.end(), recordLess);
-  sorted_.assign(added.empty() ? sortedRows : mergeAfterEquals(sortedRows, added, recordLess));
-  sortedComparator_ = std::move(comparator);
-  sortedFilter_ = snapshot.filter;
+void ResultStore::installSortedOrder(std::unique_ptr<SortedOrder> order, const SortSnapshot& snapshot) {
+  {
+    // One lock for the late rows and the swap, so a record added meanwhile is placed exactly once.
+    std::lock_guard lock(storeLock_);
+    for (const uint32_t index : rowsOfFilterFrom(snapshot.filter, snapshot.rowsAtSnapshot)) {
+      const ColumnKey key = order->order().keyOf(*recordAt(index));
+      const auto keyAt = [&](uint32_t entry) { return order->order().keyOf(*recordAt(entry)); };
+      const SortedOrder::Place place = order->find(key, keyAt);
+      order->makeRoom(place);
+      order->insert(place, index, key, keyAt);
+    }
+    std::swap(sorted_, order);
+    sortedFilter_ = snapshot.filter;
+  }
+  // The order replaced is freed after the lock is left.
 }
 
 void ResultStore::dropSortedOrder() {
+  std::unique_ptr<SortedOrder> dropped;
   std::lock_guard lock(storeLock_);
-  sortedComparator_ = nullptr;
-  sorted_.clear();
+  std::swap(sorted_, dropped);
 }
 
 bool ResultStore::isSorted() const {
   std::lock_guard lock(storeLock_);
-  return static_cast<bool>(sortedComparator_);
+  return sorted_ != nullptr;
+}
+
+size_t ResultStore::sortedOrderBytes() const {
+  std::lock_guard lock(storeLock_);
+  return sorted_ ? sorted_->memoryBytes() : 0;
 }
 
 bool ResultStore::resetFilterLists() {
   std::lock_guard lock(storeLock_);
-  sortedComparator_ = nullptr;
-  sorted_.clear();
+  sorted_.reset();
   try {
     for (auto& list : filterLists_) {
       std::vector<uint32_t>().swap(list);
@@ -226,7 +237,7 @@ bool ResultStore::resetFilterLists() {
 size_t ResultStore::memoryBytes() const {
   std::lock_guard lock(storeLock_);
   size_t bytes = arena_.bytesHeld() + headerPacker_.memoryBytes() + blocks_.size() * kBlockSize * sizeof(ResultRecord*) + urlIndex_.memoryBytes() +
-                 sorted_.memoryBytes();
+                 sortedOrderBytes();
   for (const auto& list : filterLists_) bytes += list.capacity() * sizeof(uint32_t);
   return bytes;
 }

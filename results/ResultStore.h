@@ -4,7 +4,6 @@
 // until clear(), which runs only while nothing else uses the store.
 
 #include <cstdint>
-#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -33,14 +32,12 @@ struct ViewSelection {
   int filter = 0;  // 0 all URLs, 1..13 a filter
 };
 
-// Orders two records: -1, 0 or 1.
-using RecordComparator = std::function<int(const ResultRecord& a, const ResultRecord& b)>;
-
 // What a sort works on, taken under the lock: the rows to order and a private copy of the block
 // list, so records stay reachable while workers add blocks.
 struct SortSnapshot {
   int filter = 0;
   std::vector<uint32_t> rows;
+  std::vector<ColumnKey> keys;  // each row's key, once sorted
   std::vector<const ResultRecord* const*> blocks;
   size_t rowsAtSnapshot = 0;  // rows of the filter (or records) when the snapshot was taken
 
@@ -83,19 +80,21 @@ class ResultStore {
   // The rows of the snapshot's filter added since it was taken, with the blocks that reach them;
   // the snapshot then counts them as taken.
   SortSnapshot rowsAddedSince(SortSnapshot& snapshot) const;
-  // Installs the order of the snapshot's rows; rows added since are merged in, after their equals.
-  void installSortedOrder(std::vector<uint32_t> sortedRows, RecordComparator comparator, const SortSnapshot& snapshot);
+  // Installs the order of the snapshot's rows; rows added since are inserted, after their equals.
+  void installSortedOrder(std::unique_ptr<SortedOrder> order, const SortSnapshot& snapshot);
   void dropSortedOrder();
   bool isSorted() const;
 
   // Bytes the store holds: records and texts, blocks, the URL index and the index lists.
   size_t memoryBytes() const;
+  // Of which the sorted order's.
+  size_t sortedOrderBytes() const;
 
  private:
   const ResultRecord* recordAt(uint64_t index) const { return blocks_[index / kBlockSize][index % kBlockSize]; }
   ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode);
   const std::vector<uint32_t>& indexList(int list) const { return filterLists_[list - 1]; }
-  void insertSorted(uint32_t index);
+  ColumnKey sortKeyAt(uint32_t index) const { return sorted_->order().keyOf(*recordAt(index)); }
   std::vector<uint32_t> rowsOfFilterFrom(int filter, size_t first) const;
 
   ResultStoreOptions options_;
@@ -104,10 +103,9 @@ class ResultStore {
   std::vector<std::unique_ptr<const ResultRecord*[]>> blocks_;
   UrlIndex urlIndex_;
   std::vector<std::vector<uint32_t>> filterLists_;  // lists 1..13 at 0..12
-  SortedOrder sorted_;                              // list 14
+  std::unique_ptr<SortedOrder> sorted_;             // list 14, while a sorted order is installed
   Arena arena_;
   HeaderPacker headerPacker_;
-  RecordComparator sortedComparator_;  // set while the sorted order is installed
   int sortedFilter_ = 0;
 };
 

@@ -4,63 +4,119 @@
 
 namespace tallyvane {
 
-void SortedOrder::assign(const std::vector<uint32_t>& rows) {
-  clear();
-  blocks_.reserve(rows.size() / kBlockEntries + 1);
-  firstRows_.reserve(blocks_.capacity());
-  for (size_t at = 0; at < rows.size(); at += kBlockEntries) {
-    const size_t end = std::min(rows.size(), at + kBlockEntries);
-    blocks_.emplace_back(rows.begin() + static_cast<std::ptrdiff_t>(at), rows.begin() + static_cast<std::ptrdiff_t>(end));
-    blocks_.back().reserve(2 * kBlockEntries + 1);
-    firstRows_.push_back(at);
-  }
-  size_ = rows.size();
+void BlockCounts::add(size_t block) {
+  for (size_t i = block + 1; i < tree_.size(); i += i & (~i + 1)) ++tree_[i];
 }
 
-void SortedOrder::clear() {
-  std::vector<std::vector<uint32_t>>().swap(blocks_);
-  std::vector<size_t>().swap(firstRows_);
-  spare_ = {};
-  size_ = 0;
+std::pair<size_t, size_t> BlockCounts::locate(size_t row) const {
+  // The longest run of whole blocks whose rows all come before row.
+  size_t blocks = 0;
+  for (size_t step = topBit_; step > 0; step /= 2) {
+    if (blocks + step < tree_.size() && tree_[blocks + step] <= row) {
+      blocks += step;
+      row -= tree_[blocks];
+    }
+  }
+  return {blocks, row};
+}
+
+SortedOrder::SortedOrder(ColumnOrder order, const std::vector<uint32_t>& rows, const std::vector<ColumnKey>& keys)
+    : order_(order) {
+  if (rows.empty()) return;
+  if (order_.hintUsesPrefix()) prefix_ = sharedPrefix(keys.front().text, keys.back().text);
+  blocks_.reserve(rows.size() / (kBlockEntries * 3 / 2) + 1);
+  headHints_.reserve(blocks_.capacity());
+  // Blocks start three quarters full, with their whole room: the inserts of a crawl then neither
+  // allocate nor split for a while, and the room costs four bytes a row.
+  constexpr size_t kStartEntries = kBlockEntries * 3 / 2;
+  for (size_t at = 0; at < rows.size(); at += kStartEntries) {
+    const size_t end = std::min(rows.size(), at + kStartEntries);
+    Block& block = blocks_.emplace_back();
+    block.rows.reserve(2 * kBlockEntries + 1);
+    block.hints.reserve(2 * kBlockEntries + 1);
+    block.rows.assign(rows.begin() + static_cast<std::ptrdiff_t>(at), rows.begin() + static_cast<std::ptrdiff_t>(end));
+    if (order_.hintUsesPrefix()) block.prefix = sharedPrefix(keys[at].text, keys[end - 1].text);
+    block.hints.resize(end - at);
+    for (size_t i = at; i < end; ++i) block.hints[i - at] = order_.hint(keys[i], block.prefix);
+    block.head = keys[at];
+    headHints_.push_back(order_.hint(keys[at], prefix_));
+  }
+  size_ = rows.size();
+  countBlocks();
 }
 
 uint32_t SortedOrder::at(size_t row) const {
-  const size_t block = static_cast<size_t>(std::upper_bound(firstRows_.begin(), firstRows_.end(), row) - firstRows_.begin()) - 1;
-  return blocks_[block][row - firstRows_[block]];
+  const auto [block, offset] = counts_.locate(row);
+  return blocks_[block].rows[offset];
 }
 
-void SortedOrder::reserveOne() {
-  // A block holds room to double before it splits; a split needs one more block and one more
-  // first row.
-  blocks_.reserve(blocks_.size() + 1);
-  firstRows_.reserve(firstRows_.size() + 1);
-  if (spare_.capacity() == 0) spare_.reserve(2 * kBlockEntries + 1);
+void SortedOrder::makeRoom(const Place& place) {
   if (blocks_.empty()) {
-    blocks_.emplace_back().reserve(2 * kBlockEntries + 1);
-    firstRows_.push_back(0);
+    blocks_.reserve(1);
+    headHints_.reserve(1);
+    Block& block = blocks_.emplace_back();
+    headHints_.push_back(0);
+    block.rows.reserve(2 * kBlockEntries + 1);
+    block.hints.reserve(2 * kBlockEntries + 1);
+    countBlocks();
+    return;
   }
+  Block& block = blocks_[place.block];
+  if (block.rows.size() == block.rows.capacity()) {
+    block.rows.reserve(2 * kBlockEntries + 1);
+    block.hints.reserve(2 * kBlockEntries + 1);
+  }
+  if (block.rows.size() < 2 * kBlockEntries) return;
+  // A split needs one more block, head and count.
+  if (blocks_.size() == blocks_.capacity()) {
+    blocks_.reserve(2 * blocks_.size());
+    headHints_.reserve(blocks_.capacity());
+  }
+  counts_.reserveFor(blocks_.size() + 1);
+  spare_.rows.reserve(2 * kBlockEntries + 1);
+  spare_.hints.reserve(2 * kBlockEntries + 1);
 }
 
-void SortedOrder::insertAt(size_t blockNumber, size_t offset, uint32_t index) {
-  std::vector<uint32_t>& block = blocks_[blockNumber];
-  block.insert(block.begin() + static_cast<std::ptrdiff_t>(offset), index);
+void SortedOrder::insertEntry(const Place& place, uint32_t index, const ColumnKey& key) {
+  Block& block = blocks_[place.block];
+  block.rows.insert(block.rows.begin() + static_cast<std::ptrdiff_t>(place.offset), index);
+  block.hints.insert(block.hints.begin() + static_cast<std::ptrdiff_t>(place.offset), place.hint);
+  if (place.offset == 0) {
+    block.head = key;
+    headHints_[place.block] = place.headHint;
+  }
   ++size_;
-  for (size_t b = blockNumber + 1; b < firstRows_.size(); ++b) ++firstRows_[b];
-  if (block.size() <= 2 * kBlockEntries) return;
-  // Split: the upper half becomes a block of its own. Room for it was reserved beforehand.
-  std::vector<uint32_t> upper = std::move(spare_);
+  counts_.add(place.block);
+}
+
+void SortedOrder::split(size_t blockNumber, const ColumnKey& upperHead) {
+  // The upper half becomes a block of its own; room for it was made beforehand.
+  Block upper = std::move(spare_);
   spare_ = {};
-  upper.assign(block.begin() + kBlockEntries, block.end());
-  block.resize(kBlockEntries);
+  Block& block = blocks_[blockNumber];
+  upper.rows.assign(block.rows.begin() + kBlockEntries, block.rows.end());
+  upper.hints.assign(block.hints.begin() + kBlockEntries, block.hints.end());
+  upper.prefix = block.prefix;
+  upper.head = upperHead;
+  block.rows.resize(kBlockEntries);
+  block.hints.resize(kBlockEntries);
   blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(blockNumber) + 1, std::move(upper));
-  firstRows_.insert(firstRows_.begin() + static_cast<std::ptrdiff_t>(blockNumber) + 1,
-                    firstRows_[blockNumber] + kBlockEntries);
+  headHints_.insert(headHints_.begin() + static_cast<std::ptrdiff_t>(blockNumber) + 1, order_.hint(upperHead, prefix_));
+  countBlocks();
+}
+
+void SortedOrder::tightenHeadPrefix(const ColumnKey& last) {
+  if (!order_.hintUsesPrefix()) return;
+  const std::string_view shared = sharedPrefix(blocks_.front().head.text, last.text);
+  if (shared.size() < prefix_.size() + 4) return;
+  prefix_ = shared;
+  for (size_t b = 0; b < blocks_.size(); ++b) headHints_[b] = order_.hint(blocks_[b].head, prefix_);
 }
 
 size_t SortedOrder::memoryBytes() const {
-  size_t bytes = blocks_.capacity() * sizeof(std::vector<uint32_t>) + firstRows_.capacity() * sizeof(size_t);
-  for (const auto& block : blocks_) bytes += block.capacity() * sizeof(uint32_t);
-  return bytes;
+  size_t bytes = blocks_.capacity() * sizeof(Block) + headHints_.capacity() * sizeof(uint64_t) + counts_.memoryBytes();
+  for (const Block& block : blocks_) bytes += block.rows.capacity() * sizeof(uint32_t) + block.hints.capacity() * sizeof(uint64_t);
+  return bytes + spare_.rows.capacity() * sizeof(uint32_t) + spare_.hints.capacity() * sizeof(uint64_t);
 }
 
 }  // namespace tallyvane

@@ -1,74 +1,164 @@
 #pragma once
 // The rows of a sorted view, as record indices kept in blocks of a few thousand: inserting a row
 // costs a binary search and a move within one block, and finding a row by its number a binary
-// search over the blocks' first rows, so a view of ten million rows keeps up with a crawl.
+// descent over the blocks' row counts, so a view of ten million rows keeps up with a crawl.
+//
+// Beside each index lies a word of its key (ColumnOrder::hint), relative to a prefix its block's
+// texts share, so the search compares words in the block itself and reaches a record only where
+// two words tie. Each block's first key and its word relative to a prefix all rows share keep the
+// search over blocks compact as well.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
+#include <string_view>
 #include <vector>
+
+#include "results/ColumnOrder.h"
 
 namespace tallyvane {
 
-// Merges added (sorted by less, and later in store order than every row of sorted) into sorted,
-// each added row after its equals: k binary searches and one pass of copying.
-template <typename Less>
-std::vector<uint32_t> mergeAfterEquals(const std::vector<uint32_t>& sorted, const std::vector<uint32_t>& added,
-                                       Less less) {
-  std::vector<uint32_t> merged;
-  merged.reserve(sorted.size() + added.size());
-  auto from = sorted.begin();
-  for (const uint32_t row : added) {
-    const auto to = std::upper_bound(from, sorted.end(), row, less);
-    merged.insert(merged.end(), from, to);
-    merged.push_back(row);
-    from = to;
+// The number of rows in each block, as a Fenwick tree: counting one more row and finding which
+// block holds row r both cost O(log blocks), where a list of first rows would be O(blocks).
+class BlockCounts {
+ public:
+  // Counts blocks whose sizes sizeOf(b) gives; within the room reserveFor made, it cannot fail.
+  template <typename SizeOf>
+  void assign(size_t blocks, SizeOf sizeOf) {
+    tree_.assign(blocks + 1, 0);
+    for (size_t i = 1; i <= blocks; ++i) {
+      tree_[i] += static_cast<uint32_t>(sizeOf(i - 1));
+      const size_t parent = i + (i & (~i + 1));
+      if (parent <= blocks) tree_[parent] += tree_[i];
+    }
+    topBit_ = 1;
+    while (topBit_ * 2 <= blocks) topBit_ *= 2;
   }
-  merged.insert(merged.end(), from, sorted.end());
-  return merged;
-}
+  void reserveFor(size_t blocks) { tree_.reserve(blocks + 1); }
+  void add(size_t block);  // one row more
+  // The block that holds row, and the row's offset in it; row must be below the total.
+  std::pair<size_t, size_t> locate(size_t row) const;
+  size_t memoryBytes() const { return tree_.capacity() * sizeof(uint32_t); }
+
+ private:
+  std::vector<uint32_t> tree_;  // 1-based
+  size_t topBit_ = 0;
+};
 
 class SortedOrder {
  public:
-  static constexpr size_t kBlockEntries = 2048;  // a block splits in two when it doubles
+  // A block splits in two when it doubles. Small enough that moving half a block on an insert
+  // costs little even when it comes from memory, not the cache.
+  static constexpr size_t kBlockEntries = 512;
 
-  void assign(const std::vector<uint32_t>& rows);
-  void clear();
+  // rows in order, each with its key; texts must stay where they are while the order lives.
+  SortedOrder(ColumnOrder order, const std::vector<uint32_t>& rows, const std::vector<ColumnKey>& keys);
+
+  const ColumnOrder& order() const { return order_; }
   size_t size() const { return size_; }
   uint32_t at(size_t row) const;
 
-  // Makes room for one more entry (and for a split); throws std::bad_alloc, so that insert() after it cannot fail.
-  void reserveOne();
-  // Inserts index after every entry it does not precede; precedes(entry) is true when the new
-  // row goes before that entry. Costs O(log n) calls of precedes.
-  template <typename Precedes>
-  void insert(uint32_t index, Precedes precedes) {
-    // The last block whose first entry does not follow the new row; then the place within it.
-    size_t lo = 0, hi = blocks_.size();
-    while (hi - lo > 1) {
-      const size_t mid = lo + (hi - lo) / 2;
-      if (precedes(blocks_[mid].front())) hi = mid;
-      else lo = mid;
-    }
-    std::vector<uint32_t>& block = blocks_[lo];
-    size_t first = 0, last = block.size();
-    while (first < last) {
-      const size_t mid = first + (last - first) / 2;
-      if (precedes(block[mid])) last = mid;
-      else first = mid + 1;
-    }
-    insertAt(lo, first, index);
-  }
+  // Where a row goes: after every entry it does not precede. keyAt(index) gives an entry's key,
+  // needed only where words tie. O(log n) comparisons.
+  struct Place {
+    size_t block = 0;
+    size_t offset = 0;
+    uint64_t hint = 0;      // relative to the block's prefix
+    uint64_t headHint = 0;  // relative to the prefix of all rows
+  };
+  template <typename KeyAt>
+  Place find(const ColumnKey& key, KeyAt keyAt) const;
+  // Makes room for one entry at place (and for a split); throws std::bad_alloc, so that insert()
+  // after it cannot fail.
+  void makeRoom(const Place& place);
+  template <typename KeyAt>
+  void insert(const Place& place, uint32_t index, const ColumnKey& key, KeyAt keyAt);
 
   size_t memoryBytes() const;
 
  private:
-  void insertAt(size_t block, size_t offset, uint32_t index);
+  struct Block {
+    std::vector<uint32_t> rows;
+    std::vector<uint64_t> hints;
+    std::string_view prefix;  // the hints are relative to it
+    ColumnKey head;           // the key of the first row
+  };
 
-  std::vector<std::vector<uint32_t>> blocks_;  // never an empty block but while the order is empty
-  std::vector<size_t> firstRows_;              // the row number of each block's first entry
-  std::vector<uint32_t> spare_;                // room for the next split, made in reserveOne
+  // Whether the new row goes before an entry; entryKey() is asked only where the words tie.
+  template <typename EntryKey>
+  bool precedes(const ColumnKey& key, uint64_t hint, uint64_t entryHint, EntryKey entryKey) const {
+    if (hint != entryHint) return hint < entryHint;
+    return !order_.hintIsWholeKey() && order_.before(key, entryKey());
+  }
+  void insertEntry(const Place& place, uint32_t index, const ColumnKey& key);
+  void countBlocks() {
+    counts_.assign(blocks_.size(), [this](size_t b) { return blocks_[b].rows.size(); });
+  }
+  // Splits a block that has outgrown its room; the new block's first key is upperHead.
+  void split(size_t block, const ColumnKey& upperHead);
+  template <typename KeyAt>
+  void tightenPrefix(Block& block, KeyAt keyAt);
+  // The same for the words of the blocks' first keys; last is the key of the last row.
+  void tightenHeadPrefix(const ColumnKey& last);
+
+  ColumnOrder order_;
+  std::vector<Block> blocks_;        // never an empty block but while the order is empty
+  std::vector<uint64_t> headHints_;  // each block's first key's word relative to prefix_
+  BlockCounts counts_;
+  std::string_view prefix_;
+  Block spare_;  // room for the next split, made in makeRoom
   size_t size_ = 0;
 };
+
+template <typename KeyAt>
+SortedOrder::Place SortedOrder::find(const ColumnKey& key, KeyAt keyAt) const {
+  Place place;
+  place.headHint = order_.hint(key, prefix_);
+  if (blocks_.empty()) {
+    place.hint = order_.hint(key, {});  // the prefix of the block makeRoom creates
+    return place;
+  }
+  // The last block whose first row does not follow the new row; then the place within it.
+  size_t lo = 0, hi = blocks_.size();
+  while (hi - lo > 1) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (precedes(key, place.headHint, headHints_[mid], [&] { return blocks_[mid].head; })) hi = mid;
+    else lo = mid;
+  }
+  const Block& block = blocks_[lo];
+  place.block = lo;
+  place.hint = order_.hint(key, block.prefix);
+  size_t first = 0, last = block.rows.size();
+  while (first < last) {
+    const size_t mid = first + (last - first) / 2;
+    if (precedes(key, place.hint, block.hints[mid], [&] { return keyAt(block.rows[mid]); })) last = mid;
+    else first = mid + 1;
+  }
+  place.offset = first;
+  return place;
+}
+
+template <typename KeyAt>
+void SortedOrder::insert(const Place& place, uint32_t index, const ColumnKey& key, KeyAt keyAt) {
+  insertEntry(place, index, key);
+  Block& block = blocks_[place.block];
+  if (block.rows.size() <= 2 * kBlockEntries) return;
+  split(place.block, keyAt(block.rows[kBlockEntries]));
+  tightenPrefix(blocks_[place.block], keyAt);
+  tightenPrefix(blocks_[place.block + 1], keyAt);
+  tightenHeadPrefix(keyAt(blocks_.back().rows.back()));
+}
+
+// After a split a block's rows may share more than its prefix (always so in a view sorted while
+// it was empty): their words are taken again relative to the longer prefix, once it is longer by
+// half a word, so the words keep telling rows apart.
+template <typename KeyAt>
+void SortedOrder::tightenPrefix(Block& block, KeyAt keyAt) {
+  if (!order_.hintUsesPrefix()) return;
+  const std::string_view shared = sharedPrefix(block.head.text, keyAt(block.rows.back()).text);
+  if (shared.size() < block.prefix.size() + 4) return;
+  block.prefix = shared;
+  for (size_t i = 0; i < block.rows.size(); ++i) block.hints[i] = order_.hint(keyAt(block.rows[i]), shared);
+}
 
 }  // namespace tallyvane
