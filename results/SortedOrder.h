@@ -128,7 +128,11 @@ SortedOrder::Place SortedOrder::find(const ColumnKey& key, KeyAt keyAt) const {
   const Block& block = blocks_[lo];
   place.block = lo;
   place.hint = order_.hint(key, block.prefix);
-  size_t first = 0, last = block.rows.size();
+  // The first four steps of the search each read a line of the block no other step reads; asking
+  // for all fifteen at once waits for memory once rather than four times over.
+  const size_t n = block.hints.size();
+  for (size_t eighth = 1; eighth < 16; ++eighth) __builtin_prefetch(block.hints.data() + n * eighth / 16);
+  size_t first = 0, last = n;
   while (first < last) {
     const size_t mid = first + (last - first) / 2;
     if (precedes(key, place.hint, block.hints[mid], [&] { return keyAt(block.rows[mid]); })) last = mid;

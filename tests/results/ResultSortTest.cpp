@@ -7,6 +7,7 @@
 #include <chrono>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -120,33 +121,79 @@ TEST_F(ResultSortTest, EveryColumnHasItsOrder) {
   EXPECT_EQ(compareRecords(kStatusColumn, false, a, a), 0);
 }
 
+TEST_F(ResultSortTest, TestResultsOrderByVerdictThenReasons) {
+  for (const auto& [url, passed, reason] : {std::tuple{"http://1/", 0, "b"}, {"http://2/", 1, "a"}, {"http://3/", 0, "a"}}) {
+    auto hops = chainOf(url, {200});
+    hops[0].testPassed = static_cast<uint8_t>(passed);
+    hops[0].testNote = reason;
+    ASSERT_TRUE(store.add(hops, kTestModeCanonical, fatal));
+  }
+  sortBy(kTestResultColumn, SortDirection::Ascending);
+  EXPECT_EQ(rows(), (Urls{"http://3/", "http://1/", "http://2/"}));
+  sortBy(kTestResultColumn, SortDirection::Descending);
+  EXPECT_EQ(rows(), (Urls{"http://2/", "http://1/", "http://3/"}));
+}
+
 TEST(ResultSortOrderTest, RowsAddedWhileSortedMatchAFreshStableSort) {
   ResultStore store;
   FatalErrorSlot fatal;
   std::mt19937 random(11);
+  // Long shared stems (words of keys tie), paths that are prefixes of one another, hosts outside
+  // the stem, absent texts, negative numbers, redirects and test verdicts, many keys equal.
   const auto addRandom = [&] {
-    auto hops = chainOf("http://r.example/" + std::to_string(random() % 5000), {std::vector<int64_t>{200, 301, 404}[random() % 3]});
+    const std::vector<std::string> hosts{"http://r.example/shop/item-", "http://r.example/shop/item-", "https://other.example/",
+                                         "http://a/"};
+    std::string url = hosts[random() % hosts.size()];
+    for (auto letters = random() % 14; letters > 0; --letters) url += "ab"[random() % 2];
+    if (random() % 2) url += "?ref=" + std::to_string(random() % 30);
+    auto hops = chainOf(url, random() % 4 ? std::vector<int64_t>{200} : std::vector<int64_t>{301, 200});
     hops[0].contentType = random() % 4 ? "text/html" : "";
-    ASSERT_TRUE(store.add(hops, 0, fatal));
+    hops[0].size = static_cast<int64_t>(random() % 50) - 1;
+    hops[0].testPassed = static_cast<uint8_t>(random() % 2);
+    hops[0].testNote = random() % 3 ? "Redirects to " + std::to_string(random() % 20) : "";
+    ASSERT_TRUE(store.add(hops, kTestModeMapping, fatal));
   };
-  for (const int column : {kUrlColumn, kStatusCodeColumn, kTypeColumn}) {
+  for (const int column : {kUrlColumn, kFinalUrlColumn, kTypeColumn, kStatusCodeColumn, kSizeColumn, kTestResultColumn}) {
     for (const bool descending : {false, true}) {
-      store.clear();
-      for (int i = 0; i < 3000; ++i) addRandom();
-      ResultView view(store);
-      view.sortBy(column, descending ? SortDirection::Descending : SortDirection::Ascending);
-      view.waitForSort();
-      // Enough adds to split blocks of the order many times over.
-      for (int i = 0; i < 12000; ++i) addRandom();
-      std::vector<const ResultRecord*> expected;
-      for (int64_t i = 0; i < store.count(); ++i) expected.push_back(store.recordAtIndex(i));
-      std::stable_sort(expected.begin(), expected.end(),
-                       [&](auto* a, auto* b) { return compareRecords(column, descending, *a, *b) < 0; });
-      ASSERT_EQ(view.rowCount(), store.count());
-      for (int64_t row = 0; row < view.rowCount(); ++row) {
-        ASSERT_EQ(view.recordAtRow(row), expected[static_cast<size_t>(row)]) << column << " " << descending << " " << row;
+      for (const int before : {0, 3000}) {  // sorted while empty, and with rows
+        store.clear();
+        for (int i = 0; i < before; ++i) addRandom();
+        ResultView view(store);
+        view.sortBy(column, descending ? SortDirection::Descending : SortDirection::Ascending);
+        view.waitForSort();
+        // Enough adds to split blocks of the order many times over.
+        for (int i = 0; i < 12000; ++i) addRandom();
+        std::vector<const ResultRecord*> expected;
+        for (int64_t i = 0; i < store.count(); ++i) expected.push_back(store.recordAtIndex(i));
+        std::stable_sort(expected.begin(), expected.end(),
+                         [&](auto* a, auto* b) { return compareRecords(column, descending, *a, *b) < 0; });
+        ASSERT_EQ(view.rowCount(), store.count());
+        for (int64_t row = 0; row < view.rowCount(); ++row) {
+          ASSERT_EQ(view.recordAtRow(row), expected[static_cast<size_t>(row)])
+              << column << " " << descending << " " << before << " " << row;
+        }
+        EXPECT_EQ(view.recordAtRow(view.rowCount()), nullptr);
       }
-      EXPECT_EQ(view.recordAtRow(view.rowCount()), nullptr);
+    }
+  }
+}
+
+// The word beside each row decides wherever two words differ, so it must never contradict the
+// order, for texts inside and outside the prefix it was taken against.
+TEST(ColumnOrderTest, WordsNeverContradictTheOrder) {
+  std::mt19937 random(3);
+  const auto randomText = [&] {
+    std::string text;
+    for (auto length = random() % 12; length > 0; --length) text += "ab1\xC3"[random() % 4];
+    return text;
+  };
+  for (const bool descending : {false, true}) {
+    const ColumnOrder order(kUrlColumn, descending);
+    for (int i = 0; i < 20000; ++i) {
+      const std::string a = randomText(), b = randomText(), prefix = randomText().substr(0, random() % 4);
+      const ColumnKey keyA{0, a}, keyB{0, b};
+      const uint64_t wordA = order.hint(keyA, prefix), wordB = order.hint(keyB, prefix);
+      if (wordA != wordB) ASSERT_EQ(wordA < wordB, order.before(keyA, keyB)) << a << " " << b << " " << prefix;
     }
   }
 }
