@@ -23,17 +23,9 @@ class StopCheck {
   size_t calls_ = 0;
 };
 
-// A row's key, taken once before sorting. Ties are broken by the row's place before the sort,
-// which is store order: the sort is stable without paying for a stable algorithm.
-struct SortKey {
-  uint64_t chunk;  // a number (offset to sort unsigned), or 8 bytes of text read big-endian
-  const char* text;
-  uint32_t length;
-  uint32_t position;
-};
+using SortKey = SortedRows::Entry;
 
 uint64_t orderedBits(int64_t value) { return static_cast<uint64_t>(value) ^ (uint64_t{1} << 63); }
-int64_t fromOrderedBits(uint64_t bits) { return static_cast<int64_t>(bits ^ (uint64_t{1} << 63)); }
 
 // Text bytes depth..depth+7, zero past the end: stored text holds no zero byte, so a shorter text
 // sorts first, as strcmp orders it.
@@ -58,7 +50,7 @@ class KeySorter {
               [&](const SortKey& a, const SortKey& b) {
                 stopCheck_();
                 if (a.chunk != b.chunk) return descending ? a.chunk > b.chunk : a.chunk < b.chunk;
-                return a.position < b.position;
+                return a.row < b.row;
               });
     for (size_t run = begin; run < end;) {
       size_t next = run + 1;
@@ -105,46 +97,17 @@ size_t sharedPrefixLength(const std::vector<SortKey>& keys) {
   return shared;
 }
 
-// Merges added (sorted, and later in store order than every row of sorted) into sorted, each
-// added row after its equals: k binary searches and one pass of copying.
-void mergeAfterEquals(SortSnapshot& sorted, const SortSnapshot& added, const ColumnOrder& order) {
-  std::vector<uint32_t> rows;
-  std::vector<ColumnKey> keys;
-  rows.reserve(sorted.rows.size() + added.rows.size());
-  keys.reserve(rows.capacity());
-  size_t from = 0;
-  for (size_t k = 0; k < added.rows.size(); ++k) {
-    const ColumnKey& key = added.keys[k];
-    const auto to = static_cast<size_t>(
-        std::upper_bound(sorted.keys.begin() + static_cast<std::ptrdiff_t>(from), sorted.keys.end(), key,
-                         [&](const ColumnKey& a, const ColumnKey& b) { return order.before(a, b); }) -
-        sorted.keys.begin());
-    rows.insert(rows.end(), sorted.rows.begin() + static_cast<std::ptrdiff_t>(from), sorted.rows.begin() + static_cast<std::ptrdiff_t>(to));
-    keys.insert(keys.end(), sorted.keys.begin() + static_cast<std::ptrdiff_t>(from), sorted.keys.begin() + static_cast<std::ptrdiff_t>(to));
-    rows.push_back(added.rows[k]);
-    keys.push_back(key);
-    from = to;
-  }
-  rows.insert(rows.end(), sorted.rows.begin() + static_cast<std::ptrdiff_t>(from), sorted.rows.end());
-  keys.insert(keys.end(), sorted.keys.begin() + static_cast<std::ptrdiff_t>(from), sorted.keys.end());
-  sorted.rows = std::move(rows);
-  sorted.keys = std::move(keys);
-}
-
 }  // namespace
 
-bool sortRows(SortSnapshot& snapshot, const ColumnOrder& order, const std::atomic<bool>& stop) {
-  std::vector<SortKey> keys(snapshot.rows.size());
+bool sortRows(const SortSnapshot& snapshot, const ColumnOrder& order, const std::atomic<bool>& stop, SortedRows& sorted) {
+  std::vector<SortKey>& keys = sorted.entries_;
+  sorted.numbered_ = !order.hintUsesPrefix();
+  keys.resize(snapshot.rows.size());
+  // Until the sort is done, row holds the place in snapshot.rows, which breaks ties.
   for (size_t i = 0; i < keys.size(); ++i) {
     const ColumnKey key = order.keyOf(snapshot.record(snapshot.rows[i]));
     keys[i] = SortKey{orderedBits(key.number), key.text.data(), static_cast<uint32_t>(key.text.size()), static_cast<uint32_t>(i)};
   }
-  // The test result's runs of one verdict, whose words the sort of their reasons overwrites.
-  struct VerdictRun {
-    size_t begin, end;
-    uint64_t verdict;
-  };
-  std::vector<VerdictRun> verdictRuns;
   try {
     KeySorter sorter(keys, order.descending(), stop);
     if (!order.hasText()) {
@@ -153,26 +116,43 @@ bool sortRows(SortSnapshot& snapshot, const ColumnOrder& order, const std::atomi
       sorter.sortByText(0, keys.size(), sharedPrefixLength(keys));
     } else {
       sorter.sortByChunk(0, keys.size(), [&](size_t begin, size_t end) {
-        verdictRuns.push_back({begin, end, keys[begin].chunk});
+        // The test result: its reasons within each verdict, then the verdict back in place.
+        const uint64_t verdict = keys[begin].chunk;
         sorter.sortByText(begin, end, 0);
+        for (size_t i = begin; i < end; ++i) keys[i].chunk = verdict;
       });
     }
   } catch (const SortStopped&) {
     return false;
   }
   if (stop.load()) return false;
-  std::vector<uint32_t> rows(keys.size());
-  snapshot.keys.resize(keys.size());
-  const bool numbered = !order.hintUsesPrefix();
-  for (size_t i = 0; i < keys.size(); ++i) {
-    rows[i] = snapshot.rows[keys[i].position];
-    snapshot.keys[i] = ColumnKey{numbered ? fromOrderedBits(keys[i].chunk) : 0, std::string_view(keys[i].text, keys[i].length)};
-  }
-  for (const VerdictRun& run : verdictRuns) {
-    for (size_t i = run.begin; i < run.end; ++i) snapshot.keys[i].number = fromOrderedBits(run.verdict);
-  }
-  snapshot.rows = std::move(rows);
+  for (SortKey& key : keys) key.row = snapshot.rows[key.row];
   return true;
+}
+
+void mergeAfterEquals(SortedRows& sorted, const SortedRows& added, const ColumnOrder& order) {
+  std::vector<SortedRows::Entry> merged;
+  merged.reserve(sorted.size() + added.size());
+  size_t from = 0;
+  for (size_t k = 0; k < added.size(); ++k) {
+    const ColumnKey key = added.key(k);
+    size_t to = from, count = sorted.size() - from;
+    while (count > 0) {  // the first entry that key precedes
+      const size_t half = count / 2;
+      if (order.before(key, sorted.key(to + half))) {
+        count = half;
+      } else {
+        to += half + 1;
+        count -= half + 1;
+      }
+    }
+    merged.insert(merged.end(), sorted.entries_.begin() + static_cast<std::ptrdiff_t>(from),
+                  sorted.entries_.begin() + static_cast<std::ptrdiff_t>(to));
+    merged.push_back(added.entries_[k]);
+    from = to;
+  }
+  merged.insert(merged.end(), sorted.entries_.begin() + static_cast<std::ptrdiff_t>(from), sorted.entries_.end());
+  sorted.entries_ = std::move(merged);
 }
 
 void ResultSorter::sort(int filter, int column, bool descending, std::function<void()> done) {
@@ -184,19 +164,21 @@ void ResultSorter::sort(int filter, int column, bool descending, std::function<v
     try {
       const ColumnOrder order(column, descending);
       SortSnapshot snapshot = store_.snapshotForSort(filter);
-      if (stopFlag_ || !sortRows(snapshot, order, stopFlag_)) return;
+      SortedRows sorted;
+      if (stopFlag_ || !sortRows(snapshot, order, stopFlag_, sorted)) return;
       // Rows that came in while sorting are sorted the same way and merged in once, here,
       // rather than inserted one by one under the store lock.
       SortSnapshot added = store_.rowsAddedSince(snapshot);
       if (!added.rows.empty()) {
-        if (!sortRows(added, order, stopFlag_)) return;
-        mergeAfterEquals(snapshot, added, order);
+        SortedRows addedSorted;
+        if (!sortRows(added, order, stopFlag_, addedSorted)) return;
+        mergeAfterEquals(sorted, addedSorted, order);
       }
-      auto sorted = std::make_unique<SortedOrder>(order, snapshot.rows, snapshot.keys);
-      std::vector<uint32_t>().swap(snapshot.rows);
-      std::vector<ColumnKey>().swap(snapshot.keys);
+      auto sortedOrder = std::make_unique<SortedOrder>(order, sorted.size(), [&](size_t i) { return sorted.row(i); },
+                                                       [&](size_t i) { return sorted.key(i); });
+      sorted = {};
       if (stopFlag_) return;
-      store_.installSortedOrder(std::move(sorted), snapshot);
+      store_.installSortedOrder(std::move(sortedOrder), snapshot);
       if (done) done();
     } catch (const std::bad_alloc&) {
       // Not enough memory for the order: the view stays as it was.

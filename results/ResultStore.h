@@ -37,7 +37,6 @@ struct ViewSelection {
 struct SortSnapshot {
   int filter = 0;
   std::vector<uint32_t> rows;
-  std::vector<ColumnKey> keys;  // each row's key, once sorted
   std::vector<const ResultRecord* const*> blocks;
   size_t rowsAtSnapshot = 0;  // rows of the filter (or records) when the snapshot was taken
 

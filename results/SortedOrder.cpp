@@ -20,31 +20,6 @@ std::pair<size_t, size_t> BlockCounts::locate(size_t row) const {
   return {blocks, row};
 }
 
-SortedOrder::SortedOrder(ColumnOrder order, const std::vector<uint32_t>& rows, const std::vector<ColumnKey>& keys)
-    : order_(order) {
-  if (rows.empty()) return;
-  if (order_.hintUsesPrefix()) prefix_ = sharedPrefix(keys.front().text, keys.back().text);
-  blocks_.reserve(rows.size() / (kBlockEntries * 3 / 2) + 1);
-  headHints_.reserve(blocks_.capacity());
-  // Blocks start three quarters full, with their whole room: the inserts of a crawl then neither
-  // allocate nor split for a while, and the room costs four bytes a row.
-  constexpr size_t kStartEntries = kBlockEntries * 3 / 2;
-  for (size_t at = 0; at < rows.size(); at += kStartEntries) {
-    const size_t end = std::min(rows.size(), at + kStartEntries);
-    Block& block = blocks_.emplace_back();
-    block.rows.reserve(2 * kBlockEntries + 1);
-    block.hints.reserve(2 * kBlockEntries + 1);
-    block.rows.assign(rows.begin() + static_cast<std::ptrdiff_t>(at), rows.begin() + static_cast<std::ptrdiff_t>(end));
-    if (order_.hintUsesPrefix()) block.prefix = sharedPrefix(keys[at].text, keys[end - 1].text);
-    block.hints.resize(end - at);
-    for (size_t i = at; i < end; ++i) block.hints[i - at] = order_.hint(keys[i], block.prefix);
-    block.head = keys[at];
-    headHints_.push_back(order_.hint(keys[at], prefix_));
-  }
-  size_ = rows.size();
-  countBlocks();
-}
-
 uint32_t SortedOrder::at(size_t row) const {
   const auto [block, offset] = counts_.locate(row);
   return blocks_[block].rows[offset];

@@ -8,6 +8,7 @@
 // two words tie. Each block's first key and its word relative to a prefix all rows share keep the
 // search over blocks compact as well.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -51,8 +52,10 @@ class SortedOrder {
   // costs little even when it comes from memory, not the cache.
   static constexpr size_t kBlockEntries = 512;
 
-  // rows in order, each with its key; texts must stay where they are while the order lives.
-  SortedOrder(ColumnOrder order, const std::vector<uint32_t>& rows, const std::vector<ColumnKey>& keys);
+  // count rows in order: rowAt(i) the record index of the i-th, keyAt(i) its key, whose text
+  // must stay where it is while the order lives.
+  template <typename RowAt, typename KeyAt>
+  SortedOrder(ColumnOrder order, size_t count, RowAt rowAt, KeyAt keyAt);
 
   const ColumnOrder& order() const { return order_; }
   size_t size() const { return size_; }
@@ -109,6 +112,32 @@ class SortedOrder {
   Block spare_;  // room for the next split, made in makeRoom
   size_t size_ = 0;
 };
+
+template <typename RowAt, typename KeyAt>
+SortedOrder::SortedOrder(ColumnOrder order, size_t count, RowAt rowAt, KeyAt keyAt) : order_(order) {
+  if (count == 0) return;
+  if (order_.hintUsesPrefix()) prefix_ = sharedPrefix(keyAt(0).text, keyAt(count - 1).text);
+  // Blocks start three quarters full, with their whole room: the inserts of a crawl then neither
+  // allocate nor split for a while, and the room costs four bytes a row.
+  constexpr size_t kStartEntries = kBlockEntries * 3 / 2;
+  blocks_.reserve(count / kStartEntries + 1);
+  headHints_.reserve(blocks_.capacity());
+  for (size_t at = 0; at < count; at += kStartEntries) {
+    const size_t end = std::min(count, at + kStartEntries);
+    Block& block = blocks_.emplace_back();
+    block.rows.reserve(2 * kBlockEntries + 1);
+    block.hints.reserve(2 * kBlockEntries + 1);
+    block.head = keyAt(at);
+    if (order_.hintUsesPrefix()) block.prefix = sharedPrefix(block.head.text, keyAt(end - 1).text);
+    for (size_t i = at; i < end; ++i) {
+      block.rows.push_back(rowAt(i));
+      block.hints.push_back(order_.hint(keyAt(i), block.prefix));
+    }
+    headHints_.push_back(order_.hint(block.head, prefix_));
+  }
+  size_ = count;
+  countBlocks();
+}
 
 template <typename KeyAt>
 SortedOrder::Place SortedOrder::find(const ColumnKey& key, KeyAt keyAt) const {

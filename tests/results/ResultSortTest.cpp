@@ -193,7 +193,9 @@ TEST(ColumnOrderTest, WordsNeverContradictTheOrder) {
       const std::string a = randomText(), b = randomText(), prefix = randomText().substr(0, random() % 4);
       const ColumnKey keyA{0, a}, keyB{0, b};
       const uint64_t wordA = order.hint(keyA, prefix), wordB = order.hint(keyB, prefix);
-      if (wordA != wordB) ASSERT_EQ(wordA < wordB, order.before(keyA, keyB)) << a << " " << b << " " << prefix;
+      if (wordA != wordB) {
+        ASSERT_EQ(wordA < wordB, order.before(keyA, keyB)) << a << " " << b << " " << prefix;
+      }
     }
   }
 }
