@@ -1,5 +1,5 @@
 #pragma once
-// The rows of a sorted view, as record indices kept in blocks of a few thousand: inserting a row
+// The rows of a sorted view, as record indices kept in blocks of 512 to 1,024: inserting a row
 // costs a binary search and a move within one block, and finding a row by its number a binary
 // descent over the blocks' row counts, so a view of ten million rows keeps up with a crawl.
 //
@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "results/ColumnOrder.h"
