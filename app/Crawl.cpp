@@ -199,6 +199,7 @@ void Crawl::work(int worker, const RequestContext& context) {
     return;
   }
   HopRow hops(hopTable_[static_cast<size_t>(worker)]);
+  PackedChain packed;
   while (running_.isSet()) {
     std::string url = input_.next();
     if (url.empty()) break;
@@ -215,7 +216,7 @@ void Crawl::work(int worker, const RequestContext& context) {
       continue;
     }
     const auto redirectCount = checkUrlChain(connection, hops, running_);
-    handOver(hops, redirectCount);
+    handOver(hops, redirectCount, packed);
   }
 }
 
@@ -226,15 +227,17 @@ bool Crawl::claim(std::string_view url) {
   return inFlight_.insert(url).second;
 }
 
-void Crawl::handOver(HopRow hops, std::optional<int> checked) {
+void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packed) {
   // The verdict reads only this worker's hops and rules nothing changes during the crawl, so the
-  // workers judge their chains side by side rather than one at a time under the mutex.
+  // workers judge their chains side by side rather than one at a time under the mutex; so with
+  // packing the header blocks.
   if (checked && stages_.evaluate) stages_.evaluate(hops, *checked);
+  if (checked && !lowMemoryReport_) store_.packHeaders(hops.first(static_cast<size_t>(*checked) + 1), packed);
   {
     std::lock_guard lock(resultsMutex_);
     if (!lowMemoryReport_) inFlight_.erase(hops[0].url);
     if (!checked) return;  // the crawl was stopped during the chain: nothing of it is kept
-    if (!keep(hops, *checked)) {
+    if (!keep(hops, *checked, packed)) {
       stop();
       return;
     }
@@ -245,9 +248,9 @@ void Crawl::handOver(HopRow hops, std::optional<int> checked) {
   if (resultsChanged_ && !lowMemoryReport_) resultsChanged_();
 }
 
-bool Crawl::keep(HopRow hops, int redirectCount) {
+bool Crawl::keep(HopRow hops, int redirectCount, const PackedChain& packed) {
   const auto chain = hops.first(static_cast<size_t>(redirectCount) + 1);
-  if (!lowMemoryReport_) return store_.add(chain, testMode_, fatal_);
+  if (!lowMemoryReport_) return store_.add(chain, testMode_, fatal_, &packed);
   if (lowMemoryReport_->write(chain)) return true;
   fatal_.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
   return false;

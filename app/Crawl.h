@@ -103,9 +103,10 @@ class Crawl {
   // Under the results mutex: false when the URL is stored or being checked by another worker.
   // The URL must stay in place until handOver(): the in-flight set refers to it.
   bool claim(std::string_view url);
-  // Releases the claim and, when the chain was completed, counts and stores it.
-  void handOver(HopRow hops, std::optional<int> redirectCount);
-  bool keep(HopRow hops, int redirectCount);
+  // Releases the claim and, when the chain was completed, counts and stores it; packed is the
+  // worker's room for its header blocks, packed before the results mutex is taken.
+  void handOver(HopRow hops, std::optional<int> redirectCount, PackedChain& packed);
+  bool keep(HopRow hops, int redirectCount, const PackedChain& packed);
   void showCurrentUrl(int worker, const std::string& url);
   void showProgress(int64_t urls, int64_t responses);
   // Waits for the workers to end, showing their progress four times a second meanwhile: the
