@@ -148,8 +148,16 @@ void Crawl::control(CrawlRequest request) {
   bool threadsFailed = false;
   for (int worker = 1; worker <= threads; ++worker) {
     try {
-      workers.emplace_back([this, worker, &context] { work(worker, context); });
+      {
+        std::lock_guard lock(workersMutex_);
+        ++workersRunning_;
+      }
+      workers.emplace_back([this, worker, &context] {
+        work(worker, context);
+        workerEnded();
+      });
     } catch (const std::system_error&) {
+      workerEnded();
       // The workers already started stop at their next check; the crawl ends as failed.
       threadsFailed = true;
       show(kErrorTitle, kCannotCreateThreadsMessage);
@@ -157,10 +165,7 @@ void Crawl::control(CrawlRequest request) {
       break;
     }
   }
-  for (std::thread& worker : workers) worker.join();
-  // Workers show their copies of the counters after releasing the mutex, so the last text shown
-  // may be an older count than another worker's: the final figures are shown once more.
-  if (!exiting_ && urlsChecked() > 0) showProgress(urlsChecked(), responsesReceived());
+  waitForWorkers(workers);
   // The report is complete only once it is synced and closed; a failure there is a write error.
   if (lowMemoryReport_ && !lowMemoryReport_->close()) {
     fatal_.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
@@ -194,6 +199,7 @@ void Crawl::work(int worker, const RequestContext& context) {
     return;
   }
   HopRow hops(hopTable_[static_cast<size_t>(worker)]);
+  PackedChain packed;
   while (running_.isSet()) {
     std::string url = input_.next();
     if (url.empty()) break;
@@ -203,51 +209,48 @@ void Crawl::work(int worker, const RequestContext& context) {
       ++skipped_;
       continue;
     }
+    hops[0].url = std::move(url);
     if (lowMemoryReport_) {
-      showCurrentUrl(worker, url);
-    } else if (!claim(url)) {
+      showCurrentUrl(worker, hops[0].url);
+    } else if (!claim(hops[0].url)) {
       continue;
     }
-    hops[0].url = std::move(url);
     const auto redirectCount = checkUrlChain(connection, hops, running_);
-    handOver(hops, redirectCount);
+    handOver(hops, redirectCount, packed);
   }
 }
 
-bool Crawl::claim(const std::string& url) {
+bool Crawl::claim(std::string_view url) {
   // A URL listed twice is requested once, even when two workers take it at the same time.
   std::lock_guard lock(resultsMutex_);
   if (store_.contains(url)) return false;
   return inFlight_.insert(url).second;
 }
 
-void Crawl::handOver(HopRow hops, std::optional<int> checked) {
+void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packed) {
   // The verdict reads only this worker's hops and rules nothing changes during the crawl, so the
-  // workers judge their chains side by side rather than one at a time under the mutex.
+  // workers judge their chains side by side rather than one at a time under the mutex; so with
+  // packing the header blocks.
   if (checked && stages_.evaluate) stages_.evaluate(hops, *checked);
-  int64_t urls, responses;
+  if (checked && !lowMemoryReport_) store_.packHeaders(hops.first(static_cast<size_t>(*checked) + 1), packed);
   {
     std::lock_guard lock(resultsMutex_);
     if (!lowMemoryReport_) inFlight_.erase(hops[0].url);
     if (!checked) return;  // the crawl was stopped during the chain: nothing of it is kept
-    const int redirectCount = *checked;
-    urls = ++urls_;
-    responses = responses_ += redirectCount + 1;
-    if (!keep(hops, redirectCount)) {
-      urls = --urls_;
-      responses = responses_ -= redirectCount + 1;
+    if (!keep(hops, *checked, packed)) {
       stop();
       return;
     }
+    ++urls_;
+    responses_ += *checked + 1;
   }
   if (exiting_) return;
-  showProgress(urls, responses);
   if (resultsChanged_ && !lowMemoryReport_) resultsChanged_();
 }
 
-bool Crawl::keep(HopRow hops, int redirectCount) {
+bool Crawl::keep(HopRow hops, int redirectCount, const PackedChain& packed) {
   const auto chain = hops.first(static_cast<size_t>(redirectCount) + 1);
-  if (!lowMemoryReport_) return store_.add(chain, testMode_, fatal_);
+  if (!lowMemoryReport_) return store_.add(chain, testMode_, fatal_, &packed);
   if (lowMemoryReport_->write(chain)) return true;
   fatal_.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
   return false;
@@ -263,6 +266,34 @@ std::string Crawl::currentUrl(int worker) const {
   std::lock_guard lock(workerViewMutex_);
   return worker >= 0 && static_cast<size_t>(worker) < currentUrls_.size() ? currentUrls_[static_cast<size_t>(worker)]
                                                                           : std::string();
+}
+
+void Crawl::workerEnded() {
+  std::lock_guard lock(workersMutex_);
+  --workersRunning_;
+  workersEnded_.notify_all();
+}
+
+void Crawl::waitForWorkers(std::vector<std::thread>& workers) {
+  constexpr auto kInterval = std::chrono::milliseconds(250);
+  int64_t shownUrls = 0, shownResponses = 0;
+  const auto showChanges = [&] {
+    const int64_t urls = urlsChecked(), responses = responsesReceived();
+    if (exiting_ || (urls == shownUrls && responses == shownResponses)) return;
+    showProgress(urls, responses);
+    shownUrls = urls;
+    shownResponses = responses;
+  };
+  {
+    std::unique_lock lock(workersMutex_);
+    while (!workersEnded_.wait_for(lock, kInterval, [this] { return workersRunning_ == 0; })) {
+      lock.unlock();
+      showChanges();
+      lock.lock();
+    }
+  }
+  for (std::thread& worker : workers) worker.join();
+  showChanges();
 }
 
 void Crawl::showProgress(int64_t urls, int64_t responses) {

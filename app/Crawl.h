@@ -101,12 +101,18 @@ class Crawl {
   void control(CrawlRequest request);
   void work(int worker, const RequestContext& context);
   // Under the results mutex: false when the URL is stored or being checked by another worker.
-  bool claim(const std::string& url);
-  // Releases the claim and, when the chain was completed, counts and stores it.
-  void handOver(HopRow hops, std::optional<int> redirectCount);
-  bool keep(HopRow hops, int redirectCount);
+  // The URL must stay in place until handOver(): the in-flight set refers to it.
+  bool claim(std::string_view url);
+  // Releases the claim and, when the chain was completed, counts and stores it; packed is the
+  // worker's room for its header blocks, packed before the results mutex is taken.
+  void handOver(HopRow hops, std::optional<int> redirectCount, PackedChain& packed);
+  bool keep(HopRow hops, int redirectCount, const PackedChain& packed);
   void showCurrentUrl(int worker, const std::string& url);
   void showProgress(int64_t urls, int64_t responses);
+  // Waits for the workers to end, showing their progress four times a second meanwhile: the
+  // workers only count, as forming the texts for every URL cost more than storing it.
+  void waitForWorkers(std::vector<std::thread>& workers);
+  void workerEnded();
   void show(std::string_view title, std::string_view text);
   void endEarly();
 
@@ -128,11 +134,14 @@ class Crawl {
   bool active_ = false;
   FatalErrorSlot fatal_;
   mutable std::recursive_mutex resultsMutex_;
-  std::unordered_set<std::string> inFlight_;  // URLs a worker is checking now
+  std::unordered_set<std::string_view> inFlight_;  // URLs the workers are checking now, in their hop rows
   int64_t urls_ = 0;
   int64_t responses_ = 0;
   std::atomic<int64_t> skipped_{0};
   int64_t startMs_ = 0;
+  std::mutex workersMutex_;
+  std::condition_variable workersEnded_;
+  size_t workersRunning_ = 0;
   int testMode_ = kTestModeNone;
   std::shared_ptr<LowMemoryReport> lowMemoryReport_;
   mutable std::mutex workerViewMutex_;

@@ -1,17 +1,20 @@
 #include "app/CurlShare.h"
 
+#include <array>
 #include <mutex>
 
 namespace tallyvane {
 namespace {
 
-std::recursive_mutex& shareLock() {
-  static std::recursive_mutex lock;
-  return lock;
+// One lock per kind of shared data, so a worker reading the DNS cache does not wait for one
+// storing a TLS session.
+std::recursive_mutex& shareLock(curl_lock_data data) {
+  static std::array<std::recursive_mutex, CURL_LOCK_DATA_LAST> locks;
+  return locks[data >= 0 && data < CURL_LOCK_DATA_LAST ? data : 0];
 }
 
-void lockShare(CURL*, curl_lock_data, curl_lock_access, void*) { shareLock().lock(); }
-void unlockShare(CURL*, curl_lock_data, void*) { shareLock().unlock(); }
+void lockShare(CURL*, curl_lock_data data, curl_lock_access, void*) { shareLock(data).lock(); }
+void unlockShare(CURL*, curl_lock_data data, void*) { shareLock(data).unlock(); }
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "base/Text.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace tallyvane {
 namespace {
@@ -40,12 +41,22 @@ size_t validSequenceLength(std::string_view bytes, size_t i) {
 
 }  // namespace
 
+size_t asciiPrefixLength(std::string_view bytes) {
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  size_t i = 0;
+  for (uint64_t word; i + 8 <= bytes.size(); i += 8) {
+    std::memcpy(&word, bytes.data() + i, 8);
+    if (word & kHighBits) break;
+  }
+  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+  return i;
+}
+
 void appendSanitizedUtf8(std::string& out, std::string_view bytes) {
   size_t i = 0;
   while (i < bytes.size()) {
     // Copy the longest run of ASCII at once: header text is nearly always plain ASCII.
-    size_t run = i;
-    while (run < bytes.size() && static_cast<unsigned char>(bytes[run]) < 0x80) ++run;
+    const size_t run = i + asciiPrefixLength(bytes.substr(i));
     out.append(bytes.data() + i, run - i);
     i = run;
     if (i == bytes.size()) break;
@@ -61,7 +72,7 @@ void appendSanitizedUtf8(std::string& out, std::string_view bytes) {
 }
 
 bool isValidUtf8(std::string_view bytes) {
-  for (size_t i = 0; i < bytes.size();) {
+  for (size_t i = asciiPrefixLength(bytes); i < bytes.size();) {
     const size_t length = validSequenceLength(bytes, i);
     if (length == 0) return false;
     i += length;

@@ -9,6 +9,9 @@ namespace tallyvane {
 // Replaces every invalid UTF-8 sequence by U+FFFD, so stored text is always valid UTF-8.
 std::string sanitizeUtf8(std::string_view bytes);
 bool isValidUtf8(std::string_view bytes);
+// How many bytes from the start are plain ASCII; eight are checked at a time, as nearly every
+// URL and header line is ASCII through and through.
+size_t asciiPrefixLength(std::string_view bytes);
 void appendSanitizedUtf8(std::string& out, std::string_view bytes);
 
 // One byte per character below 256; characters from 256 up are left out.

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/Text.h"
 #include "input/UrlParts.h"
 
 namespace tallyvane {
 
 std::variant<std::string, HostConversionError> withAsciiHost(std::string_view url) {
+  if (asciiPrefixLength(url) == url.size()) return std::string(url);
   const auto span = requestHostSpan(url);
   if (!span) return std::string(url);
   const std::string host(url.substr(span->begin, span->end - span->begin));

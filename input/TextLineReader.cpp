@@ -11,6 +11,15 @@ namespace {
 
 constexpr size_t kChunkBytes = 1 << 16;
 
+// The next CR or LF from position on; npos when there is none. A plain loop: find_first_of
+// tries every character of its set at every position.
+size_t lineBreakFrom(const std::string& text, size_t position) {
+  for (size_t i = position; i < text.size(); ++i) {
+    if (text[i] == '\n' || text[i] == '\r') return i;
+  }
+  return std::string::npos;
+}
+
 }  // namespace
 
 TextLineReader::~TextLineReader() {
@@ -91,7 +100,7 @@ std::optional<std::string> TextLineReader::nextLine() {
   std::string line;
   bool cut = false;
   for (;;) {
-    const size_t end = decoded_.find_first_of("\r\n", position_);
+    const size_t end = lineBreakFrom(decoded_, position_);
     const size_t stop = end == std::string::npos ? decoded_.size() : end;
     const size_t room = kMaxLineBytes - line.size();
     if (!cut) {

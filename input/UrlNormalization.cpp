@@ -95,16 +95,23 @@ std::string removeDotSegments(std::string_view url) {
 
 std::string percentEncodeUrl(std::string_view url) {
   static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto existingEscape = [&](size_t i) {
+    return url[i] == '%' && i + 2 < url.size() && isHexDigit(url[i + 1]) && isHexDigit(url[i + 2]);
+  };
+  // Most URLs need nothing encoded: then the host need not be found either.
+  size_t first = 0;
+  while (first < url.size() && (isSafe(static_cast<unsigned char>(url[first])) || existingEscape(first))) ++first;
+  if (first == url.size()) return std::string(url);
   // The host goes out as written: libcurl turns an international name into its ASCII form, and
   // an IPv6 literal needs its brackets.
   const TextSpan host = requestHostSpan(url).value_or(TextSpan{});
   std::string encoded;
-  encoded.reserve(url.size());
-  for (size_t i = 0; i < url.size(); ++i) {
+  encoded.reserve(url.size() + 16);
+  encoded.assign(url.substr(0, first));
+  for (size_t i = first; i < url.size(); ++i) {
     const auto c = static_cast<unsigned char>(url[i]);
-    const bool existingEscape = c == '%' && i + 2 < url.size() && isHexDigit(url[i + 1]) && isHexDigit(url[i + 2]);
     const bool inHost = i >= host.begin && i < host.end;
-    if (isSafe(c) || existingEscape || inHost) {
+    if (isSafe(c) || existingEscape(i) || inHost) {
       encoded.push_back(static_cast<char>(c));
     } else {
       encoded.push_back('%');

@@ -4,6 +4,7 @@
 #include <zdict.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -62,20 +63,33 @@ ZSTD_DCtx* threadDecompressor() {
   return context.get();
 }
 
+// One compression context per packing thread: workers pack side by side.
+ZSTD_CCtx* threadCompressor() {
+  thread_local std::unique_ptr<ZSTD_CCtx, CCtxFree> context = [] {
+    std::unique_ptr<ZSTD_CCtx, CCtxFree> made(ZSTD_createCCtx());
+    if (made) {
+      ZSTD_CCtx_setParameter(made.get(), ZSTD_c_format, ZSTD_f_zstd1_magicless);
+      ZSTD_CCtx_setParameter(made.get(), ZSTD_c_contentSizeFlag, 0);  // the blob holds the size
+      ZSTD_CCtx_setParameter(made.get(), ZSTD_c_checksumFlag, 0);
+      ZSTD_CCtx_setParameter(made.get(), ZSTD_c_dictIDFlag, 0);
+    }
+    return made;
+  }();
+  return context.get();
+}
+
 }  // namespace
 
 // A trained dictionary, ready for packing and unpacking. Never changes once made.
 class HeaderDictionary {
  public:
   HeaderDictionary(const void* bytes, size_t size)
-      : packing_(ZSTD_createCDict(bytes, size, kLevel)), unpacking_(ZSTD_createDDict(bytes, size)),
-        context_(ZSTD_createCCtx()) {
-    if (!packing_ || !unpacking_ || !context_) throw std::bad_alloc();
-    ZSTD_CCtx_setParameter(context_.get(), ZSTD_c_format, ZSTD_f_zstd1_magicless);
-    ZSTD_CCtx_setParameter(context_.get(), ZSTD_c_contentSizeFlag, 0);  // the blob holds the size
-    ZSTD_CCtx_setParameter(context_.get(), ZSTD_c_checksumFlag, 0);
-    ZSTD_CCtx_setParameter(context_.get(), ZSTD_c_dictIDFlag, 0);
-    ZSTD_CCtx_refCDict(context_.get(), packing_);
+      : packing_(ZSTD_createCDict(bytes, size, kLevel)), unpacking_(ZSTD_createDDict(bytes, size)) {
+    if (!packing_ || !unpacking_) {
+      ZSTD_freeCDict(packing_);
+      ZSTD_freeDDict(unpacking_);
+      throw std::bad_alloc();
+    }
   }
   ~HeaderDictionary() {
     ZSTD_freeCDict(packing_);
@@ -85,9 +99,10 @@ class HeaderDictionary {
   HeaderDictionary& operator=(const HeaderDictionary&) = delete;
 
   // The packed size, or 0 when packing failed or would not save anything.
-  size_t pack(std::string_view text, std::string& into) {
-    into.resize(ZSTD_compressBound(text.size()));
-    const size_t size = ZSTD_compress2(context_.get(), into.data(), into.size(), text.data(), text.size());
+  size_t pack(std::string_view text, char* into, size_t room) const {
+    ZSTD_CCtx* context = threadCompressor();
+    if (context == nullptr || ZSTD_isError(ZSTD_CCtx_refCDict(context, packing_))) return 0;
+    const size_t size = ZSTD_compress2(context, into, room, text.data(), text.size());
     return ZSTD_isError(size) || size >= text.size() ? 0 : size;
   }
   bool unpack(const unsigned char* packed, size_t packedSize, char* into, size_t size) const {
@@ -100,7 +115,6 @@ class HeaderDictionary {
  private:
   ZSTD_CDict* packing_;
   ZSTD_DDict* unpacking_;
-  std::unique_ptr<ZSTD_CCtx, CCtxFree> context_;
 };
 
 std::string_view PackedHeaders::text(std::string& buffer) const {
@@ -140,21 +154,42 @@ HeaderPacker::~HeaderPacker() = default;
 
 PackedHeaders HeaderPacker::pack(std::string_view text, Arena& arena) {
   if (text.empty()) return {};
-  const size_t packedSize = dictionary_ ? dictionary_->pack(text, packed_) : 0;
-  if (packedSize == 0) {
-    gatherSample(text);
-    auto* blob = static_cast<unsigned char*>(arena.allocate(1 + varintSize(text.size()) + text.size(), 1));
-    writePlain(blob, text);
-    return PackedHeaders(blob);
-  }
-  const HeaderDictionary* dictionary = dictionary_.get();
-  auto* blob = static_cast<unsigned char*>(
-      arena.allocate(1 + sizeof dictionary + varintSize(text.size()) + varintSize(packedSize) + packedSize, 1));
-  blob[0] = kPacked;
-  std::memcpy(blob + 1, &dictionary, sizeof dictionary);
-  unsigned char* at = putVarint(putVarint(blob + 1 + sizeof dictionary, text.size()), packedSize);
-  std::memcpy(at, packed_.data(), packedSize);
+  if (packAhead(text, blob_)) return place(blob_, arena);
+  gatherSample(text);
+  auto* blob = static_cast<unsigned char*>(arena.allocate(1 + varintSize(text.size()) + text.size(), 1));
+  writePlain(blob, text);
   return PackedHeaders(blob);
+}
+
+bool HeaderPacker::packAhead(std::string_view text, std::string& blob) const {
+  blob.clear();
+  const HeaderDictionary* dictionary = ready_.load(std::memory_order_acquire);
+  if (dictionary == nullptr || text.empty()) return false;
+  // Room for the longest blob: the plain one, or the packed one at its bound.
+  const size_t header = 1 + sizeof dictionary + 2 * varintSize(ZSTD_compressBound(text.size()));
+  blob.resize(std::max(1 + varintSize(text.size()) + text.size(), header + ZSTD_compressBound(text.size())));
+  auto* start = reinterpret_cast<unsigned char*>(blob.data());
+  // Packed first at the end of the room, then moved behind its header once its size is known.
+  char* packedAt = blob.data() + header;
+  const size_t packedSize = dictionary->pack(text, packedAt, blob.size() - header);
+  if (packedSize == 0) {
+    writePlain(start, text);
+    blob.resize(1 + varintSize(text.size()) + text.size());
+    return true;
+  }
+  start[0] = kPacked;
+  std::memcpy(start + 1, &dictionary, sizeof dictionary);
+  unsigned char* at = putVarint(putVarint(start + 1 + sizeof dictionary, text.size()), packedSize);
+  std::memmove(at, packedAt, packedSize);
+  blob.resize(static_cast<size_t>(at - start) + packedSize);
+  return true;
+}
+
+PackedHeaders HeaderPacker::place(std::string_view blob, Arena& arena) {
+  if (blob.empty()) return {};
+  auto* placed = static_cast<unsigned char*>(arena.allocate(blob.size(), 1));
+  std::memcpy(placed, blob.data(), blob.size());
+  return PackedHeaders(placed);
 }
 
 void HeaderPacker::gatherSample(std::string_view text) {
@@ -172,6 +207,7 @@ void HeaderPacker::train() {
                                             static_cast<unsigned>(sampleSizes_.size()));
   if (!ZDICT_isError(size)) {
     dictionary_ = std::make_unique<HeaderDictionary>(dictionary.data(), size);
+    ready_.store(dictionary_.get(), std::memory_order_release);
   } else {
     trainAt_ *= 4;  // too few or too alike: try again with more
   }
@@ -183,6 +219,7 @@ void HeaderPacker::train() {
 }
 
 void HeaderPacker::clear() {
+  ready_.store(nullptr, std::memory_order_release);
   dictionary_.reset();
   std::string().swap(samples_);
   std::vector<size_t>().swap(sampleSizes_);

@@ -3,6 +3,7 @@
 // shown or a raw-headers report or results file is written. The store keeps them compressed
 // (zstd, with a dictionary trained on the crawl's first blocks) and unpacks them on demand.
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -49,6 +50,12 @@ class HeaderPacker {
 
   // Throws std::bad_alloc when the arena is full.
   PackedHeaders pack(std::string_view text, Arena& arena);
+  // Safe on any thread, also while another packs or places: the blob pack() would place for
+  // text, made into blob so that the caller can pack before taking the store's lock. False while
+  // there is no dictionary yet: then only pack() will do, as it gathers the samples.
+  bool packAhead(std::string_view text, std::string& blob) const;
+  // A blob made by packAhead() of this packer, copied into the arena. Throws std::bad_alloc.
+  static PackedHeaders place(std::string_view blob, Arena& arena);
   // Forgets the dictionary and the samples; the caller clears the arena with it.
   void clear();
   size_t memoryBytes() const;
@@ -61,7 +68,8 @@ class HeaderPacker {
   std::vector<size_t> sampleSizes_;
   size_t trainAt_ = kTrainingBlocks;
   std::unique_ptr<HeaderDictionary> dictionary_;
-  std::string packed_;  // scratch for one packed block
+  std::atomic<const HeaderDictionary*> ready_{nullptr};  // dictionary_ once trained, for packAhead()
+  std::string blob_;  // scratch for one blob
 };
 
 }  // namespace tallyvane

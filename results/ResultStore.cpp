@@ -37,7 +37,17 @@ ResultStore::ResultStore(ResultStoreOptions options)
 
 ResultStore::~ResultStore() = default;
 
-ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int testMode) {
+void ResultStore::packHeaders(std::span<const HopRecord> hops, PackedChain& into) const {
+  into.count = 0;
+  const size_t n = hops.empty() ? 0 : responsesToKeep(hops);
+  for (size_t i = 0; i < n; ++i) {
+    // No dictionary yet: add() packs them, gathering its samples.
+    if (!headerPacker_.packAhead(hops[i].rawHeaders, into.blobs[i]) && !hops[i].rawHeaders.empty()) return;
+  }
+  into.count = n;
+}
+
+ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int testMode, const PackedChain* packed) {
   const size_t n = responsesToKeep(hops);
   auto* responses = arena_.allocateArray<ResponseRecord>(n);
   for (size_t i = 0; i < n; ++i) {
@@ -51,7 +61,8 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int test
     r.type = arena_.copyText(hop.contentType);
     r.xRobotsTag = arena_.copyText(hop.xRobotsTag);
     r.vary = arena_.copyText(hop.vary);
-    r.rawHeaders = headerPacker_.pack(hop.rawHeaders, arena_);
+    r.rawHeaders = packed && i < packed->count ? HeaderPacker::place(packed->blobs[i], arena_)
+                                               : headerPacker_.pack(hop.rawHeaders, arena_);
     const auto linkCount = static_cast<size_t>(std::clamp<int64_t>(hop.linkCount, 0, kMaxLinksPerResponse));
     LinkRecord* links = linkCount ? arena_.allocateArray<LinkRecord>(linkCount) : nullptr;
     for (size_t k = 0; k < linkCount; ++k) {
@@ -71,7 +82,7 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int test
   return record;
 }
 
-bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal) {
+bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal, const PackedChain* packed) {
   if (hops.empty()) return false;
   const uint32_t crc = crcOf(hops[0].url);
   std::lock_guard lock(storeLock_);
@@ -81,7 +92,7 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
       blocks_.reserve(blocks_.size() + 1);
       blocks_.emplace_back(new const ResultRecord*[kBlockSize]());
     }
-    ResultRecord* record = buildRecord(hops, testMode);
+    ResultRecord* record = buildRecord(hops, testMode, packed);
     const uint32_t filters = filtersShowing(*record, options_.slowPageThresholdMs);
     for (int filter = 1; filter <= kFilterCount; ++filter) {
       if ((filters >> filter) & 1u) ensureRoomForOne(filterLists_[filter - 1]);

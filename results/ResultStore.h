@@ -3,11 +3,13 @@
 // results file) read them; every access goes through storeLock. A record pointer stays valid
 // until clear(), which runs only while nothing else uses the store.
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -45,6 +47,13 @@ struct SortSnapshot {
   }
 };
 
+// A chain's header blocks packed by the thread that checked it (ResultStore::packHeaders), so
+// that add() only copies them: packing under the store's lock made every other worker wait.
+struct PackedChain {
+  std::array<std::string, kHopsPerChain> blobs;
+  size_t count = 0;  // 0: add() packs them itself
+};
+
 struct ResultStoreOptions {
   int64_t slowPageThresholdMs = 2000;
   size_t memoryLimitBytes = std::numeric_limits<size_t>::max();  // text and record bytes
@@ -62,7 +71,9 @@ class ResultStore {
 
   // Keeps hop 0 and every leading redirect after it (at most 11 hops). On memory exhaustion
   // nothing is added, the slot gets "Not enough memory!" and the result is false.
-  bool add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal);
+  bool add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal, const PackedChain* packed = nullptr);
+  // Without the lock, on the adding thread: packs the header blocks add() will keep of hops.
+  void packHeaders(std::span<const HopRecord> hops, PackedChain& into) const;
 
   int64_t count() const;
   const ResultRecord* recordAtIndex(int64_t index) const;              // nullptr out of range
@@ -91,7 +102,7 @@ class ResultStore {
 
  private:
   const ResultRecord* recordAt(uint64_t index) const { return blocks_[index / kBlockSize][index % kBlockSize]; }
-  ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode);
+  ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode, const PackedChain* packed);
   const std::vector<uint32_t>& indexList(int list) const { return filterLists_[list - 1]; }
   ColumnKey sortKeyAt(uint32_t index) const { return sorted_->order().keyOf(*recordAt(index)); }
   std::vector<uint32_t> rowsOfFilterFrom(int filter, size_t first) const;
