@@ -2,7 +2,6 @@
 
 #include <idn2.h>
 
-#include <algorithm>
 #include <memory>
 
 #include "base/Text.h"
@@ -15,9 +14,7 @@ std::variant<std::string, HostConversionError> withAsciiHost(std::string_view ur
   const auto span = requestHostSpan(url);
   if (!span) return std::string(url);
   const std::string host(url.substr(span->begin, span->end - span->begin));
-  if (std::all_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return std::string(url);
-  }
+  if (asciiPrefixLength(host) == host.size()) return std::string(url);
   char* converted = nullptr;
   int status = idn2_to_ascii_8z(host.c_str(), &converted, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL);
   // Names valid only under the older rules (IDNA 2003) still resolve as browsers resolve them.

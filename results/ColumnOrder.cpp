@@ -51,10 +51,8 @@ int64_t numberKeyOf(int column, const ResultRecord& r) {
   }
 }
 
-uint64_t orderedBits(int64_t value) { return static_cast<uint64_t>(value) ^ (uint64_t{1} << 63); }
+}  // namespace
 
-// Bytes at..at+7 of text read big-endian, zero past its end: stored text holds no zero byte, so a
-// shorter text gets the lower word, as byte order has it.
 uint64_t eightBytesAt(std::string_view text, size_t at) {
   unsigned char bytes[8] = {};
   if (at < text.size()) std::memcpy(bytes, text.data() + at, std::min<size_t>(8, text.size() - at));
@@ -62,8 +60,6 @@ uint64_t eightBytesAt(std::string_view text, size_t at) {
   for (const unsigned char byte : bytes) word = word << 8 | byte;
   return word;
 }
-
-}  // namespace
 
 ColumnOrder::ColumnOrder(int column, bool descending)
     : column_(column),

@@ -16,6 +16,14 @@ struct ColumnKey {
   std::string_view text;
 };
 
+// A number as a word that orders unsigned as the number orders signed, and back.
+inline uint64_t orderedBits(int64_t value) { return static_cast<uint64_t>(value) ^ (uint64_t{1} << 63); }
+inline int64_t fromOrderedBits(uint64_t word) { return static_cast<int64_t>(word ^ (uint64_t{1} << 63)); }
+
+// Bytes at..at+7 of text read big-endian, zero past its end: stored text holds no zero byte, so a
+// shorter text gets the lower word, as byte order has it.
+uint64_t eightBytesAt(std::string_view text, size_t at);
+
 class ColumnOrder {
  public:
   ColumnOrder(int column, bool descending);

@@ -1,7 +1,6 @@
 #include "results/ResultSort.h"
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <new>
 
@@ -24,18 +23,6 @@ class StopCheck {
 };
 
 using SortKey = SortedRows::Entry;
-
-uint64_t orderedBits(int64_t value) { return static_cast<uint64_t>(value) ^ (uint64_t{1} << 63); }
-
-// Text bytes depth..depth+7, zero past the end: stored text holds no zero byte, so a shorter text
-// sorts first, as strcmp orders it.
-uint64_t chunkAt(const SortKey& key, size_t depth) {
-  unsigned char bytes[8] = {};
-  if (depth < key.length) std::memcpy(bytes, key.text + depth, std::min<size_t>(8, key.length - depth));
-  uint64_t chunk = 0;
-  for (const unsigned char byte : bytes) chunk = chunk << 8 | byte;
-  return chunk;
-}
 
 class KeySorter {
  public:
@@ -71,7 +58,7 @@ class KeySorter {
     while (!pending.empty()) {
       const Range range = pending.back();
       pending.pop_back();
-      for (size_t i = range.begin; i < range.end; ++i) keys_[i].chunk = chunkAt(keys_[i], range.depth);
+      for (size_t i = range.begin; i < range.end; ++i) keys_[i].chunk = eightBytesAt(std::string_view(keys_[i].text, keys_[i].length), range.depth);
       sortByChunk(range.begin, range.end, [&](size_t runBegin, size_t runEnd) {
         // A zero last byte means the texts ended within these eight bytes: the run is all equal.
         if ((keys_[runBegin].chunk & 0xFF) != 0) pending.push_back({runBegin, runEnd, range.depth + 8});

@@ -49,7 +49,7 @@ class SortedRows {
   uint32_t row(size_t i) const { return entries_[i].row; }
   ColumnKey key(size_t i) const {
     const Entry& e = entries_[i];
-    return ColumnKey{numbered_ ? static_cast<int64_t>(e.chunk ^ (uint64_t{1} << 63)) : 0, std::string_view(e.text, e.length)};
+    return ColumnKey{numbered_ ? fromOrderedBits(e.chunk) : 0, std::string_view(e.text, e.length)};
   }
 
  private:

@@ -99,7 +99,7 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
     }
     const bool intoSorted = sorted_ && (sortedFilter_ == 0 || ((filters >> sortedFilter_) & 1u));
     const ColumnKey sortKey = intoSorted ? sorted_->order().keyOf(*record) : ColumnKey{};
-    const auto keyAt = [this](uint32_t entry) { return sortKeyAt(entry); };
+    const auto keyAt = [this](uint32_t entry) { return sortKeyAt(*sorted_, entry); };
     SortedOrder::Place place;
     if (intoSorted) {
       place = sorted_->find(sortKey, keyAt);
@@ -203,8 +203,8 @@ void ResultStore::installSortedOrder(std::unique_ptr<SortedOrder> order, const S
     // One lock for the late rows and the swap, so a record added meanwhile is placed exactly once.
     std::lock_guard lock(storeLock_);
     for (const uint32_t index : rowsOfFilterFrom(snapshot.filter, snapshot.rowsAtSnapshot)) {
-      const ColumnKey key = order->order().keyOf(*recordAt(index));
-      const auto keyAt = [&](uint32_t entry) { return order->order().keyOf(*recordAt(entry)); };
+      const ColumnKey key = sortKeyAt(*order, index);
+      const auto keyAt = [&](uint32_t entry) { return sortKeyAt(*order, entry); };
       const SortedOrder::Place place = order->find(key, keyAt);
       order->makeRoom(place);
       order->insert(place, index, key, keyAt);
