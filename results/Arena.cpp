@@ -1,9 +1,9 @@
 #include "results/Arena.h"
 
-#include <sys/mman.h>
-
 #include <cstring>
 #include <new>
+
+#include "results/LargePages.h"
 
 namespace tallyvane {
 namespace {
@@ -19,20 +19,7 @@ size_t roundUp(size_t value, size_t step) { return (value + step - 1) / step * s
 std::byte* Arena::mapChunk(size_t size) {
   if (size > limit_ - held_) throw std::bad_alloc();
   chunks_.reserve(chunks_.size() + 1);
-  // Map more, then trim to a boundary of kChunkSize, so chunks line up with huge pages where
-  // the kernel uses them.
-  const size_t mapped = size + kChunkSize;
-  void* raw = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (raw == MAP_FAILED) throw std::bad_alloc();
-  auto* start = static_cast<std::byte*>(raw);
-  const size_t head = paddingFor(start, kChunkSize);
-  if (head > 0) ::munmap(start, head);
-  const size_t tail = mapped - head - size;
-  if (tail > 0) ::munmap(start + head + size, tail);
-  std::byte* chunk = start + head;
-#ifdef MADV_POPULATE_WRITE
-  ::madvise(chunk, size, MADV_POPULATE_WRITE);  // best effort: older kernels fault lazily
-#endif
+  std::byte* chunk = mapLargePages(size);
   chunks_.push_back(Chunk{chunk, size});
   held_ += size;
   return chunk;
@@ -64,7 +51,7 @@ const char* Arena::copyText(std::string_view text) {
 }
 
 void Arena::clear() {
-  for (const Chunk& chunk : chunks_) ::munmap(chunk.base, chunk.size);
+  for (const Chunk& chunk : chunks_) unmapLargePages(chunk.base, chunk.size);
   chunks_.clear();
   cursor_ = nullptr;
   left_ = 0;

@@ -8,13 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "results/LargePages.h"
+
 namespace tallyvane {
 
 class Arena {
  public:
-  // Chunks are faulted in whole when mapped: one call per 2 MiB instead of one page fault per
-  // 4 KiB, which is most of what adding a record would otherwise cost.
-  static constexpr size_t kChunkSize = size_t{2} << 20;
+  // A chunk is one large page, faulted in whole when mapped: one call per 2 MiB instead of one
+  // page fault per 4 KiB, which is most of what adding a record would otherwise cost.
+  static constexpr size_t kChunkSize = kLargePageSize;
 
   // limitBytes bounds the chunk bytes the arena may hold (the out-of-memory path in tests).
   explicit Arena(size_t limitBytes = std::numeric_limits<size_t>::max()) : limit_(limitBytes) {}

@@ -51,6 +51,9 @@ class ColumnOrder {
   // word; one that the texts share gives a telling one.
   uint64_t hint(const ColumnKey& key, std::string_view prefix) const;
   bool hintUsesPrefix() const { return !numbered_; }
+  bool numbered() const { return numbered_; }
+  // The number a word holds, for a column ordered by a number first; 0 for any other.
+  int64_t numberOf(uint64_t hint) const { return numbered_ ? fromOrderedBits(descending_ ? ~hint : hint) : 0; }
   // Whether equal words mean equal keys.
   bool hintIsWholeKey() const { return !hasText_; }
 
@@ -60,6 +63,10 @@ class ColumnOrder {
   bool hasText_;
   bool numbered_;  // the key's number is part of the order
 };
+
+// A key's text as the store keeps it: its zero-terminated bytes, or nullptr when empty. Keys
+// taken from records (keyOf) point at the store's own texts.
+inline const char* storedText(std::string_view text) { return text.empty() ? nullptr : text.data(); }
 
 // The bytes a and b share at their start.
 std::string_view sharedPrefix(std::string_view a, std::string_view b);

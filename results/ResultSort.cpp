@@ -1,8 +1,12 @@
 #include "results/ResultSort.h"
 
 #include <algorithm>
+#include <bit>
 #include <memory>
 #include <new>
+#include <utility>
+
+#include "results/LargePages.h"
 
 namespace tallyvane {
 namespace {
@@ -22,26 +26,147 @@ class StopCheck {
   size_t calls_ = 0;
 };
 
-using SortKey = SortedRows::Entry;
+// Calls each(i, record) for every row of the snapshot. A key is a few dependent reads (record,
+// first response, field): asking for each record some rows ahead, and for its first response
+// half as far ahead, overlaps their waits for memory.
+template <typename Each>
+void forEachRecord(const SortSnapshot& snapshot, Each each) {
+  constexpr size_t kAhead = 16;
+  const std::vector<uint32_t>& rows = snapshot.rows;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (i + kAhead < rows.size()) __builtin_prefetch(&snapshot.record(rows[i + kAhead]));
+    if (i + kAhead / 2 < rows.size()) __builtin_prefetch(snapshot.record(rows[i + kAhead / 2]).responses);
+    each(i, snapshot.record(rows[i]));
+  }
+}
 
-class KeySorter {
+// Each row of a numeric column as one word: its number, less the lowest (or the highest less
+// it, descending), above its record index. Distinct words need no tie-break, rows arrive in store
+// order, so a stable radix sort on the number's bits alone orders them fully: a pass or two over
+// eight bytes a row where a comparison sort of keys moves three times as much, log n times.
+class PackedNumbers {
  public:
-  KeySorter(std::vector<SortKey>& keys, bool descending, const std::atomic<bool>& stop)
-      : keys_(keys), descending_(descending), stopCheck_(stop) {}
+  // False when the numbers' range and the record indices do not fit in one word together.
+  bool take(const SortSnapshot& snapshot, const ColumnOrder& order) {
+    const size_t n = snapshot.rows.size();
+    words_.resize(n);
+    uint64_t lowest = ~uint64_t{0}, highest = 0;
+    forEachRecord(snapshot, [&](size_t i, const ResultRecord& record) {
+      const uint64_t bits = orderedBits(order.keyOf(record).number);
+      words_[i] = bits;
+      lowest = std::min(lowest, bits);
+      highest = std::max(highest, bits);
+    });
+    if (n == 0) return true;
+    rowBits_ = static_cast<unsigned>(std::bit_width(uint64_t{snapshot.rows.back()}));
+    keyBits_ = static_cast<unsigned>(std::bit_width(highest - lowest));
+    if (rowBits_ + keyBits_ > 64) return false;
+    descending_ = order.descending();
+    base_ = descending_ ? highest : lowest;
+    for (size_t i = 0; i < n; ++i) {
+      const uint64_t key = descending_ ? base_ - words_[i] : words_[i] - base_;
+      words_[i] = key << rowBits_ | snapshot.rows[i];
+    }
+    return true;
+  }
 
-  // Orders [begin, end) by chunk; returns the runs of equal chunks through each(begin, end).
+  // Least significant digit first, up to eleven bits a pass: the counts stay in the first cache.
+  void sort(const std::atomic<bool>& stop) {
+    if (keyBits_ == 0) return;
+    const unsigned passes = (keyBits_ + 10) / 11;
+    const unsigned digitBits = (keyBits_ + passes - 1) / passes;
+    const uint64_t digitMask = (uint64_t{1} << digitBits) - 1;
+    LargeVector<uint64_t> scratch(words_.size());
+    std::vector<size_t> starts(size_t{1} << digitBits);
+    for (unsigned pass = 0; pass < passes; ++pass) {
+      const unsigned shift = rowBits_ + pass * digitBits;
+      std::fill(starts.begin(), starts.end(), 0);
+      for (const uint64_t word : words_) ++starts[word >> shift & digitMask];
+      if (std::find(starts.begin(), starts.end(), words_.size()) != starts.end()) continue;  // one digit
+      size_t start = 0;
+      for (size_t& count : starts) start += std::exchange(count, start);
+      for (size_t i = 0; i < words_.size(); ++i) {
+        if ((i & 0xFFFF) == 0 && stop.load(std::memory_order_relaxed)) throw SortStopped{};
+        const uint64_t word = words_[i];
+        scratch[starts[word >> shift & digitMask]++] = word;
+      }
+      words_.swap(scratch);
+    }
+  }
+
+  size_t size() const { return words_.size(); }
+  uint32_t row(size_t i) const { return static_cast<uint32_t>(words_[i] & ((uint64_t{1} << rowBits_) - 1)); }
+  ColumnKey key(size_t i) const {
+    const uint64_t key = words_[i] >> rowBits_;
+    return ColumnKey{fromOrderedBits(descending_ ? base_ - key : base_ + key), {}};
+  }
+
+ private:
+  LargeVector<uint64_t> words_;
+  uint64_t base_ = 0;
+  unsigned rowBits_ = 0;
+  unsigned keyBits_ = 0;
+  bool descending_ = false;
+};
+
+// Every other column: each row's key beside it, sorted by comparison on eight bytes at a time.
+class KeyedRows {
+ public:
+  struct Entry {
+    uint64_t chunk;  // the number (offset to sort unsigned), or while sorting eight bytes of text
+    const char* text;
+    uint32_t length;
+    uint32_t row;
+  };
+
+  explicit KeyedRows(const ColumnOrder& order) : order_(order) {}
+
+  void take(const SortSnapshot& snapshot) {
+    entries_.resize(snapshot.rows.size());
+    forEachRecord(snapshot, [&](size_t i, const ResultRecord& record) {
+      const ColumnKey key = order_.keyOf(record);
+      entries_[i] = Entry{orderedBits(key.number), storedText(key.text), static_cast<uint32_t>(key.text.size()), snapshot.rows[i]};
+    });
+  }
+
+  void sort(const std::atomic<bool>& stop) {
+    StopCheck stopCheck(stop);
+    if (!order_.hasText()) {
+      sortByChunk(0, entries_.size(), stopCheck, [](size_t, size_t) {});
+    } else if (order_.hintUsesPrefix()) {
+      sortByText(0, entries_.size(), sharedPrefixLength(), stopCheck);
+    } else {
+      sortByChunk(0, entries_.size(), stopCheck, [&](size_t begin, size_t end) {
+        // The test result: its reasons within each verdict, then the verdict back in place.
+        const uint64_t verdict = entries_[begin].chunk;
+        sortByText(begin, end, 0, stopCheck);
+        for (size_t i = begin; i < end; ++i) entries_[i].chunk = verdict;
+      });
+    }
+  }
+
+  size_t size() const { return entries_.size(); }
+  uint32_t row(size_t i) const { return entries_[i].row; }
+  ColumnKey key(size_t i) const {
+    const Entry& e = entries_[i];
+    return ColumnKey{order_.numbered() ? fromOrderedBits(e.chunk) : 0, std::string_view(e.text, e.length)};
+  }
+
+ private:
+  // Orders [begin, end) by chunk, equal chunks in store order; returns the runs of equal chunks
+  // through each(begin, end).
   template <typename EachRun>
-  void sortByChunk(size_t begin, size_t end, EachRun each) {
-    const bool descending = descending_;
-    std::sort(keys_.begin() + static_cast<std::ptrdiff_t>(begin), keys_.begin() + static_cast<std::ptrdiff_t>(end),
-              [&](const SortKey& a, const SortKey& b) {
-                stopCheck_();
+  void sortByChunk(size_t begin, size_t end, StopCheck& stopCheck, EachRun each) {
+    const bool descending = order_.descending();
+    std::sort(entries_.begin() + static_cast<std::ptrdiff_t>(begin), entries_.begin() + static_cast<std::ptrdiff_t>(end),
+              [&](const Entry& a, const Entry& b) {
+                stopCheck();
                 if (a.chunk != b.chunk) return descending ? a.chunk > b.chunk : a.chunk < b.chunk;
                 return a.row < b.row;
               });
     for (size_t run = begin; run < end;) {
       size_t next = run + 1;
-      while (next < end && keys_[next].chunk == keys_[run].chunk) ++next;
+      while (next < end && entries_[next].chunk == entries_[run].chunk) ++next;
       if (next - run > 1) each(run, next);
       run = next;
     }
@@ -50,7 +175,7 @@ class KeySorter {
   // Orders [begin, end), whose texts agree on their first depth bytes, eight bytes at a time:
   // each run that still agrees is sorted again on its next eight bytes. An explicit stack keeps
   // long shared prefixes from deepening the call stack.
-  void sortByText(size_t begin, size_t end, size_t depth) {
+  void sortByText(size_t begin, size_t end, size_t depth, StopCheck& stopCheck) {
     struct Range {
       size_t begin, end, depth;
     };
@@ -58,88 +183,58 @@ class KeySorter {
     while (!pending.empty()) {
       const Range range = pending.back();
       pending.pop_back();
-      for (size_t i = range.begin; i < range.end; ++i) keys_[i].chunk = eightBytesAt(std::string_view(keys_[i].text, keys_[i].length), range.depth);
-      sortByChunk(range.begin, range.end, [&](size_t runBegin, size_t runEnd) {
+      for (size_t i = range.begin; i < range.end; ++i) {
+        entries_[i].chunk = eightBytesAt(std::string_view(entries_[i].text, entries_[i].length), range.depth);
+      }
+      sortByChunk(range.begin, range.end, stopCheck, [&](size_t runBegin, size_t runEnd) {
         // A zero last byte means the texts ended within these eight bytes: the run is all equal.
-        if ((keys_[runBegin].chunk & 0xFF) != 0) pending.push_back({runBegin, runEnd, range.depth + 8});
+        if ((entries_[runBegin].chunk & 0xFF) != 0) pending.push_back({runBegin, runEnd, range.depth + 8});
       });
     }
   }
 
- private:
-  std::vector<SortKey>& keys_;
-  bool descending_;
-  StopCheck stopCheck_;
+  // The bytes every text shares at its start, which need not be compared at all.
+  size_t sharedPrefixLength() const {
+    if (entries_.empty()) return 0;
+    const Entry& first = entries_[0];
+    size_t shared = first.length;
+    for (const Entry& e : entries_) {
+      shared = std::min<size_t>(shared, e.length);
+      shared = static_cast<size_t>(std::mismatch(e.text, e.text + shared, first.text).first - e.text);
+      if (shared == 0) break;
+    }
+    return shared;
+  }
+
+  const ColumnOrder& order_;
+  LargeVector<Entry> entries_;
 };
 
-// The bytes every text shares at its start, which need not be compared at all.
-size_t sharedPrefixLength(const std::vector<SortKey>& keys) {
-  if (keys.empty()) return 0;
-  size_t shared = keys[0].length;
-  for (const SortKey& key : keys) {
-    shared = std::min<size_t>(shared, key.length);
-    shared = static_cast<size_t>(std::mismatch(key.text, key.text + shared, keys[0].text).first - key.text);
-    if (shared == 0) break;
-  }
-  return shared;
+template <typename Rows>
+std::unique_ptr<SortedOrder> orderOf(const Rows& rows, const ColumnOrder& order) {
+  return std::make_unique<SortedOrder>(order, rows.size(), [&](size_t i) { return rows.row(i); },
+                                       [&](size_t i) { return rows.key(i); });
 }
 
 }  // namespace
 
-bool sortRows(const SortSnapshot& snapshot, const ColumnOrder& order, const std::atomic<bool>& stop, SortedRows& sorted) {
-  std::vector<SortKey>& keys = sorted.entries_;
-  sorted.numbered_ = !order.hintUsesPrefix();
-  keys.resize(snapshot.rows.size());
-  // Until the sort is done, row holds the place in snapshot.rows, which breaks ties.
-  for (size_t i = 0; i < keys.size(); ++i) {
-    const ColumnKey key = order.keyOf(snapshot.record(snapshot.rows[i]));
-    keys[i] = SortKey{orderedBits(key.number), key.text.data(), static_cast<uint32_t>(key.text.size()), static_cast<uint32_t>(i)};
-  }
+std::unique_ptr<SortedOrder> sortRows(const SortSnapshot& snapshot, const ColumnOrder& order,
+                                      const std::atomic<bool>& stop) {
   try {
-    KeySorter sorter(keys, order.descending(), stop);
     if (!order.hasText()) {
-      sorter.sortByChunk(0, keys.size(), [](size_t, size_t) {});
-    } else if (order.hintUsesPrefix()) {
-      sorter.sortByText(0, keys.size(), sharedPrefixLength(keys));
-    } else {
-      sorter.sortByChunk(0, keys.size(), [&](size_t begin, size_t end) {
-        // The test result: its reasons within each verdict, then the verdict back in place.
-        const uint64_t verdict = keys[begin].chunk;
-        sorter.sortByText(begin, end, 0);
-        for (size_t i = begin; i < end; ++i) keys[i].chunk = verdict;
-      });
-    }
-  } catch (const SortStopped&) {
-    return false;
-  }
-  if (stop.load()) return false;
-  for (SortKey& key : keys) key.row = snapshot.rows[key.row];
-  return true;
-}
-
-void mergeAfterEquals(SortedRows& sorted, const SortedRows& added, const ColumnOrder& order) {
-  std::vector<SortedRows::Entry> merged;
-  merged.reserve(sorted.size() + added.size());
-  size_t from = 0;
-  for (size_t k = 0; k < added.size(); ++k) {
-    const ColumnKey key = added.key(k);
-    size_t to = from, count = sorted.size() - from;
-    while (count > 0) {  // the first entry that key precedes
-      const size_t half = count / 2;
-      if (order.before(key, sorted.key(to + half))) {
-        count = half;
-      } else {
-        to += half + 1;
-        count -= half + 1;
+      PackedNumbers numbers;
+      if (numbers.take(snapshot, order)) {
+        numbers.sort(stop);
+        return stop.load() ? nullptr : orderOf(numbers, order);
       }
     }
-    merged.insert(merged.end(), sorted.entries_.begin() + static_cast<std::ptrdiff_t>(from),
-                  sorted.entries_.begin() + static_cast<std::ptrdiff_t>(to));
-    merged.push_back(added.entries_[k]);
-    from = to;
+    KeyedRows rows(order);
+    rows.take(snapshot);
+    rows.sort(stop);
+    return stop.load() ? nullptr : orderOf(rows, order);
+  } catch (const SortStopped&) {
+    return nullptr;
   }
-  merged.insert(merged.end(), sorted.entries_.begin() + static_cast<std::ptrdiff_t>(from), sorted.entries_.end());
-  sorted.entries_ = std::move(merged);
 }
 
 void ResultSorter::sort(int filter, int column, bool descending, std::function<void()> done) {
@@ -151,21 +246,18 @@ void ResultSorter::sort(int filter, int column, bool descending, std::function<v
     try {
       const ColumnOrder order(column, descending);
       SortSnapshot snapshot = store_.snapshotForSort(filter);
-      SortedRows sorted;
-      if (stopFlag_ || !sortRows(snapshot, order, stopFlag_, sorted)) return;
-      // Rows that came in while sorting are sorted the same way and merged in once, here,
-      // rather than inserted one by one under the store lock.
-      SortSnapshot added = store_.rowsAddedSince(snapshot);
-      if (!added.rows.empty()) {
-        SortedRows addedSorted;
-        if (!sortRows(added, order, stopFlag_, addedSorted)) return;
-        mergeAfterEquals(sorted, addedSorted, order);
-      }
-      auto sortedOrder = std::make_unique<SortedOrder>(order, sorted.size(), [&](size_t i) { return sorted.row(i); },
-                                                       [&](size_t i) { return sorted.key(i); });
-      sorted = {};
       if (stopFlag_) return;
-      store_.installSortedOrder(std::move(sortedOrder), snapshot);
+      std::unique_ptr<SortedOrder> sorted = sortRows(snapshot, order, stopFlag_);
+      if (!sorted) return;
+      // Rows that came in while sorting are inserted here, off the store lock; those that come
+      // in from now on, under it when the order is installed.
+      const SortSnapshot added = store_.rowsAddedSince(snapshot);
+      for (const uint32_t row : added.rows) {
+        if (stopFlag_) return;
+        sorted->insertRow(row, order.keyOf(added.record(row)));
+      }
+      if (stopFlag_) return;
+      store_.installSortedOrder(std::move(sorted), snapshot);
       if (done) done();
     } catch (const std::bad_alloc&) {
       // Not enough memory for the order: the view stays as it was.

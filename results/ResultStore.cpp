@@ -99,10 +99,9 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
     }
     const bool intoSorted = sorted_ && (sortedFilter_ == 0 || ((filters >> sortedFilter_) & 1u));
     const ColumnKey sortKey = intoSorted ? sorted_->order().keyOf(*record) : ColumnKey{};
-    const auto keyAt = [this](uint32_t entry) { return sortKeyAt(*sorted_, entry); };
     SortedOrder::Place place;
     if (intoSorted) {
-      place = sorted_->find(sortKey, keyAt);
+      place = sorted_->find(sortKey);
       sorted_->makeRoom(place);
     }
     urlIndex_.reserveOne();
@@ -114,7 +113,7 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
     urlIndex_.insert(crc, static_cast<uint32_t>(index));
     ++count_;
     // After every equal entry, so equal rows keep the order they came in.
-    if (intoSorted) sorted_->insert(place, static_cast<uint32_t>(index), sortKey, keyAt);
+    if (intoSorted) sorted_->insert(place, static_cast<uint32_t>(index), sortKey);
     return true;
   } catch (const std::bad_alloc&) {
     fatal.raise(std::string(kErrorTitle), std::string(kNotEnoughMemoryMessage), kOutOfMemory);
@@ -203,11 +202,7 @@ void ResultStore::installSortedOrder(std::unique_ptr<SortedOrder> order, const S
     // One lock for the late rows and the swap, so a record added meanwhile is placed exactly once.
     std::lock_guard lock(storeLock_);
     for (const uint32_t index : rowsOfFilterFrom(snapshot.filter, snapshot.rowsAtSnapshot)) {
-      const ColumnKey key = sortKeyAt(*order, index);
-      const auto keyAt = [&](uint32_t entry) { return sortKeyAt(*order, entry); };
-      const SortedOrder::Place place = order->find(key, keyAt);
-      order->makeRoom(place);
-      order->insert(place, index, key, keyAt);
+      order->insertRow(index, order->order().keyOf(*recordAt(index)));
     }
     std::swap(sorted_, order);
     sortedFilter_ = snapshot.filter;

@@ -104,7 +104,6 @@ class ResultStore {
   const ResultRecord* recordAt(uint64_t index) const { return blocks_[index / kBlockSize][index % kBlockSize]; }
   ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode, const PackedChain* packed);
   const std::vector<uint32_t>& indexList(int list) const { return filterLists_[list - 1]; }
-  ColumnKey sortKeyAt(const SortedOrder& order, uint32_t index) const { return order.order().keyOf(*recordAt(index)); }
   std::vector<uint32_t> rowsOfFilterFrom(int filter, size_t first) const;
 
   ResultStoreOptions options_;

@@ -4,9 +4,11 @@
 // descent over the blocks' row counts, so a view of ten million rows keeps up with a crawl.
 //
 // Beside each index lies a word of its key (ColumnOrder::hint), relative to a prefix its block's
-// texts share, so the search compares words in the block itself and reaches a record only where
-// two words tie. Each block's first key and its word relative to a prefix all rows share keep the
-// search over blocks compact as well.
+// texts share, and for a column with text the text itself: the search compares words in the
+// block and reads a text only where two words tie, never the record. Each block's first key and
+// its word relative to a prefix all rows share keep the search over blocks compact as well.
+// Blocks get their room from large pages of the order's own, so building a view of millions of
+// rows does not fault in small pages one by one.
 
 #include <algorithm>
 #include <cstddef>
@@ -15,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "results/Arena.h"
 #include "results/ColumnOrder.h"
 
 namespace tallyvane {
@@ -52,8 +55,9 @@ class SortedOrder {
   // costs little even when it comes from memory, not the cache.
   static constexpr size_t kBlockEntries = 512;
 
-  // count rows in order: rowAt(i) the record index of the i-th, keyAt(i) its key, whose text
-  // must stay where it is while the order lives.
+  // count rows in order: rowAt(i) the record index of the i-th, keyAt(i) its key. Every key's
+  // text must be the store's own (storedText) and stay while the order lives. Throws
+  // std::bad_alloc.
   template <typename RowAt, typename KeyAt>
   SortedOrder(ColumnOrder order, size_t count, RowAt rowAt, KeyAt keyAt);
 
@@ -61,50 +65,67 @@ class SortedOrder {
   size_t size() const { return size_; }
   uint32_t at(size_t row) const;
 
-  // Where a row goes: after every entry it does not precede. keyAt(index) gives an entry's key,
-  // needed only where words tie. O(log n) comparisons.
+  // Where a row goes: after every entry it does not precede. O(log n) comparisons.
   struct Place {
     size_t block = 0;
     size_t offset = 0;
     uint64_t hint = 0;      // relative to the block's prefix
     uint64_t headHint = 0;  // relative to the prefix of all rows
   };
-  template <typename KeyAt>
-  Place find(const ColumnKey& key, KeyAt keyAt) const;
+  Place find(const ColumnKey& key) const;
   // Makes room for one entry at place (and for a split); throws std::bad_alloc, so that insert()
   // after it cannot fail.
   void makeRoom(const Place& place);
-  template <typename KeyAt>
-  void insert(const Place& place, uint32_t index, const ColumnKey& key, KeyAt keyAt);
+  // key as for the constructor.
+  void insert(const Place& place, uint32_t index, const ColumnKey& key);
+  // All three at once; throws std::bad_alloc before it changes anything.
+  void insertRow(uint32_t index, const ColumnKey& key) {
+    const Place place = find(key);
+    makeRoom(place);
+    insert(place, index, key);
+  }
 
   size_t memoryBytes() const;
 
  private:
+  static constexpr size_t kRoom = 2 * kBlockEntries + 1;
   struct Block {
-    std::vector<uint32_t> rows;
-    std::vector<uint64_t> hints;
+    uint64_t* hints = nullptr;     // kRoom each
+    const char** texts = nullptr;  // only for a column with text
+    uint32_t* rows = nullptr;
+    size_t size = 0;
     std::string_view prefix;  // the hints are relative to it
     ColumnKey head;           // the key of the first row
   };
 
+  Block newBlock();
+  ColumnKey keyOf(const Block& block, size_t i) const {
+    return ColumnKey{order_.numberOf(block.hints[i]), block.texts ? textOf(block.texts[i]) : std::string_view()};
+  }
+  void put(Block& block, size_t i, uint64_t hint, uint32_t index, const ColumnKey& key) {
+    block.hints[i] = hint;
+    if (block.texts) block.texts[i] = storedText(key.text);
+    block.rows[i] = index;
+  }
   // Whether the new row goes before an entry; entryKey() is asked only where the words tie.
   template <typename EntryKey>
   bool precedes(const ColumnKey& key, uint64_t hint, uint64_t entryHint, EntryKey entryKey) const {
     if (hint != entryHint) return hint < entryHint;
     return !order_.hintIsWholeKey() && order_.before(key, entryKey());
   }
-  void insertEntry(const Place& place, uint32_t index, const ColumnKey& key);
   void countBlocks() {
-    counts_.assign(blocks_.size(), [this](size_t b) { return blocks_[b].rows.size(); });
+    counts_.assign(blocks_.size(), [this](size_t b) { return blocks_[b].size; });
   }
-  // Splits a block that has outgrown its room; the new block's first key is upperHead.
-  void split(size_t block, const ColumnKey& upperHead);
-  template <typename KeyAt>
-  void tightenPrefix(Block& block, KeyAt keyAt);
-  // The same for the words of the blocks' first keys; last is the key of the last row.
-  void tightenHeadPrefix(const ColumnKey& last);
+  // Splits a block that has outgrown its room into the spare block.
+  void split(size_t block);
+  // After a split a block's rows may share more than its prefix: their words are taken again
+  // relative to the longer prefix.
+  void tightenPrefix(Block& block);
+  // The same for the words of the blocks' first keys.
+  void tightenHeadPrefix();
 
   ColumnOrder order_;
+  Arena rooms_;                      // every block's arrays
   std::vector<Block> blocks_;        // never an empty block but while the order is empty
   std::vector<uint64_t> headHints_;  // each block's first key's word relative to prefix_
   BlockCounts counts_;
@@ -118,83 +139,24 @@ SortedOrder::SortedOrder(ColumnOrder order, size_t count, RowAt rowAt, KeyAt key
   if (count == 0) return;
   if (order_.hintUsesPrefix()) prefix_ = sharedPrefix(keyAt(0).text, keyAt(count - 1).text);
   // Blocks start three quarters full, with their whole room: the inserts of a crawl then neither
-  // allocate nor split for a while, and the room costs four bytes a row.
+  // allocate nor split for a while.
   constexpr size_t kStartEntries = kBlockEntries * 3 / 2;
   blocks_.reserve(count / kStartEntries + 1);
   headHints_.reserve(blocks_.capacity());
   for (size_t at = 0; at < count; at += kStartEntries) {
     const size_t end = std::min(count, at + kStartEntries);
-    Block& block = blocks_.emplace_back();
-    block.rows.reserve(2 * kBlockEntries + 1);
-    block.hints.reserve(2 * kBlockEntries + 1);
+    Block block = newBlock();
     block.head = keyAt(at);
     if (order_.hintUsesPrefix()) block.prefix = sharedPrefix(block.head.text, keyAt(end - 1).text);
     for (size_t i = at; i < end; ++i) {
-      block.rows.push_back(rowAt(i));
-      block.hints.push_back(order_.hint(keyAt(i), block.prefix));
+      const ColumnKey key = keyAt(i);
+      put(block, block.size++, order_.hint(key, block.prefix), rowAt(i), key);
     }
     headHints_.push_back(order_.hint(block.head, prefix_));
+    blocks_.push_back(block);
   }
   size_ = count;
   countBlocks();
-}
-
-template <typename KeyAt>
-SortedOrder::Place SortedOrder::find(const ColumnKey& key, KeyAt keyAt) const {
-  Place place;
-  place.headHint = order_.hint(key, prefix_);
-  if (blocks_.empty()) {
-    place.hint = order_.hint(key, {});  // the prefix of the block makeRoom creates
-    return place;
-  }
-  // The last block whose first row does not follow the new row; then the place within it.
-  size_t lo = 0, hi = blocks_.size();
-  while (hi - lo > 1) {
-    const size_t mid = lo + (hi - lo) / 2;
-    if (precedes(key, place.headHint, headHints_[mid], [&] { return blocks_[mid].head; })) hi = mid;
-    else lo = mid;
-  }
-  const Block& block = blocks_[lo];
-  place.block = lo;
-  place.hint = order_.hint(key, block.prefix);
-  // The first four steps of the search each read a line of the block no other step reads; asking
-  // for all fifteen at once waits for memory once rather than four times over.
-  const size_t n = block.hints.size();
-  for (size_t eighth = 1; eighth < 16; ++eighth) {
-    __builtin_prefetch(block.hints.data() + n * eighth / 16);
-    __builtin_prefetch(block.rows.data() + n * eighth / 16);  // for words that tie
-  }
-  size_t first = 0, last = n;
-  while (first < last) {
-    const size_t mid = first + (last - first) / 2;
-    if (precedes(key, place.hint, block.hints[mid], [&] { return keyAt(block.rows[mid]); })) last = mid;
-    else first = mid + 1;
-  }
-  place.offset = first;
-  return place;
-}
-
-template <typename KeyAt>
-void SortedOrder::insert(const Place& place, uint32_t index, const ColumnKey& key, KeyAt keyAt) {
-  insertEntry(place, index, key);
-  Block& block = blocks_[place.block];
-  if (block.rows.size() <= 2 * kBlockEntries) return;
-  split(place.block, keyAt(block.rows[kBlockEntries]));
-  tightenPrefix(blocks_[place.block], keyAt);
-  tightenPrefix(blocks_[place.block + 1], keyAt);
-  tightenHeadPrefix(keyAt(blocks_.back().rows.back()));
-}
-
-// After a split a block's rows may share more than its prefix (always so in a view sorted while
-// it was empty): their words are taken again relative to the longer prefix, once it is longer by
-// half a word, so the words keep telling rows apart.
-template <typename KeyAt>
-void SortedOrder::tightenPrefix(Block& block, KeyAt keyAt) {
-  if (!order_.hintUsesPrefix()) return;
-  const std::string_view shared = sharedPrefix(block.head.text, keyAt(block.rows.back()).text);
-  if (shared.size() < block.prefix.size() + 4) return;
-  block.prefix = shared;
-  for (size_t i = 0; i < block.rows.size(); ++i) block.hints[i] = order_.hint(keyAt(block.rows[i]), shared);
 }
 
 }  // namespace tallyvane

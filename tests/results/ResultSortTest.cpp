@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <chrono>
+#include <cstring>
+#include <limits>
 #include <random>
 #include <thread>
 #include <tuple>
@@ -173,6 +174,56 @@ TEST(ResultSortOrderTest, RowsAddedWhileSortedMatchAFreshStableSort) {
               << column << " " << descending << " " << before << " " << row;
         }
         EXPECT_EQ(view.recordAtRow(view.rowCount()), nullptr);
+      }
+    }
+  }
+}
+
+// A numeric column sorts each number packed with its row in one word where their bits fit
+// together, and by comparison where they do not: either way a fresh stable sort's order.
+TEST(ResultSortOrderTest, NumbersAtTheirLimitsMatchAFreshStableSort) {
+  constexpr int64_t kMin = std::numeric_limits<int64_t>::min(), kMax = std::numeric_limits<int64_t>::max();
+  constexpr int64_t k51Bits = (int64_t{1} << 51) - 1;  // with 13 bits of rows: exactly a word
+  std::mt19937_64 random(5);
+  std::vector<int64_t> spread;  // pairs that differ in one bit, any bit of a 46-bit range
+  for (int i = 0; i < 150; ++i) {
+    const int64_t value = static_cast<int64_t>(random() >> 18) - (int64_t{1} << 45);
+    spread.push_back(value);
+    spread.push_back(value ^ (int64_t{1} << (random() % 45)));
+  }
+  const std::vector<std::vector<int64_t>> valueSets{
+      spread,
+      {-1, 0, 5, -1, 5, 100000},
+      {kMax, kMax - 1, kMax - 70000, kMax - 3},
+      {kMin, kMin + 1, kMin + (int64_t{1} << 40)},
+      {0, k51Bits, 17},
+      {0, k51Bits + 1, 17},
+      {kMin, kMax, 0, -1},
+  };
+  ResultStore store;
+  FatalErrorSlot fatal;
+  for (const auto& values : valueSets) {
+    for (const int filter : {0, 3}) {
+      for (const bool descending : {false, true}) {
+        ResultView view(store);
+        view.clearStore();
+        for (int i = 0; i < 5000; ++i) {
+          auto hops = chainOf("http://n/" + std::to_string(i), {random() % 3 ? 200 : 404});
+          hops[0].size = values[random() % values.size()];
+          ASSERT_TRUE(store.add(hops, 0, fatal));
+        }
+        view.selectFilter(filter);
+        std::vector<const ResultRecord*> expected;
+        for (int64_t row = 0; row < view.rowCount(); ++row) expected.push_back(view.recordAtRow(row));
+        std::stable_sort(expected.begin(), expected.end(),
+                         [&](auto* a, auto* b) { return compareRecords(kSizeColumn, descending, *a, *b) < 0; });
+        view.sortBy(kSizeColumn, descending ? SortDirection::Descending : SortDirection::Ascending);
+        view.waitForSort();
+        ASSERT_EQ(view.rowCount(), static_cast<int64_t>(expected.size()));
+        for (int64_t row = 0; row < view.rowCount(); ++row) {
+          ASSERT_EQ(view.recordAtRow(row), expected[static_cast<size_t>(row)])
+              << values[1] << " " << filter << " " << descending << " " << row;
+        }
       }
     }
   }
