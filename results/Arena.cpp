@@ -19,7 +19,7 @@ size_t roundUp(size_t value, size_t step) { return (value + step - 1) / step * s
 std::byte* Arena::mapChunk(size_t size) {
   if (size > limit_ - held_) throw std::bad_alloc();
   chunks_.reserve(chunks_.size() + 1);
-  std::byte* chunk = mapLargePages(size);
+  std::byte* chunk = mapLargePages(size, true);  // bump allocation fills it all
   chunks_.push_back(Chunk{chunk, size});
   held_ += size;
   return chunk;

@@ -11,7 +11,7 @@ size_t wholePages(size_t size) { return (size + 4095) / 4096 * 4096; }
 
 }  // namespace
 
-std::byte* mapLargePages(size_t size) {
+std::byte* mapLargePages(size_t size, bool faultInNow) {
   size = wholePages(size);
   // Map a large page more, then trim to a boundary, so the range lines up with large pages.
   const size_t mapped = size + kLargePageSize;
@@ -23,12 +23,12 @@ std::byte* mapLargePages(size_t size) {
   const size_t tail = mapped - head - size;
   if (tail > 0) ::munmap(start + head + size, tail);
   std::byte* at = start + head;
-  // Both best effort: without them the kernel faults small pages in lazily.
+  // Both best effort: without them the kernel faults small pages in one by one.
 #ifdef MADV_HUGEPAGE
   ::madvise(at, size, MADV_HUGEPAGE);
 #endif
 #ifdef MADV_POPULATE_WRITE
-  ::madvise(at, size, MADV_POPULATE_WRITE);
+  if (faultInNow) ::madvise(at, size, MADV_POPULATE_WRITE);
 #endif
   return at;
 }

@@ -12,9 +12,10 @@ namespace tallyvane {
 
 inline constexpr size_t kLargePageSize = size_t{2} << 20;
 
-// size bytes (rounded up to whole pages), zeroed, starting on a large-page boundary and faulted
-// in at once; throws std::bad_alloc.
-std::byte* mapLargePages(size_t size);
+// size bytes (rounded up to whole pages), zeroed, starting on a large-page boundary; faulted in
+// at once when faultInNow (memory that will all be written), else page by page as touched (a
+// vector's spare capacity stays free). Throws std::bad_alloc.
+std::byte* mapLargePages(size_t size, bool faultInNow = false);
 void unmapLargePages(std::byte* at, size_t size);
 
 // Arrays of a large page or more are mapped as above, smaller ones come from operator new.

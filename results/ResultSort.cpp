@@ -32,7 +32,7 @@ class StopCheck {
 template <typename Each>
 void forEachRecord(const SortSnapshot& snapshot, Each each) {
   constexpr size_t kAhead = 16;
-  const std::vector<uint32_t>& rows = snapshot.rows;
+  const IndexList& rows = snapshot.rows;
   for (size_t i = 0; i < rows.size(); ++i) {
     if (i + kAhead < rows.size()) __builtin_prefetch(&snapshot.record(rows[i + kAhead]));
     if (i + kAhead / 2 < rows.size()) __builtin_prefetch(snapshot.record(rows[i + kAhead / 2]).responses);

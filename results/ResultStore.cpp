@@ -24,7 +24,7 @@ size_t responsesToKeep(std::span<const HopRecord> hops) {
 }
 
 // Appending must not fail once the record is committed, so room is made beforehand.
-void ensureRoomForOne(std::vector<uint32_t>& list) {
+void ensureRoomForOne(IndexList& list) {
   if (list.size() == list.capacity()) list.reserve(list.capacity() * 2 + ResultStore::kBlockSize);
 }
 
@@ -145,7 +145,7 @@ const ResultRecord* ResultStore::recordAtRow(int64_t row, ViewSelection view) co
   if (view.sorted) {
     return sorted_ && static_cast<uint64_t>(row) < sorted_->size() ? recordAt(sorted_->at(static_cast<size_t>(row))) : nullptr;
   }
-  const std::vector<uint32_t>* list = nullptr;
+  const IndexList* list = nullptr;
   if (view.filter >= 1 && view.filter <= kFilterCount) list = &indexList(view.filter);
   if (list == nullptr) return row < count_ ? recordAt(static_cast<uint64_t>(row)) : nullptr;
   if (static_cast<uint64_t>(row) >= list->size()) return nullptr;
@@ -164,17 +164,17 @@ void ResultStore::clear() {
   blocks_.clear();
   urlIndex_.clear();
   headerPacker_.clear();
-  for (auto& list : filterLists_) std::vector<uint32_t>().swap(list);
+  for (auto& list : filterLists_) IndexList().swap(list);
   arena_.clear();
   count_ = 0;
 }
 
-std::vector<uint32_t> ResultStore::rowsOfFilterFrom(int filter, size_t first) const {
+IndexList ResultStore::rowsOfFilterFrom(int filter, size_t first) const {
   if (filter > 0) {
-    const std::vector<uint32_t>& list = indexList(filter);
-    return std::vector<uint32_t>(list.begin() + static_cast<std::ptrdiff_t>(std::min(first, list.size())), list.end());
+    const IndexList& list = indexList(filter);
+    return IndexList(list.begin() + static_cast<std::ptrdiff_t>(std::min(first, list.size())), list.end());
   }
-  std::vector<uint32_t> rows(first < static_cast<size_t>(count_) ? static_cast<size_t>(count_) - first : 0);
+  IndexList rows(first < static_cast<size_t>(count_) ? static_cast<size_t>(count_) - first : 0);
   for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint32_t>(first + i);
   return rows;
 }
@@ -231,7 +231,7 @@ bool ResultStore::resetFilterLists() {
   sorted_.reset();
   try {
     for (auto& list : filterLists_) {
-      std::vector<uint32_t>().swap(list);
+      IndexList().swap(list);
       list.reserve(kBlockSize);
     }
     return true;

@@ -18,6 +18,7 @@
 #include "results/FatalErrorSlot.h"
 #include "results/Filters.h"
 #include "results/HopRecord.h"
+#include "results/LargePages.h"
 #include "results/ResultRecord.h"
 #include "results/SortedOrder.h"
 #include "results/UrlIndex.h"
@@ -27,6 +28,10 @@ namespace tallyvane {
 enum TestMode : int { kTestModeNone = 0, kTestModeCanonical = 1, kTestModeMapping = 2 };
 
 inline constexpr std::string_view kNotEnoughMemoryMessage = "Not enough memory!";
+
+// Record indices in store order: a filter's rows, or those a sort works on. Millions of them, so
+// in large pages.
+using IndexList = LargeVector<uint32_t>;
 
 // Which rows the result list shows: the sorted order wins over the filter.
 struct ViewSelection {
@@ -38,7 +43,7 @@ struct ViewSelection {
 // list, so records stay reachable while workers add blocks.
 struct SortSnapshot {
   int filter = 0;
-  std::vector<uint32_t> rows;
+  IndexList rows;
   std::vector<const ResultRecord* const*> blocks;
   size_t rowsAtSnapshot = 0;  // rows of the filter (or records) when the snapshot was taken
 
@@ -103,15 +108,15 @@ class ResultStore {
  private:
   const ResultRecord* recordAt(uint64_t index) const { return blocks_[index / kBlockSize][index % kBlockSize]; }
   ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode, const PackedChain* packed);
-  const std::vector<uint32_t>& indexList(int list) const { return filterLists_[list - 1]; }
-  std::vector<uint32_t> rowsOfFilterFrom(int filter, size_t first) const;
+  const IndexList& indexList(int list) const { return filterLists_[list - 1]; }
+  IndexList rowsOfFilterFrom(int filter, size_t first) const;
 
   ResultStoreOptions options_;
   mutable std::recursive_mutex storeLock_;
   int64_t count_ = 0;
   std::vector<std::unique_ptr<const ResultRecord*[]>> blocks_;
   UrlIndex urlIndex_;
-  std::vector<std::vector<uint32_t>> filterLists_;  // lists 1..13 at 0..12
+  std::vector<IndexList> filterLists_;  // lists 1..13 at 0..12
   std::unique_ptr<SortedOrder> sorted_;             // list 14, while a sorted order is installed
   Arena arena_;
   HeaderPacker headerPacker_;

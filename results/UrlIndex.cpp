@@ -8,7 +8,7 @@ constexpr int kInitialBits = 16;
 }  // namespace
 
 void UrlIndex::clear() {
-  std::vector<Slot>(size_t{1} << kInitialBits).swap(slots_);
+  LargeVector<Slot>(size_t{1} << kInitialBits).swap(slots_);
   mask_ = slots_.size() - 1;
   shift_ = 32 - kInitialBits;
   used_ = 0;
@@ -22,7 +22,7 @@ void UrlIndex::place(Slot entry) {
 
 void UrlIndex::reserveOne() {
   if ((used_ + 1) * 4 <= slots_.size() * 3) return;
-  std::vector<Slot> old(slots_.size() * 2);  // may throw: the table is left as it was
+  LargeVector<Slot> old(slots_.size() * 2);  // may throw: the table is left as it was
   old.swap(slots_);
   mask_ = slots_.size() - 1;
   --shift_;

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include "results/LargePages.h"
 
 namespace tallyvane {
 
@@ -41,7 +41,7 @@ class UrlIndex {
   size_t slotOf(uint32_t crc) const { return (crc * 0x9E3779B1u) >> shift_; }
   void place(Slot slot);
 
-  std::vector<Slot> slots_;
+  LargeVector<Slot> slots_;  // ten million URLs: 128 MiB probed at random, so in large pages
   size_t mask_ = 0;
   int shift_ = 0;
   size_t used_ = 0;
