@@ -1,5 +1,5 @@
 #pragma once
-// The rows of a sorted view, as record indices kept in blocks of 512 to 1,024: inserting a row
+// The rows of a sorted view, as record indices kept in blocks of 256 to 512: inserting a row
 // costs a binary search and a move within one block, and finding a row by its number a binary
 // descent over the blocks' row counts, so a view of ten million rows keeps up with a crawl.
 //
@@ -53,7 +53,7 @@ class SortedOrder {
  public:
   // A block splits in two when it doubles. Small enough that moving half a block on an insert
   // costs little even when it comes from memory, not the cache.
-  static constexpr size_t kBlockEntries = 512;
+  static constexpr size_t kBlockEntries = 256;
 
   // count rows in order: rowAt(i) the record index of the i-th, keyAt(i) its key. Every key's
   // text must be the store's own (storedText) and stay while the order lives. Throws
