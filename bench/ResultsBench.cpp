@@ -96,9 +96,10 @@ void resultsFile(const ResultStore& store, const fs::path& folder) {
     std::fprintf(stderr, "%s\n", failure->text.c_str());
     std::exit(1);
   }
-  const double saveSeconds = save.wallSeconds();
+  const double saveSeconds = save.wallSeconds(), saveCpu = save.cpuSeconds();
   const double mib = static_cast<double>(fs::file_size(results)) / 1048576.0;
   printFigure("save results file (wall)", saveSeconds, "s");
+  printFigure("  of which CPU", saveCpu, "s");
   printFigure("  results file size", mib, "MiB");
   ResultStore loaded;
   const Stopwatch load;
@@ -107,7 +108,10 @@ void resultsFile(const ResultStore& store, const fs::path& folder) {
     std::fprintf(stderr, "load failed: %s\n", outcome.message ? outcome.message->text.c_str() : "count differs");
     std::exit(1);
   }
-  printFigure("load results file (wall)", load.wallSeconds(), "s");
+  const double loadSeconds = load.wallSeconds(), loadCpu = load.cpuSeconds();
+  printFigure("load results file (wall)", loadSeconds, "s");
+  // Wall time well above CPU time is time spent waiting: for the disk, or for other processes.
+  printFigure("  of which CPU", loadCpu, "s");
   fs::remove(results);
 }
 

@@ -32,9 +32,12 @@ size_t residentBytes() {
 
 constexpr size_t kBatch = 1000;
 
-// Adds the chains numbered first.. first+count-1; returns the CPU seconds the adds took.
-double addChains(ResultStore& store, size_t first, size_t count, size_t redirectEvery, size_t& textBytes) {
-  std::vector<std::vector<HopRecord>> batch(kBatch, std::vector<HopRecord>(kHopsPerChain));
+using Batch = std::vector<std::vector<HopRecord>>;
+Batch makeBatch() { return Batch(kBatch, std::vector<HopRecord>(kHopsPerChain)); }
+
+// Adds the chains numbered first.. first+count-1, filled into batch a thousand at a time;
+// returns the CPU seconds the adds took.
+double addChains(ResultStore& store, Batch& batch, size_t first, size_t count, size_t redirectEvery, size_t& textBytes) {
   FatalErrorSlot fatal;
   double seconds = 0;
   for (size_t base = first; base < first + count; base += kBatch) {
@@ -93,7 +96,7 @@ void sortedAdds(ResultStore& store, size_t records) {
   view.waitForSort();
   const double bytesSorted = static_cast<double>(store.sortedOrderBytes()) / static_cast<double>(view.rowCount());
   const size_t added = std::min<size_t>(100000, records / 10 + 1);
-  std::vector<std::vector<HopRecord>> batch(kBatch, std::vector<HopRecord>(kHopsPerChain));
+  Batch batch = makeBatch();
   std::mt19937_64 random(5);
   FatalErrorSlot fatal;
   double seconds = 0;
@@ -127,9 +130,10 @@ void scenario(size_t records, size_t redirectEvery) {
     std::printf("%zu records, one in %zu with one redirect\n", records, redirectEvery);
   }
   ResultStore store;
+  Batch batch = makeBatch();  // before the count starts: the hops are the benchmark's, not the store's
   const size_t residentBefore = residentBytes();
   size_t textBytes = 0;
-  const double addSeconds = addChains(store, 0, records, redirectEvery, textBytes);
+  const double addSeconds = addChains(store, batch, 0, records, redirectEvery, textBytes);
   const double perRecord = static_cast<double>(residentBytes() - residentBefore) / static_cast<double>(records);
   const double addRate = static_cast<double>(records) / addSeconds;
   printFigure("add rate", addRate / 1e3, "k records/s", ">= 500 k/s", addRate >= 500e3);
@@ -150,7 +154,9 @@ void scenario(size_t records, size_t redirectEvery) {
 int main(int argc, char** argv) {
   const auto arguments = bench::parseArguments(argc, argv, "store_bench [--records N]");
   std::printf("CPU time of the work measured (this machine is shared; wall time varies).\n");
-  scenario(arguments.records, 5);
+  // The scenario with the memory goal first: memory the allocator kept from an earlier store
+  // would make the figure look smaller than a fresh process's.
   scenario(arguments.records, 0);
+  scenario(arguments.records, 5);
   return 0;
 }

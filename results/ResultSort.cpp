@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <memory>
 #include <new>
 #include <utility>
@@ -30,10 +31,11 @@ class StopCheck {
 // first response, field): asking for each record some rows ahead, and for its first response
 // half as far ahead, overlaps their waits for memory.
 template <typename Each>
-void forEachRecord(const SortSnapshot& snapshot, Each each) {
+void forEachRecord(const SortSnapshot& snapshot, const std::atomic<bool>& stop, Each each) {
   constexpr size_t kAhead = 16;
   const IndexList& rows = snapshot.rows;
   for (size_t i = 0; i < rows.size(); ++i) {
+    if ((i & 0xFFFF) == 0 && stop.load(std::memory_order_relaxed)) throw SortStopped{};
     if (i + kAhead < rows.size()) __builtin_prefetch(&snapshot.record(rows[i + kAhead]));
     if (i + kAhead / 2 < rows.size()) __builtin_prefetch(snapshot.record(rows[i + kAhead / 2]).responses);
     each(i, snapshot.record(rows[i]));
@@ -47,11 +49,12 @@ void forEachRecord(const SortSnapshot& snapshot, Each each) {
 class PackedNumbers {
  public:
   // False when the numbers' range and the record indices do not fit in one word together.
-  bool take(const SortSnapshot& snapshot, const ColumnOrder& order) {
+  bool take(const SortSnapshot& snapshot, const ColumnOrder& order, const std::atomic<bool>& stop) {
+    assert(std::is_sorted(snapshot.rows.begin(), snapshot.rows.end()));
     const size_t n = snapshot.rows.size();
     words_.resize(n);
     uint64_t lowest = ~uint64_t{0}, highest = 0;
-    forEachRecord(snapshot, [&](size_t i, const ResultRecord& record) {
+    forEachRecord(snapshot, stop, [&](size_t i, const ResultRecord& record) {
       const uint64_t bits = orderedBits(order.keyOf(record).number);
       words_[i] = bits;
       lowest = std::min(lowest, bits);
@@ -109,7 +112,8 @@ class PackedNumbers {
   bool descending_ = false;
 };
 
-// Every other column: each row's key beside it, sorted by comparison on eight bytes at a time.
+// Text columns, and numbers too far apart to pack: each row's key beside it, sorted by comparison
+// on eight bytes at a time.
 class KeyedRows {
  public:
   struct Entry {
@@ -121,9 +125,9 @@ class KeyedRows {
 
   explicit KeyedRows(const ColumnOrder& order) : order_(order) {}
 
-  void take(const SortSnapshot& snapshot) {
+  void take(const SortSnapshot& snapshot, const std::atomic<bool>& stop) {
     entries_.resize(snapshot.rows.size());
-    forEachRecord(snapshot, [&](size_t i, const ResultRecord& record) {
+    forEachRecord(snapshot, stop, [&](size_t i, const ResultRecord& record) {
       const ColumnKey key = order_.keyOf(record);
       entries_[i] = Entry{orderedBits(key.number), storedText(key.text), static_cast<uint32_t>(key.text.size()), snapshot.rows[i]};
     });
@@ -223,13 +227,13 @@ std::unique_ptr<SortedOrder> sortRows(const SortSnapshot& snapshot, const Column
   try {
     if (!order.hasText()) {
       PackedNumbers numbers;
-      if (numbers.take(snapshot, order)) {
+      if (numbers.take(snapshot, order, stop)) {
         numbers.sort(stop);
         return stop.load() ? nullptr : orderOf(numbers, order);
       }
     }
     KeyedRows rows(order);
-    rows.take(snapshot);
+    rows.take(snapshot, stop);
     rows.sort(stop);
     return stop.load() ? nullptr : orderOf(rows, order);
   } catch (const SortStopped&) {

@@ -57,17 +57,17 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int test
     r.statusCode = hop.statusCode;
     r.size = hop.size;
     r.responseTime = hop.responseTime;
-    r.statusText = arena_.copyText(hop.statusText);
-    r.type = arena_.copyText(hop.contentType);
-    r.xRobotsTag = arena_.copyText(hop.xRobotsTag);
-    r.vary = arena_.copyText(hop.vary);
+    r.statusText = sharedTexts_.copy(hop.statusText, arena_);
+    r.type = sharedTexts_.copy(hop.contentType, arena_);
+    r.xRobotsTag = sharedTexts_.copy(hop.xRobotsTag, arena_);
+    r.vary = sharedTexts_.copy(hop.vary, arena_);
     r.rawHeaders = packed && i < packed->count ? HeaderPacker::place(packed->blobs[i], arena_)
                                                : headerPacker_.pack(hop.rawHeaders, arena_);
     const auto linkCount = static_cast<size_t>(std::clamp<int64_t>(hop.linkCount, 0, kMaxLinksPerResponse));
     LinkRecord* links = linkCount ? arena_.allocateArray<LinkRecord>(linkCount) : nullptr;
     for (size_t k = 0; k < linkCount; ++k) {
-      links[k] = LinkRecord{arena_.copyText(hop.links[k].link), arena_.copyText(hop.links[k].rel),
-                            arena_.copyText(hop.links[k].hreflang)};
+      links[k] = LinkRecord{arena_.copyText(hop.links[k].link), sharedTexts_.copy(hop.links[k].rel, arena_),
+                            sharedTexts_.copy(hop.links[k].hreflang, arena_)};
     }
     r.links = links;
     r.linkCount = static_cast<uint8_t>(linkCount);
@@ -75,7 +75,7 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int test
   auto* record = arena_.allocateArray<ResultRecord>(1);
   record->responses = responses;
   const bool testFields = testMode != kTestModeNone;
-  record->testReason = testFields ? arena_.copyText(hops[0].testNote) : nullptr;
+  record->testReason = testFields ? sharedTexts_.copy(hops[0].testNote, arena_) : nullptr;
   record->testPassed = testFields ? hops[0].testPassed : 0;
   record->chainKind = static_cast<uint8_t>(hops[0].kind);
   record->responseCount = static_cast<uint8_t>(n);
@@ -166,6 +166,7 @@ void ResultStore::clear() {
   headerPacker_.clear();
   for (auto& list : filterLists_) IndexList().swap(list);
   arena_.clear();
+  sharedTexts_.clear();
   count_ = 0;
 }
 
@@ -242,7 +243,7 @@ bool ResultStore::resetFilterLists() {
 
 size_t ResultStore::memoryBytes() const {
   std::lock_guard lock(storeLock_);
-  size_t bytes = arena_.bytesHeld() + headerPacker_.memoryBytes() + blocks_.size() * kBlockSize * sizeof(ResultRecord*) + urlIndex_.memoryBytes() +
+  size_t bytes = arena_.bytesHeld() + sharedTexts_.memoryBytes() + headerPacker_.memoryBytes() + blocks_.size() * kBlockSize * sizeof(ResultRecord*) + urlIndex_.memoryBytes() +
                  sortedOrderBytes();
   for (const auto& list : filterLists_) bytes += list.capacity() * sizeof(uint32_t);
   return bytes;

@@ -20,6 +20,7 @@
 #include "results/HopRecord.h"
 #include "results/LargePages.h"
 #include "results/ResultRecord.h"
+#include "results/SharedTexts.h"
 #include "results/SortedOrder.h"
 #include "results/UrlIndex.h"
 
@@ -119,6 +120,7 @@ class ResultStore {
   std::vector<IndexList> filterLists_;  // lists 1..13 at 0..12
   std::unique_ptr<SortedOrder> sorted_;             // list 14, while a sorted order is installed
   Arena arena_;
+  SharedTexts sharedTexts_;  // empties with the arena
   HeaderPacker headerPacker_;
   int sortedFilter_ = 0;
 };

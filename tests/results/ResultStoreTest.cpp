@@ -206,15 +206,22 @@ TEST_F(ResultStoreTest, RowsFollowTheFilterAndStayInRange) {
 }
 
 TEST_F(ResultStoreTest, ClearEmptiesEverything) {
-  for (int i = 0; i < 2000; ++i) ASSERT_TRUE(add(chainOf("http://a/" + std::to_string(i), {404})));
+  for (int i = 0; i < 2000; ++i) {
+    auto hops = chainOf("http://a/" + std::to_string(i), {404});
+    hops[0].contentType = "text/html";  // one copy shared by every record
+    ASSERT_TRUE(add(hops));
+  }
   store.clear();
   EXPECT_EQ(store.count(), 0);
   EXPECT_EQ(store.recordAtIndex(0), nullptr);
   EXPECT_FALSE(store.contains("http://a/1"));
   EXPECT_EQ(store.rowCount({false, 10}), 0);
-  ASSERT_TRUE(add(chainOf("http://a/1", {200})));
+  auto hops = chainOf("http://a/1", {200});
+  hops[0].contentType = "text/html";  // a new copy: the shared one went with the store
+  ASSERT_TRUE(add(hops));
   EXPECT_TRUE(store.contains("http://a/1"));
   EXPECT_EQ(store.rowCount({false, 3}), 1);
+  EXPECT_STREQ(store.recordAtIndex(0)->first().type, "text/html");
 }
 
 TEST(ResultStoreMemoryTest, OutOfMemoryAddsNothingAndFillsTheFatalSlot) {
