@@ -1,7 +1,7 @@
 #pragma once
 // Raw header blocks are most of a record's bytes, yet they are read only when one response is
 // shown or a raw-headers report or results file is written. The store keeps them compressed
-// (zstd, with a dictionary trained on the crawl's first blocks) and unpacks them on demand.
+// (LZ4, with a dictionary trained on the crawl's first blocks) and unpacks them on demand.
 
 #include <atomic>
 #include <cstddef>
