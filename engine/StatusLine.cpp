@@ -3,7 +3,9 @@
 namespace tallyvane {
 
 std::string_view statusTextOf(std::string_view line) {
-  const size_t end = line.find_first_of(std::string_view("\0\r\n", 3));
+  // A plain loop: find_first_of calls memchr once per character, on every response.
+  size_t end = 0;
+  while (end < line.size() && line[end] != '\0' && line[end] != '\r' && line[end] != '\n') ++end;
   line = line.substr(0, end);
   int wordsStarted = 0;
   bool inWord = false;
