@@ -71,8 +71,11 @@ AnalysedHeader analysedHeaderNamed(std::string_view name) {
 }  // namespace
 
 bool isAnalysedHeaderLine(std::string_view line) {
-  const size_t colon = line.find(':');
-  return colon != std::string_view::npos && analysedHeaderNamed(line.substr(0, colon)) != AnalysedHeader::kNone;
+  // Every header line of every hop comes here: look for the colon only where each name ends.
+  const auto named = [line](std::string_view name) {
+    return line.size() > name.size() && line[name.size()] == ':' && startsWithIgnoreCase(line, name);
+  };
+  return named("vary") || named("link") || named("x-robots-tag");
 }
 
 void parseLinks(std::string_view value, HopRecord& hop, const QueueLink& queueLink) {
