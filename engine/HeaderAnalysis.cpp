@@ -59,7 +59,24 @@ void parseParameters(std::string_view part, size_t at, LinkEntry& entry) {
   }
 }
 
+enum class AnalysedHeader { kNone, kVary, kRobots, kLink };
+
+AnalysedHeader analysedHeaderNamed(std::string_view name) {
+  if (equalsIgnoreCase(name, "vary")) return AnalysedHeader::kVary;
+  if (equalsIgnoreCase(name, "x-robots-tag")) return AnalysedHeader::kRobots;
+  if (equalsIgnoreCase(name, "link")) return AnalysedHeader::kLink;
+  return AnalysedHeader::kNone;
+}
+
 }  // namespace
+
+bool isAnalysedHeaderLine(std::string_view line) {
+  // Every header line of every hop comes here: look for the colon only where each name ends.
+  const auto named = [line](std::string_view name) {
+    return line.size() > name.size() && line[name.size()] == ':' && startsWithIgnoreCase(line, name);
+  };
+  return named("vary") || named("link") || named("x-robots-tag");
+}
 
 void parseLinks(std::string_view value, HopRecord& hop, const QueueLink& queueLink) {
   for (;;) {
@@ -105,19 +122,16 @@ void analyseHeaders(HopRecord& hop, const QueueLink& queueLink) {
       }
       continue;
     }
-    const std::string_view name = line.substr(0, colon);
-    const bool isVary = equalsIgnoreCase(name, "vary");
-    const bool isRobots = !isVary && equalsIgnoreCase(name, "x-robots-tag");
-    const bool isLink = !isVary && !isRobots && equalsIgnoreCase(name, "link");
-    if (isVary || isRobots || isLink) {
+    const AnalysedHeader header = analysedHeaderNamed(line.substr(0, colon));
+    if (header != AnalysedHeader::kNone) {
       std::string value(trimBlanks(line.substr(colon + 1)));
       for (auto part = continuation.rbegin(); part != continuation.rend(); ++part) {
         value += ' ';
         value += *part;
       }
-      if (isVary) vary.push_back(std::move(value));
-      if (isRobots) robots.push_back(std::move(value));
-      if (isLink) parseLinks(value, hop, queueLink);
+      if (header == AnalysedHeader::kVary) vary.push_back(std::move(value));
+      if (header == AnalysedHeader::kRobots) robots.push_back(std::move(value));
+      if (header == AnalysedHeader::kLink) parseLinks(value, hop, queueLink);
     }
     continuation.clear();
   }

@@ -14,6 +14,10 @@ using QueueLink = std::function<void(const std::string& url)>;
 
 void analyseHeaders(HopRecord& hop, const QueueLink& queueLink);
 
+// Whether a header line is one analyseHeaders() reads. A block without any such line leaves the
+// fields it fills as they were reset, so most hops need no analysis at all.
+bool isAnalysedHeaderLine(std::string_view line);
+
 // The entries of one Link header value, added to the hop (at most 30 in all).
 void parseLinks(std::string_view value, HopRecord& hop, const QueueLink& queueLink);
 

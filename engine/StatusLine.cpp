@@ -3,16 +3,17 @@
 namespace tallyvane {
 
 std::string_view statusTextOf(std::string_view line) {
-  const size_t end = line.find_first_of(std::string_view("\0\r\n", 3));
-  line = line.substr(0, end);
+  // One pass over the line, up to its end (a NUL, CR or LF): this runs for every response.
+  size_t text = std::string_view::npos;
   int wordsStarted = 0;
   bool inWord = false;
-  for (size_t i = 0; i < line.size(); ++i) {
+  size_t i = 0;
+  for (; i < line.size() && line[i] != '\0' && line[i] != '\r' && line[i] != '\n'; ++i) {
     const bool blank = line[i] == ' ' || line[i] == '\t';
-    if (!blank && !inWord && ++wordsStarted == 3) return line.substr(i);
+    if (!blank && !inWord && ++wordsStarted == 3) text = i;
     inWord = !blank;
   }
-  return {};
+  return text == std::string_view::npos ? std::string_view() : line.substr(text, i - text);
 }
 
 }  // namespace tallyvane

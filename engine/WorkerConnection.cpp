@@ -6,6 +6,7 @@
 #include "base/Clock.h"
 #include "base/Text.h"
 #include "engine/AsciiHost.h"
+#include "engine/HeaderAnalysis.h"
 #include "engine/StatusLine.h"
 #include "input/UrlParts.h"
 
@@ -140,6 +141,7 @@ void WorkerConnection::performHop(HopRecord& hop) {
   current_ = &hop;
   expectStatusLine_ = true;
   headersTooLarge_ = false;
+  analysedHeaderSeen_ = false;
   errorBuffer_[0] = '\0';
 
   curl.easy_setopt(handle, CURLOPT_URL, requestUrl_.c_str());
@@ -173,7 +175,7 @@ void WorkerConnection::performHop(HopRecord& hop) {
   curl.easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);
   if (contentType != nullptr) appendSanitizedUtf8(hop.contentType, contentType);
 
-  if (context_.analyseHeaders) context_.analyseHeaders(hop);
+  if (context_.analyseHeaders && analysedHeaderSeen_) context_.analyseHeaders(hop);
   hop.responseTime = monotonicMs() - start;
 }
 
@@ -212,6 +214,7 @@ size_t WorkerConnection::onHeader(char* data, size_t size, size_t count, void* s
   } else if (isBlankLine(line)) {
     connection.expectStatusLine_ = true;
   }
+  if (!connection.analysedHeaderSeen_) connection.analysedHeaderSeen_ = isAnalysedHeaderLine(line);
   appendSanitizedUtf8(hop.rawHeaders, line);
   return size * count;
 }

@@ -63,6 +63,7 @@ class WorkerConnection {
   HopRecord* current_ = nullptr;
   bool expectStatusLine_ = false;
   bool headersTooLarge_ = false;
+  bool analysedHeaderSeen_ = false;  // a line of this hop's headers that the analysis reads
 };
 
 }  // namespace tallyvane

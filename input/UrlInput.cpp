@@ -128,15 +128,25 @@ void UrlInput::queueLocked(std::string_view url) {
 }
 
 std::string UrlInput::next() {
-  std::lock_guard lock(lock_);
-  if (!pending_.empty()) return normaliseInputUrl(takePending());
-  std::string url = readFromSource();
-  // Reading the source can queue URLs (a last sitemap entry without loc): they are not lost.
-  if (url.empty()) return pending_.empty() ? url : normaliseInputUrl(takePending());
+  std::string url;
+  bool fromSource = false;
+  {
+    std::lock_guard lock(lock_);
+    if (pending_.empty()) {
+      url = readFromSource();
+      fromSource = !url.empty();
+    }
+    // Reading the source can queue URLs (a last sitemap entry without loc): they are not lost.
+    if (url.empty() && !pending_.empty()) url = takePending();
+  }
+  if (url.empty()) return url;
+  // Every worker takes the lock for each of its URLs: the normalising is done outside it.
   url = normaliseInputUrl(url);
   // Queued variants come back through the pending queue, so they are not expanded again.
-  if (canonicalVariants_) {
-    for (const std::string& variant : canonicalVariants(url)) queueLocked(variant);
+  if (fromSource && canonicalVariants_) {
+    const auto variants = canonicalVariants(url);
+    std::lock_guard lock(lock_);
+    for (const std::string& variant : variants) queueLocked(variant);
   }
   return url;
 }
@@ -155,7 +165,9 @@ std::string UrlInput::readPlainLine() {
   if (!lines_) return {};
   while (auto line = lines_->nextLine()) {
     const std::string_view trimmed = trimBlanks(*line);
-    if (!trimmed.empty()) return std::string(trimmed);
+    if (trimmed.empty()) continue;
+    if (trimmed.size() == line->size()) return std::move(*line);  // nearly every line: no copy
+    return std::string(trimmed);
   }
   return {};
 }

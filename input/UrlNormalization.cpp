@@ -5,6 +5,7 @@
 #include <uriparser/Uri.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -50,16 +51,16 @@ std::optional<std::string> resolved(ParsedUri& base, ParsedUri& reference) {
   return textOf(result.get());
 }
 
-bool isSafe(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-  switch (c) {
-    case '!': case '#': case '$': case '&': case '\'': case '(': case ')': case '*': case ',':
-    case '+': case '-': case '.': case '/': case ':': case ';': case '=': case '?': case '@': case '_': case '~':
-      return true;
-    default:
-      return false;
-  }
-}
+// The bytes a URL keeps as they are; a table, as every byte of every URL is looked up.
+constexpr std::array<bool, 256> kSafeBytes = [] {
+  std::array<bool, 256> safe{};
+  for (int c = 'a'; c <= 'z'; ++c) safe[static_cast<size_t>(c)] = safe[static_cast<size_t>(c - 'a' + 'A')] = true;
+  for (int c = '0'; c <= '9'; ++c) safe[static_cast<size_t>(c)] = true;
+  for (const char c : std::string_view("!#$&'()*,+-./:;=?@_~")) safe[static_cast<unsigned char>(c)] = true;
+  return safe;
+}();
+
+bool isSafe(unsigned char c) { return kSafeBytes[c]; }
 
 // Where the authority (user, host, port) of a URL or network-path reference lies.
 std::optional<TextSpan> authoritySpan(std::string_view url) {
@@ -80,6 +81,54 @@ std::string withAuthorityOf(std::string_view written, std::string resolved) {
 }
 
 bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+bool isAsciiAlphanumeric(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
+
+// Text that uriparser takes and resolves without changing a byte: bytes kept as they are,
+// "%XX" escapes, at most one "#" and no dot segment.
+bool isPlainUrlText(std::string_view text) {
+  if (text.find("/.") != std::string_view::npos) return false;
+  bool fragment = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '#') {
+      if (fragment) return false;
+      fragment = true;
+    } else if (text[i] == '%') {
+      if (i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2])) return false;
+      i += 2;
+    } else if (!isSafe(static_cast<unsigned char>(text[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Where "http://host[:port]" or "https://host[:port]" ends, for a host name of letters, digits,
+// dots and hyphens; npos for anything else (user names, IPv6 literals, other schemes).
+size_t plainOriginEnd(std::string_view url) {
+  size_t at = url.starts_with("http://") ? 7 : url.starts_with("https://") ? 8 : 0;
+  const size_t hostStart = at;
+  if (at == 0) return std::string_view::npos;
+  while (at < url.size() && (isAsciiAlphanumeric(url[at]) || url[at] == '.' || url[at] == '-')) ++at;
+  if (at == hostStart) return std::string_view::npos;
+  if (at < url.size() && url[at] == ':') {
+    for (++at; at < url.size() && url[at] >= '0' && url[at] <= '9';) ++at;
+  }
+  if (at < url.size() && url[at] != '/' && url[at] != '?' && url[at] != '#') return std::string_view::npos;
+  return at;
+}
+
+// Most Link targets are an absolute http(s) URL or a path from the root of the base's host:
+// resolved here without parsing both (which cost more than the rest of a response's analysis).
+std::optional<std::string> resolvedPlainly(std::string_view base, std::string_view reference) {
+  if (!isPlainUrlText(reference)) return std::nullopt;
+  if (plainOriginEnd(reference) != std::string_view::npos) return std::string(reference);
+  if (!reference.starts_with('/') || reference.starts_with("//")) return std::nullopt;
+  const size_t origin = plainOriginEnd(base);
+  // The base must be one uriparser takes, or the reference would come back alone.
+  if (origin == std::string_view::npos || !isPlainUrlText(base.substr(origin))) return std::nullopt;
+  return std::string(base.substr(0, origin)).append(reference);
+}
 
 }  // namespace
 
@@ -129,6 +178,7 @@ std::string normaliseInputUrl(std::string_view url) {
 }
 
 std::string resolveUrl(std::string_view base, std::string_view reference) {
+  if (auto plain = resolvedPlainly(base, reference)) return std::move(*plain);
   ParsedUri baseUri(base);
   ParsedUri referenceUri(reference);
   if (!baseUri.absolute() || !referenceUri.parsed()) return std::string(reference);

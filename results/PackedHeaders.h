@@ -1,7 +1,7 @@
 #pragma once
 // Raw header blocks are most of a record's bytes, yet they are read only when one response is
 // shown or a raw-headers report or results file is written. The store keeps them compressed
-// (zstd, with a dictionary trained on the crawl's first blocks) and unpacks them on demand.
+// (LZ4, with a dictionary made of the crawl's first blocks) and unpacks them on demand.
 
 #include <atomic>
 #include <cstddef>
@@ -40,8 +40,8 @@ class PackedHeaders {
 // dictionary lives as long as the packer is not cleared, as the blocks do.
 class HeaderPacker {
  public:
-  // Blocks kept as they are while the first ones are gathered to train the dictionary.
-  static constexpr size_t kTrainingBlocks = 1000;
+  // Blocks kept as they are while the first ones are gathered to make the dictionary of.
+  static constexpr size_t kSampleBlocks = 1000;
 
   HeaderPacker();
   ~HeaderPacker();
@@ -62,13 +62,12 @@ class HeaderPacker {
 
  private:
   void gatherSample(std::string_view text);
-  void train();
+  void makeDictionary();
 
   std::string samples_;
   std::vector<size_t> sampleSizes_;
-  size_t trainAt_ = kTrainingBlocks;
   std::unique_ptr<HeaderDictionary> dictionary_;
-  std::atomic<const HeaderDictionary*> ready_{nullptr};  // dictionary_ once trained, for packAhead()
+  std::atomic<const HeaderDictionary*> ready_{nullptr};  // dictionary_ once made, for packAhead()
   std::string blob_;  // scratch for one blob
 };
 

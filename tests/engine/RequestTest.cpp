@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/HeaderAnalysis.h"
 #include "tests/engine/EngineFixture.h"
 
 namespace tallyvane::testing {
@@ -63,6 +64,23 @@ TEST_F(RequestTest, RawHeaderBlockKeepsEveryLineAndFoldedLines) {
   const HopRecord hop = fetch(server.url("/folded"));
   EXPECT_EQ(hop.rawHeaders, head);
   EXPECT_EQ(hop.contentType, "text/plain");
+}
+
+TEST_F(RequestTest, HeadersOfTheAnalysisAreFoundInAnyCaseAfterAnInterimAnswer) {
+  context.analyseHeaders = [](HopRecord& hop) { analyseHeaders(hop, nullptr); };
+  server.fixed("/analysed",
+               "HTTP/1.1 100 Continue\r\n\r\n"
+               "HTTP/1.1 200 OK\r\nvary: Accept\r\nX-ROBOTS-TAG: noindex,\r\n  nofollow\r\n"
+               "LINK: </a>; rel=\"canonical\"\r\nContent-Length: 0\r\n\r\n");
+  server.fixed("/none", "HTTP/1.1 200 OK\r\nX-Vary: Accept\r\nLinks: </a>\r\nContent-Length: 0\r\n\r\n");
+  const HopRecord analysed = fetch(server.url("/analysed"));
+  EXPECT_EQ(analysed.vary, "[Accept]");
+  EXPECT_EQ(analysed.xRobotsTag, "[noindex, nofollow]");
+  ASSERT_EQ(analysed.linkCount, 1);
+  EXPECT_EQ(analysed.links[0].link, server.url("/a"));
+  const HopRecord none = fetch(server.url("/none"));
+  EXPECT_EQ(none.vary, "");
+  EXPECT_EQ(none.linkCount, 0);
 }
 
 TEST_F(RequestTest, InvalidUtf8InHeadersIsReplaced) {

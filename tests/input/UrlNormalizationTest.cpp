@@ -41,6 +41,16 @@ TEST(UrlNormalizationTest, ResolvesReferencesAgainstTheirBase) {
   EXPECT_EQ(resolveUrl("http://[::1]:81/a/b", "../c"), "http://[::1]:81/c");
   EXPECT_EQ(resolveUrl("http://a.example/", "//[::1]/x"), "http://[::1]/x");
   EXPECT_EQ(resolveUrl("no base", "/x"), "/x");
+  // Paths from the root and absolute URLs, which most Link targets are, byte for byte as parsed.
+  EXPECT_EQ(resolveUrl("http://127.0.0.1:8080/hdr/5?q#f", "/a?b#c?d"), "http://127.0.0.1:8080/a?b#c?d");
+  EXPECT_EQ(resolveUrl("http://a.example?q", "/a%41/?"), "http://a.example/a%41/?");
+  EXPECT_EQ(resolveUrl("http://a.example/x", "/a/./b/../c"), "http://a.example/a/c");
+  EXPECT_EQ(resolveUrl("http://a.example/x", "/a?x=/.y"), "http://a.example/a?x=/.y");
+  EXPECT_EQ(resolveUrl("http://u@a.example/x", "/y"), "http://u@a.example/y");
+  EXPECT_EQ(resolveUrl("HTTP://A.example/x", "/y"), "HTTP://A.example/y");
+  for (const char* unparsable : {"/a#b#c", "/a%4", "/a b"}) EXPECT_EQ(resolveUrl("http://a.example/", unparsable), unparsable);
+  EXPECT_EQ(resolveUrl("http://a.example/p%zz", "/y"), "/y");
+  EXPECT_EQ(resolveUrl("http://a.example/", "https://b.example:99?x#y"), "https://b.example:99?x#y");
 }
 
 }  // namespace

@@ -122,25 +122,25 @@ TEST_F(ResultStoreTest, UrlsWithTheSameCrcAreBothFoundWhileTheIndexGrows) {
 }
 
 TEST_F(ResultStoreTest, HeaderBlocksComeBackByteForByteOnceCompressed) {
-  // Past the blocks the dictionary is trained on, with varied lines, one block of random bytes
+  // Past the blocks the dictionary is made of, with varied lines, one block of random bytes
   // (which does not compress) and one larger than the dictionary. Every other chain has its
   // blocks packed ahead on another thread, as crawl workers do.
   std::mt19937 random(3);
   PackedChain packed;
   std::vector<std::string> blocks;
-  for (size_t i = 0; i < HeaderPacker::kTrainingBlocks + 600; ++i) {
+  for (size_t i = 0; i < HeaderPacker::kSampleBlocks + 600; ++i) {
     std::string block = "HTTP/1.1 200 OK\r\nServer: nginx\r\nContent-Length: " + std::to_string(random()) +
                         "\r\nETag: \"" + std::to_string(random()) + "\"\r\nX-Note: caf\xC3\xA9\r\n\r\n";
-    if (i == HeaderPacker::kTrainingBlocks + 100) {
+    if (i == HeaderPacker::kSampleBlocks + 100) {
       block.clear();
       for (int k = 0; k < 5000; ++k) block.push_back(static_cast<char>(random()));
     }
-    if (i == HeaderPacker::kTrainingBlocks + 200) block = std::string(100000, 'h') + block;
+    if (i == HeaderPacker::kSampleBlocks + 200) block = std::string(100000, 'h') + block;
     auto hops = chainOf("http://packed.example/" + std::to_string(i), {200});
     hops[0].rawHeaders = block;
     if (i % 2 == 1) {
       std::thread([&] { store.packHeaders(hops, packed); }).join();
-      EXPECT_EQ(packed.count, i < HeaderPacker::kTrainingBlocks ? 0u : 1u) << i;
+      EXPECT_EQ(packed.count, i < HeaderPacker::kSampleBlocks ? 0u : 1u) << i;
       ASSERT_TRUE(store.add(hops, kTestModeNone, fatal, &packed));
     } else {
       ASSERT_TRUE(add(hops));
