@@ -34,8 +34,11 @@ struct LargePageAllocator {
   }
   void deallocate(T* at, size_t n) {
     const size_t bytes = n * sizeof(T);
-    if (bytes < kLargePageSize) return ::operator delete(at);
-    unmapLargePages(reinterpret_cast<std::byte*>(at), bytes);
+    if (bytes < kLargePageSize) {
+      ::operator delete(at);
+    } else {
+      unmapLargePages(reinterpret_cast<std::byte*>(at), bytes);
+    }
   }
   static constexpr size_t max_size() { return size_t(-1) / 2 / sizeof(T); }
   bool operator==(const LargePageAllocator&) const { return true; }
