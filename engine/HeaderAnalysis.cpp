@@ -1,5 +1,7 @@
 #include "engine/HeaderAnalysis.h"
 
+#include <array>
+#include <utility>
 #include <vector>
 
 #include "base/Text.h"
@@ -61,10 +63,16 @@ void parseParameters(std::string_view part, size_t at, LinkEntry& entry) {
 
 enum class AnalysedHeader { kNone, kVary, kRobots, kLink };
 
+constexpr std::array<std::pair<std::string_view, AnalysedHeader>, 3> kAnalysedHeaders = {{
+    {"vary", AnalysedHeader::kVary},
+    {"x-robots-tag", AnalysedHeader::kRobots},
+    {"link", AnalysedHeader::kLink},
+}};
+
 AnalysedHeader analysedHeaderNamed(std::string_view name) {
-  if (equalsIgnoreCase(name, "vary")) return AnalysedHeader::kVary;
-  if (equalsIgnoreCase(name, "x-robots-tag")) return AnalysedHeader::kRobots;
-  if (equalsIgnoreCase(name, "link")) return AnalysedHeader::kLink;
+  for (const auto& [analysed, header] : kAnalysedHeaders) {
+    if (equalsIgnoreCase(name, analysed)) return header;
+  }
   return AnalysedHeader::kNone;
 }
 
@@ -72,10 +80,10 @@ AnalysedHeader analysedHeaderNamed(std::string_view name) {
 
 bool isAnalysedHeaderLine(std::string_view line) {
   // Every header line of every hop comes here: look for the colon only where each name ends.
-  const auto named = [line](std::string_view name) {
-    return line.size() > name.size() && line[name.size()] == ':' && startsWithIgnoreCase(line, name);
-  };
-  return named("vary") || named("link") || named("x-robots-tag");
+  for (const auto& [name, header] : kAnalysedHeaders) {
+    if (line.size() > name.size() && line[name.size()] == ':' && startsWithIgnoreCase(line, name)) return true;
+  }
+  return false;
 }
 
 void parseLinks(std::string_view value, HopRecord& hop, const QueueLink& queueLink) {
