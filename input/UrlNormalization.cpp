@@ -82,6 +82,11 @@ std::string withAuthorityOf(std::string_view written, std::string resolved) {
 
 bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
+// Whether a "%XX" escape starts at i.
+bool isEscapeAt(std::string_view text, size_t i) {
+  return text[i] == '%' && i + 2 < text.size() && isHexDigit(text[i + 1]) && isHexDigit(text[i + 2]);
+}
+
 bool isAsciiAlphanumeric(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
 
 // Text that uriparser takes and resolves without changing a byte: bytes kept as they are,
@@ -93,8 +98,7 @@ bool isPlainUrlText(std::string_view text) {
     if (text[i] == '#') {
       if (fragment) return false;
       fragment = true;
-    } else if (text[i] == '%') {
-      if (i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2])) return false;
+    } else if (isEscapeAt(text, i)) {
       i += 2;
     } else if (!isSafe(static_cast<unsigned char>(text[i]))) {
       return false;
@@ -144,12 +148,9 @@ std::string removeDotSegments(std::string_view url) {
 
 std::string percentEncodeUrl(std::string_view url) {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  const auto existingEscape = [&](size_t i) {
-    return url[i] == '%' && i + 2 < url.size() && isHexDigit(url[i + 1]) && isHexDigit(url[i + 2]);
-  };
   // Most URLs need nothing encoded: then the host need not be found either.
   size_t first = 0;
-  while (first < url.size() && (isSafe(static_cast<unsigned char>(url[first])) || existingEscape(first))) ++first;
+  while (first < url.size() && (isSafe(static_cast<unsigned char>(url[first])) || isEscapeAt(url, first))) ++first;
   if (first == url.size()) return std::string(url);
   // The host goes out as written: libcurl turns an international name into its ASCII form, and
   // an IPv6 literal needs its brackets.
@@ -160,7 +161,7 @@ std::string percentEncodeUrl(std::string_view url) {
   for (size_t i = first; i < url.size(); ++i) {
     const auto c = static_cast<unsigned char>(url[i]);
     const bool inHost = i >= host.begin && i < host.end;
-    if (isSafe(c) || existingEscape(i) || inHost) {
+    if (isSafe(c) || isEscapeAt(url, i) || inHost) {
       encoded.push_back(static_cast<char>(c));
     } else {
       encoded.push_back('%');

@@ -200,14 +200,12 @@ class KeyedRows {
   // The bytes every text shares at its start, which need not be compared at all.
   size_t sharedPrefixLength() const {
     if (entries_.empty()) return 0;
-    const Entry& first = entries_[0];
-    size_t shared = first.length;
+    std::string_view shared(entries_[0].text, entries_[0].length);
     for (const Entry& e : entries_) {
-      shared = std::min<size_t>(shared, e.length);
-      shared = static_cast<size_t>(std::mismatch(e.text, e.text + shared, first.text).first - e.text);
-      if (shared == 0) break;
+      shared = sharedPrefix(shared, std::string_view(e.text, e.length));
+      if (shared.empty()) break;
     }
-    return shared;
+    return shared.size();
   }
 
   const ColumnOrder& order_;
