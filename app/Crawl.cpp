@@ -14,6 +14,8 @@
 namespace tallyvane {
 namespace {
 
+static_assert(InFlightUrls::kCapacity >= kMaxWorkers);
+
 std::string speedText(int64_t responses, int64_t elapsedMs) {
   // Less than a millisecond counts as one, so the first figure is never a division by zero.
   const float seconds = static_cast<float>(std::max<int64_t>(elapsedMs, 1)) / 1000.0f;
@@ -212,7 +214,7 @@ void Crawl::work(int worker, const RequestContext& context) {
     hops[0].url = std::move(url);
     if (lowMemoryReport_) {
       showCurrentUrl(worker, hops[0].url);
-    } else if (!claim(hops[0].url)) {
+    } else if (!claim(hops[0].url, packed)) {
       continue;
     }
     const auto redirectCount = checkUrlChain(connection, hops, running_);
@@ -220,11 +222,12 @@ void Crawl::work(int worker, const RequestContext& context) {
   }
 }
 
-bool Crawl::claim(std::string_view url) {
+bool Crawl::claim(std::string_view url, PackedChain& packed) {
+  packed.urlCrc = urlCrc(url);
   // A URL listed twice is requested once, even when two workers take it at the same time.
   std::lock_guard lock(resultsMutex_);
-  if (store_.contains(url)) return false;
-  return inFlight_.insert(url).second;
+  if (store_.contains(url, *packed.urlCrc)) return false;
+  return inFlight_.insert(*packed.urlCrc, url);
 }
 
 void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packed) {
@@ -235,7 +238,7 @@ void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packe
   if (checked && !lowMemoryReport_) store_.packHeaders(hops.first(static_cast<size_t>(*checked) + 1), packed);
   {
     std::lock_guard lock(resultsMutex_);
-    if (!lowMemoryReport_) inFlight_.erase(hops[0].url);
+    if (!lowMemoryReport_) inFlight_.erase(*packed.urlCrc, hops[0].url);
     if (!checked) return;  // the crawl was stopped during the chain: nothing of it is kept
     if (!keep(hops, *checked, packed)) {
       stop();

@@ -15,9 +15,9 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <unordered_set>
 #include <vector>
 
+#include "app/InFlightUrls.h"
 #include "app/UserInterface.h"
 #include "config/Settings.h"
 #include "engine/CurlApi.h"
@@ -101,8 +101,9 @@ class Crawl {
   void control(CrawlRequest request);
   void work(int worker, const RequestContext& context);
   // Under the results mutex: false when the URL is stored or being checked by another worker.
-  // The URL must stay in place until handOver(): the in-flight set refers to it.
-  bool claim(std::string_view url);
+  // The URL must stay in place until handOver(): the in-flight set refers to it. Notes the URL's
+  // CRC in packed, for the store.
+  bool claim(std::string_view url, PackedChain& packed);
   // Releases the claim and, when the chain was completed, counts and stores it; packed is the
   // worker's room for its header blocks, packed before the results mutex is taken.
   void handOver(HopRow hops, std::optional<int> redirectCount, PackedChain& packed);
@@ -134,7 +135,7 @@ class Crawl {
   bool active_ = false;
   FatalErrorSlot fatal_;
   mutable std::recursive_mutex resultsMutex_;
-  std::unordered_set<std::string_view> inFlight_;  // URLs the workers are checking now, in their hop rows
+  InFlightUrls inFlight_;
   int64_t urls_ = 0;
   int64_t responses_ = 0;
   std::atomic<int64_t> skipped_{0};

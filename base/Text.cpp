@@ -1,5 +1,7 @@
 #include "base/Text.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -39,17 +41,32 @@ size_t validSequenceLength(std::string_view bytes, size_t i) {
   return length;
 }
 
+// The position of the first of eight bytes with its high bit set; 8 when there is none.
+size_t firstHighByte(const char* eight) {
+  uint64_t word;
+  std::memcpy(&word, eight, 8);
+  const uint64_t high = word & 0x8080808080808080u;
+  if (high == 0) return 8;
+  if constexpr (std::endian::native == std::endian::little) return static_cast<size_t>(std::countr_zero(high)) / 8;
+  return static_cast<size_t>(std::countl_zero(high)) / 8;
+}
+
 }  // namespace
 
 size_t asciiPrefixLength(std::string_view bytes) {
-  constexpr uint64_t kHighBits = 0x8080808080808080u;
-  size_t i = 0;
-  for (uint64_t word; i + 8 <= bytes.size(); i += 8) {
-    std::memcpy(&word, bytes.data() + i, 8);
-    if (word & kHighBits) break;
+  const size_t size = bytes.size();
+  if (size < 8) {
+    size_t i = 0;
+    while (i < size && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+    return i;
   }
-  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
-  return i;
+  // Eight bytes at a time, the last eight overlapping those before, as header lines and URLs
+  // rarely come in whole words.
+  for (size_t i = 0;; i += 8) {
+    const size_t at = std::min(i, size - 8);
+    if (const size_t high = firstHighByte(bytes.data() + at); high < 8) return at + high;
+    if (at == size - 8) return size;
+  }
 }
 
 void appendSanitizedUtf8(std::string& out, std::string_view bytes) {

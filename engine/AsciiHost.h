@@ -3,8 +3,7 @@
 // locale is UTF-8, so the program converts them itself, from UTF-8 whatever the locale.
 
 #include <string>
-#include <string_view>
-#include <variant>
+#include <optional>
 
 namespace tallyvane {
 
@@ -12,8 +11,8 @@ struct HostConversionError {
   std::string message;
 };
 
-// url with a non-ASCII host replaced by its IDNA 2008 ASCII form ("xn--" labels); any other URL
-// unchanged. The error names why a host cannot be converted.
-std::variant<std::string, HostConversionError> withAsciiHost(std::string_view url);
+// Replaces a non-ASCII host of url by its IDNA 2008 ASCII form ("xn--" labels), in place; any other
+// URL stays as it is. The error names why a host cannot be converted; url is then unchanged.
+std::optional<HostConversionError> makeHostAscii(std::string& url);
 
 }  // namespace tallyvane

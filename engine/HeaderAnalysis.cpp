@@ -69,6 +69,16 @@ constexpr std::array<std::pair<std::string_view, AnalysedHeader>, 3> kAnalysedHe
     {"link", AnalysedHeader::kLink},
 }};
 
+// The letters the analysed names start with, in either case.
+constexpr std::array<bool, 256> kAnalysedInitials = [] {
+  std::array<bool, 256> initials{};
+  for (const auto& [name, header] : kAnalysedHeaders) {
+    initials[static_cast<unsigned char>(name[0])] = true;
+    initials[static_cast<unsigned char>(name[0] - 'a' + 'A')] = true;
+  }
+  return initials;
+}();
+
 AnalysedHeader analysedHeaderNamed(std::string_view name) {
   for (const auto& [analysed, header] : kAnalysedHeaders) {
     if (equalsIgnoreCase(name, analysed)) return header;
@@ -79,7 +89,9 @@ AnalysedHeader analysedHeaderNamed(std::string_view name) {
 }  // namespace
 
 bool isAnalysedHeaderLine(std::string_view line) {
-  // Every header line of every hop comes here: look for the colon only where each name ends.
+  // Every header line of every hop comes here: most are turned away by their first letter, the
+  // rest are checked for the colon only where each name ends.
+  if (line.empty() || !kAnalysedInitials[static_cast<unsigned char>(line[0])]) return false;
   for (const auto& [name, header] : kAnalysedHeaders) {
     if (line.size() > name.size() && line[name.size()] == ':' && startsWithIgnoreCase(line, name)) return true;
   }

@@ -1,7 +1,6 @@
 #include "engine/WorkerConnection.h"
 
 #include <cmath>
-#include <variant>
 
 #include "base/Clock.h"
 #include "base/Text.h"
@@ -123,12 +122,10 @@ bool WorkerConnection::prepareRequestUrl(HopRecord& hop) {
   // The fragment stays in the record but is never sent. The URL goes out as its own bytes.
   requestUrl_.assign(hop.url, 0, hop.url.find('#'));
   // libcurl's own conversion reads the host in the process's locale, which may not be UTF-8.
-  auto converted = withAsciiHost(requestUrl_);
-  if (auto* error = std::get_if<HostConversionError>(&converted)) {
+  if (const auto error = makeHostAscii(requestUrl_)) {
     fail(hop, error->message);
     return false;
   }
-  requestUrl_ = std::move(std::get<std::string>(converted));
   return true;
 }
 

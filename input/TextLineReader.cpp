@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 #include "base/Text.h"
 
@@ -11,10 +13,23 @@ namespace {
 
 constexpr size_t kChunkBytes = 1 << 16;
 
-// The next CR or LF from position on; npos when there is none. A plain loop: find_first_of
-// tries every character of its set at every position.
+// Whether any byte of word is a CR or LF: a byte equal to the one sought becomes zero under XOR,
+// and the classic zero-byte test is exact for the word as a whole.
+bool hasLineBreakByte(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101u, kHighBits = 0x8080808080808080u;
+  const uint64_t cr = word ^ (kOnes * '\r'), lf = word ^ (kOnes * '\n');
+  return (((cr - kOnes) & ~cr) | ((lf - kOnes) & ~lf)) & kHighBits;
+}
+
+// The next CR or LF from position on; npos when there is none. Eight bytes at a time: every URL
+// of a list passes here, and find_first_of tries every character of its set at every position.
 size_t lineBreakFrom(const std::string& text, size_t position) {
-  for (size_t i = position; i < text.size(); ++i) {
+  size_t i = position;
+  for (uint64_t word; i + 8 <= text.size(); i += 8) {
+    std::memcpy(&word, text.data() + i, 8);
+    if (hasLineBreakByte(word)) break;
+  }
+  for (; i < text.size(); ++i) {
     if (text[i] == '\n' || text[i] == '\r') return i;
   }
   return std::string::npos;
@@ -88,7 +103,9 @@ bool TextLineReader::atEnd() {
 
 std::string TextLineReader::finishLine(std::string raw) const {
   switch (encoding_) {
-    case TextEncoding::Unmarked: return isValidUtf8(raw) ? raw : utf8FromLatin1(raw);
+    case TextEncoding::Unmarked:
+      if (isValidUtf8(raw)) return raw;  // not in a ?: expression, which would copy it
+      return utf8FromLatin1(raw);
     case TextEncoding::Utf8: return sanitizeUtf8(raw);
     case TextEncoding::Utf16Le: return raw;
   }

@@ -141,7 +141,7 @@ std::string UrlInput::next() {
   }
   if (url.empty()) return url;
   // Every worker takes the lock for each of its URLs: the normalising is done outside it.
-  url = normaliseInputUrl(url);
+  url = normaliseInputUrl(std::move(url));
   // Queued variants come back through the pending queue, so they are not expanded again.
   if (fromSource && canonicalVariants_) {
     const auto variants = canonicalVariants(url);

@@ -146,12 +146,17 @@ std::string removeDotSegments(std::string_view url) {
   return result ? withAuthorityOf(url, *result) : std::string(url);
 }
 
-std::string percentEncodeUrl(std::string_view url) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  // Most URLs need nothing encoded: then the host need not be found either.
+namespace {
+
+// Where the first byte to encode is; the size when there is none (nearly every URL of a list).
+size_t firstByteToEncode(std::string_view url) {
   size_t first = 0;
   while (first < url.size() && (isSafe(static_cast<unsigned char>(url[first])) || isEscapeAt(url, first))) ++first;
-  if (first == url.size()) return std::string(url);
+  return first;
+}
+
+std::string encodedFrom(std::string_view url, size_t first) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
   // The host goes out as written: libcurl turns an international name into its ASCII form, and
   // an IPv6 literal needs its brackets.
   const TextSpan host = requestHostSpan(url).value_or(TextSpan{});
@@ -172,10 +177,20 @@ std::string percentEncodeUrl(std::string_view url) {
   return encoded;
 }
 
-std::string normaliseInputUrl(std::string_view url) {
-  // Most URLs of a list have no dot segment: no need for the intermediate copy.
-  if (url.find("/.") == std::string_view::npos) return percentEncodeUrl(url);
-  return percentEncodeUrl(removeDotSegments(url));
+}  // namespace
+
+std::string percentEncodeUrl(std::string_view url) {
+  const size_t first = firstByteToEncode(url);
+  // Nothing to encode: then the host need not be found either.
+  return first == url.size() ? std::string(url) : encodedFrom(url, first);
+}
+
+std::string normaliseInputUrl(std::string url) {
+  // Most URLs of a list have no dot segment and nothing to encode: they are handed on as they are.
+  if (url.find("/.") != std::string::npos) url = removeDotSegments(url);
+  const size_t first = firstByteToEncode(url);
+  if (first == url.size()) return url;  // moved: a ?: would copy it
+  return encodedFrom(url, first);
 }
 
 std::string resolveUrl(std::string_view base, std::string_view reference) {

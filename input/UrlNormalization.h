@@ -16,7 +16,7 @@ std::string removeDotSegments(std::string_view url);
 std::string percentEncodeUrl(std::string_view url);
 
 // Both, in that order: the form in which the input hands URLs to the workers.
-std::string normaliseInputUrl(std::string_view url);
+std::string normaliseInputUrl(std::string url);
 
 // reference resolved against base; reference unchanged when either does not parse.
 std::string resolveUrl(std::string_view base, std::string_view reference);

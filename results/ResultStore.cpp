@@ -1,7 +1,5 @@
 #include "results/ResultStore.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -9,11 +7,6 @@
 
 namespace tallyvane {
 namespace {
-
-uint32_t crcOf(std::string_view bytes) {
-  return static_cast<uint32_t>(
-      crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
-}
 
 // Hop 0 plus the redirect answers that lead from it, at most 11.
 size_t responsesToKeep(std::span<const HopRecord> hops) {
@@ -84,7 +77,7 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int test
 
 bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal, const PackedChain* packed) {
   if (hops.empty()) return false;
-  const uint32_t crc = crcOf(hops[0].url);
+  const uint32_t crc = packed && packed->urlCrc ? *packed->urlCrc : urlCrc(hops[0].url);
   std::lock_guard lock(storeLock_);
   const auto index = static_cast<uint64_t>(count_);
   try {
@@ -152,8 +145,9 @@ const ResultRecord* ResultStore::recordAtRow(int64_t row, ViewSelection view) co
   return recordAt((*list)[static_cast<size_t>(row)]);
 }
 
-bool ResultStore::contains(std::string_view url) const {
-  const uint32_t crc = crcOf(url);
+bool ResultStore::contains(std::string_view url) const { return contains(url, urlCrc(url)); }
+
+bool ResultStore::contains(std::string_view url, uint32_t crc) const {
   std::lock_guard lock(storeLock_);
   return urlIndex_.find(crc, [&](uint32_t index) { return textOf(recordAt(index)->first().url) == url; });
 }

@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -53,11 +54,13 @@ struct SortSnapshot {
   }
 };
 
-// A chain's header blocks packed by the thread that checked it (ResultStore::packHeaders), so
-// that add() only copies them: packing under the store's lock made every other worker wait.
+// What the thread that checked a chain prepares for add() off the store's lock: its header blocks
+// packed (ResultStore::packHeaders), as packing under the lock made every other worker wait, and
+// the CRC of its URL when the caller already has it.
 struct PackedChain {
   std::array<std::string, kHopsPerChain> blobs;
   size_t count = 0;  // 0: add() packs them itself
+  std::optional<uint32_t> urlCrc;
 };
 
 struct ResultStoreOptions {
@@ -86,6 +89,7 @@ class ResultStore {
   const ResultRecord* recordAtRow(int64_t row, ViewSelection view) const;  // nullptr out of range
   int64_t rowCount(ViewSelection view) const;
   bool contains(std::string_view url) const;
+  bool contains(std::string_view url, uint32_t crc) const;  // crc: urlCrc(url)
   void clear();
   // Empties the index lists with room for 1024 entries each; false when memory is short.
   bool resetFilterLists();

@@ -1,11 +1,17 @@
 #include "results/UrlIndex.h"
 
+#include <zlib.h>
+
 namespace tallyvane {
 namespace {
 
 constexpr int kInitialBits = 16;
 
 }  // namespace
+
+uint32_t urlCrc(std::string_view url) {
+  return static_cast<uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>(url.data()), static_cast<uInt>(url.size())));
+}
 
 void UrlIndex::clear() {
   LargeVector<Slot>(size_t{1} << kInitialBits).swap(slots_);

@@ -5,9 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
+
 #include "results/LargePages.h"
 
 namespace tallyvane {
+
+// The key of a URL in the index: the CRC-32 of its bytes.
+uint32_t urlCrc(std::string_view url);
 
 class UrlIndex {
  public:

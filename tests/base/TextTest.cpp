@@ -18,6 +18,20 @@ TEST(TextTest, ValidUtf8PassesUnchanged) {
   EXPECT_FALSE(isValidUtf8("\xE2\x82"));
 }
 
+// The ASCII scan reads whole words, the last one overlapping: a non-ASCII byte at any position of
+// any length up to three words is found, and no further byte is taken for it.
+TEST(TextTest, AsciiPrefixEndsAtTheFirstNonAsciiByteWhereverItIs) {
+  for (size_t size = 0; size <= 24; ++size) {
+    EXPECT_EQ(asciiPrefixLength(std::string(size, 'a')), size);
+    for (size_t at = 0; at < size; ++at) {
+      std::string text(size, 'a');
+      text[at] = '\xE9';
+      if (at + 1 < size) text[size - 1] = '\xC3';
+      EXPECT_EQ(asciiPrefixLength(text), at) << "size " << size << ", at " << at;
+    }
+  }
+}
+
 TEST(TextTest, EveryInvalidSequenceBecomesOneReplacementPerByte) {
   EXPECT_EQ(sanitizeUtf8("a\xFF" "b"), "a" + kReplacement + "b");
   EXPECT_EQ(sanitizeUtf8("\xC0\xAF"), kReplacement + kReplacement);              // overlong

@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   (void)tallyvane::resolveUrl("https://base.example/dir/page?q=1", text);
   (void)tallyvane::resolveUrl(text, "../other");
-  (void)tallyvane::withAsciiHost(text);
+  std::string ascii = text;
+  (void)tallyvane::makeHostAscii(ascii);
   return 0;
 }
