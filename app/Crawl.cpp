@@ -1,6 +1,7 @@
 #include "app/Crawl.h"
 
 #include <cmath>
+#include <new>
 #include <system_error>
 #include <vector>
 
@@ -32,8 +33,7 @@ Crawl::Crawl(const CurlApi& curl, const Settings& settings, ResultStore& store, 
       store_(store),
       input_(input),
       ui_(ui),
-      running_(running),
-      hopTable_(new std::array<HopRecord, kHopsPerChain>[kMaxWorkers + 1]) {}
+      running_(running) {}
 
 Crawl::~Crawl() {
   stop();
@@ -120,7 +120,7 @@ void Crawl::control(CrawlRequest request) {
     if (opened.message) show(opened.message->title, opened.message->text);
     return endEarly();
   }
-  if (!store_.resetFilterLists()) {
+  if (!store_.resetFilterLists() || !makeHopRows(threads)) {
     fatal_.raise(std::string(kErrorTitle), std::string(kNotEnoughMemoryMessage), kOutOfMemory);
     show(kErrorTitle, kOutOfMemoryMessage);
     end_ = CrawlEnd::Failed;
@@ -191,6 +191,22 @@ void Crawl::control(CrawlRequest request) {
   input_.close();
   running_.clear();
   if (!exiting_) ui_.setBusy(false);
+}
+
+bool Crawl::makeHopRows(int threads) {
+  // Rows for this crawl's workers only: the 200 a crawl may have took longer to set up than a
+  // thousand URLs take to check. The workers of the last crawl have ended.
+  const auto rows = static_cast<size_t>(threads) + 1;
+  if (hopRows_ >= rows) return true;
+  try {
+    hopTable_.reset(new std::array<HopRecord, kHopsPerChain>[rows]);
+  } catch (const std::bad_alloc&) {
+    hopTable_.reset();
+    hopRows_ = 0;
+    return false;
+  }
+  hopRows_ = rows;
+  return true;
 }
 
 void Crawl::work(int worker, const RequestContext& context) {

@@ -99,6 +99,8 @@ class Crawl {
 
  private:
   void control(CrawlRequest request);
+  // False when memory is short.
+  bool makeHopRows(int threads);
   void work(int worker, const RequestContext& context);
   // Under the results mutex: false when the URL is stored or being checked by another worker.
   // The URL must stay in place until handOver(): the in-flight set refers to it. Notes the URL's
@@ -127,8 +129,9 @@ class Crawl {
   std::function<void()> resultsChanged_;
   std::atomic<bool> exiting_{false};
 
-  // Allocated once and reused by every crawl: row = worker number 1..200, one row per worker.
+  // Reused by every later crawl with as many workers or fewer: row = worker number, one per worker.
   std::unique_ptr<std::array<HopRecord, kHopsPerChain>[]> hopTable_;
+  size_t hopRows_ = 0;
   std::thread controller_;
   mutable std::mutex activeMutex_;
   std::condition_variable controllerEnded_;
