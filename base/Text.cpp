@@ -211,7 +211,8 @@ std::string withCrLfLineBreaks(std::string_view text) {
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+    // Equal bytes first: every stored URL's scheme and most header names are compared here.
+    if (a[i] != b[i] && asciiLower(a[i]) != asciiLower(b[i])) return false;
   }
   return true;
 }

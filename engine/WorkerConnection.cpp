@@ -151,6 +151,8 @@ void WorkerConnection::performHop(HopRecord& hop) {
   const int64_t start = monotonicMs();
   const CURLcode result = curl.easy_perform(handle);
   current_ = nullptr;
+  // Header lines are kept as they came; the block is checked as UTF-8 once, as a whole.
+  if (!isValidUtf8(hop.rawHeaders)) hop.rawHeaders = sanitizeUtf8(hop.rawHeaders);
   if (result != CURLE_OK || !running()) return fail(hop, failureReason(result));
 
   long statusCode = 0;
@@ -212,7 +214,7 @@ size_t WorkerConnection::onHeader(char* data, size_t size, size_t count, void* s
     connection.expectStatusLine_ = true;
   }
   if (!connection.analysedHeaderSeen_) connection.analysedHeaderSeen_ = isAnalysedHeaderLine(line);
-  appendSanitizedUtf8(hop.rawHeaders, line);
+  hop.rawHeaders.append(line);
   return size * count;
 }
 
