@@ -251,12 +251,20 @@ void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packe
   // workers judge their chains side by side rather than one at a time under the mutex; so with
   // packing the header blocks.
   if (checked && stages_.evaluate) stages_.evaluate(hops, *checked);
-  if (checked && !lowMemoryReport_) store_.packHeaders(hops.first(static_cast<size_t>(*checked) + 1), packed);
+  const auto chain = hops.first(checked ? static_cast<size_t>(*checked) + 1 : 0);
+  bool kept = true;
+  if (checked && !lowMemoryReport_) {
+    store_.packHeaders(chain, packed);
+    // Stored before the claim is released, so a worker taking the same URL meanwhile finds it
+    // stored: claims need not wait for the store under the results mutex.
+    kept = store_.add(chain, testMode_, fatal_, &packed);
+  }
   {
     std::lock_guard lock(resultsMutex_);
     if (!lowMemoryReport_) inFlight_.erase(*packed.urlCrc, hops[0].url);
     if (!checked) return;  // the crawl was stopped during the chain: nothing of it is kept
-    if (!keep(hops, *checked, packed)) {
+    if (lowMemoryReport_) kept = writeToReport(chain);
+    if (!kept) {
       stop();
       return;
     }
@@ -267,9 +275,7 @@ void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packe
   if (resultsChanged_ && !lowMemoryReport_) resultsChanged_();
 }
 
-bool Crawl::keep(HopRow hops, int redirectCount, const PackedChain& packed) {
-  const auto chain = hops.first(static_cast<size_t>(redirectCount) + 1);
-  if (!lowMemoryReport_) return store_.add(chain, testMode_, fatal_, &packed);
+bool Crawl::writeToReport(std::span<const HopRecord> chain) {
   if (lowMemoryReport_->write(chain)) return true;
   fatal_.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
   return false;

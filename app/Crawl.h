@@ -109,7 +109,8 @@ class Crawl {
   // Releases the claim and, when the chain was completed, counts and stores it; packed is the
   // worker's room for its header blocks, packed before the results mutex is taken.
   void handOver(HopRow hops, std::optional<int> redirectCount, PackedChain& packed);
-  bool keep(HopRow hops, int redirectCount, const PackedChain& packed);
+  // Low-memory mode, under the results mutex, which keeps the report's rows whole.
+  bool writeToReport(std::span<const HopRecord> chain);
   void showCurrentUrl(int worker, const std::string& url);
   void showProgress(int64_t urls, int64_t responses);
   // Waits for the workers to end, showing their progress four times a second meanwhile: the
