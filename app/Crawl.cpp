@@ -239,11 +239,19 @@ void Crawl::work(int worker, const RequestContext& context) {
 }
 
 bool Crawl::claim(std::string_view url, PackedChain& packed) {
-  packed.urlCrc = urlCrc(url);
-  // A URL listed twice is requested once, even when two workers take it at the same time.
+  // A URL listed twice is requested once, even when two workers take it at the same time. It is
+  // marked in flight before the store is asked, and handOver() stores a chain before it unmarks
+  // it, so a URL is always in one or the other; and no lock is held while another is taken.
+  const uint32_t crc = urlCrc(url);
+  packed.urlCrc = crc;
+  {
+    std::lock_guard lock(resultsMutex_);
+    if (!inFlight_.insert(crc, url)) return false;
+  }
+  if (!store_.contains(url, crc)) return true;
   std::lock_guard lock(resultsMutex_);
-  if (store_.contains(url, *packed.urlCrc)) return false;
-  return inFlight_.insert(*packed.urlCrc, url);
+  inFlight_.erase(crc, url);
+  return false;
 }
 
 void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packed) {

@@ -102,9 +102,8 @@ class Crawl {
   // False when memory is short.
   bool makeHopRows(int threads);
   void work(int worker, const RequestContext& context);
-  // Under the results mutex: false when the URL is stored or being checked by another worker.
-  // The URL must stay in place until handOver(): the in-flight set refers to it. Notes the URL's
-  // CRC in packed, for the store.
+  // False when the URL is stored or being checked by another worker. The URL must stay in place
+  // until handOver(): the in-flight set refers to it. Notes the URL's CRC in packed, for the store.
   bool claim(std::string_view url, PackedChain& packed);
   // Releases the claim and, when the chain was completed, counts and stores it; packed is the
   // worker's room for its header blocks, packed before the results mutex is taken.
