@@ -2,8 +2,8 @@
 // International host names in their ASCII form. libcurl converts them only when the process's
 // locale is UTF-8, so the program converts them itself, from UTF-8 whatever the locale.
 
-#include <string>
 #include <optional>
+#include <string>
 
 namespace tallyvane {
 
