@@ -29,7 +29,7 @@ inline constexpr std::string_view kNoRedirectTargetReason = "Redirect without a 
 
 class WorkerConnection {
  public:
-  explicit WorkerConnection(const RequestContext& context) : context_(context) {}
+  explicit WorkerConnection(const RequestContext& context) : context_(context), running_(*context.running) {}
   ~WorkerConnection();
   WorkerConnection(const WorkerConnection&) = delete;
   WorkerConnection& operator=(const WorkerConnection&) = delete;
@@ -51,9 +51,11 @@ class WorkerConnection {
   bool prepareRequestUrl(HopRecord& hop);
   void fail(HopRecord& hop, std::string_view reason);
   std::string_view failureReason(CURLcode result) const;
-  bool running() const { return context_.running->isSet(); }
+  bool running() const { return running_.isSet(); }
 
   const RequestContext& context_;
+  // Read at every progress call: held here, one load from the flag, not two.
+  const RunningFlag& running_;
   // Declared before the handle, which refers to it, so it is freed after the handle.
   CurlStringList customHeaders_;
   CurlStringList resolve_;
