@@ -105,8 +105,8 @@ class Crawl {
   // False when the URL is stored or being checked by another worker. The URL must stay in place
   // until handOver(): the in-flight set refers to it. Notes the URL's CRC in packed, for the store.
   bool claim(std::string_view url, PackedChain& packed);
-  // Releases the claim and, when the chain was completed, counts and stores it; packed is the
-  // worker's room for its header blocks, packed before the results mutex is taken.
+  // When the chain was completed, stores and counts it; then releases the claim. packed is the
+  // worker's room for its header blocks, packed before any lock is taken.
   void handOver(HopRow hops, std::optional<int> redirectCount, PackedChain& packed);
   // Low-memory mode, under the results mutex, which keeps the report's rows whole.
   bool writeToReport(std::span<const HopRecord> chain);
