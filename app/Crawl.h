@@ -105,7 +105,7 @@ class Crawl {
   // False when the URL is stored or being checked by another worker. The URL must stay in place
   // until handOver(): the in-flight set refers to it. Notes the URL's CRC in packed, for the store.
   bool claim(std::string_view url, PackedChain& packed);
-  // When the chain was completed, stores and counts it; then releases the claim. packed is the
+  // Stores a completed chain, then releases the claim and counts the chain. packed is the
   // worker's room for its header blocks, packed before any lock is taken.
   void handOver(HopRow hops, std::optional<int> redirectCount, PackedChain& packed);
   // Low-memory mode, under the results mutex, which keeps the report's rows whole.
