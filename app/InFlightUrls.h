@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "results/UrlIndex.h"
+
 namespace tallyvane {
 
 class InFlightUrls {
@@ -28,7 +30,7 @@ class InFlightUrls {
   static constexpr int kSlotBits = 9;  // over twice the capacity: short probes
   static constexpr size_t kSlots = size_t{1} << kSlotBits;
   static constexpr size_t kMask = kSlots - 1;
-  static size_t home(uint32_t crc) { return (crc * 0x9E3779B1u) >> (32 - kSlotBits); }
+  static size_t home(uint32_t crc) { return slotOfCrc(crc, kSlotBits); }
   size_t find(uint32_t crc, std::string_view url) const;  // the URL's slot, or the empty one ending its run
 
   std::array<Slot, kSlots> slots_{};

@@ -16,7 +16,7 @@ uint32_t urlCrc(std::string_view url) {
 void UrlIndex::clear() {
   LargeVector<Slot>(size_t{1} << kInitialBits).swap(slots_);
   mask_ = slots_.size() - 1;
-  shift_ = 32 - kInitialBits;
+  bits_ = kInitialBits;
   used_ = 0;
 }
 
@@ -31,7 +31,7 @@ void UrlIndex::reserveOne() {
   LargeVector<Slot> old(slots_.size() * 2);  // may throw: the table is left as it was
   old.swap(slots_);
   mask_ = slots_.size() - 1;
-  --shift_;
+  ++bits_;
   for (const Slot& s : old) {
     if (s.entry != 0) place(s);
   }

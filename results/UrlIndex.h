@@ -14,6 +14,10 @@ namespace tallyvane {
 // The key of a URL in the index: the CRC-32 of its bytes.
 uint32_t urlCrc(std::string_view url);
 
+// The slot of a CRC in a table of 2^bits slots. Fibonacci hashing: the top bits of the product,
+// so URLs that differ in a digit spread out.
+inline size_t slotOfCrc(uint32_t crc, int bits) { return (crc * 0x9E3779B1u) >> (32 - bits); }
+
 class UrlIndex {
  public:
   UrlIndex() { clear(); }
@@ -42,13 +46,12 @@ class UrlIndex {
     uint32_t crc;
     uint32_t entry;  // record index + 1; 0 marks an empty slot
   };
-  // Fibonacci hashing: the top bits of the product, so URLs that differ in a digit spread out.
-  size_t slotOf(uint32_t crc) const { return (crc * 0x9E3779B1u) >> shift_; }
+  size_t slotOf(uint32_t crc) const { return slotOfCrc(crc, bits_); }
   void place(Slot slot);
 
   LargeVector<Slot> slots_;  // ten million URLs: 128 MiB probed at random, so in large pages
   size_t mask_ = 0;
-  int shift_ = 0;
+  int bits_ = 0;  // the table has 2^bits_ slots
   size_t used_ = 0;
 };
 
