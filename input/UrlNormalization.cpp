@@ -134,20 +134,6 @@ std::optional<std::string> resolvedPlainly(std::string_view base, std::string_vi
   return std::string(base.substr(0, origin)).append(reference);
 }
 
-}  // namespace
-
-std::string removeDotSegments(std::string_view url) {
-  // Without a "/." there is no dot segment to remove (nearly every URL of a list).
-  if (url.find("/.") == std::string_view::npos) return std::string(url);
-  // Resolving an absolute URL against itself applies exactly the dot-segment removal.
-  ParsedUri uri(url);
-  if (!uri.absolute()) return std::string(url);
-  const auto result = resolved(uri, uri);
-  return result ? withAuthorityOf(url, *result) : std::string(url);
-}
-
-namespace {
-
 // Where the first byte to encode is; the size when there is none (nearly every URL of a list).
 size_t firstByteToEncode(std::string_view url) {
   size_t first = 0;
@@ -178,6 +164,16 @@ std::string encodedFrom(std::string_view url, size_t first) {
 }
 
 }  // namespace
+
+std::string removeDotSegments(std::string_view url) {
+  // Without a "/." there is no dot segment to remove (nearly every URL of a list).
+  if (url.find("/.") == std::string_view::npos) return std::string(url);
+  // Resolving an absolute URL against itself applies exactly the dot-segment removal.
+  ParsedUri uri(url);
+  if (!uri.absolute()) return std::string(url);
+  const auto result = resolved(uri, uri);
+  return result ? withAuthorityOf(url, *result) : std::string(url);
+}
 
 std::string percentEncodeUrl(std::string_view url) {
   const size_t first = firstByteToEncode(url);
