@@ -15,7 +15,7 @@
 namespace tallyvane {
 namespace {
 
-static_assert(InFlightUrls::kCapacity >= kMaxWorkers);
+static_assert(InFlightUrls::kCapacity >= kMaxWorkers);  // the store's claims: one per worker
 
 std::string speedText(int64_t responses, int64_t elapsedMs) {
   // Less than a millisecond counts as one, so the first figure is never a division by zero.
@@ -75,15 +75,9 @@ bool Crawl::isActive() const {
   return active_;
 }
 
-int64_t Crawl::urlsChecked() const {
-  std::lock_guard lock(resultsMutex_);
-  return urls_;
-}
+int64_t Crawl::urlsChecked() const { return urls_; }
 
-int64_t Crawl::responsesReceived() const {
-  std::lock_guard lock(resultsMutex_);
-  return responses_;
-}
+int64_t Crawl::responsesReceived() const { return responses_; }
 
 void Crawl::show(std::string_view title, std::string_view text) {
   if (!exiting_) ui_.showMessage(title, text);
@@ -98,11 +92,8 @@ void Crawl::endEarly() {
 
 void Crawl::control(CrawlRequest request) {
   fatal_.clear();
-  {
-    std::lock_guard lock(resultsMutex_);
-    urls_ = responses_ = 0;
-    inFlight_.clear();
-  }
+  urls_ = 0;
+  responses_ = 0;
   skipped_ = 0;
   startMs_ = monotonicMs();
   const int threads = std::clamp(request.threads, 1, kMaxWorkers);
@@ -230,7 +221,7 @@ void Crawl::work(int worker, const RequestContext& context) {
     hops[0].url = std::move(url);
     if (lowMemoryReport_) {
       showCurrentUrl(worker, hops[0].url);
-    } else if (!claim(hops[0].url, packed)) {
+    } else if (!store_.claim(hops[0].url, packed)) {
       continue;
     }
     const auto redirectCount = checkUrlChain(connection, hops, running_);
@@ -238,47 +229,30 @@ void Crawl::work(int worker, const RequestContext& context) {
   }
 }
 
-bool Crawl::claim(std::string_view url, PackedChain& packed) {
-  // A URL listed twice is requested once, even when two workers take it at the same time. It is
-  // marked in flight before the store is asked, and handOver() stores a chain before it unmarks
-  // it, so a URL is always in one or the other; and no lock is held while another is taken.
-  const uint32_t crc = urlCrc(url);
-  packed.urlCrc = crc;
-  {
-    std::lock_guard lock(resultsMutex_);
-    if (!inFlight_.insert(crc, url)) return false;
-  }
-  if (!store_.contains(url, crc)) return true;
-  std::lock_guard lock(resultsMutex_);
-  inFlight_.erase(crc, url);
-  return false;
-}
-
 void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packed) {
   // The verdict reads only this worker's hops and rules nothing changes during the crawl, so the
-  // workers judge their chains side by side rather than one at a time under the mutex; so with
+  // workers judge their chains side by side rather than one at a time under a lock; so with
   // packing the header blocks.
   if (checked && stages_.evaluate) stages_.evaluate(hops, *checked);
   const auto chain = hops.first(checked ? static_cast<size_t>(*checked) + 1 : 0);
   bool kept = true;
-  if (checked && !lowMemoryReport_) {
+  if (!checked) {
+    store_.release(hops[0].url, packed);  // the crawl was stopped during the chain: nothing of it is kept
+    return;
+  }
+  if (lowMemoryReport_) {
+    std::lock_guard lock(reportMutex_);
+    kept = writeToReport(chain);
+  } else {
     store_.packHeaders(chain, packed);
-    // Stored before the claim is released, so a worker taking the same URL meanwhile finds it
-    // stored: claims need not wait for the store under the results mutex.
-    kept = store_.add(chain, testMode_, fatal_, &packed);
+    kept = store_.add(chain, testMode_, fatal_, &packed);  // ends the claim
   }
-  {
-    std::lock_guard lock(resultsMutex_);
-    if (!lowMemoryReport_) inFlight_.erase(*packed.urlCrc, hops[0].url);
-    if (!checked) return;  // the crawl was stopped during the chain: nothing of it is kept
-    if (lowMemoryReport_) kept = writeToReport(chain);
-    if (!kept) {
-      stop();
-      return;
-    }
-    ++urls_;
-    responses_ += *checked + 1;
+  if (!kept) {
+    stop();
+    return;
   }
+  urls_.fetch_add(1, std::memory_order_relaxed);
+  responses_.fetch_add(*checked + 1, std::memory_order_relaxed);
   if (exiting_) return;
   if (resultsChanged_ && !lowMemoryReport_) resultsChanged_();
 }

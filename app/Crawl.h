@@ -17,7 +17,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/InFlightUrls.h"
 #include "app/UserInterface.h"
 #include "config/Settings.h"
 #include "engine/CurlApi.h"
@@ -102,13 +101,10 @@ class Crawl {
   // False when memory is short.
   bool makeHopRows(int threads);
   void work(int worker, const RequestContext& context);
-  // False when the URL is stored or being checked by another worker. The URL must stay in place
-  // until handOver(): the in-flight set refers to it. Notes the URL's CRC in packed, for the store.
-  bool claim(std::string_view url, PackedChain& packed);
-  // Stores a completed chain, then releases the claim and counts the chain. packed is the
-  // worker's room for its header blocks, packed before any lock is taken.
+  // Stores a completed chain, which ends the worker's claim on its URL, and counts it. packed is
+  // the worker's room for its header blocks, packed before any lock is taken.
   void handOver(HopRow hops, std::optional<int> redirectCount, PackedChain& packed);
-  // Low-memory mode, under the results mutex, which keeps the report's rows whole.
+  // Low-memory mode, under the report mutex, which keeps the report's rows whole.
   bool writeToReport(std::span<const HopRecord> chain);
   void showCurrentUrl(int worker, const std::string& url);
   void showProgress(int64_t urls, int64_t responses);
@@ -137,10 +133,9 @@ class Crawl {
   std::condition_variable controllerEnded_;
   bool active_ = false;
   FatalErrorSlot fatal_;
-  mutable std::recursive_mutex resultsMutex_;
-  InFlightUrls inFlight_;
-  int64_t urls_ = 0;
-  int64_t responses_ = 0;
+  std::mutex reportMutex_;
+  std::atomic<int64_t> urls_{0};
+  std::atomic<int64_t> responses_{0};
   std::atomic<int64_t> skipped_{0};
   int64_t startMs_ = 0;
   std::mutex workersMutex_;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 namespace tallyvane {
 namespace {
@@ -75,10 +76,28 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int test
   return record;
 }
 
-bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal, const PackedChain* packed) {
-  if (hops.empty()) return false;
-  const uint32_t crc = packed && packed->urlCrc ? *packed->urlCrc : urlCrc(hops[0].url);
+bool ResultStore::claim(std::string_view url, PackedChain& chain) {
+  const uint32_t crc = urlCrc(url);
   std::lock_guard lock(storeLock_);
+  if (findStored(url, crc) || !claimed_.insert(crc, url)) return false;
+  chain.claimedCrc = crc;
+  return true;
+}
+
+void ResultStore::release(std::string_view url, PackedChain& chain) {
+  if (!chain.claimedCrc) return;
+  std::lock_guard lock(storeLock_);
+  claimed_.erase(*chain.claimedCrc, url);
+  chain.claimedCrc.reset();
+}
+
+bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal, PackedChain* packed) {
+  if (hops.empty()) return false;
+  const std::optional<uint32_t> claimedCrc = packed ? std::exchange(packed->claimedCrc, std::nullopt) : std::nullopt;
+  const uint32_t crc = claimedCrc ? *claimedCrc : urlCrc(hops[0].url);
+  std::lock_guard lock(storeLock_);
+  // Under the lock that inserts the record: another worker's claim finds the URL claimed or stored.
+  if (claimedCrc) claimed_.erase(crc, hops[0].url);
   const auto index = static_cast<uint64_t>(count_);
   try {
     if (index / kBlockSize == blocks_.size()) {
@@ -145,10 +164,13 @@ const ResultRecord* ResultStore::recordAtRow(int64_t row, ViewSelection view) co
   return recordAt((*list)[static_cast<size_t>(row)]);
 }
 
-bool ResultStore::contains(std::string_view url) const { return contains(url, urlCrc(url)); }
-
-bool ResultStore::contains(std::string_view url, uint32_t crc) const {
+bool ResultStore::contains(std::string_view url) const {
+  const uint32_t crc = urlCrc(url);
   std::lock_guard lock(storeLock_);
+  return findStored(url, crc);
+}
+
+bool ResultStore::findStored(std::string_view url, uint32_t crc) const {
   return urlIndex_.find(crc, [&](uint32_t index) { return textOf(recordAt(index)->first().url) == url; });
 }
 
@@ -157,6 +179,7 @@ void ResultStore::clear() {
   sorted_.reset();
   blocks_.clear();
   urlIndex_.clear();
+  claimed_.clear();
   headerPacker_.clear();
   for (auto& list : filterLists_) IndexList().swap(list);
   arena_.clear();

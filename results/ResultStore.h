@@ -19,6 +19,7 @@
 #include "results/FatalErrorSlot.h"
 #include "results/Filters.h"
 #include "results/HopRecord.h"
+#include "results/InFlightUrls.h"
 #include "results/LargePages.h"
 #include "results/ResultRecord.h"
 #include "results/SharedTexts.h"
@@ -56,11 +57,11 @@ struct SortSnapshot {
 
 // What the thread that checked a chain prepares for add() off the store's lock: its header blocks
 // packed (ResultStore::packHeaders), as packing under the lock made every other worker wait, and
-// the CRC of its URL when the caller already has it.
+// its claim on the URL (ResultStore::claim).
 struct PackedChain {
   std::array<std::string, kHopsPerChain> blobs;
   size_t count = 0;  // 0: add() packs them itself
-  std::optional<uint32_t> urlCrc;
+  std::optional<uint32_t> claimedCrc;  // the URL's CRC while it is claimed
 };
 
 struct ResultStoreOptions {
@@ -78,9 +79,14 @@ class ResultStore {
   ResultStore(const ResultStore&) = delete;
   ResultStore& operator=(const ResultStore&) = delete;
 
+  // A worker's claim on checking url, so that a URL listed twice is requested once: false when
+  // the URL is stored or claimed already. The URL must stay in place while it is claimed. The
+  // claim ends with add() of the chain, stored or not, or with release().
+  bool claim(std::string_view url, PackedChain& chain);
+  void release(std::string_view url, PackedChain& chain);
   // Keeps hop 0 and every leading redirect after it (at most 11 hops). On memory exhaustion
   // nothing is added, the slot gets "Not enough memory!" and the result is false.
-  bool add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal, const PackedChain* packed = nullptr);
+  bool add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal, PackedChain* packed = nullptr);
   // Without the lock, on the adding thread: packs the header blocks add() will keep of hops.
   void packHeaders(std::span<const HopRecord> hops, PackedChain& into) const;
 
@@ -89,7 +95,6 @@ class ResultStore {
   const ResultRecord* recordAtRow(int64_t row, ViewSelection view) const;  // nullptr out of range
   int64_t rowCount(ViewSelection view) const;
   bool contains(std::string_view url) const;
-  bool contains(std::string_view url, uint32_t crc) const;  // crc: urlCrc(url)
   void clear();
   // Empties the index lists with room for 1024 entries each; false when memory is short.
   bool resetFilterLists();
@@ -112,6 +117,7 @@ class ResultStore {
 
  private:
   const ResultRecord* recordAt(uint64_t index) const { return blocks_[index / kBlockSize][index % kBlockSize]; }
+  bool findStored(std::string_view url, uint32_t crc) const;  // under the lock; crc: urlCrc(url)
   ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode, const PackedChain* packed);
   const IndexList& indexList(int list) const { return filterLists_[list - 1]; }
   IndexList rowsOfFilterFrom(int filter, size_t first) const;
@@ -121,6 +127,7 @@ class ResultStore {
   int64_t count_ = 0;
   std::vector<std::unique_ptr<const ResultRecord*[]>> blocks_;
   UrlIndex urlIndex_;
+  InFlightUrls claimed_;
   std::vector<IndexList> filterLists_;  // lists 1..13 at 0..12
   std::unique_ptr<SortedOrder> sorted_;             // list 14, while a sorted order is installed
   Arena arena_;

@@ -160,6 +160,23 @@ TEST_F(ResultStoreTest, LookupComparesExactBytes) {
   EXPECT_FALSE(store.contains("http://a.example/Page/"));
 }
 
+TEST_F(ResultStoreTest, AClaimEndsWithTheAddOfItsChainOrWithItsRelease) {
+  const auto stored = chainOf("http://a.example/1", {200});
+  const std::string stopped = "http://a.example/2";
+  PackedChain first, second;
+  ASSERT_TRUE(store.claim(stored[0].url, first));
+  EXPECT_FALSE(store.claim(stored[0].url, second));  // claimed
+  ASSERT_TRUE(store.add(stored, kTestModeNone, fatal, &first));
+  EXPECT_FALSE(first.claimedCrc);
+  EXPECT_FALSE(store.claim(stored[0].url, second));  // stored
+
+  ASSERT_TRUE(store.claim(stopped, first));
+  EXPECT_FALSE(store.claim(stopped, second));
+  store.release(stopped, first);
+  EXPECT_TRUE(store.claim(stopped, second));
+  EXPECT_EQ(store.count(), 1);
+}
+
 TEST_F(ResultStoreTest, EveryFilterPredicate) {
   struct Case {
     std::string url;
@@ -230,7 +247,8 @@ TEST(ResultStoreMemoryTest, OutOfMemoryAddsNothingAndFillsTheFatalSlot) {
   auto hops = chainOf("http://a.example/", {200});
   hops[0].rawHeaders = std::string(300000, 'h');  // each record takes its own chunk
   int added = 0;
-  while (store.add(hops, kTestModeNone, fatal)) {
+  PackedChain claim;
+  while (store.claim(hops[0].url, claim) && store.add(hops, kTestModeNone, fatal, &claim)) {
     ++added;
     hops[0].url = "http://a.example/" + std::to_string(added);
   }
@@ -243,6 +261,7 @@ TEST(ResultStoreMemoryTest, OutOfMemoryAddsNothingAndFillsTheFatalSlot) {
   EXPECT_EQ(error.message, "Not enough memory!");
   EXPECT_EQ(error.code, kOutOfMemory);
   EXPECT_EQ(store.recordAtIndex(added - 1)->first().rawHeaders.text().size(), 300000u);
+  EXPECT_TRUE(store.claim(hops[0].url, claim));  // the failed add ended its claim
 }
 
 TEST(ResultStoreConcurrencyTest, WorkersAddWhileReadersRead) {

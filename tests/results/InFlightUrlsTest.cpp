@@ -1,4 +1,4 @@
-#include "app/InFlightUrls.h"
+#include "results/InFlightUrls.h"
 
 #include <gtest/gtest.h>
 
