@@ -19,6 +19,10 @@ using ::testing::ElementsAreArray;
 
 using testing::chainOf;
 
+uint32_t zlibCrc(std::string_view bytes) {
+  return static_cast<uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
 class ResultStoreTest : public ::testing::Test {
  protected:
   bool add(const std::vector<HopRecord>& hops, int testMode = kTestModeNone) { return store.add(hops, testMode, fatal); }
@@ -108,8 +112,7 @@ TEST_F(ResultStoreTest, UrlsWithTheSameCrcAreBothFoundWhileTheIndexGrows) {
   // them apart.
   const std::string first = "http://crc.example/fswd4dyg3i";
   const std::string second = "http://crc.example/yc3ktahsjd";
-  const auto crcOf = [](const std::string& url) { return crc32(0L, reinterpret_cast<const Bytef*>(url.data()), url.size()); };
-  ASSERT_EQ(crcOf(first), crcOf(second));
+  ASSERT_EQ(zlibCrc(first), zlibCrc(second));
   ASSERT_TRUE(add(chainOf(first, {200})));
   EXPECT_FALSE(store.contains(second));
   ASSERT_TRUE(add(chainOf(second, {404})));
@@ -119,6 +122,18 @@ TEST_F(ResultStoreTest, UrlsWithTheSameCrcAreBothFoundWhileTheIndexGrows) {
   EXPECT_FALSE(store.contains(first + "x"));
   for (int i = 0; i < 300000; i += 997) ASSERT_TRUE(store.contains("http://grow.example/" + std::to_string(i))) << i;
   EXPECT_FALSE(store.contains("http://grow.example/300000"));
+}
+
+TEST(UrlCrcTest, IsZlibsCrc32AtEveryLengthAndAlignment) {
+  std::mt19937 random(3);
+  std::string bytes(140, '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  for (size_t start = 0; start < 8; ++start) {
+    for (size_t size = 0; start + size <= bytes.size(); ++size) {
+      const std::string_view url(bytes.data() + start, size);
+      ASSERT_EQ(urlCrc(url), zlibCrc(url)) << start << " " << size;
+    }
+  }
 }
 
 TEST_F(ResultStoreTest, HeaderBlocksComeBackByteForByteOnceCompressed) {
