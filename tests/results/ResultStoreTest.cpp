@@ -217,6 +217,11 @@ TEST_F(ResultStoreTest, EveryFilterPredicate) {
       {"http://a/504", {504}, kChainPlain, 1999, {1, 11, 13}},
       {"http://a/dead", {0}, kChainFailed, -1, {1, 12, 13}},
       {"ftp://a/", {200}, kChainPlain, 10, {3}},
+      {"hTtPs://a/", {200}, kChainPlain, 10, {2, 3}},
+      {"httpx://a/", {200}, kChainPlain, 10, {3}},
+      {"https:/a/", {200}, kChainPlain, 10, {3}},
+      {"http", {200}, kChainPlain, 10, {3}},
+      {"hTTP://", {200}, kChainPlain, 10, {1, 3}},
   };
   for (const Case& c : cases) ASSERT_TRUE(add(chainOf(c.url, c.codes, c.kind, c.timeEach)));
   for (size_t i = 0; i < cases.size(); ++i) {
