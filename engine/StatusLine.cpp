@@ -16,23 +16,24 @@ constexpr std::array<CharClass, 256> kClasses = [] {
   return classes;
 }();
 
-CharClass classAt(std::string_view line, size_t i) {
-  return i < line.size() ? kClasses[static_cast<unsigned char>(line[i])] : kLineEnd;
-}
-
 }  // namespace
 
 std::string_view statusTextOf(std::string_view line) {
   // One pass over the line, up to its end (a NUL, CR or LF): this runs for every response.
-  size_t i = 0;
+  const char* at = line.data();
+  const char* const end = at + line.size();
+  const auto classOf = [](char c) { return kClasses[static_cast<unsigned char>(c)]; };
+  const auto skip = [&](CharClass skipped) {
+    while (at != end && classOf(*at) == skipped) ++at;
+  };
   for (int word = 0; word < 2; ++word) {
-    while (classAt(line, i) == kBlank) ++i;
-    while (classAt(line, i) == kWordChar) ++i;
+    skip(kBlank);
+    skip(kWordChar);
   }
-  while (classAt(line, i) == kBlank) ++i;
-  const size_t text = i;
-  while (classAt(line, i) != kLineEnd) ++i;
-  return line.substr(text, i - text);
+  skip(kBlank);
+  const char* const text = at;
+  while (at != end && classOf(*at) != kLineEnd) ++at;
+  return {text, static_cast<size_t>(at - text)};
 }
 
 }  // namespace tallyvane

@@ -151,8 +151,12 @@ void WorkerConnection::performHop(HopRecord& hop) {
   const int64_t start = monotonicMs();
   const CURLcode result = curl.easy_perform(handle);
   current_ = nullptr;
-  // Header lines are kept as they came; the block is checked as UTF-8 once, as a whole.
-  if (!isValidUtf8(hop.rawHeaders)) hop.rawHeaders = sanitizeUtf8(hop.rawHeaders);
+  // Header lines, and the status text taken from one, are kept as they came; the block is checked
+  // as UTF-8 once, as a whole. Cut at ASCII bytes, the status text is valid when the block is.
+  if (!isValidUtf8(hop.rawHeaders)) {
+    hop.rawHeaders = sanitizeUtf8(hop.rawHeaders);
+    hop.statusText = sanitizeUtf8(hop.statusText);
+  }
   if (result != CURLE_OK || !running()) return fail(hop, failureReason(result));
 
   long statusCode = 0;
@@ -207,8 +211,7 @@ size_t WorkerConnection::onHeader(char* data, size_t size, size_t count, void* s
   // 1xx or a proxy's CONNECT answer does not name the final response.
   const bool firstLine = hop.rawHeaders.empty();
   if (connection.expectStatusLine_ && (firstLine || line.starts_with("HTTP/"))) {
-    hop.statusText.clear();
-    appendSanitizedUtf8(hop.statusText, statusTextOf(line));
+    hop.statusText.assign(statusTextOf(line));
     connection.expectStatusLine_ = false;
   } else if (isBlankLine(line)) {
     connection.expectStatusLine_ = true;
