@@ -8,10 +8,6 @@
 namespace tallyvane {
 namespace {
 
-size_t paddingFor(const std::byte* at, size_t alignment) {
-  return (alignment - reinterpret_cast<uintptr_t>(at) % alignment) % alignment;
-}
-
 size_t roundUp(size_t value, size_t step) { return (value + step - 1) / step * step; }
 
 }  // namespace
@@ -25,20 +21,14 @@ std::byte* Arena::mapChunk(size_t size) {
   return chunk;
 }
 
-void* Arena::allocate(size_t bytes, size_t alignment) {
-  size_t padding = cursor_ ? paddingFor(cursor_, alignment) : 0;
-  if (cursor_ == nullptr || padding + bytes > left_) {
-    if (bytes > kChunkSize / 4) {
-      // A large request gets a chunk of its own; bump allocation goes on in the current one.
-      return mapChunk(roundUp(bytes, 4096));
-    }
-    cursor_ = mapChunk(kChunkSize);
-    left_ = kChunkSize;
-    padding = 0;
+void* Arena::allocateFromNewChunk(size_t bytes) {
+  if (bytes > kChunkSize / 4) {
+    // A large request gets a chunk of its own; bump allocation goes on in the current one.
+    return mapChunk(roundUp(bytes, 4096));
   }
-  std::byte* result = cursor_ + padding;
+  std::byte* result = mapChunk(kChunkSize);
   cursor_ = result + bytes;
-  left_ -= padding + bytes;
+  left_ = kChunkSize - bytes;
   return result;
 }
 
