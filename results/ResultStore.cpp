@@ -1,6 +1,7 @@
 #include "results/ResultStore.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <string>
@@ -20,6 +21,13 @@ size_t responsesToKeep(std::span<const HopRecord> hops) {
 // Appending must not fail once the record is committed, so room is made beforehand.
 void ensureRoomForOne(IndexList& list) {
   if (list.size() == list.capacity()) list.reserve(list.capacity() * 2 + ResultStore::kBlockSize);
+}
+
+// Calls visit(f) for every filter f whose bit is set, lowest first: a record shows in three or
+// four of the thirteen.
+template <typename Visit>
+void forEachFilter(uint32_t filters, Visit visit) {
+  for (; filters != 0; filters &= filters - 1) visit(std::countr_zero(filters));
 }
 
 }  // namespace
@@ -106,9 +114,7 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
     }
     ResultRecord* record = buildRecord(hops, testMode, packed);
     const uint32_t filters = filtersShowing(*record, options_.slowPageThresholdMs);
-    for (int filter = 1; filter <= kFilterCount; ++filter) {
-      if ((filters >> filter) & 1u) ensureRoomForOne(filterLists_[filter - 1]);
-    }
+    forEachFilter(filters, [this](int filter) { ensureRoomForOne(filterLists_[filter - 1]); });
     const bool intoSorted = sorted_ && (sortedFilter_ == 0 || ((filters >> sortedFilter_) & 1u));
     const ColumnKey sortKey = intoSorted ? sorted_->order().keyOf(*record) : ColumnKey{};
     SortedOrder::Place place;
@@ -119,9 +125,7 @@ bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorS
     urlIndex_.reserveOne();
     // Nothing below can fail: the record becomes visible complete and exactly once.
     blocks_[index / kBlockSize][index % kBlockSize] = record;
-    for (int filter = 1; filter <= kFilterCount; ++filter) {
-      if ((filters >> filter) & 1u) filterLists_[filter - 1].push_back(static_cast<uint32_t>(index));
-    }
+    forEachFilter(filters, [&](int filter) { filterLists_[filter - 1].push_back(static_cast<uint32_t>(index)); });
     urlIndex_.insert(crc, static_cast<uint32_t>(index));
     ++count_;
     // After every equal entry, so equal rows keep the order they came in.
