@@ -233,16 +233,22 @@ bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
 }
 
 namespace {
-std::string_view trimAny(std::string_view text, std::string_view characters) {
-  const size_t first = text.find_first_not_of(characters);
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(characters);
-  return text.substr(first, last - first + 1);
+// A predicate rather than a set of characters: every line of a URL list is trimmed, and a set is
+// searched for each byte.
+template <typename IsTrimmed>
+std::string_view trimWhile(std::string_view text, IsTrimmed isTrimmed) {
+  while (!text.empty() && isTrimmed(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isTrimmed(text.back())) text.remove_suffix(1);
+  return text;
 }
 }  // namespace
 
-std::string_view trimBlanks(std::string_view text) { return trimAny(text, " "); }
+std::string_view trimBlanks(std::string_view text) {
+  return trimWhile(text, [](char c) { return c == ' '; });
+}
 
-std::string_view trimBlanksAndTabs(std::string_view text) { return trimAny(text, " \t"); }
+std::string_view trimBlanksAndTabs(std::string_view text) {
+  return trimWhile(text, [](char c) { return c == ' ' || c == '\t'; });
+}
 
 }  // namespace tallyvane
