@@ -182,18 +182,9 @@ std::string percentEncodeUrl(std::string_view url) {
 }
 
 std::string normaliseInputUrl(std::string url) {
-  // Most URLs of a list have no dot segment and nothing to encode: one pass over the bytes tells,
-  // and they are handed on as they are.
-  size_t first = 0;
-  bool dotSegment = false;
-  for (char previous = '\0'; first < url.size(); previous = url[first++]) {
-    if (!isSafe(static_cast<unsigned char>(url[first])) && !isEscapeAt(url, first)) break;
-    dotSegment = dotSegment || (previous == '/' && url[first] == '.');
-  }
-  if (dotSegment || (first < url.size() && url.find("/.", first) != std::string::npos)) {
-    url = removeDotSegments(url);
-    first = firstByteToEncode(url);
-  }
+  // Most URLs of a list have no dot segment and nothing to encode: they are handed on as they are.
+  if (url.find("/.") != std::string::npos) url = removeDotSegments(url);
+  const size_t first = firstByteToEncode(url);
   if (first == url.size()) return url;  // moved: a ?: would copy it
   return encodedFrom(url, first);
 }
