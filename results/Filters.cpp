@@ -38,25 +38,21 @@ uint32_t filtersShowing(const ResultRecord& record, int64_t slowPageThresholdMs)
   const int64_t s = record.first().statusCode;
   const WebScheme scheme = webSchemeOf(record.first().url);
   const bool redirect = between(s, 300, 399);
-  const bool holds[kFilterCount + 1] = {
-      false,
-      scheme == kHttp,
-      scheme == kHttps,
-      between(s, 200, 299),
-      redirect,
-      s == 301,
-      redirect && s != 301,
-      redirect && record.responseCount >= 3,
-      redirect && record.chainKind == kChainLoop,
-      between(s, 400, 499),
-      s == 404,
-      between(s, 500, 599),
-      s == 0 || totalResponseTime(record) > slowPageThresholdMs,
-      s == 0 || s == 504,
-  };
-  uint32_t mask = 0;
-  for (int filter = 1; filter <= kFilterCount; ++filter) mask |= static_cast<uint32_t>(holds[filter]) << filter;
-  return mask;
+  // Spelt out bit by bit rather than looped over a table: this runs for every record stored.
+  const auto bit = [](int filter, bool holds) { return static_cast<uint32_t>(holds) << filter; };
+  return bit(1, scheme == kHttp) |                                            // HTTP URLs
+         bit(2, scheme == kHttps) |                                           // HTTPS URLs
+         bit(3, between(s, 200, 299)) |                                       // 2XX - Success
+         bit(4, redirect) |                                                   // 3XX - Redirects
+         bit(5, s == 301) |                                                   // 301 Redirects
+         bit(6, redirect && s != 301) |                                       // 302 Redirects
+         bit(7, redirect && record.responseCount >= 3) |                      // Redirect Chains
+         bit(8, redirect && record.chainKind == kChainLoop) |                 // Redirect Loops
+         bit(9, between(s, 400, 499)) |                                       // 4xx Client Errors
+         bit(10, s == 404) |                                                  // Page Not Found
+         bit(11, between(s, 500, 599)) |                                      // 5xx Server Errors
+         bit(12, s == 0 || totalResponseTime(record) > slowPageThresholdMs) |  // Slow Pages
+         bit(13, s == 0 || s == 504);                                         // No Response / Timeout
 }
 
 }  // namespace tallyvane
