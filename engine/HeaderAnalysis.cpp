@@ -63,36 +63,22 @@ void parseParameters(std::string_view part, size_t at, LinkEntry& entry) {
 
 enum class AnalysedHeader { kNone, kVary, kRobots, kLink };
 
-constexpr std::array<std::pair<std::string_view, AnalysedHeader>, 3> kAnalysedHeaders = {{
-    {"vary", AnalysedHeader::kVary},
-    {"x-robots-tag", AnalysedHeader::kRobots},
-    {"link", AnalysedHeader::kLink},
-}};
-
-// The letters the analysed names start with, in either case.
-constexpr std::array<bool, 256> kAnalysedInitials = [] {
-  std::array<bool, 256> initials{};
-  for (const auto& [name, header] : kAnalysedHeaders) {
-    initials[static_cast<unsigned char>(name[0])] = true;
-    initials[static_cast<unsigned char>(name[0] - 'a' + 'A')] = true;
-  }
-  return initials;
-}();
+// In the order of kAnalysedHeaderNames.
+constexpr std::array<AnalysedHeader, kAnalysedHeaderNames.size()> kAnalysedHeaders = {
+    AnalysedHeader::kVary, AnalysedHeader::kRobots, AnalysedHeader::kLink};
 
 AnalysedHeader analysedHeaderNamed(std::string_view name) {
-  for (const auto& [analysed, header] : kAnalysedHeaders) {
-    if (equalsIgnoreCase(name, analysed)) return header;
+  for (size_t i = 0; i < kAnalysedHeaderNames.size(); ++i) {
+    if (equalsIgnoreCase(name, kAnalysedHeaderNames[i])) return kAnalysedHeaders[i];
   }
   return AnalysedHeader::kNone;
 }
 
 }  // namespace
 
-bool isAnalysedHeaderLine(std::string_view line) {
-  // Every header line of every hop comes here: most are turned away by their first letter, the
-  // rest are checked for the colon only where each name ends.
-  if (line.empty() || !kAnalysedInitials[static_cast<unsigned char>(line[0])]) return false;
-  for (const auto& [name, header] : kAnalysedHeaders) {
+bool startsWithAnalysedHeaderName(std::string_view line) {
+  // The colon is looked for only where each name ends.
+  for (const std::string_view name : kAnalysedHeaderNames) {
     if (line.size() > name.size() && line[name.size()] == ':' && startsWithIgnoreCase(line, name)) return true;
   }
   return false;
