@@ -209,19 +209,18 @@ void Crawl::work(int worker, const RequestContext& context) {
   }
   HopRow hops(hopTable_[static_cast<size_t>(worker)]);
   PackedChain packed;
-  while (running_.isSet()) {
-    std::string url = input_.next();
-    if (url.empty()) break;
+  // Read into the first hop's URL, in its room: the last URL's claim has ended by then.
+  std::string& url = hops[0].url;
+  while (running_.isSet() && input_.next(url)) {
     // A rewrite that leaves nothing skips that URL; only the input running dry ends the worker.
     if (stages_.rewrite) url = stages_.rewrite(std::move(url));
     if (!isHttpUrl(url)) {
       ++skipped_;
       continue;
     }
-    hops[0].url = std::move(url);
     if (lowMemoryReport_) {
-      showCurrentUrl(worker, hops[0].url);
-    } else if (!store_.claim(hops[0].url, packed)) {
+      showCurrentUrl(worker, url);
+    } else if (!store_.claim(url, packed)) {
       continue;
     }
     const auto redirectCount = checkUrlChain(connection, hops, running_);

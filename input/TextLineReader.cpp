@@ -101,20 +101,21 @@ bool TextLineReader::atEnd() {
   return false;
 }
 
-std::string TextLineReader::finishLine(std::string raw) const {
+void TextLineReader::finishLine(std::string& line) const {
   switch (encoding_) {
     case TextEncoding::Unmarked:
-      if (isValidUtf8(raw)) return raw;  // not in a ?: expression, which would copy it
-      return utf8FromLatin1(raw);
-    case TextEncoding::Utf8: return sanitizeUtf8(raw);
-    case TextEncoding::Utf16Le: return raw;
+      if (!isValidUtf8(line)) line = utf8FromLatin1(line);
+      return;
+    case TextEncoding::Utf8:
+      if (!isValidUtf8(line)) line = sanitizeUtf8(line);
+      return;
+    case TextEncoding::Utf16Le: return;
   }
-  return raw;
 }
 
-std::optional<std::string> TextLineReader::nextLine() {
-  if (atEnd()) return std::nullopt;
-  std::string line;
+bool TextLineReader::nextLine(std::string& line) {
+  if (atEnd()) return false;
+  line.clear();
   bool cut = false;
   for (;;) {
     const size_t end = lineBreakFrom(decoded_, position_);
@@ -136,7 +137,8 @@ std::optional<std::string> TextLineReader::nextLine() {
     }
     if (!refill()) break;
   }
-  return finishLine(std::move(line));
+  finishLine(line);
+  return true;
 }
 
 }  // namespace tallyvane

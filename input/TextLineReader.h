@@ -2,7 +2,6 @@
 // Lines of a URL list file, decoded to UTF-8, read in chunks so a list of any size streams.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace tallyvane {
@@ -25,14 +24,15 @@ class TextLineReader {
   TextLineReader(const TextLineReader&) = delete;
   TextLineReader& operator=(const TextLineReader&) = delete;
 
-  // The next line without its line break (LF, CR or CR LF); nothing at the end of the file.
-  std::optional<std::string> nextLine();
+  // Replaces line with the next line, without its line break (LF, CR or CR LF), in the room line
+  // already has: one per URL of a list would otherwise be allocated. False at the end of the file.
+  bool nextLine(std::string& line);
   bool atEnd();
 
  private:
   bool refill();  // false at the end of the file or on a read error
   void appendDecoded(const char* bytes, size_t count);
-  std::string finishLine(std::string raw) const;
+  void finishLine(std::string& line) const;  // decoded to valid UTF-8 in place
 
   int fd_;
   TextEncoding encoding_;

@@ -127,19 +127,16 @@ void UrlInput::queueLocked(std::string_view url) {
   if (isHttpUrl(url)) pending_.emplace_back(url);
 }
 
-std::string UrlInput::next() {
-  std::string url;
+bool UrlInput::next(std::string& url) {
+  url.clear();
   bool fromSource = false;
   {
     std::lock_guard lock(lock_);
-    if (pending_.empty()) {
-      url = readFromSource();
-      fromSource = !url.empty();
-    }
+    if (pending_.empty()) fromSource = readFromSource(url);
     // Reading the source can queue URLs (a last sitemap entry without loc): they are not lost.
     if (url.empty() && !pending_.empty()) url = takePending();
   }
-  if (url.empty()) return url;
+  if (url.empty()) return false;
   // Every worker takes the lock for each of its URLs: the normalising is done outside it.
   url = normaliseInputUrl(std::move(url));
   // Queued variants come back through the pending queue, so they are not expanded again.
@@ -148,40 +145,42 @@ std::string UrlInput::next() {
     std::lock_guard lock(lock_);
     for (const std::string& variant : variants) queueLocked(variant);
   }
-  return url;
+  return true;
 }
 
-std::string UrlInput::readFromSource() {
+bool UrlInput::readFromSource(std::string& into) {
   switch (kind_) {
-    case SourceKind::PlainText: return readPlainLine();
-    case SourceKind::Csv: return readCsvRecord();
-    case SourceKind::Sitemap: return readSitemapEntry();
-    case SourceKind::Memory: return readMemoryLine();
+    case SourceKind::PlainText: return readPlainLine(into);
+    case SourceKind::Csv: into = readCsvRecord(); break;
+    case SourceKind::Sitemap: into = readSitemapEntry(); break;
+    case SourceKind::Memory: into = readMemoryLine(); break;
   }
-  return {};
+  return !into.empty();
 }
 
-std::string UrlInput::readPlainLine() {
-  if (!lines_) return {};
-  while (auto line = lines_->nextLine()) {
-    const std::string_view trimmed = trimBlanks(*line);
+bool UrlInput::readPlainLine(std::string& into) {
+  if (!lines_) return false;
+  while (lines_->nextLine(into)) {
+    const std::string_view trimmed = trimBlanks(into);
     if (trimmed.empty()) continue;
-    if (trimmed.size() == line->size()) return std::move(*line);  // nearly every line: no copy
-    return std::string(trimmed);
+    // Nearly every line has no blank to trim: it is handed on in place.
+    if (trimmed.size() != into.size()) into.assign(trimmed.data(), trimmed.size());
+    return true;
   }
-  return {};
+  into.clear();
+  return false;
 }
 
 std::string UrlInput::readCsvRecord() {
   for (;;) {
-    std::string record = readPlainLine();
-    if (record.empty()) return {};
+    std::string record;
+    if (!readPlainLine(record)) return {};
     // An odd number of quotes means a quoted field goes on over the next line.
     size_t quotes = countQuotes(record);
     while (quotes % 2 == 1 && record.size() < kMaxLineBytes) {
-      const auto line = lines_->nextLine();
-      if (!line) break;
-      const std::string_view trimmed = trimBlanks(*line);
+      std::string line;
+      if (!lines_->nextLine(line)) break;
+      const std::string_view trimmed = trimBlanks(line);
       record.append(trimmed.substr(0, kMaxLineBytes - record.size()));
       quotes += countQuotes(trimmed);
     }

@@ -35,8 +35,9 @@ class UrlInput {
   OpenOutcome open(const std::string& fileName, std::string manualText);
   void close();
 
-  // The next URL, pending ones first; "" when the input is exhausted.
-  std::string next();
+  // Replaces url with the next URL, pending ones first, in the room url already has; false (and
+  // url empty) when the input is exhausted.
+  bool next(std::string& url);
 
   // Queues text that starts with "http://" or "https://"; anything else is dropped.
   void queuePending(std::string_view url);
@@ -46,8 +47,8 @@ class UrlInput {
   void setCanonicalVariants(bool on) { canonicalVariants_ = on; }
 
  private:
-  std::string readFromSource();
-  std::string readPlainLine();
+  bool readFromSource(std::string& into);
+  bool readPlainLine(std::string& into);
   std::string readCsvRecord();
   std::string readSitemapEntry();
   std::string readMemoryLine();

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   tallyvane::UrlInput input;
   if (input.open(path, {}).opened) {
-    while (!input.next().empty()) {
+    for (std::string url; input.next(url);) {
     }
   }
   input.close();

@@ -22,7 +22,7 @@ class UrlInputTest : public ::testing::Test {
   }
   std::vector<std::string> drain() {
     std::vector<std::string> urls;
-    for (std::string url = input.next(); !url.empty(); url = input.next()) urls.push_back(url);
+    for (std::string url; input.next(url);) urls.push_back(url);
     return urls;
   }
   // The message shown when the file is refused ("" when refused silently).
@@ -156,7 +156,9 @@ TEST_F(UrlInputTest, PendingUrlsComeFirstAndOnlyHttpOnesAreQueued) {
   EXPECT_EQ(drain(), (Urls{"http://a/queued", "http://a/source"}));
   input.queuePending("http://a/stale");
   ASSERT_TRUE(input.open("", "").opened);  // opening empties the queue
-  EXPECT_EQ(input.next(), "");
+  std::string url = "left over";
+  EXPECT_FALSE(input.next(url));
+  EXPECT_EQ(url, "");
 }
 
 TEST_F(UrlInputTest, LinesLongerThanTheCapAreCut) {
@@ -187,7 +189,7 @@ TEST(CanonicalVariantsTest, EachUrlIsFollowedByItsOtherFormsWhichAreNotExpandedA
              "http://Example.com/p?q#a\r\nhttps://www.shop.example/\r\nhttps://shop.site.example/\r\n"
              "http://localhost/\r\nhttps://awww.example/");
   std::vector<std::string> urls;
-  for (std::string url = input.next(); !url.empty(); url = input.next()) urls.push_back(url);
+  for (std::string url; input.next(url);) urls.push_back(url);
   EXPECT_EQ(urls, (std::vector<std::string>{
                       "http://Example.com/p?q#a", "https://Example.com/p?q#a", "https://www.example.com/p?q#a",
                       "http://www.example.com/p?q#a",  // the www forms carry the lower-cased host
