@@ -127,7 +127,8 @@ TEST_F(UrlInputTest, EncodingsFromTheByteOrderMark) {
   for (const char16_t unit : text) utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
   EXPECT_EQ(urlsOf("utf16.txt", utf16),
             (Urls{"http://a.example/caf%C3%A9", "http://a.example/%E6%97%A5%F0%9F%98%80"}));
-  EXPECT_EQ(urlsOf("utf8.txt", "\xEF\xBB\xBFhttp://a.example/caf\xC3\xA9\n"), (Urls{"http://a.example/caf%C3%A9"}));
+  EXPECT_EQ(urlsOf("utf8.txt", "\xEF\xBB\xBFhttp://a.example/caf\xC3\xA9\nhttp://a.example/caf\xE9\n"),
+            (Urls{"http://a.example/caf%C3%A9", "http://a.example/caf%EF%BF%BD"}));  // a bad byte is replaced
   // Without a mark: a valid UTF-8 line is UTF-8, any other line one character per byte.
   EXPECT_EQ(urlsOf("plain.txt", "http://a.example/caf\xC3\xA9\nhttp://a.example/caf\xE9\n"),
             (Urls{"http://a.example/caf%C3%A9", "http://a.example/caf%C3%A9"}));
