@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace tallyvane {
 namespace {
@@ -175,18 +176,18 @@ std::string removeDotSegments(std::string_view url) {
   return result ? withAuthorityOf(url, *result) : std::string(url);
 }
 
-std::string percentEncodeUrl(std::string_view url) {
+std::string percentEncodeUrl(std::string url) {
   const size_t first = firstByteToEncode(url);
-  // Nothing to encode: then the host need not be found either.
-  return first == url.size() ? std::string(url) : encodedFrom(url, first);
+  // Nothing to encode (nearly every URL of a list): handed back as it is, and the host need not
+  // be found either.
+  if (first == url.size()) return url;  // moved: a ?: would copy it
+  return encodedFrom(url, first);
 }
 
 std::string normaliseInputUrl(std::string url) {
-  // Most URLs of a list have no dot segment and nothing to encode: they are handed on as they are.
+  // Most URLs of a list have no dot segment: removeDotSegments() would copy them.
   if (url.find("/.") != std::string::npos) url = removeDotSegments(url);
-  const size_t first = firstByteToEncode(url);
-  if (first == url.size()) return url;  // moved: a ?: would copy it
-  return encodedFrom(url, first);
+  return percentEncodeUrl(std::move(url));
 }
 
 std::string resolveUrl(std::string_view base, std::string_view reference) {

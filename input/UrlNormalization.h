@@ -13,7 +13,7 @@ std::string removeDotSegments(std::string_view url);
 // Percent-encodes every byte outside letters, digits and ! # $ & ' ( ) * + , - . / : ; = ? @ _ ~,
 // keeping a "%" that starts a valid escape, so an already-encoded URL is requested as given.
 // "+" stays: in a query it means a blank, and "%2B" a literal plus. The host is never encoded.
-std::string percentEncodeUrl(std::string_view url);
+std::string percentEncodeUrl(std::string url);
 
 // Both, in that order: the form in which the input hands URLs to the workers.
 std::string normaliseInputUrl(std::string url);
