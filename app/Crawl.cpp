@@ -229,16 +229,16 @@ void Crawl::work(int worker, const RequestContext& context) {
 }
 
 void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packed) {
-  // The verdict reads only this worker's hops and rules nothing changes during the crawl, so the
-  // workers judge their chains side by side rather than one at a time under a lock; so with
-  // packing the header blocks.
-  if (checked && stages_.evaluate) stages_.evaluate(hops, *checked);
-  const auto chain = hops.first(checked ? static_cast<size_t>(*checked) + 1 : 0);
-  bool kept = true;
   if (!checked) {
     store_.release(hops[0].url, packed);  // the crawl was stopped during the chain: nothing of it is kept
     return;
   }
+  // The verdict reads only this worker's hops and rules nothing changes during the crawl, so the
+  // workers judge their chains side by side rather than one at a time under a lock; so with
+  // packing the header blocks.
+  if (stages_.evaluate) stages_.evaluate(hops, *checked);
+  const auto chain = hops.first(static_cast<size_t>(*checked) + 1);
+  bool kept = false;
   if (lowMemoryReport_) {
     std::lock_guard lock(reportMutex_);
     kept = writeToReport(chain);

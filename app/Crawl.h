@@ -101,8 +101,9 @@ class Crawl {
   // False when memory is short.
   bool makeHopRows(int threads);
   void work(int worker, const RequestContext& context);
-  // Stores a completed chain, which ends the worker's claim on its URL, and counts it. packed is
-  // the worker's room for its header blocks, packed before any lock is taken.
+  // Stores a completed chain, which ends the worker's claim on its URL, and counts it; a chain cut
+  // short by a stop only ends the claim. packed is the worker's room for its header blocks, packed
+  // before any lock is taken.
   void handOver(HopRow hops, std::optional<int> redirectCount, PackedChain& packed);
   // Low-memory mode, under the report mutex, which keeps the report's rows whole.
   bool writeToReport(std::span<const HopRecord> chain);
