@@ -91,10 +91,8 @@ void parseLinks(std::string_view value, HopRecord& hop, const QueueLink& queueLi
     const size_t open = part.find('<');
     const size_t close = open == std::string_view::npos ? open : part.find('>', open + 1);
     if (close != std::string_view::npos && close > open + 1 && hop.linkCount < kMaxLinksPerResponse) {
-      LinkEntry& entry = hop.links[static_cast<size_t>(hop.linkCount++)];
+      LinkEntry& entry = hop.addLink();
       entry.link = resolveUrl(hop.url, part.substr(open + 1, close - open - 1));
-      entry.rel.clear();
-      entry.hreflang.clear();
       if (queueLink && entry.link != hop.url) queueLink(entry.link);
       parseParameters(part, part.find(';', close + 1), entry);
     }

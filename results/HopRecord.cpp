@@ -9,11 +9,6 @@ void HopRecord::resetResponse() {
   vary.clear();
   rawHeaders.clear();
   statusText.clear();
-  for (int64_t i = 0; i < linkCount; ++i) {
-    links[i].link.clear();
-    links[i].rel.clear();
-    links[i].hreflang.clear();
-  }
   linkCount = 0;
   statusCode = 0;
   size = -1;
@@ -21,6 +16,16 @@ void HopRecord::resetResponse() {
   kind = kChainPlain;
   testNote.clear();
   testPassed = 1;
+}
+
+LinkEntry& HopRecord::addLink() {
+  const auto index = static_cast<size_t>(linkCount++);
+  if (index == links.size()) return links.emplace_back();
+  LinkEntry& entry = links[index];
+  entry.link.clear();
+  entry.rel.clear();
+  entry.hreflang.clear();
+  return entry;
 }
 
 }  // namespace tallyvane

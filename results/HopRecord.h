@@ -2,9 +2,9 @@
 // The working record of one request (one hop of a redirect chain). The engine fills it; the
 // result store copies the hops it keeps; the results-file loader fills the same record from disk.
 
-#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tallyvane {
 
@@ -35,7 +35,10 @@ struct HopRecord {
   std::string rawHeaders;
   std::string statusText;
   int64_t linkCount = 0;
-  std::array<LinkEntry, kMaxLinksPerResponse> links;
+  // Entries 0 to linkCount - 1 are this response's links. Grown as links come, at most
+  // kMaxLinksPerResponse, and kept with their room for the next response: most responses have
+  // none, and a row of hops is made for every worker.
+  std::vector<LinkEntry> links;
   int64_t statusCode = 0;
   int64_t size = -1;
   int64_t responseTime = -1;
@@ -45,6 +48,8 @@ struct HopRecord {
 
   // Empties every field but the URL, as before a request. Keeps string capacity for reuse.
   void resetResponse();
+  // The entry of one more link, empty. The caller keeps linkCount below kMaxLinksPerResponse.
+  LinkEntry& addLink();
 
   bool isRedirect() const { return statusCode >= 300 && statusCode <= 399; }
 };

@@ -228,8 +228,7 @@ struct RecordReader {
         }
         if (tag == kLinkTag) {
           if (hop.linkCount == kMaxLinksPerResponse) return kCorrupt;
-          LinkEntry& link = hop.links[static_cast<size_t>(hop.linkCount++)];
-          link.link.clear(), link.rel.clear(), link.hreflang.clear();
+          hop.addLink();
           inLinks = true;
           continue;
         }

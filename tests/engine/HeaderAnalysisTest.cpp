@@ -49,6 +49,16 @@ TEST_F(HeaderAnalysisTest, LinksWithRelAndHreflangResolvedAgainstTheHop) {
   EXPECT_EQ(link(2).hreflang, "[en],[en-GB]");
 }
 
+TEST_F(HeaderAnalysisTest, AHopReusedForTheNextResponseKeepsNothingOfItsLinks) {
+  analyse("Link: </de/>; rel=\"alternate\"; hreflang=\"de\"\r\n");
+  hop.resetResponse();
+  analyse("Link: </fr/>\r\n");
+  ASSERT_EQ(hop.linkCount, 1);
+  EXPECT_EQ(link(0).link, "https://site.example/fr/");
+  EXPECT_EQ(link(0).rel, "");
+  EXPECT_EQ(link(0).hreflang, "");
+}
+
 TEST_F(HeaderAnalysisTest, MalformedPartsAreSkippedAndShortParametersEndTheList) {
   analyse("Link: no-brackets; rel=x, <>; rel=empty, <https://a.example/>;r=1; rel=after-short, <https://b.example/>\r\n");
   ASSERT_EQ(hop.linkCount, 2);

@@ -28,9 +28,8 @@ class CsvReportTest : public ::testing::Test {
     plain[0].responseTime = 250;
     plain[0].xRobotsTag = "[noindex, nofollow]";
     plain[0].rawHeaders = "HTTP/1.1 200 OK\r\nX-Quote: say \"hi\"\r\n\r\n";
-    plain[0].linkCount = 2;
-    plain[0].links[0] = {"http://a.example/de", "alternate", "[de]"};
-    plain[0].links[1] = {"http://a.example/page", "canonical", ""};
+    plain[0].addLink() = {"http://a.example/de", "alternate", "[de]"};
+    plain[0].addLink() = {"http://a.example/page", "canonical", ""};
     add(plain);
     // Two redirects ending at a 404 of unknown size.
     auto two = chainOf("http://a.example/old", {301, 302, 404}, kChainRedirects, 1500);

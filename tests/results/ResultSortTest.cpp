@@ -107,8 +107,7 @@ TEST_F(ResultSortTest, EveryColumnHasItsOrder) {
   auto slow = chainOf("http://x/slow", {200}, kChainPlain, 900);
   slow[0].contentType = "text/plain";
   slow[0].size = 5;
-  slow[0].linkCount = 1;
-  slow[0].links[0].link = "http://x/";
+  slow[0].addLink().link = "http://x/";
   ASSERT_TRUE(store.add(slow, 0, fatal));
   add("http://x/fast", {301, 302, 200}, 5);
   const ResultRecord& a = *store.recordAtIndex(0);

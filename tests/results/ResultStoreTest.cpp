@@ -62,9 +62,8 @@ TEST_F(ResultStoreTest, CopiesEveryFieldAndStoresEmptyTextAsAbsent) {
   hop.contentType = "text/html; charset=utf-8";
   hop.xRobotsTag = "noindex";
   hop.rawHeaders = "HTTP/1.1 200 OK\r\n\r\n";
-  hop.linkCount = 2;
-  hop.links[0] = {"https://a.example/de", "alternate", "de"};
-  hop.links[1] = {"https://a.example/", "canonical", ""};
+  hop.addLink() = {"https://a.example/de", "alternate", "de"};
+  hop.addLink() = {"https://a.example/", "canonical", ""};
   hop.testNote = "[not stored outside test modes]";
   ASSERT_TRUE(add(hops));
   const ResponseRecord& r = store.recordAtIndex(0)->first();

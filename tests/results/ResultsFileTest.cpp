@@ -65,9 +65,8 @@ class ResultsFileTest : public ::testing::Test {
     page[0].xRobotsTag = "[noindex]";
     page[0].vary = "[Accept-Encoding]";
     page[0].rawHeaders = "HTTP/1.1 200 OK\r\n\r\n";
-    page[0].linkCount = 2;
-    page[0].links[0] = {"http://a.example/de", "alternate", "[de]"};
-    page[0].links[1] = {"http://a.example/", "", ""};
+    page[0].addLink() = {"http://a.example/de", "alternate", "[de]"};
+    page[0].addLink() = {"http://a.example/", "", ""};
     page[0].testPassed = 0;
     page[0].testNote = "[no redirect]";
     auto loop = chainOf("http://a.example/loop", {301, 302, 0}, kChainLoop, 20);
