@@ -53,7 +53,7 @@ bool LowMemoryReport::write(std::span<const HopRecord> hops) {
   const size_t n = std::min(hops.size(), responses_.size());
   for (size_t i = 0; i < n; ++i) {
     const HopRecord& hop = hops[i];
-    const auto linkCount = static_cast<size_t>(std::clamp<int64_t>(hop.linkCount, 0, kMaxLinksPerResponse));
+    const size_t linkCount = hop.linksToKeep();
     for (size_t k = 0; k < linkCount; ++k) {
       links_[i][k] = {textOrNull(hop.links[k].link), textOrNull(hop.links[k].rel), textOrNull(hop.links[k].hreflang)};
     }

@@ -2,6 +2,7 @@
 // The working record of one request (one hop of a redirect chain). The engine fills it; the
 // result store copies the hops it keeps; the results-file loader fills the same record from disk.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,6 +51,11 @@ struct HopRecord {
   void resetResponse();
   // The entry of one more link, empty. The caller keeps linkCount below kMaxLinksPerResponse.
   LinkEntry& addLink();
+  // How many links a copy of this response keeps: linkCount, within the entries there are.
+  size_t linksToKeep() const {
+    const auto count = static_cast<size_t>(std::clamp<int64_t>(linkCount, 0, kMaxLinksPerResponse));
+    return std::min(count, links.size());
+  }
 
   bool isRedirect() const { return statusCode >= 300 && statusCode <= 399; }
 };

@@ -4,6 +4,8 @@
 #include <lz4.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -47,11 +49,38 @@ struct StreamFree {
   void operator()(LZ4_stream_t* stream) const { LZ4_freeStream(stream); }
 };
 
-// One working stream per packing thread: workers pack side by side.
-LZ4_stream_t* threadStream() {
-  thread_local std::unique_ptr<LZ4_stream_t, StreamFree> stream(LZ4_createStream());
-  return stream.get();
-}
+// Working streams lent to whichever thread packs, so workers pack side by side. LZ4 writes entries
+// all over a stream's 16 KB table: a stream just given back is still in the cache, while one of
+// each of 200 workers is not, by the time its worker packs again.
+class StreamPool {
+ public:
+  StreamPool() = default;
+  StreamPool(const StreamPool&) = delete;
+  StreamPool& operator=(const StreamPool&) = delete;
+  ~StreamPool() {
+    for (auto& slot : slots_) LZ4_freeStream(slot.load());
+  }
+
+  // nullptr when memory is short.
+  LZ4_stream_t* take() {
+    for (auto& slot : slots_) {
+      if (slot.load(std::memory_order_relaxed) == nullptr) continue;
+      if (LZ4_stream_t* stream = slot.exchange(nullptr, std::memory_order_acquire)) return stream;
+    }
+    return LZ4_createStream();
+  }
+  // Into the first free slot, the one take() looks at first; freed when all are taken.
+  void giveBack(LZ4_stream_t* stream) {
+    for (auto& slot : slots_) {
+      LZ4_stream_t* empty = nullptr;
+      if (slot.compare_exchange_strong(empty, stream, std::memory_order_release, std::memory_order_relaxed)) return;
+    }
+    LZ4_freeStream(stream);
+  }
+
+ private:
+  std::array<std::atomic<LZ4_stream_t*>, 8> slots_{};
+};
 
 }  // namespace
 
@@ -74,12 +103,14 @@ class HeaderDictionary {
 
   // The packed size, or 0 when packing failed or would not save anything.
   size_t pack(std::string_view text, char* into, size_t room) const {
-    LZ4_stream_t* stream = threadStream();
-    if (stream == nullptr || text.size() > LZ4_MAX_INPUT_SIZE) return 0;
+    if (text.size() > LZ4_MAX_INPUT_SIZE) return 0;
+    LZ4_stream_t* stream = streams_.take();
+    if (stream == nullptr) return 0;
     LZ4_resetStream_fast(stream);
     LZ4_attach_dictionary(stream, loaded_.get());  // only read, so threads share it
     const int size = LZ4_compress_fast_continue(stream, text.data(), into, static_cast<int>(text.size()),
                                                 static_cast<int>(std::min<size_t>(room, LZ4_MAX_INPUT_SIZE)), kAcceleration);
+    streams_.giveBack(stream);
     return size <= 0 || static_cast<size_t>(size) >= text.size() ? 0 : static_cast<size_t>(size);
   }
   bool unpack(const unsigned char* packed, size_t packedSize, char* into, size_t size) const {
@@ -93,6 +124,7 @@ class HeaderDictionary {
  private:
   std::string content_;
   std::unique_ptr<LZ4_stream_t, StreamFree> loaded_;
+  mutable StreamPool streams_;
 };
 
 std::string_view PackedHeaders::text(std::string& buffer) const {

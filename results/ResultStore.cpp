@@ -65,7 +65,7 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int test
     r.vary = sharedTexts_.copy(hop.vary, arena_);
     r.rawHeaders = packed && i < packed->count ? HeaderPacker::place(packed->blobs[i], arena_)
                                                : headerPacker_.pack(hop.rawHeaders, arena_);
-    const auto linkCount = static_cast<size_t>(std::clamp<int64_t>(hop.linkCount, 0, kMaxLinksPerResponse));
+    const size_t linkCount = hop.linksToKeep();
     LinkRecord* links = linkCount ? arena_.allocateArray<LinkRecord>(linkCount) : nullptr;
     for (size_t k = 0; k < linkCount; ++k) {
       links[k] = LinkRecord{arena_.copyText(hop.links[k].link), sharedTexts_.copy(hop.links[k].rel, arena_),
