@@ -161,9 +161,32 @@ TEST_F(ResultStoreTest, HeaderBlocksComeBackByteForByteOnceCompressed) {
     }
     blocks.push_back(std::move(block));
   }
+  // Then workers pack side by side, as a crawl's do, each its own blocks.
+  const size_t alone = blocks.size();
+  constexpr int kWorkers = 4, kBlocksEach = 300;
+  for (int i = 0; i < kWorkers * kBlocksEach; ++i) {
+    blocks.push_back("HTTP/1.1 200 OK\r\nX-Block: " + std::to_string(i) + "\r\nETag: \"" + std::to_string(random()) + "\"\r\n\r\n");
+  }
+  std::vector<std::thread> workers;
+  for (int w = 0; w < kWorkers; ++w) {
+    workers.emplace_back([&, w] {
+      PackedChain own;
+      for (size_t i = alone + w * kBlocksEach; i < alone + (w + 1) * kBlocksEach; ++i) {
+        auto hops = chainOf("http://side.example/" + std::to_string(i), {200});
+        hops[0].rawHeaders = blocks[i];
+        store.packHeaders(hops, own);
+        if (own.count != 1 || !store.add(hops, kTestModeNone, fatal, &own)) return;
+      }
+    });
+  }
+  for (auto& worker : workers) worker.join();
+  ASSERT_EQ(store.count(), static_cast<int64_t>(blocks.size()));
   std::string buffer;
   for (size_t i = 0; i < blocks.size(); ++i) {
-    ASSERT_EQ(store.recordAtIndex(static_cast<int64_t>(i))->first().rawHeaders.text(buffer), blocks[i]) << i;
+    const ResultRecord* record = store.recordAtIndex(static_cast<int64_t>(i));
+    const std::string_view url = textOf(record->first().url);
+    const size_t block = i < alone ? i : std::stoul(std::string(url.substr(url.rfind('/') + 1)));
+    ASSERT_EQ(record->first().rawHeaders.text(buffer), blocks[block]) << url;
   }
 }
 
