@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstring>
+
+#include "base/Words.h"
 
 namespace tallyvane {
 namespace {
@@ -41,17 +42,9 @@ size_t validSequenceLength(std::string_view bytes, size_t i) {
   return length;
 }
 
-constexpr uint64_t kHighBits = 0x8080808080808080u;
-
-uint64_t wordAt(const char* at) {
-  uint64_t word;
-  std::memcpy(&word, at, 8);
-  return word;
-}
-
 // The position of the first of eight bytes with its high bit set; 8 when there is none.
 size_t firstHighByte(const char* eight) {
-  const uint64_t high = wordAt(eight) & kHighBits;
+  const uint64_t high = wordAt(eight) & kEveryByteHighBit;
   if (high == 0) return 8;
   if constexpr (std::endian::native == std::endian::little) return static_cast<size_t>(std::countr_zero(high)) / 8;
   return static_cast<size_t>(std::countl_zero(high)) / 8;
@@ -71,7 +64,7 @@ size_t asciiPrefixLength(std::string_view bytes) {
   // whole words.
   size_t i = 0;
   for (const char* at = bytes.data(); i + 32 <= size; i += 32, at += 32) {
-    if (((wordAt(at) | wordAt(at + 8) | wordAt(at + 16) | wordAt(at + 24)) & kHighBits) != 0) break;
+    if (((wordAt(at) | wordAt(at + 8) | wordAt(at + 16) | wordAt(at + 24)) & kEveryByteHighBit) != 0) break;
   }
   for (;; i += 8) {
     const size_t at = std::min(i, size - 8);

@@ -1,5 +1,6 @@
 #include "engine/HeaderAnalysis.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 #include <vector>
@@ -16,7 +17,6 @@ std::string_view lastHeaderBlock(std::string_view raw) {
   const size_t at = raw.rfind("\r\n\r\nHTTP/");
   return at == std::string_view::npos ? raw : raw.substr(at + 4);
 }
-
 
 bool isContinuation(std::string_view line) {
   return !line.empty() && (line[0] == ' ' || static_cast<unsigned char>(line[0]) < 10);
@@ -63,9 +63,20 @@ void parseParameters(std::string_view part, size_t at, LinkEntry& entry) {
 
 enum class AnalysedHeader { kNone, kVary, kRobots, kLink };
 
-// In the order of kAnalysedHeaderNames.
-constexpr std::array<AnalysedHeader, kAnalysedHeaderNames.size()> kAnalysedHeaders = {
-    AnalysedHeader::kVary, AnalysedHeader::kRobots, AnalysedHeader::kLink};
+constexpr AnalysedHeader kindOf(std::string_view lowerName) {
+  if (lowerName == "vary") return AnalysedHeader::kVary;
+  if (lowerName == "x-robots-tag") return AnalysedHeader::kRobots;
+  if (lowerName == "link") return AnalysedHeader::kLink;
+  return AnalysedHeader::kNone;
+}
+
+// Each name's kind, taken once; a name without one is a compile error below.
+constexpr std::array<AnalysedHeader, kAnalysedHeaderNames.size()> kAnalysedHeaders = [] {
+  std::array<AnalysedHeader, kAnalysedHeaderNames.size()> kinds{};
+  for (size_t i = 0; i < kinds.size(); ++i) kinds[i] = kindOf(kAnalysedHeaderNames[i]);
+  return kinds;
+}();
+static_assert(std::ranges::find(kAnalysedHeaders, AnalysedHeader::kNone) == kAnalysedHeaders.end());
 
 AnalysedHeader analysedHeaderNamed(std::string_view name) {
   for (size_t i = 0; i < kAnalysedHeaderNames.size(); ++i) {

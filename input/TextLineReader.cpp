@@ -4,9 +4,9 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 
 #include "base/Text.h"
+#include "base/Words.h"
 
 namespace tallyvane {
 namespace {
@@ -16,18 +16,16 @@ constexpr size_t kChunkBytes = 1 << 16;
 // Whether any byte of word is a CR or LF: a byte equal to the one sought becomes zero under XOR,
 // and the classic zero-byte test is exact for the word as a whole.
 bool hasLineBreakByte(uint64_t word) {
-  constexpr uint64_t kOnes = 0x0101010101010101u, kHighBits = 0x8080808080808080u;
-  const uint64_t cr = word ^ (kOnes * '\r'), lf = word ^ (kOnes * '\n');
-  return (((cr - kOnes) & ~cr) | ((lf - kOnes) & ~lf)) & kHighBits;
+  const uint64_t cr = word ^ (kEveryByteOne * '\r'), lf = word ^ (kEveryByteOne * '\n');
+  return (((cr - kEveryByteOne) & ~cr) | ((lf - kEveryByteOne) & ~lf)) & kEveryByteHighBit;
 }
 
 // The next CR or LF from position on; npos when there is none. Eight bytes at a time: every URL
 // of a list passes here, and find_first_of tries every character of its set at every position.
 size_t lineBreakFrom(const std::string& text, size_t position) {
   size_t i = position;
-  for (uint64_t word; i + 8 <= text.size(); i += 8) {
-    std::memcpy(&word, text.data() + i, 8);
-    if (hasLineBreakByte(word)) break;
+  for (; i + 8 <= text.size(); i += 8) {
+    if (hasLineBreakByte(wordAt(text.data() + i))) break;
   }
   for (; i < text.size(); ++i) {
     if (text[i] == '\n' || text[i] == '\r') return i;
