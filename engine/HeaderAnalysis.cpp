@@ -1,7 +1,6 @@
 #include "engine/HeaderAnalysis.h"
 
 #include <algorithm>
-#include <array>
 #include <utility>
 #include <vector>
 
@@ -70,17 +69,13 @@ constexpr AnalysedHeader kindOf(std::string_view lowerName) {
   return AnalysedHeader::kNone;
 }
 
-// Each name's kind, taken once; a name without one is a compile error below.
-constexpr std::array<AnalysedHeader, kAnalysedHeaderNames.size()> kAnalysedHeaders = [] {
-  std::array<AnalysedHeader, kAnalysedHeaderNames.size()> kinds{};
-  for (size_t i = 0; i < kinds.size(); ++i) kinds[i] = kindOf(kAnalysedHeaderNames[i]);
-  return kinds;
-}();
-static_assert(std::ranges::find(kAnalysedHeaders, AnalysedHeader::kNone) == kAnalysedHeaders.end());
+static_assert(std::ranges::none_of(kAnalysedHeaderNames,
+                                   [](std::string_view name) { return kindOf(name) == AnalysedHeader::kNone; }),
+              "every analysed header name has its kind");
 
 AnalysedHeader analysedHeaderNamed(std::string_view name) {
-  for (size_t i = 0; i < kAnalysedHeaderNames.size(); ++i) {
-    if (equalsIgnoreCase(name, kAnalysedHeaderNames[i])) return kAnalysedHeaders[i];
+  for (const std::string_view analysed : kAnalysedHeaderNames) {
+    if (equalsIgnoreCase(name, analysed)) return kindOf(analysed);
   }
   return AnalysedHeader::kNone;
 }
