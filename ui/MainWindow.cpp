@@ -181,8 +181,10 @@ void MainWindow::buildControls() {
 
 void MainWindow::connectMenus() {
   MainMenus& m = *menus_;
-  for (const auto& [action, dialog] : m.dialogActions()) {
-    connect(action, &QAction::triggered, this, [this, dialog] { openDialog(dialog); });
+  // No structured binding: clang 14 refuses to capture one in a lambda.
+  for (const auto& entry : m.dialogActions()) {
+    const DialogId dialog = entry.second;
+    connect(entry.first, &QAction::triggered, this, [this, dialog] { openDialog(dialog); });
   }
   connect(m.checkClipboard, &QAction::triggered, this, &MainWindow::startClipboardCheck);
   connect(m.saveResults, &QAction::triggered, this, &MainWindow::chooseAndSaveResults);
