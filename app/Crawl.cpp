@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "app/CurlShare.h"
-#include "app/LowMemoryReport.h"
 #include "base/Clock.h"
 #include "engine/HeaderAnalysis.h"
 #include "engine/WorkerConnection.h"
@@ -26,14 +25,7 @@ std::string speedText(int64_t responses, int64_t elapsedMs) {
 
 }  // namespace
 
-Crawl::Crawl(const CurlApi& curl, const Settings& settings, ResultStore& store, UrlInput& input, UserInterface& ui,
-             RunningFlag& running)
-    : curl_(curl),
-      settings_(settings),
-      store_(store),
-      input_(input),
-      ui_(ui),
-      running_(running) {}
+Crawl::Crawl(const CurlApi& curl, UrlInput& input, UserInterface& ui) : curl_(curl), input_(input), ui_(ui) {}
 
 Crawl::~Crawl() {
   stop();
@@ -85,7 +77,7 @@ void Crawl::show(std::string_view title, std::string_view text) {
 
 void Crawl::endEarly() {
   running_.clear();
-  lowMemoryReport_.reset();
+  sink_.reset();
   input_.close();
   if (!exiting_) ui_.setBusy(false);
 }
@@ -97,13 +89,12 @@ void Crawl::control(CrawlRequest request) {
   skipped_ = 0;
   startMs_ = monotonicMs();
   const int threads = std::clamp(request.threads, 1, kMaxWorkers);
-  testMode_ = request.testMode;
-  lowMemoryReport_ = std::move(request.lowMemoryReport);
-  if (lowMemoryReport_) {
+  sink_ = std::move(request.sink);
+  workerView_ = request.workerView;
+  if (workerView_) {
     std::lock_guard lock(workerViewMutex_);
     currentUrls_.assign(static_cast<size_t>(threads) + 1, std::string());
   }
-  input_.setCanonicalVariants(request.canonicalVariants);
   if (!exiting_) ui_.setStatusField(kThreadsField, "Threads: " + std::to_string(threads));
 
   const OpenOutcome opened = input_.open(request.inputFile, std::move(request.manualText));
@@ -111,13 +102,14 @@ void Crawl::control(CrawlRequest request) {
     if (opened.message) show(opened.message->title, opened.message->text);
     return endEarly();
   }
-  if (!store_.resetFilterLists() || !makeHopRows(threads)) {
+  if (!sink_->begin() || !makeHopRows(threads)) {
     fatal_.raise(std::string(kErrorTitle), std::string(kNotEnoughMemoryMessage), kOutOfMemory);
     show(kErrorTitle, kOutOfMemoryMessage);
     end_ = CrawlEnd::Failed;
     return endEarly();
   }
-  const auto share = CurlShare::create(curl_, settings_.CookiesDisabled == 0);
+  const Settings& settings = request.settings;
+  const auto share = CurlShare::create(curl_, settings.CookiesDisabled == 0);
   if (!share) {
     show(kErrorTitle, kCannotInitializeCurlMessage);
     end_ = CrawlEnd::Failed;
@@ -126,13 +118,13 @@ void Crawl::control(CrawlRequest request) {
 
   RequestContext context;
   context.curl = &curl_;
-  context.settings = &settings_;
-  context.getDomains.rebuild(settings_.GETDomains);
+  context.settings = &settings;
+  context.getDomains.rebuild(settings.GETDomains);
   context.share = share->handle();
   context.connection = std::move(request.connection);
   context.running = &running_;
   QueueLink queueLink;
-  if (settings_.CheckLinksInHeaders && !lowMemoryReport_)
+  if (settings.CheckLinksInHeaders && sink_->keepsOneChainPerUrl())
     queueLink = [this](const std::string& url) { input_.queuePending(url); };
   context.analyseHeaders = [queueLink](HopRecord& hop) { analyseHeaders(hop, queueLink); };
 
@@ -159,10 +151,7 @@ void Crawl::control(CrawlRequest request) {
     }
   }
   waitForWorkers(workers);
-  // The report is complete only once it is synced and closed; a failure there is a write error.
-  if (lowMemoryReport_ && !lowMemoryReport_->close()) {
-    fatal_.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
-  }
+  sink_->finish(fatal_);
 
   const FatalError fatal = fatal_.get();
   if (fatal.code != kNoFatalError) {
@@ -175,10 +164,11 @@ void Crawl::control(CrawlRequest request) {
     end_ = threadsFailed ? CrawlEnd::Failed : CrawlEnd::Aborted;
     show(kAbortedTitle, kAbortedMessage);
   }
-  if (lowMemoryReport_ && !exiting_) {
+  // The worker view's counters meant nothing once its rows are gone.
+  if (workerView_ && !exiting_) {
     for (int field = kFilteredUrlsField; field <= kThreadsField; ++field) ui_.setStatusField(field, "");
   }
-  lowMemoryReport_.reset();
+  sink_.reset();
   input_.close();
   running_.clear();
   if (!exiting_) ui_.setBusy(false);
@@ -211,18 +201,20 @@ void Crawl::work(int worker, const RequestContext& context) {
   PackedChain packed;
   // Read into the first hop's URL, in its room: the last URL's claim has ended by then.
   std::string& url = hops[0].url;
-  while (running_.isSet() && input_.next(url)) {
+  while (running_.isSet()) {
+    const UrlOrigin origin = input_.next(url);
+    if (origin == UrlOrigin::None) break;
+    if (origin == UrlOrigin::List && stages_.expand) {
+      for (const std::string& more : stages_.expand(url)) input_.queuePending(more);
+    }
     // A rewrite that leaves nothing skips that URL; only the input running dry ends the worker.
     if (stages_.rewrite) url = stages_.rewrite(std::move(url));
     if (!isHttpUrl(url)) {
       ++skipped_;
       continue;
     }
-    if (lowMemoryReport_) {
-      showCurrentUrl(worker, url);
-    } else if (!store_.claim(url, packed)) {
-      continue;
-    }
+    if (workerView_) showCurrentUrl(worker, url);
+    if (!sink_->claim(url, packed)) continue;
     const auto redirectCount = checkUrlChain(connection, hops, running_);
     handOver(hops, redirectCount, packed);
   }
@@ -230,36 +222,20 @@ void Crawl::work(int worker, const RequestContext& context) {
 
 void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packed) {
   if (!checked) {
-    store_.release(hops[0].url, packed);  // the crawl was stopped during the chain: nothing of it is kept
+    sink_->release(hops[0].url, packed);  // the crawl was stopped during the chain: nothing of it is kept
     return;
   }
   // The verdict reads only this worker's hops and rules nothing changes during the crawl, so the
-  // workers judge their chains side by side rather than one at a time under a lock; so with
-  // packing the header blocks.
+  // workers judge their chains side by side rather than one at a time under a lock.
   if (stages_.evaluate) stages_.evaluate(hops, *checked);
-  const auto chain = hops.first(static_cast<size_t>(*checked) + 1);
-  bool kept = false;
-  if (lowMemoryReport_) {
-    std::lock_guard lock(reportMutex_);
-    kept = writeToReport(chain);
-  } else {
-    store_.packHeaders(chain, packed);
-    kept = store_.add(chain, testMode_, fatal_, &packed);  // ends the claim
-  }
-  if (!kept) {
+  if (!sink_->take(hops.first(static_cast<size_t>(*checked) + 1), packed, fatal_)) {  // ends the claim
     stop();
     return;
   }
   urls_.fetch_add(1, std::memory_order_relaxed);
   responses_.fetch_add(*checked + 1, std::memory_order_relaxed);
   if (exiting_) return;
-  if (resultsChanged_ && !lowMemoryReport_) resultsChanged_();
-}
-
-bool Crawl::writeToReport(std::span<const HopRecord> chain) {
-  if (lowMemoryReport_->write(chain)) return true;
-  fatal_.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
-  return false;
+  if (resultsChanged_) resultsChanged_();
 }
 
 void Crawl::showCurrentUrl(int worker, const std::string& url) {

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/ResultSink.h"
 #include "app/UserInterface.h"
 #include "config/Settings.h"
 #include "engine/CurlApi.h"
@@ -24,7 +25,6 @@
 #include "engine/RunningFlag.h"
 #include "input/UrlInput.h"
 #include "results/FatalErrorSlot.h"
-#include "results/ResultStore.h"
 
 namespace tallyvane {
 
@@ -37,32 +37,32 @@ inline constexpr std::string_view kAbortedMessage = "Tallyvane has aborted check
 inline constexpr std::string_view kOutOfMemoryMessage = "Out of Memory. Operation Aborted.";
 inline constexpr std::string_view kCannotCreateThreadsMessage = "Cannot create crawling threads";
 
-class LowMemoryReport;
-
 struct CrawlRequest {
   std::string inputFile;   // when empty, manualText is the input
   std::string manualText;  // lines separated by CR LF
   int threads = 30;        // 1 to 200
-  int testMode = kTestModeNone;
-  bool canonicalVariants = false;  // every URL read is followed by its other canonical forms
+  // As they stand when the crawl starts, with the run's own overrides; the workers read this copy.
+  Settings settings;
   ConnectionOptions connection;
-  // Low-memory mode: chains are written here, not stored; no duplicate test, no header links.
-  std::shared_ptr<LowMemoryReport> lowMemoryReport;
+  std::shared_ptr<ResultSink> sink;  // where the finished chains go
+  bool workerView = false;           // keeps the URL each worker checks, for the low-memory view
 };
 
 enum class CrawlEnd { NotStarted, Finished, Aborted, Failed };
 
-// Where later stages plug into every URL: rewriting before it is checked, and the test
-// evaluation of a finished chain (on its worker, before the hand-over). Empty means identity / none.
+// Where later stages plug into every URL: more URLs to check after one read from the list, rewriting
+// before it is checked, and the test evaluation of a finished chain (on its worker, before the
+// hand-over). Empty means none / identity.
 struct CrawlStages {
+  // Only URLs read from the list are expanded: what comes back through the queue is not again.
+  std::function<std::vector<std::string>(std::string_view url)> expand;
   std::function<std::string(std::string url)> rewrite;
   std::function<void(HopRow hops, int redirectCount)> evaluate;
 };
 
 class Crawl {
  public:
-  Crawl(const CurlApi& curl, const Settings& settings, ResultStore& store, UrlInput& input, UserInterface& ui,
-        RunningFlag& running);
+  Crawl(const CurlApi& curl, UrlInput& input, UserInterface& ui);
   ~Crawl();
   Crawl(const Crawl&) = delete;
   Crawl& operator=(const Crawl&) = delete;
@@ -105,8 +105,6 @@ class Crawl {
   // short by a stop only ends the claim. packed is the worker's room for its header blocks, packed
   // before any lock is taken.
   void handOver(HopRow hops, std::optional<int> redirectCount, PackedChain& packed);
-  // Low-memory mode, under the report mutex, which keeps the report's rows whole.
-  bool writeToReport(std::span<const HopRecord> chain);
   void showCurrentUrl(int worker, const std::string& url);
   void showProgress(int64_t urls, int64_t responses);
   // Waits for the workers to end, showing their progress four times a second meanwhile: the
@@ -117,11 +115,9 @@ class Crawl {
   void endEarly();
 
   const CurlApi& curl_;
-  const Settings& settings_;
-  ResultStore& store_;
   UrlInput& input_;
   UserInterface& ui_;
-  RunningFlag& running_;
+  RunningFlag running_;
   CrawlStages stages_;
   std::function<void()> resultsChanged_;
   std::atomic<bool> exiting_{false};
@@ -134,7 +130,6 @@ class Crawl {
   std::condition_variable controllerEnded_;
   bool active_ = false;
   FatalErrorSlot fatal_;
-  std::mutex reportMutex_;
   std::atomic<int64_t> urls_{0};
   std::atomic<int64_t> responses_{0};
   std::atomic<int64_t> skipped_{0};
@@ -142,8 +137,8 @@ class Crawl {
   std::mutex workersMutex_;
   std::condition_variable workersEnded_;
   size_t workersRunning_ = 0;
-  int testMode_ = kTestModeNone;
-  std::shared_ptr<LowMemoryReport> lowMemoryReport_;
+  std::shared_ptr<ResultSink> sink_;  // the current crawl's
+  bool workerView_ = false;
   mutable std::mutex workerViewMutex_;
   std::vector<std::string> currentUrls_;
   std::atomic<bool> workerViewChanged_{false};

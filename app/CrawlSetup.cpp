@@ -101,19 +101,8 @@ CrawlStages crawlStagesFor(const Settings& settings, const CrawlSetup& setup) {
   }
   if (setup.testMode == kTestModeNone) return stages;
   stages.evaluate = [setup](HopRow hops, int redirectCount) { judgeChain(setup, hops, redirectCount); };
+  if (setup.testMode == kTestModeCanonical && !setup.canonical.onlyInputUrls) stages.expand = canonicalVariants;
   return stages;
-}
-
-void startCrawl(Crawl& crawl, const Settings& settings, const CrawlSetup& setup, CrawlRequest request) {
-  crawl.setStages(crawlStagesFor(settings, setup));
-  if (!setup.inputFile.empty()) {
-    request.inputFile = setup.inputFile;
-    request.manualText.clear();
-  }
-  request.testMode = setup.testMode;
-  request.canonicalVariants = setup.testMode == kTestModeCanonical && !setup.canonical.onlyInputUrls;
-  request.lowMemoryReport = setup.lowMemoryReport;
-  crawl.start(std::move(request));
 }
 
 }  // namespace tallyvane

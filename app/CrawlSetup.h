@@ -2,7 +2,7 @@
 // What a crawl does besides checking: the rewrite rules, a redirect test or the low-memory
 // report, and the checks and messages of the dialogs that start each kind of crawl. The desktop
 // dialogs and the CLI both go through here: check*() returns the first message to show (or the
-// ready setup), then startCrawl() starts it.
+// ready setup), which the session then starts.
 
 #include <memory>
 #include <optional>
@@ -25,7 +25,7 @@ inline constexpr std::string_view kEnterOutputFileMessage = "Please, enter on ou
 
 struct CrawlSetup {
   std::string inputFile;
-  int testMode = kTestModeNone;
+  TestMode testMode = kTestModeNone;
   std::shared_ptr<const MappingTable> mapping;  // mapping test
   CanonicalOptions canonical;                   // canonical test
   std::shared_ptr<LowMemoryReport> lowMemoryReport;
@@ -48,10 +48,8 @@ SetupCheck checkCanonicalTest(std::optional<CanonicalForm> form, std::string_vie
 SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view outputField, ReportKind kind, int filter,
                                int64_t slowPageThresholdMs);
 
-// The rewrite rules of the settings, and the evaluation of the setup's test.
+// The rewrite rules of the settings; for a test, the evaluation of each chain and, in a canonical
+// test of every form, the other forms of each URL of the list.
 CrawlStages crawlStagesFor(const Settings& settings, const CrawlSetup& setup);
-
-// Starts the crawl of the setup's input file (or of request's manual text when it has none).
-void startCrawl(Crawl& crawl, const Settings& settings, const CrawlSetup& setup, CrawlRequest request);
 
 }  // namespace tallyvane

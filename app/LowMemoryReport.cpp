@@ -48,6 +48,19 @@ bool LowMemoryReport::append(std::string_view bytes) {
   return true;
 }
 
+bool LowMemoryReport::take(std::span<const HopRecord> chain, PackedChain& /*packed*/, FatalErrorSlot& fatal) {
+  std::lock_guard lock(mutex_);
+  if (write(chain)) return true;
+  fatal.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
+  return false;
+}
+
+bool LowMemoryReport::finish(FatalErrorSlot& fatal) {
+  if (close()) return true;
+  fatal.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
+  return false;
+}
+
 bool LowMemoryReport::write(std::span<const HopRecord> hops) {
   // A record that borrows the hops' texts: the report writer sees what the store would keep.
   const size_t n = std::min(hops.size(), responses_.size());

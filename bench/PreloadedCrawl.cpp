@@ -62,15 +62,16 @@ int main(int argc, char** argv) {
   ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
   preload(store, records);
 
+  // The crawl itself, not a session: a session's crawl starts from an empty store.
   UrlInput input;
-  RunningFlag running;
-  Crawl crawl(library->api(), settings, store, input, ui, running);
-  CrawlSetup setup;
-  setup.inputFile = list;
+  Crawl crawl(library->api(), input, ui);
   CrawlRequest request;
+  request.inputFile = list;
   request.threads = threads;
+  request.settings = settings;
+  request.sink = std::make_shared<StoreSink>(store, kTestModeNone);
   const bench::Stopwatch watch;
-  startCrawl(crawl, settings, setup, std::move(request));
+  crawl.start(std::move(request));
   crawl.wait();
   const double wall = watch.wallSeconds(), cpu = watch.cpuSeconds();
   if (crawl.end() != CrawlEnd::Finished) return 1;

@@ -80,7 +80,7 @@ void addRecords(ResultStore& store, size_t from, size_t to) {
 
 // Records arrive at 30,000 a second on another thread while the list reloads every 250 ms.
 size_t arrivalPhase(ui::MainWindow& window, size_t next, const char* what) {
-  ResultStore& store = window.resultStore();
+  ResultStore& store = window.session().store();
   std::atomic<bool> stop{false};
   std::atomic<size_t> added{0};
   std::thread producer([&] {
@@ -142,13 +142,13 @@ int main(int argc, char** argv) {
   }
   QTemporaryDir scratch;
   Settings settings = defaultSettings(1920);
-  ui::MainWindow window(library->api(), settings, settingsLocationOf(scratch.filePath("settings.prefs").toStdString()));
+  ui::MainWindow window(*library, settings, settingsLocationOf(scratch.filePath("settings.prefs").toStdString()));
   window.resize(1600, 1000);
   window.show();
   QTest::qWait(100);
 
   auto start = Clock::now();
-  addRecords(window.resultStore(), 0, records);
+  addRecords(window.session().store(), 0, records);
   std::printf("%-42s %.2f s\n", "store filled with records", msSince(start) / 1000);
   start = Clock::now();
   window.resultsAdded();
@@ -192,6 +192,6 @@ int main(int argc, char** argv) {
   sorted.print("column click until the sorted order shows");
 
   arrivalPhase(window, next, "reload while adding, sorted view");
-  window.crawl().stop();
+  window.session().stopCrawl();
   return 0;
 }

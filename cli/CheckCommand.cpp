@@ -33,28 +33,28 @@ int64_t failedUrls(const ResultStore& store) {
 
 }  // namespace
 
-int runCrawl(const CurlApi& curl, const Settings& settings, const CrawlSetup& setup, CrawlRequest request,
-             const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running, std::FILE* out) {
-  request.threads = static_cast<int>(options.threads.value_or(static_cast<int>(settings.NumThreads)));
-  request.connection = options.connection;
+int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup& setup, std::string manualText,
+             const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
   if (interrupted()) {  // while the list was read: no request at all
     ui.showMessage(kAbortedTitle, kAbortedMessage);
     return kExitAborted;
   }
-  ResultStore store(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs});
-  UrlInput input;
+  // The run's own options, for this run only.
   Settings effective = settings;
+  effective.NumThreads = options.threads.value_or(settings.NumThreads);
   effective.TimeoutSeconds = options.timeoutSeconds.value_or(settings.TimeoutSeconds);
-  Crawl crawl(curl, effective, store, input, ui, running);
+  CrawlSession session(ui, &http, settings.slowPageThresholdMs);
   ui.setProgress(!options.quiet);
   ui.setBusy(true);
-  startCrawl(crawl, effective, setup, std::move(request));
+  session.startCrawl(effective, setup, std::move(manualText), options.connection);
   {
-    // After start(), which sets the running flag: an interrupt that came just before is not lost.
-    const StopOnInterrupt abort([&crawl] { crawl.stop(); });
-    crawl.wait();
+    // After the start, which sets the running flag: an interrupt that came just before is not lost.
+    const StopOnInterrupt abort([&session] { session.stopCrawl(); });
+    session.waitForCrawl();
   }
   ui.setBusy(false);
+  const Crawl& crawl = session.crawl();
+  const ResultStore& store = session.store();
   if (crawl.end() == CrawlEnd::NotStarted) return exitStatusOf(crawl.end(), true, interrupted());
   if (setup.lowMemoryReport) {
     // Nothing was kept: the report written during the crawl holds the results.
@@ -77,12 +77,12 @@ int runCrawl(const CurlApi& curl, const Settings& settings, const CrawlSetup& se
     return exitStatusOf(crawl.end(), true, interrupted());
   }
   // What was checked is written even after an abort: results are never thrown away.
-  const bool written = writeOutputs(store, setup.testMode, options.outputs, ui);
+  const bool written = writeOutputs(session, options.outputs, ui);
   const bool failed = setup.testMode != kTestModeNone && failedUrls(store) > 0;
   return exitStatusOf(crawl.end(), written, interrupted(), failed ? kExitTestFailed : kExitFinished);
 }
 
-void printResults(const ResultStore& store, int testMode, int64_t linesSkipped, bool quiet, std::FILE* out) {
+void printResults(const ResultStore& store, TestMode testMode, int64_t linesSkipped, bool quiet, std::FILE* out) {
   for (int filter = 0; filter <= kFilterCount; ++filter) {
     std::fprintf(out, "%s: %lld\n", std::string(kFilterNames[static_cast<size_t>(filter)]).c_str(),
                  static_cast<long long>(store.rowCount({false, filter})));
@@ -108,27 +108,24 @@ void printResults(const ResultStore& store, int testMode, int64_t linesSkipped, 
   }
 }
 
-int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
-             RunningFlag& running, std::FILE* out) {
-  CrawlRequest request;
+int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
+  CrawlSetup setup;
   if (options.input != "-") {
     std::error_code ignored;
     if (!std::filesystem::exists(options.input, ignored)) {
       ui.showMessage(kErrorTitle, kInputFileMissingMessage);
       return kExitError;
     }
-    request.inputFile = options.input;
+    setup.inputFile = options.input;
   }
-  if (const auto refused = checkOutputPaths(options.outputs, request.inputFile)) {
+  if (const auto refused = checkOutputPaths(options.outputs, setup.inputFile)) {
     ui.showMessage(kErrorTitle, *refused);
     return kExitError;
   }
-  if (options.input == "-") request.manualText = standardInputText();
-  return runCrawl(curl, settings, CrawlSetup{}, std::move(request), options, ui, running, out);
+  return runCrawl(http, settings, setup, options.input == "-" ? standardInputText() : std::string(), options, ui, out);
 }
 
-int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
-            RunningFlag& running, std::FILE* out) {
+int runDemo(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
   const demo::DemoSite site;
   std::fprintf(out, "Demo site running at %s\n\n", site.server().origin().c_str());
   std::fflush(out);
@@ -145,9 +142,9 @@ int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& o
                           {ReportKind::LinkHeaders, base / "links.csv"},
                           {ReportKind::RawHeaders, base / "raw-headers.csv"}};
   demo.outputs.save = base / "demo.tvl";
-  CrawlRequest request;
-  for (const std::string& url : site.urls()) request.manualText += url + "\r\n";
-  const int status = runCrawl(curl, settings, CrawlSetup{}, std::move(request), demo, ui, running, out);
+  std::string urls;
+  for (const std::string& url : site.urls()) urls += url + "\r\n";
+  const int status = runCrawl(http, settings, CrawlSetup{}, std::move(urls), demo, ui, out);
   std::fprintf(out, "\nReports and results file written to %s\n", folder.c_str());
   return status;
 }
@@ -157,20 +154,15 @@ int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInt
     ui.showMessage(kErrorTitle, *refused);
     return kExitError;
   }
-  ResultStore store;
-  LoadOutcome loaded;
-  FileTask task(ui);
-  task.start([&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
-    loaded = loadResults(store, resultsFile, progress, &quitting);
-    return loaded.message;
-  });
+  CrawlSession session(ui, nullptr, ResultStoreOptions{}.slowPageThresholdMs);
+  session.startLoad(resultsFile);
   bool complete;
   {
-    const StopOnInterrupt stop([&task] { task.stop(); });
-    complete = task.wait();
+    const StopOnInterrupt stop([&session] { session.stopFileTask(); });
+    complete = session.finishFileTask().succeeded;
   }
   if (!complete) return interrupted() ? kExitAborted : kExitError;
-  const bool written = writeOutputs(store, loaded.testMode, plan, ui);
+  const bool written = writeOutputs(session, plan, ui);
   return exitStatusOf(CrawlEnd::Finished, written, interrupted());
 }
 

@@ -6,13 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "app/CrawlSession.h"
 #include "app/CrawlSetup.h"
+#include "app/HttpLibrary.h"
 #include "cli/ConsoleInterface.h"
 #include "cli/ExitStatus.h"
 #include "cli/OutputPlan.h"
 #include "config/Settings.h"
-#include "engine/CurlApi.h"
-#include "engine/RunningFlag.h"
 #include "results/ResultStore.h"
 
 namespace tallyvane::cli {
@@ -30,24 +30,22 @@ struct CheckOptions {
   ConnectionOptions connection;
 };
 
-int runCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
-             RunningFlag& running, std::FILE* out);
+int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
 
 // Starts the demo site on 127.0.0.1, checks its URL list as check does, and stops the site.
-int runDemo(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
-            RunningFlag& running, std::FILE* out);
+int runDemo(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
 
 // `tallyvane-cli report RESULTS.tvl`: loads a results file and writes the planned reports.
 int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInterface& ui);
 
-// Runs the crawl the setup describes (or of request's manual text), prints the results and writes
-// the outputs. A test that finished with any URL FAILed gives kExitTestFailed.
-int runCrawl(const CurlApi& curl, const Settings& settings, const CrawlSetup& setup, CrawlRequest request,
-             const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running, std::FILE* out);
+// Runs the crawl the setup describes (or of manualText when it has no input file), prints the
+// results and writes the outputs. A test that finished with any URL FAILed gives kExitTestFailed.
+int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup& setup, std::string manualText,
+             const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
 
 // The count of every filter and of the lines skipped (in a test, of PASS and FAIL too), then
 // (unless quiet) one tab-separated line per URL: in a test its result first, then URL, status
 // code, status text, number of redirects, final URL.
-void printResults(const ResultStore& store, int testMode, int64_t linesSkipped, bool quiet, std::FILE* out);
+void printResults(const ResultStore& store, TestMode testMode, int64_t linesSkipped, bool quiet, std::FILE* out);
 
 }  // namespace tallyvane::cli

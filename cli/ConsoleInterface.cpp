@@ -51,6 +51,7 @@ void ConsoleInterface::showProgress(std::string_view text, int64_t done, int64_t
   const auto now = std::chrono::steady_clock::now();
   if (done < total && now - lastProgress_ < std::chrono::milliseconds(250)) return;
   lastProgress_ = now;
+  if (!taskName_.empty()) std::fprintf(out_, "%s: ", taskName_.c_str());
   std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
   std::fflush(out_);
 }

@@ -25,6 +25,11 @@ class ConsoleInterface : public UserInterface {
   void showProgress(std::string_view text, int64_t done, int64_t total) override;
 
   void setProgress(bool enabled) { progress_ = enabled; }
+  // Names the file a task's progress lines are about ("FILE: text"); empty names none.
+  void setTaskName(std::string name) {
+    std::lock_guard lock(mutex_);
+    taskName_ = std::move(name);
+  }
 
  private:
   void printProgress();
@@ -35,6 +40,7 @@ class ConsoleInterface : public UserInterface {
   std::mutex mutex_;
   std::condition_variable idle_;
   std::array<std::string, 5> fields_;
+  std::string taskName_;
   bool changed_ = false;
   bool busy_ = false;
   bool lineOpen_ = false;  // a progress line without its line break yet (terminal)

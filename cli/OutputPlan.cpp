@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 
-#include "app/FileTask.h"
 #include "cli/JUnitReport.h"
 #include "base/FileContents.h"
 #include "cli/Interrupts.h"
@@ -105,44 +104,40 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
   return std::nullopt;
 }
 
-bool writeOutputs(ResultStore& store, int testMode, const OutputPlan& plan, UserInterface& ui) {
+bool writeOutputs(CrawlSession& session, const OutputPlan& plan, ConsoleInterface& ui) {
   if (plan.empty()) return true;
   const StopOnInterrupt notice([&ui] {
     ui.showMessage("Interrupted", "writing the reports and the results file of what was checked; interrupt again "
                                   "to end at once without them");
   });
-  ResultView view(store);
+  ResultView& view = session.view();
   view.selectFilter(plan.filter);
   if (plan.sortColumn && !plan.reports.empty()) {
     view.sortBy(*plan.sortColumn, plan.descending ? SortDirection::Descending : SortDirection::Ascending);
     view.waitForSort();
   }
-  FileTask task(ui);
   bool ok = true;
   // One file after the other, each progress line naming its file.
-  auto write = [&](const std::filesystem::path& file, auto writeTo) {
-    task.start([&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
-      const TaskProgress named = [&](int64_t done, int64_t total, const std::string& text) {
-        progress(done, total, file.string() + ": " + text);
-      };
-      return writeTo(named, quitting);
-    });
-    ok = task.wait() && ok;
+  const auto finish = [&] {
+    ok = session.finishFileTask().succeeded && ok;
+    ui.setTaskName({});
   };
   for (const auto& [kind, file] : plan.reports) {
-    write(file, [&, kind = kind, file = file](const TaskProgress& progress, const std::atomic<bool>& quitting) {
-      return writeReport(store, view.selection(), kind, testMode, file, progress, &quitting);
-    });
+    ui.setTaskName(file.string());
+    session.startReport(kind, file);
+    finish();
   }
   if (!plan.save.empty()) {
-    write(plan.save, [&](const TaskProgress& progress, const std::atomic<bool>& quitting) {
-      return saveResults(store, testMode, plan.save, progress, &quitting);
-    });
+    ui.setTaskName(plan.save.string());
+    session.startSave(plan.save);
+    finish();
   }
   if (!plan.junit.empty()) {
-    const std::string_view suite = testMode == kTestModeMapping ? "mapping-test" : "canonical-test";
-    task.start([&](const TaskProgress&, const std::atomic<bool>&) { return writeJUnitReport(store, suite, plan.junit); });
-    ok = task.wait() && ok;
+    const std::string_view suite = session.testMode() == kTestModeMapping ? "mapping-test" : "canonical-test";
+    if (const auto failed = writeJUnitReport(session.store(), suite, plan.junit)) {
+      ui.showMessage(failed->title, failed->text);
+      ok = false;
+    }
   }
   return ok;
 }

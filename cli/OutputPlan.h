@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/CrawlSession.h"
 #include "app/UserInterface.h"
+#include "cli/ConsoleInterface.h"
 #include "results/CsvReport.h"
 #include "results/ResultStore.h"
 
@@ -40,8 +42,9 @@ std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputP
 // list's path, or empty when there is none.
 std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::filesystem::path& input);
 
-// Writes every report and the results file, each on a file task; false when one failed (its
-// message has been shown). An interrupt meanwhile lets them finish: it is what was checked.
-bool writeOutputs(ResultStore& store, int testMode, const OutputPlan& plan, UserInterface& ui);
+// Writes every report and the results file of the session's results, each on its file task;
+// false when one failed (its message has been shown). An interrupt meanwhile lets them finish:
+// it is what was checked.
+bool writeOutputs(CrawlSession& session, const OutputPlan& plan, ConsoleInterface& ui);
 
 }  // namespace tallyvane::cli

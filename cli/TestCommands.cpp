@@ -52,16 +52,16 @@ std::optional<std::string> checkRunOptions(const CheckOptions& run) {
   return std::nullopt;
 }
 
-int runMappingTest(const CurlApi& curl, const Settings& settings, const std::string& rulesFile,
-                   const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running, std::FILE* out) {
+int runMappingTest(const HttpLibrary& http, const Settings& settings, const std::string& rulesFile,
+                   const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
   const SetupCheck check = checkMappingTest(options.input, rulesFile);
   if (check.message) return refuse(ui, *check.message);
   if (const auto refused = checkOutputPaths(options.outputs, check.setup.inputFile)) return refuse(ui, errorMessage(*refused));
-  return runCrawl(curl, settings, check.setup, CrawlRequest{}, options, ui, running, out);
+  return runCrawl(http, settings, check.setup, {}, options, ui, out);
 }
 
-int runCanonicalTest(const CurlApi& curl, const Settings& settings, const std::string& form, bool onlyInputUrls,
-                     bool hsts, bool cookies, const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running,
+int runCanonicalTest(const HttpLibrary& http, const Settings& settings, const std::string& form, bool onlyInputUrls,
+                     bool hsts, bool cookies, const CheckOptions& options, ConsoleInterface& ui,
                      std::FILE* out) {
   const auto chosen = canonicalFormNamed(form);
   if (!chosen && !form.empty()) {
@@ -71,11 +71,10 @@ int runCanonicalTest(const CurlApi& curl, const Settings& settings, const std::s
   const SetupCheck check = checkCanonicalTest(chosen, options.input, onlyInputUrls, cookies, hsts);
   if (check.message) return refuse(ui, *check.message);
   if (const auto refused = checkOutputPaths(options.outputs, check.setup.inputFile)) return refuse(ui, errorMessage(*refused));
-  return runCrawl(curl, settings, check.setup, CrawlRequest{}, options, ui, running, out);
+  return runCrawl(http, settings, check.setup, {}, options, ui, out);
 }
 
-int runLowMemoryCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
-                      RunningFlag& running, std::FILE* out) {
+int runLowMemoryCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
   const OutputPlan& plan = options.outputs;
   if (plan.reports.size() != 1) {
     return refuse(ui, errorMessage("Low-memory mode writes exactly one report: give one --report KIND=FILE"));
@@ -88,7 +87,7 @@ int runLowMemoryCheck(const CurlApi& curl, const Settings& settings, const Check
   const SetupCheck check =
       checkLowMemoryCheck(options.input, file.string(), kind, plan.filter, settings.slowPageThresholdMs);
   if (check.message) return refuse(ui, *check.message);
-  return runCrawl(curl, settings, check.setup, CrawlRequest{}, options, ui, running, out);
+  return runCrawl(http, settings, check.setup, {}, options, ui, out);
 }
 
 }  // namespace tallyvane::cli

@@ -10,17 +10,16 @@
 
 namespace tallyvane::cli {
 
-int runMappingTest(const CurlApi& curl, const Settings& settings, const std::string& rulesFile,
-                   const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running, std::FILE* out);
+int runMappingTest(const HttpLibrary& http, const Settings& settings, const std::string& rulesFile,
+                   const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
 
 // form: 0-3 or https, https-www, http, http-www.
-int runCanonicalTest(const CurlApi& curl, const Settings& settings, const std::string& form, bool onlyInputUrls,
-                     bool hsts, bool cookies, const CheckOptions& options, ConsoleInterface& ui, RunningFlag& running,
+int runCanonicalTest(const HttpLibrary& http, const Settings& settings, const std::string& form, bool onlyInputUrls,
+                     bool hsts, bool cookies, const CheckOptions& options, ConsoleInterface& ui,
                      std::FILE* out);
 
 // Exactly one report, written while the crawl runs; no results file and no sort.
-int runLowMemoryCheck(const CurlApi& curl, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
-                      RunningFlag& running, std::FILE* out);
+int runLowMemoryCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
 
 // The form named by its number or its name; nothing for anything else.
 std::optional<CanonicalForm> canonicalFormNamed(const std::string& name);

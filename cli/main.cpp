@@ -140,7 +140,6 @@ int main(int argc, char** argv) {
     if (command != demo && command->count("--timeout") > 0) options.timeoutSeconds = timeoutSeconds;
   }
 
-  RunningFlag running;
   if (const auto wrong = cli::parseOutputPlan(outputs, options.outputs)) {
     ui.showMessage(kErrorTitle, *wrong);
     return cli::kExitError;
@@ -173,12 +172,11 @@ int main(int argc, char** argv) {
     return loaded ? cli::kExitFinished : cli::kExitError;
   }
   // Settings that could not be loaded or saved have been reported; the defaults serve the crawl.
-  const CurlApi& curl = library->api();
-  if (demo->parsed()) return cli::runDemo(curl, settings, options, ui, running, stdout);
-  if (mappingTest->parsed()) return cli::runMappingTest(curl, settings, rulesFile, options, ui, running, stdout);
+  if (demo->parsed()) return cli::runDemo(*library, settings, options, ui, stdout);
+  if (mappingTest->parsed()) return cli::runMappingTest(*library, settings, rulesFile, options, ui, stdout);
   if (canonicalTest->parsed()) {
-    return cli::runCanonicalTest(curl, settings, form, onlyInputUrls, hsts, cookies, options, ui, running, stdout);
+    return cli::runCanonicalTest(*library, settings, form, onlyInputUrls, hsts, cookies, options, ui, stdout);
   }
-  if (lowMemory) return cli::runLowMemoryCheck(curl, settings, options, ui, running, stdout);
-  return cli::runCheck(curl, settings, options, ui, running, stdout);
+  if (lowMemory) return cli::runLowMemoryCheck(*library, settings, options, ui, stdout);
+  return cli::runCheck(*library, settings, options, ui, stdout);
 }

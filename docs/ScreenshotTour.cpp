@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   settings.NumThreads = 3;  // so the slow page is still being checked in the second picture
   const demo::DemoSite site;
 
-  ui::MainWindow window(library->api(), settings, settingsLocationOf(scratch.filePath("settings.prefs").toStdString()));
+  ui::MainWindow window(*library, settings, settingsLocationOf(scratch.filePath("settings.prefs").toStdString()));
   window.move(40, 40);
   window.show();
   if (!save(window, folder, "main-window-idle.png")) return 1;
@@ -154,6 +154,6 @@ int main(int argc, char** argv) {
   window.startCrawl(lowMemory.setup);
   QTest::qWait(900);
   if (!save(window, folder, "main-window-low-memory.png")) return 1;
-  window.crawl().stop();
+  window.session().stopCrawl();
   return 0;
 }

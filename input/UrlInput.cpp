@@ -8,7 +8,6 @@
 #include <cerrno>
 
 #include "base/Text.h"
-#include "input/CanonicalTest.h"
 #include "input/UrlNormalization.h"
 #include "input/UrlParts.h"
 
@@ -127,7 +126,7 @@ void UrlInput::queueLocked(std::string_view url) {
   if (isHttpUrl(url)) pending_.emplace_back(url);
 }
 
-bool UrlInput::next(std::string& url) {
+UrlOrigin UrlInput::next(std::string& url) {
   url.clear();
   bool fromSource = false;
   {
@@ -136,16 +135,10 @@ bool UrlInput::next(std::string& url) {
     // Reading the source can queue URLs (a last sitemap entry without loc): they are not lost.
     if (url.empty() && !pending_.empty()) url = takePending();
   }
-  if (url.empty()) return false;
+  if (url.empty()) return UrlOrigin::None;
   // Every worker takes the lock for each of its URLs: the normalising is done outside it.
   url = normaliseInputUrl(std::move(url));
-  // Queued variants come back through the pending queue, so they are not expanded again.
-  if (fromSource && canonicalVariants_) {
-    const auto variants = canonicalVariants(url);
-    std::lock_guard lock(lock_);
-    for (const std::string& variant : variants) queueLocked(variant);
-  }
-  return true;
+  return fromSource ? UrlOrigin::List : UrlOrigin::Queue;
 }
 
 bool UrlInput::readFromSource(std::string& into) {

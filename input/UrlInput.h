@@ -20,6 +20,9 @@ inline constexpr std::string_view kInputFileMissingMessage = "Input file does no
 
 enum class SourceKind { PlainText = 0, Csv = 1, Sitemap = 2, Memory = 3 };
 
+// Where a URL handed out came from: the list itself, or the queue of pending URLs.
+enum class UrlOrigin { None, List, Queue };
+
 struct OpenOutcome {
   bool opened = false;
   std::optional<Message> message;  // what to show when it failed; some failures show nothing
@@ -35,16 +38,12 @@ class UrlInput {
   OpenOutcome open(const std::string& fileName, std::string manualText);
   void close();
 
-  // Replaces url with the next URL, pending ones first, in the room url already has; false (and
+  // Replaces url with the next URL, pending ones first, in the room url already has; None (and
   // url empty) when the input is exhausted.
-  bool next(std::string& url);
+  UrlOrigin next(std::string& url);
 
   // Queues text that starts with "http://" or "https://"; anything else is dropped.
   void queuePending(std::string_view url);
-
-  // For the canonical test: every URL read from the source is followed by its other forms.
-  // Set before the crawl starts.
-  void setCanonicalVariants(bool on) { canonicalVariants_ = on; }
 
  private:
   bool readFromSource(std::string& into);
@@ -64,7 +63,6 @@ class UrlInput {
   std::string memoryText_;
   size_t memoryPosition_ = 0;
   bool memoryDone_ = true;
-  bool canonicalVariants_ = false;
 };
 
 // The first field of a CSV record that starts with "http://" or "https://", or "".

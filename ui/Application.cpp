@@ -55,7 +55,7 @@ int runApplication(int argc, char** argv) {
   const QScreen* screen = QGuiApplication::primaryScreen();
   const auto settingsProblem = loadSettings(settings, location, screen ? screen->geometry().width() : 1920);
 
-  MainWindow window(library->api(), settings, location);
+  MainWindow window(*library, settings, location);
   centreOnScreen(window);
   window.show();
   if (settingsProblem) window.showMessage(settingsProblem->title, settingsProblem->text);

@@ -65,21 +65,18 @@ std::optional<std::filesystem::path> chosenPath(const QString& chosen, const cha
 
 }  // namespace
 
-MainWindow::MainWindow(const CurlApi& curl, Settings& settings, SettingsLocation settingsLocation, QWidget* parent)
+MainWindow::MainWindow(const HttpLibrary& http, Settings& settings, SettingsLocation settingsLocation, QWidget* parent)
     : QMainWindow(parent),
       settings_(settings),
       settingsLocation_(std::move(settingsLocation)),
-      store_(ResultStoreOptions{.slowPageThresholdMs = settings.slowPageThresholdMs}),
-      view_(store_),
       port_(*this),
-      crawl_(curl, settings_, store_, input_, port_, running_),
-      fileTask_(port_) {
+      session_(port_, &http, settings.slowPageThresholdMs) {
   setWindowTitle(kProgramTitle);
   setAccessibleName(kProgramTitle);
   resize(1000, 800);
   buildControls();
   connectMenus();
-  crawl_.setResultsChanged([this] { resultsAdded(); });
+  session_.setResultsChanged([this] { resultsAdded(); });
   listTimer_ = new QTimer(this);
   connect(listTimer_, &QTimer::timeout, this, &MainWindow::refreshList);
   listTimer_->start(kListTimerMs);
@@ -88,10 +85,7 @@ MainWindow::MainWindow(const CurlApi& curl, Settings& settings, SettingsLocation
 MainWindow::~MainWindow() {
   // Nothing may wait on a window that is gone; the crawl and the task end before the store.
   port_.shutDown();
-  crawl_.setExiting();
-  crawl_.stop();
-  fileTask_.quit();
-  view_.stopSort();
+  session_.quit();
 }
 
 void MainWindow::buildControls() {
@@ -113,7 +107,7 @@ void MainWindow::buildControls() {
   toolRow->addWidget(clear_);
   toolRow->addStretch();
 
-  model_ = new ResultTableModel(view_, this);
+  model_ = new ResultTableModel(session_.view(), this);
   list_ = new QTableView;
   list_->setAccessibleName("Results");
   list_->setModel(model_);
@@ -163,12 +157,12 @@ void MainWindow::buildControls() {
   }
   statusBar()->setSizeGripEnabled(true);
 
-  setListMode(kResultsListMode);
+  setListMode(ListMode::Results);
   const ColumnWidths& widths = settings_.columnWidths;
   details_->setColumnWidths(widths[kResponsesList], widths[kLinksList]);
 
   connect(filter_, &QComboBox::currentIndexChanged, this, &MainWindow::filterChanged);
-  connect(abort_, &QPushButton::clicked, this, [this] { crawl_.stop(); });
+  connect(abort_, &QPushButton::clicked, this, [this] { session_.stopCrawl(); });
   connect(clear_, &QPushButton::clicked, this, [this] {
     clearResults();
     refreshFilteredText();
@@ -222,7 +216,7 @@ void MainWindow::openSettingsDialog() {
   (new Dialog(settings_, settingsLocation_, this))->openModal();
 }
 
-void MainWindow::setListMode(int mode) {
+void MainWindow::setListMode(ListMode mode) {
   model_->setMode(mode);
   const std::vector<int64_t>& widths = settings_.columnWidths[static_cast<size_t>(mode)];
   for (int column = 0; column < model_->columnCount() && column < static_cast<int>(widths.size()); ++column) {
@@ -232,48 +226,47 @@ void MainWindow::setListMode(int mode) {
 }
 
 void MainWindow::captureColumnWidths() {
-  tallyvane::captureColumnWidths(settings_, model_->mode(), columnWidthsOf(list_), details_->responsesColumnWidths(),
+  tallyvane::captureColumnWidths(settings_, static_cast<int>(model_->mode()), columnWidthsOf(list_), details_->responsesColumnWidths(),
                                  details_->linksColumnWidths());
 }
 
 void MainWindow::resetSortIndicator() { list_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); }
 
-void MainWindow::refreshFilteredText() { setStatusText(kFilteredUrlsField, view_.filteredUrlsText(crawlBusy_)); }
+void MainWindow::refreshFilteredText() { setStatusText(kFilteredUrlsField, session_.view().filteredUrlsText(crawlBusy_)); }
 
 void MainWindow::clearResults() {
   // Nothing may point into the store once it is emptied.
   details_->clear();
   model_->setReady(false);
-  view_.clearStore();
+  session_.clearResults();
+  showListCleared();
+}
+
+void MainWindow::showListCleared() {
   {
     const QSignalBlocker quiet(filter_);
     filter_->setCurrentIndex(0);
   }
-  view_.selectFilter(0);
   resetSortIndicator();
   model_->setReady(true);
   model_->reload();
 }
 
 void MainWindow::startCrawl(const CrawlSetup& setup, std::string manualText) {
-  testMode_ = setup.testMode;
-  lowMemoryCrawl_ = setup.lowMemoryReport != nullptr;
-  const int threads = static_cast<int>(settings_.NumThreads);
   captureColumnWidths();
-  if (lowMemoryCrawl_) {
-    setListMode(kLiveListMode);
-    model_->setLiveRows(threads, [this](int worker) { return crawl_.currentUrl(worker); });
-  } else {
-    setListMode(testMode_ == kTestModeNone ? kResultsListMode : kTestResultsListMode);
+  details_->clear();
+  model_->setReady(false);
+  session_.startCrawl(settings_, setup, std::move(manualText));
+  const ListMode mode = session_.listMode();
+  setListMode(mode);
+  if (mode == ListMode::Live) {
+    model_->setLiveRows(static_cast<int>(settings_.NumThreads),
+                        [this](int worker) { return session_.crawl().currentUrl(worker); });
   }
-  clearResults();
+  showListCleared();
   for (int field = 0; field < static_cast<int>(status_.size()); ++field) setStatusText(field, {});
-  filter_->setEnabled(!lowMemoryCrawl_);
+  filter_->setEnabled(mode != ListMode::Live);
   setCrawlBusy(true);
-  CrawlRequest request;
-  request.manualText = std::move(manualText);
-  request.threads = threads;
-  tallyvane::startCrawl(crawl_, settings_, setup, std::move(request));
 }
 
 void MainWindow::openCrawlStartDialog(CrawlStartDialog* dialog) {
@@ -306,20 +299,20 @@ void MainWindow::openManualEntryDialog() {
 }
 
 void MainWindow::refreshList() {
-  if (model_->mode() == kLiveListMode) {
-    if (crawl_.takeWorkerViewChange()) model_->refresh(false);
+  if (model_->mode() == ListMode::Live) {
+    if (session_.crawl().takeWorkerViewChange()) model_->refresh(false);
     return;
   }
   if (!model_->isReady() || !reloadPending_.exchange(false)) return;
   // In a sorted view new rows land anywhere, so every shown row may have changed.
-  model_->refresh(view_.selection().sorted);
+  model_->refresh(session_.view().selection().sorted);
   refreshFilteredText();
 }
 
 void MainWindow::filterChanged(int filter) {
   const QModelIndexList selected = list_->selectionModel()->selectedRows();
   const int selectedRow = selected.isEmpty() ? -1 : selected.front().row();
-  view_.selectFilter(filter);
+  session_.view().selectFilter(filter);
   resetSortIndicator();
   details_->clear();
   model_->reload();
@@ -333,8 +326,8 @@ void MainWindow::filterChanged(int filter) {
 
 void MainWindow::columnClicked(int section) {
   QHeaderView* header = list_->horizontalHeader();
-  if (model_->mode() == kLiveListMode || !model_->isReady()) return resetSortIndicator();
-  const SortDirection direction = view_.columnClicked(model_->resultColumnAt(section), [this] {
+  if (model_->mode() == ListMode::Live || !model_->isReady()) return resetSortIndicator();
+  const SortDirection direction = session_.view().columnClicked(model_->resultColumnAt(section), [this] {
     QMetaObject::invokeMethod(this, &MainWindow::sortInstalled, Qt::QueuedConnection);
   });
   header->setSortIndicator(section, direction == SortDirection::Descending ? Qt::DescendingOrder : Qt::AscendingOrder);
@@ -348,9 +341,9 @@ void MainWindow::sortInstalled() {
 }
 
 const ResultRecord* MainWindow::selectedRecord() const {
-  if (model_->mode() == kLiveListMode || !model_->isReady()) return nullptr;
+  if (model_->mode() == ListMode::Live || !model_->isReady()) return nullptr;
   const QModelIndexList rows = list_->selectionModel()->selectedRows();
-  return rows.isEmpty() ? nullptr : view_.recordAtRow(rows.front().row());
+  return rows.isEmpty() ? nullptr : session_.view().recordAtRow(rows.front().row());
 }
 
 void MainWindow::showResultDetails() {
@@ -383,49 +376,32 @@ void MainWindow::chooseAndWriteReport(ReportKind kind) {
 }
 
 void MainWindow::saveResultsTo(const std::filesystem::path& path) {
-  const int testMode = testMode_;
-  runFileTask(kSavingResultsTitle, "Saving...",
-              [this, path, testMode](const TaskProgress& progress, const std::atomic<bool>& quitting) {
-                return saveResults(store_, testMode, path, progress, &quitting);
-              });
+  showFileTaskStarted(kSavingResultsTitle, "Saving...");
+  session_.startSave(path, fileTaskEndedNotice());
 }
 
 void MainWindow::loadResultsFrom(const std::filesystem::path& path) {
   clearResults();
-  testMode_ = kTestModeNone;
-  loaded_.reset();
-  runFileTask(kLoadingResultsTitle, "Loading...",
-              [this, path](const TaskProgress& progress, const std::atomic<bool>& quitting) {
-                LoadOutcome outcome = loadResults(store_, path, progress, &quitting);
-                std::optional<Message> message = outcome.message;
-                loaded_ = std::move(outcome);  // read by the main thread only once the task has ended
-                return message;
-              });
+  showFileTaskStarted(kLoadingResultsTitle, "Loading...");
+  session_.startLoad(path, fileTaskEndedNotice());
 }
 
 void MainWindow::writeReportTo(ReportKind kind, const std::filesystem::path& path) {
-  view_.stopSort();  // the report takes the order in place now
-  const int testMode = testMode_;
-  runFileTask(kSavingReportTitle, "Saving...",
-              [this, kind, path, testMode, view = view_.selection()](const TaskProgress& progress,
-                                                                     const std::atomic<bool>& quitting) {
-                return writeReport(store_, view, kind, testMode, path, progress, &quitting);
-              });
+  showFileTaskStarted(kSavingReportTitle, "Saving...");
+  session_.startReport(kind, path, fileTaskEndedNotice());
 }
 
-void MainWindow::runFileTask(const char* title, const char* text, FileWork work) {
+void MainWindow::showFileTaskStarted(const char* title, const char* text) {
   menus_->setBusy(true);
   clear_->setEnabled(false);
   filter_->setEnabled(false);
   progress_ = std::make_unique<ProgressWindow>(title, text, this);
   progress_->show();
-  view_.stopSort();
   model_->setReady(false);
-  fileTask_.start([this, work = std::move(work)](const TaskProgress& progress, const std::atomic<bool>& quitting) {
-    std::optional<Message> failure = work(progress, quitting);
-    QCoreApplication::postEvent(this, new QEvent(kFileTaskEndedEvent));
-    return failure;
-  });
+}
+
+CrawlSession::TaskEnded MainWindow::fileTaskEndedNotice() {
+  return [this] { QCoreApplication::postEvent(this, new QEvent(kFileTaskEndedEvent)); };
 }
 
 bool MainWindow::event(QEvent* event) {
@@ -435,22 +411,18 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::fileTaskEnded() {
-  fileTask_.wait();
+  const FileTaskEnd end = session_.finishFileTask();
   progress_.reset();
   menus_->setBusy(false);
   clear_->setEnabled(true);
   filter_->setEnabled(true);
-  if (loaded_) {
-    testMode_ = loaded_->testMode;
-    setStatusText(kUrlsField, "URLs: " + std::to_string(store_.count()));
-    setStatusText(kResponsesField, "Responses: " + std::to_string(loaded_->responses));
-    loaded_.reset();
+  if (end.loadedResponses) {
+    setStatusText(kUrlsField, "URLs: " + std::to_string(session_.store().count()));
+    setStatusText(kResponsesField, "Responses: " + std::to_string(*end.loadedResponses));
   }
-  const int mode = model_->mode();
-  if ((testMode_ == kTestModeCanonical && mode != kTestResultsListMode) ||
-      (testMode_ == kTestModeNone && mode != kResultsListMode)) {
+  if (session_.listMode() != model_->mode()) {
     captureColumnWidths();
-    setListMode(testMode_ == kTestModeCanonical ? kTestResultsListMode : kResultsListMode);
+    setListMode(session_.listMode());
   }
   model_->setReady(true);
   model_->reload();
@@ -470,19 +442,19 @@ void MainWindow::setCrawlBusy(bool busy) {
   abort_->setEnabled(busy);
   clear_->setEnabled(!busy);
   if (busy) return;
-  if (lowMemoryCrawl_) {
+  session_.waitForCrawl();  // at once: the crawl has ended
+  if (model_->mode() == ListMode::Live) {
     // Its results are in its report: the list returns to the normal view, and the status bar
     // stays as the controller emptied it.
-    lowMemoryCrawl_ = false;
     captureColumnWidths();
-    setListMode(kResultsListMode);
+    setListMode(session_.listMode());
     details_->clear();
     filter_->setEnabled(true);
     return;
   }
   // The last rows at once, not on the next tick.
   reloadPending_ = false;
-  model_->refresh(view_.selection().sorted);
+  model_->refresh(session_.view().selection().sorted);
   refreshFilteredText();
 }
 
@@ -492,21 +464,18 @@ void MainWindow::showTaskProgress(std::string_view text, int64_t done, int64_t t
 
 bool MainWindow::requestExit() {
   if (exitConfirmed_) return true;
-  if (crawl_.isActive()) {
+  Crawl& crawl = session_.crawl();
+  if (crawl.isActive()) {
     if (!askYesNo(this, "", kExitQuestion)) return false;
-    crawl_.setExiting();
     port_.shutDown();
-    view_.stopSort();
-    crawl_.stop();
-    crawl_.waitFor(kQuitWaitForCrawl);
+    session_.quit();
+    crawl.waitFor(kQuitWaitForCrawl);
   }
   exitConfirmed_ = true;
-  crawl_.setExiting();
   port_.shutDown();
   listTimer_->stop();
   // A save, load or report in progress is stopped; its partial file never replaces a whole one.
-  fileTask_.quit();
-  view_.stopSort();
+  session_.quit();
   captureColumnWidths();
   if (const auto failed = saveSettings(settings_, settingsLocation_)) {
     showMessageBoxAndWait(this, failed->title, failed->text);

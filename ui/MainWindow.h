@@ -1,7 +1,7 @@
 #pragma once
 // The program's only permanent window: menus, the filter and the "Abort" and "Clear" buttons, the
-// result list above the detail panel, and the five-field status bar. It owns the session's core
-// objects (store, view, input, crawl, file task) and starts every crawl and file task.
+// result list above the detail panel, and the five-field status bar. It shows one crawl session,
+// through which it starts every crawl and file task.
 //
 // Main thread only, except through its QtUserInterface, which any thread may call.
 
@@ -13,17 +13,12 @@
 #include <optional>
 #include <string>
 
-#include "app/Crawl.h"
+#include "app/CrawlSession.h"
 #include "app/CrawlSetup.h"
-#include "app/FileTask.h"
+#include "app/HttpLibrary.h"
 #include "config/Settings.h"
 #include "config/SettingsFile.h"
-#include "engine/RunningFlag.h"
-#include "input/UrlInput.h"
 #include "results/CsvReport.h"
-#include "results/ResultStore.h"
-#include "results/ResultView.h"
-#include "results/ResultsFile.h"
 #include "ui/MainMenus.h"
 #include "ui/QtUserInterface.h"
 
@@ -51,7 +46,7 @@ class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  MainWindow(const CurlApi& curl, Settings& settings, SettingsLocation settingsLocation, QWidget* parent = nullptr);
+  MainWindow(const HttpLibrary& http, Settings& settings, SettingsLocation settingsLocation, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // Every crawl starts here, once its window has checked it: clears the results, prepares the
@@ -72,7 +67,7 @@ class MainWindow : public QMainWindow {
   // column widths and saves the settings.
   bool requestExit();
   // A crawl still draining after the quit's wait: libcurl must then not be cleaned up.
-  bool crawlStillActive() const { return crawl_.isActive(); }
+  bool crawlStillActive() const { return session_.crawl().isActive(); }
 
   // Rows were added (any thread); the list shows them on its next tick.
   void resultsAdded() { reloadPending_ = true; }
@@ -88,9 +83,7 @@ class MainWindow : public QMainWindow {
   Settings& settings() { return settings_; }
   const SettingsLocation& settingsLocation() const { return settingsLocation_; }
   UserInterface& port() { return port_; }
-  Crawl& crawl() { return crawl_; }
-  ResultStore& resultStore() { return store_; }
-  int testMode() const { return testMode_; }
+  CrawlSession& session() { return session_; }
 
   // The controls, for the dialogs that work with them and for tests.
   MainMenus& menus() { return *menus_; }
@@ -111,9 +104,11 @@ class MainWindow : public QMainWindow {
  private:
   void buildControls();
   void connectMenus();
-  void setListMode(int mode);
+  void setListMode(ListMode mode);
   void captureColumnWidths();
   void clearResults();
+  // The list after its store was emptied: every URL's filter, no sort, no rows.
+  void showListCleared();
   void resetSortIndicator();
   void refreshFilteredText();
   void filterChanged(int filter);
@@ -130,7 +125,9 @@ class MainWindow : public QMainWindow {
   void chooseAndSaveResults();
   void chooseAndLoadResults();
   void chooseAndWriteReport(ReportKind kind);
-  void runFileTask(const char* title, const char* text, FileWork work);
+  void showFileTaskStarted(const char* title, const char* text);
+  // Posts the file task's end to the main thread.
+  CrawlSession::TaskEnded fileTaskEndedNotice();
   void fileTaskEnded();
   // A settings dialog over this window's settings record and file.
   template <typename Dialog>
@@ -138,20 +135,12 @@ class MainWindow : public QMainWindow {
 
   Settings& settings_;
   SettingsLocation settingsLocation_;
-  ResultStore store_;
-  ResultView view_;
-  UrlInput input_;
-  RunningFlag running_;
-  QtUserInterface port_;
-  Crawl crawl_;
-  FileTask fileTask_;
-
-  int testMode_ = kTestModeNone;
-  bool crawlBusy_ = false;
-  bool lowMemoryCrawl_ = false;  // the last crawl started wrote its chains to a report
-  bool exitConfirmed_ = false;
   std::atomic<bool> reloadPending_{false};
-  std::optional<LoadOutcome> loaded_;  // set by a load task, read when it has ended
+  QtUserInterface port_;
+  CrawlSession session_;  // after what its threads call: it ends them first
+
+  bool crawlBusy_ = false;
+  bool exitConfirmed_ = false;
 
   std::unique_ptr<MainMenus> menus_;
   QComboBox* filter_ = nullptr;

@@ -15,10 +15,10 @@ constexpr const char* kLiveColumnTitles[] = {"Thread", "URL"};
 
 ResultTableModel::ResultTableModel(const ResultView& view, QObject* parent) : QAbstractTableModel(parent), view_(view) {}
 
-void ResultTableModel::setMode(int mode) {
+void ResultTableModel::setMode(ListMode mode) {
   beginResetModel();
   shownRecords_.clear();
-  mode_ = std::clamp(mode, 0, 2);
+  mode_ = mode;
   shownRows_ = 0;
   endResetModel();
 }
@@ -43,7 +43,7 @@ void ResultTableModel::setReady(bool ready) {
 
 int ResultTableModel::currentRowCount() const {
   if (!ready_) return 0;
-  if (mode_ == kLiveListMode) return liveRows_;
+  if (mode_ == ListMode::Live) return liveRows_;
   // A view is a QTableView: its rows are ints.
   return static_cast<int>(std::min<int64_t>(view_.rowCount(), std::numeric_limits<int>::max()));
 }
@@ -57,7 +57,7 @@ void ResultTableModel::refresh(bool orderChanged) {
     shownRows_ = rows;
     endInsertRows();
   }
-  if ((orderChanged || mode_ == kLiveListMode) && shownRows_ > 0) {
+  if ((orderChanged || mode_ == ListMode::Live) && shownRows_ > 0) {
     emit dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
   }
 }
@@ -82,15 +82,16 @@ int ResultTableModel::rowCount(const QModelIndex& parent) const { return parent.
 int ResultTableModel::columnCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
   switch (mode_) {
-    case kLiveListMode: return 2;
-    case kTestResultsListMode: return kResultColumnCount + 1;
-    default: return kResultColumnCount;
+    case ListMode::Live: return 2;
+    case ListMode::TestResults: return kResultColumnCount + 1;
+    case ListMode::Results: break;
   }
+  return kResultColumnCount;
 }
 
 QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !ready_ || !index.isValid() || index.row() >= shownRows_) return {};
-  if (mode_ == kLiveListMode) {
+  if (mode_ == ListMode::Live) {
     const int worker = index.row() + 1;
     if (index.column() == 0) return QString::number(worker);
     return currentUrl_ ? qText(currentUrl_(worker)) : QString();
@@ -102,7 +103,7 @@ QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  if (mode_ == kLiveListMode) return section >= 0 && section < 2 ? QString(kLiveColumnTitles[section]) : QVariant();
+  if (mode_ == ListMode::Live) return section >= 0 && section < 2 ? QString(kLiveColumnTitles[section]) : QVariant();
   const int column = resultColumnAt(section);
   if (column == kTestResultColumn) return qText(kTestResultTitle);
   if (column < 0 || column >= kResultColumnCount) return {};

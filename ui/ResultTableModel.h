@@ -11,15 +11,10 @@
 #include <string>
 #include <unordered_map>
 
+#include "app/CrawlSession.h"
 #include "results/ResultView.h"
 
 namespace tallyvane::ui {
-
-enum ListMode : int {
-  kLiveListMode = 0,         // "Thread", "URL": what each worker checks (low-memory crawls)
-  kResultsListMode = 1,      // the eleven result columns
-  kTestResultsListMode = 2,  // "Test Result", then the eleven result columns
-};
 
 class ResultTableModel : public QAbstractTableModel {
   Q_OBJECT
@@ -28,8 +23,8 @@ class ResultTableModel : public QAbstractTableModel {
   explicit ResultTableModel(const ResultView& view, QObject* parent = nullptr);
 
   // Changes the column set; the list shows no rows until the next refresh().
-  void setMode(int mode);
-  int mode() const { return mode_; }
+  void setMode(ListMode mode);
+  ListMode mode() const { return mode_; }
 
   // The live view's rows, shown at once: one per worker, the text of each from the source (worker
   // 1..rows).
@@ -47,7 +42,7 @@ class ResultTableModel : public QAbstractTableModel {
   void reload();
 
   // Column of the result columns (kTestResultColumn .. kLinkHeadersColumn) at a section.
-  int resultColumnAt(int section) const { return mode_ == kTestResultsListMode ? section - 1 : section; }
+  int resultColumnAt(int section) const { return mode_ == ListMode::TestResults ? section - 1 : section; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -59,7 +54,7 @@ class ResultTableModel : public QAbstractTableModel {
   const ResultRecord* recordAt(int row) const;
 
   const ResultView& view_;
-  int mode_ = kResultsListMode;
+  ListMode mode_ = ListMode::Results;
   bool ready_ = true;
   int shownRows_ = 0;  // what Qt has been told; the store may hold more until the next refresh
   int liveRows_ = 0;

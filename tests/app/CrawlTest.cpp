@@ -25,13 +25,21 @@ class CrawlTest : public ::testing::Test {
   }
 
   Crawl& crawl() {
-    if (!crawl_) crawl_ = std::make_unique<Crawl>(curlApi(), settings, *store, input, ui, running);
+    if (!crawl_) crawl_ = std::make_unique<Crawl>(curlApi(), input, ui);
     return *crawl_;
+  }
+
+  // A request into the store, with the settings as the test has set them.
+  CrawlRequest newRequest(TestMode testMode = kTestModeNone) {
+    CrawlRequest request;
+    request.settings = settings;
+    request.sink = std::make_shared<StoreSink>(*store, testMode);
+    return request;
   }
 
   // Runs a crawl of the given lines to its end.
   CrawlEnd check(const std::vector<std::string>& lines, int threads = 4) {
-    CrawlRequest request;
+    CrawlRequest request = newRequest();
     for (const std::string& line : lines) request.manualText += line + "\r\n";
     request.threads = threads;
     crawl().start(request);
@@ -51,7 +59,6 @@ class CrawlTest : public ::testing::Test {
   std::unique_ptr<ResultStore> store = std::make_unique<ResultStore>();
   UrlInput input;
   RecordingInterface ui;
-  RunningFlag running;
 
  private:
   std::unique_ptr<Crawl> crawl_;
@@ -90,7 +97,7 @@ TEST_F(CrawlTest, MoreThreadsThanUrlsFinishNormally) {
 
 TEST_F(CrawlTest, AbortKeepsWhatWasFinished) {
   server.route("/hang", [](const ReceivedRequest&) { return ScriptedReply{"", milliseconds(0), true}; });
-  CrawlRequest request;
+  CrawlRequest request = newRequest();
   for (int i = 0; i < 5; ++i) request.manualText += server.url("/fast" + std::to_string(i)) + "\r\n";
   request.manualText += server.url("/hang") + "\r\n" + server.url("/never") + "\r\n";
   request.threads = 1;
@@ -128,7 +135,7 @@ TEST_F(CrawlTest, AFatalErrorStopsEveryWorkerAndShowsOnlyItsMessage) {
 }
 
 TEST_F(CrawlTest, AnInputThatCannotBeOpenedStartsNothing) {
-  CrawlRequest request;
+  CrawlRequest request = newRequest();
   request.inputFile = "/nonexistent/list.txt";
   crawl().start(request);
   crawl().wait();
@@ -160,7 +167,7 @@ TEST_F(CrawlTest, SitemapFileEndToEnd) {
       "sitemap.xml", "<urlset><url><loc>" + server.url("/p?a=1&amp;b=2") + "</loc><image:image><image:loc>" +
                          server.url("/img.png") + "</image:loc></image:image></url><url><loc>" +
                          server.url("/x/../y") + "</loc></url></urlset>");
-  CrawlRequest request;
+  CrawlRequest request = newRequest();
   request.inputFile = sitemap.string();
   request.threads = 2;
   crawl().start(request);
@@ -171,16 +178,15 @@ TEST_F(CrawlTest, SitemapFileEndToEnd) {
 
 TEST_F(CrawlTest, LaterStagesPlugInBeforeAndAfterEachUrl) {
   int changes = 0;
-  crawl().setStages({[this](std::string url) { return url.ends_with("/old") ? server.url("/new") : url; },
+  crawl().setStages({{}, [this](std::string url) { return url.ends_with("/old") ? server.url("/new") : url; },
                      [](HopRow hops, int redirectCount) {
                        hops[0].testPassed = redirectCount == 0 ? 1 : 0;
                        hops[0].testNote = "[checked]";
                      }});
   crawl().setResultsChanged([&changes] { ++changes; });
-  CrawlRequest request;
+  CrawlRequest request = newRequest(kTestModeMapping);
   request.manualText = server.url("/old") + "\r\n" + server.url("/other") + "\r\n";
   request.threads = 1;
-  request.testMode = kTestModeMapping;
   crawl().start(request);
   crawl().wait();
   EXPECT_EQ(storedUrls(), (Texts{server.url("/new"), server.url("/other")}));
@@ -191,14 +197,14 @@ TEST_F(CrawlTest, LaterStagesPlugInBeforeAndAfterEachUrl) {
 }
 
 TEST_F(CrawlTest, ARewriteToNothingSkipsThatUrlOnly) {
-  crawl().setStages({[](std::string url) { return url.ends_with("/skip") ? std::string() : url; }, {}});
+  crawl().setStages({{}, [](std::string url) { return url.ends_with("/skip") ? std::string() : url; }, {}});
   EXPECT_EQ(check({server.url("/skip"), server.url("/a")}, 1), CrawlEnd::Finished);
   EXPECT_EQ(storedUrls(), Texts{server.url("/a")});
 }
 
 TEST_F(CrawlTest, QuittingDuringACrawlShowsNothingMore) {
   server.route("/hang", [](const ReceivedRequest&) { return ScriptedReply{"", milliseconds(0), true}; });
-  CrawlRequest request;
+  CrawlRequest request = newRequest();
   request.manualText = server.url("/hang") + "\r\n";
   request.threads = 1;
   crawl().start(request);

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/CrawlSetup.h"
+#include "app/CrawlSession.h"
 #include "demo/ScriptedHttpServer.h"
 #include "tests/support/CurlEnvironment.h"
 #include "tests/support/FileSizeLimit.h"
@@ -43,35 +43,29 @@ class LowMemoryTest : public ::testing::Test {
                            int filter = 0, int threads = 1) {
     SetupCheck check = checkLowMemoryCheck(list.string(), report.string(), kind, filter, 2000);
     if (check.message) return check.message->text;
-    Crawl crawl(curlApi(), settings, store, input, ui, running);
-    CrawlRequest request;
-    request.threads = threads;
-    startCrawl(crawl, settings, check.setup, std::move(request));
-    crawl.wait();
+    settings.NumThreads = threads;
+    session.startCrawl(settings, check.setup);
+    session.waitForCrawl();
     return {};
   }
 
   std::string normalReport(const std::filesystem::path& list, ReportKind kind, int filter = 0) {
-    ResultStore normal;
-    UrlInput normalInput;
-    Crawl crawl(curlApi(), settings, normal, normalInput, ui, running);
-    CrawlRequest request;
-    request.threads = 1;
-    request.inputFile = list.string();
-    crawl.start(request);
-    crawl.wait();
+    CrawlSession normal(ui, &httpLibrary(), 2000);
+    settings.NumThreads = 1;
+    CrawlSetup setup;
+    setup.inputFile = list.string();
+    normal.startCrawl(settings, setup);
+    normal.waitForCrawl();
     const auto file = folder / "normal.csv";
-    EXPECT_FALSE(writeReport(normal, {false, filter}, kind, kTestModeNone, file));
+    EXPECT_FALSE(writeReport(normal.store(), {false, filter}, kind, kTestModeNone, file));
     return ScratchFolder::read(file);
   }
 
   ScratchFolder folder;
   ScriptedHttpServer server;
   Settings settings;
-  ResultStore store;
-  UrlInput input;
   RecordingInterface ui;
-  RunningFlag running;
+  CrawlSession session{ui, &httpLibrary(), 2000};
 };
 
 // Response times differ between two crawls; every other byte must not.
@@ -98,7 +92,7 @@ TEST_F(LowMemoryTest, ReportsMatchANormalCrawlsReportsOfTheSameList) {
   }
   compare(ReportKind::Standard, 4);  // "3XX - Redirects"
   EXPECT_EQ(server.requestCount("/b"), 0u);
-  EXPECT_EQ(store.count(), 0);          // nothing kept
+  EXPECT_EQ(session.store().count(), 0);  // nothing kept
   EXPECT_EQ(ui.field(kUrlsField), "");  // the status fields are emptied at the end
 }
 
@@ -131,10 +125,9 @@ TEST_F(LowMemoryTest, AnAbortLeavesWholeLinesAndTheWorkerViewShowsTheUrlInHand) 
   const auto list = listOf({"/a", "/moved", "/hang", "/a"});
   const auto report = folder / "low.csv";
   SetupCheck check = checkLowMemoryCheck(list.string(), report.string(), ReportKind::Standard, 0, 2000);
-  Crawl crawl(curlApi(), settings, store, input, ui, running);
-  CrawlRequest request;
-  request.threads = 1;
-  startCrawl(crawl, settings, check.setup, std::move(request));
+  settings.NumThreads = 1;
+  session.startCrawl(settings, check.setup);
+  Crawl& crawl = session.crawl();
   while (server.requestCount("/hang") == 0) std::this_thread::sleep_for(milliseconds(5));
   EXPECT_EQ(crawl.currentUrl(1), server.url("/hang"));
   EXPECT_TRUE(crawl.takeWorkerViewChange());

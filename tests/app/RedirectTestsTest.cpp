@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/CrawlSetup.h"
+#include "app/CrawlSession.h"
 #include "demo/ScriptedHttpServer.h"
 #include "tests/support/CurlEnvironment.h"
 #include "tests/support/RecordingInterface.h"
@@ -53,12 +53,12 @@ class RedirectTestsTest : public ::testing::Test {
 
   void run(const SetupCheck& check) {
     ASSERT_FALSE(check.message) << check.message->text;
-    CrawlRequest request;
-    request.threads = 3;
-    request.connection.caBundle = caFile.string();
-    startCrawl(crawl, settings, check.setup, std::move(request));
-    crawl.wait();
-    ASSERT_EQ(crawl.end(), CrawlEnd::Finished) << (ui.messages().empty() ? "" : ui.messages().back());
+    settings.NumThreads = 3;
+    ConnectionOptions connection;
+    connection.caBundle = caFile.string();
+    session.startCrawl(settings, check.setup, {}, connection);
+    session.waitForCrawl();
+    ASSERT_EQ(session.crawl().end(), CrawlEnd::Finished) << (ui.messages().empty() ? "" : ui.messages().back());
   }
 
   // URL -> "PASS" or "FAIL" + reasons, as the standard report writes it.
@@ -76,11 +76,9 @@ class RedirectTestsTest : public ::testing::Test {
   std::filesystem::path caFile;
   std::map<std::string, Route> pages;
   Settings settings;
-  ResultStore store;
-  UrlInput input;
   RecordingInterface ui;
-  RunningFlag running;
-  Crawl crawl{curlApi(), settings, store, input, ui, running};
+  CrawlSession session{ui, &httpLibrary(), 2000};
+  const ResultStore& store = session.store();
 };
 
 using Verdicts = std::map<std::string, std::string>;

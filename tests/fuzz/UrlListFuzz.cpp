@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   tallyvane::UrlInput input;
   if (input.open(path, {}).opened) {
-    for (std::string url; input.next(url);) {
+    for (std::string url; input.next(url) != tallyvane::UrlOrigin::None;) {
     }
   }
   input.close();

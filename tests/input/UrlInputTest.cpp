@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CrawlSetup.h"
 #include "tests/support/ScratchFolder.h"
 
 namespace tallyvane {
@@ -22,7 +23,7 @@ class UrlInputTest : public ::testing::Test {
   }
   std::vector<std::string> drain() {
     std::vector<std::string> urls;
-    for (std::string url; input.next(url);) urls.push_back(url);
+    for (std::string url; input.next(url) != UrlOrigin::None;) urls.push_back(url);
     return urls;
   }
   // The message shown when the file is refused ("" when refused silently).
@@ -158,7 +159,7 @@ TEST_F(UrlInputTest, PendingUrlsComeFirstAndOnlyHttpOnesAreQueued) {
   input.queuePending("http://a/stale");
   ASSERT_TRUE(input.open("", "").opened);  // opening empties the queue
   std::string url = "left over";
-  EXPECT_FALSE(input.next(url));
+  EXPECT_EQ(input.next(url), UrlOrigin::None);
   EXPECT_EQ(url, "");
 }
 
@@ -184,13 +185,26 @@ namespace tallyvane {
 namespace {
 
 TEST(CanonicalVariantsTest, EachUrlIsFollowedByItsOtherFormsWhichAreNotExpandedAgain) {
+  CrawlSetup setup;
+  setup.testMode = kTestModeCanonical;
+  const CrawlStages stages = crawlStagesFor(Settings{}, setup);
+  ASSERT_TRUE(stages.expand);
+  setup.canonical.onlyInputUrls = true;
+  EXPECT_FALSE(crawlStagesFor(Settings{}, setup).expand);
+
   UrlInput input;
-  input.setCanonicalVariants(true);
   input.open("",
              "http://Example.com/p?q#a\r\nhttps://www.shop.example/\r\nhttps://shop.site.example/\r\n"
              "http://localhost/\r\nhttps://awww.example/");
   std::vector<std::string> urls;
-  for (std::string url; input.next(url);) urls.push_back(url);
+  // As a worker does: only what the list gave is expanded; the variants come back queued.
+  std::string url;
+  for (UrlOrigin origin; (origin = input.next(url)) != UrlOrigin::None;) {
+    urls.push_back(url);
+    if (origin == UrlOrigin::List) {
+      for (const std::string& variant : stages.expand(url)) input.queuePending(variant);
+    }
+  }
   EXPECT_EQ(urls, (std::vector<std::string>{
                       "http://Example.com/p?q#a", "https://Example.com/p?q#a", "https://www.example.com/p?q#a",
                       "http://www.example.com/p?q#a",  // the www forms carry the lower-cased host

@@ -18,7 +18,7 @@ std::unique_ptr<HttpLibrary>& library() {
 
 }  // namespace
 
-const CurlApi& curlApi() {
+const HttpLibrary& httpLibrary() {
   auto& bound = library();
   if (!bound) {
     bound = HttpLibrary::bind(executableDirectory());
@@ -27,7 +27,9 @@ const CurlApi& curlApi() {
       std::abort();
     }
   }
-  return bound->api();
+  return *bound;
 }
+
+const CurlApi& curlApi() { return httpLibrary().api(); }
 
 }  // namespace tallyvane::testing

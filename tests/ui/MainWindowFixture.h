@@ -81,7 +81,7 @@ class MainWindowTest : public ::testing::Test {
 
   MainWindow& window() {
     if (!window_) {
-      window_ = std::make_unique<MainWindow>(tallyvane::testing::curlApi(), settings,
+      window_ = std::make_unique<MainWindow>(tallyvane::testing::httpLibrary(), settings,
                                              settingsLocationOf(scratch / "settings.prefs"));
       window_->show();
     }
@@ -98,8 +98,8 @@ class MainWindowTest : public ::testing::Test {
 
   void TearDown() override {
     if (!window_) return;
-    window_->crawl().stop();
-    window_->crawl().waitFor(std::chrono::seconds(10));
+    window_->session().crawl().stop();
+    window_->session().crawl().waitFor(std::chrono::seconds(10));
     closeWindow();
   }
 

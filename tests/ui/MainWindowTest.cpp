@@ -260,7 +260,7 @@ TEST_F(MainWindowTest, CrawlsFollowTheRewriteRulesAndALowMemoryCrawlShowsItsWork
 
   QTest::mouseClick(window().abortButton(), Qt::LeftButton);
   ASSERT_TRUE(waitForCrawlEnd());
-  EXPECT_EQ(window().resultModel()->mode(), kResultsListMode);
+  EXPECT_EQ(window().resultModel()->mode(), ListMode::Results);
   EXPECT_TRUE(window().filterBox()->isEnabled());
 }
 

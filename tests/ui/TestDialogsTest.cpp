@@ -197,7 +197,7 @@ TEST_F(TestDialogsTest, LowMemoryCrawlShowsEachWorkersUrlAndWritesItsReport) {
 
   // One row per worker; the hanging URL stays on its worker's row.
   ResultTableModel& model = *window().resultModel();
-  EXPECT_EQ(model.mode(), kLiveListMode);
+  EXPECT_EQ(model.mode(), ListMode::Live);
   EXPECT_EQ(header(0), "Thread");
   EXPECT_EQ(header(1), "URL");
   EXPECT_EQ(model.rowCount(), 4);
@@ -212,7 +212,7 @@ TEST_F(TestDialogsTest, LowMemoryCrawlShowsEachWorkersUrlAndWritesItsReport) {
   window().abortButton()->click();
   ASSERT_TRUE(waitForCrawlEnd());
   EXPECT_EQ(takeMessages(window()), Texts{"Aborted: Tallyvane has aborted checking URLs"});
-  EXPECT_EQ(model.mode(), kResultsListMode);
+  EXPECT_EQ(model.mode(), ListMode::Results);
   EXPECT_EQ(header(0), "URL");
   EXPECT_EQ(model.rowCount(), 0);
   EXPECT_TRUE(window().filterBox()->isEnabled());
