@@ -7,7 +7,7 @@ namespace {
 
 ListMode listModeOf(const CrawlSetup& setup) {
   if (setup.lowMemoryReport) return ListMode::Live;
-  return setup.testMode == kTestModeNone ? ListMode::Results : ListMode::TestResults;
+  return setup.testMode == TestMode::None ? ListMode::Results : ListMode::TestResults;
 }
 
 }  // namespace
@@ -93,7 +93,7 @@ void CrawlSession::startSave(const std::filesystem::path& path, TaskEnded ended)
 
 void CrawlSession::startLoad(const std::filesystem::path& path, TaskEnded ended) {
   clearResults();
-  testMode_ = kTestModeNone;
+  testMode_ = TestMode::None;
   loaded_.reset();
   runFileTask([this, path](const TaskProgress& progress, const std::atomic<bool>& quitting) {
     LoadOutcome outcome = loadResults(store_, path, progress, &quitting);
@@ -119,8 +119,8 @@ FileTaskEnd CrawlSession::finishFileTask() {
     end.loadedResponses = loaded_->responses;
     loaded_.reset();
     // A file of canonical-test results shows its verdicts; one without a test shows none.
-    if (testMode_ == kTestModeCanonical) listMode_ = ListMode::TestResults;
-    if (testMode_ == kTestModeNone) listMode_ = ListMode::Results;
+    if (testMode_ == TestMode::Canonical) listMode_ = ListMode::TestResults;
+    if (testMode_ == TestMode::None) listMode_ = ListMode::Results;
   }
   return end;
 }

@@ -102,7 +102,7 @@ class CrawlSession {
   UrlInput input_;
   std::unique_ptr<Crawl> crawl_;
   FileTask fileTask_;
-  TestMode testMode_ = kTestModeNone;
+  TestMode testMode_ = TestMode::None;
   ListMode listMode_ = ListMode::Results;
   std::function<void()> resultsChanged_;
   std::optional<LoadOutcome> loaded_;  // set by a load task, read once it has ended

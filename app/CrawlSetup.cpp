@@ -35,7 +35,7 @@ void judgeChain(const CrawlSetup& setup, HopRow hops, int redirectCount) {
   for (int j = 0; j <= redirectCount; ++j) outline[j] = {hops[j].url, hops[j].statusCode, hops[j].rawHeaders};
   const ChainOutline chain{chainEndOf(hops[0].kind), std::span(outline.data(), static_cast<size_t>(redirectCount) + 1)};
   static const MappingTable noRules;
-  TestVerdict verdict = setup.testMode == kTestModeMapping
+  TestVerdict verdict = setup.testMode == TestMode::Mapping
                             ? evaluateMapping(chain, setup.mapping ? *setup.mapping : noRules)
                             : evaluateCanonical(chain, setup.canonical);
   hops[0].testPassed = verdict.passed ? 1 : 0;
@@ -55,7 +55,7 @@ SetupCheck checkMappingTest(std::string_view inputField, std::string_view rulesF
   if (!fileExists(input)) return failed(kInputFileMissingMessage, true);
   SetupCheck check;
   check.setup.inputFile = input;
-  check.setup.testMode = kTestModeMapping;
+  check.setup.testMode = TestMode::Mapping;
   check.setup.mapping = std::make_shared<const MappingTable>(std::move(std::get<MappingTable>(loaded)));
   return check;
 }
@@ -68,7 +68,7 @@ SetupCheck checkCanonicalTest(std::optional<CanonicalForm> form, std::string_vie
   if (!fileExists(input)) return failed(kInputFileMissingMessage);
   SetupCheck check;
   check.setup.inputFile = input;
-  check.setup.testMode = kTestModeCanonical;
+  check.setup.testMode = TestMode::Canonical;
   check.setup.canonical = {*form, onlyInputUrls, cookies, hsts};
   return check;
 }
@@ -99,9 +99,9 @@ CrawlStages crawlStagesFor(const Settings& settings, const CrawlSetup& setup) {
     auto rules = std::make_shared<const RewriteRules>(RewriteRules::parse(settings.Rules));
     if (!rules->empty()) stages.rewrite = [rules](std::string url) { return rules->apply(std::move(url)); };
   }
-  if (setup.testMode == kTestModeNone) return stages;
+  if (setup.testMode == TestMode::None) return stages;
   stages.evaluate = [setup](HopRow hops, int redirectCount) { judgeChain(setup, hops, redirectCount); };
-  if (setup.testMode == kTestModeCanonical && !setup.canonical.onlyInputUrls) stages.expand = canonicalVariants;
+  if (setup.testMode == TestMode::Canonical && !setup.canonical.onlyInputUrls) stages.expand = canonicalVariants;
   return stages;
 }
 

@@ -25,7 +25,7 @@ inline constexpr std::string_view kEnterOutputFileMessage = "Please, enter on ou
 
 struct CrawlSetup {
   std::string inputFile;
-  TestMode testMode = kTestModeNone;
+  TestMode testMode = TestMode::None;
   std::shared_ptr<const MappingTable> mapping;  // mapping test
   CanonicalOptions canonical;                   // canonical test
   std::shared_ptr<LowMemoryReport> lowMemoryReport;

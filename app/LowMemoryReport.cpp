@@ -21,7 +21,7 @@ std::variant<std::unique_ptr<LowMemoryReport>, Message> LowMemoryReport::create(
   const int fd = ::open(options.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return cannotCreate;
   std::unique_ptr<LowMemoryReport> report(new LowMemoryReport(std::move(options), fd));
-  if (!report->append(reportStart(report->options_.kind, kTestModeNone))) {
+  if (!report->append(reportStart(report->options_.kind, TestMode::None))) {
     report->close();
     return cannotCreate;
   }
@@ -90,7 +90,7 @@ bool LowMemoryReport::write(std::span<const HopRecord> hops) {
     return !failed_;
   }
   lines_.clear();
-  appendReportLines(options_.kind, record, kTestModeNone, lines_);
+  appendReportLines(options_.kind, record, TestMode::None, lines_);
   return append(lines_);
 }
 

@@ -29,7 +29,7 @@ void preload(ResultStore& store, size_t records) {
   for (size_t i = 0; i < records; ++i) {
     bench::syntheticChain(hops, i, 5);
     const size_t hopCount = hops[0].statusCode == 301 ? 2 : 1;
-    if (!store.add(std::span<const HopRecord>(hops.data(), hopCount), kTestModeNone, fatal)) {
+    if (!store.add(std::span<const HopRecord>(hops.data(), hopCount), TestMode::None, fatal)) {
       std::fprintf(stderr, "preloading failed: %s\n", fatal.get().message.c_str());
       std::exit(1);
     }
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   request.inputFile = list;
   request.threads = threads;
   request.settings = settings;
-  request.sink = std::make_shared<StoreSink>(store, kTestModeNone);
+  request.sink = std::make_shared<StoreSink>(store, TestMode::None);
   const bench::Stopwatch watch;
   crawl.start(std::move(request));
   crawl.wait();

@@ -29,7 +29,7 @@ void fill(ResultStore& store, const std::vector<size_t>& order) {
   FatalErrorSlot fatal;
   for (const size_t i : order) {
     bench::syntheticChain(hops, i, 5);
-    if (!store.add(hops, kTestModeNone, fatal)) {
+    if (!store.add(hops, TestMode::None, fatal)) {
       std::fprintf(stderr, "add failed: %s\n", fatal.get().message.c_str());
       std::exit(1);
     }
@@ -70,7 +70,7 @@ void reports(const ResultStore& store, const fs::path& folder) {
     size_t bytes = 0;
     const Stopwatch inMemory;
     for (int64_t row = 0; row < store.count(); ++row) {
-      appendReportLines(kind, *store.recordAtRow(row, {}), kTestModeNone, lines);
+      appendReportLines(kind, *store.recordAtRow(row, {}), TestMode::None, lines);
       if (lines.size() > (size_t{1} << 20)) bytes += lines.size(), lines.clear();
     }
     bytes += lines.size();
@@ -78,7 +78,7 @@ void reports(const ResultStore& store, const fs::path& folder) {
     printFigure(name, rate, "MB/s in memory", ">= 600 MB/s", rate >= 600);
     const fs::path report = folder / "tallyvane-bench.csv";
     const Stopwatch toFile;
-    if (const auto failure = writeReport(store, {}, kind, kTestModeNone, report)) {
+    if (const auto failure = writeReport(store, {}, kind, TestMode::None, report)) {
       std::fprintf(stderr, "%s\n", failure->text.c_str());
       std::exit(1);
     }
@@ -92,7 +92,7 @@ void reports(const ResultStore& store, const fs::path& folder) {
 void resultsFile(const ResultStore& store, const fs::path& folder) {
   const fs::path results = folder / "tallyvane-bench.tvl";
   const Stopwatch save;
-  if (const auto failure = saveResults(store, kTestModeNone, results)) {
+  if (const auto failure = saveResults(store, TestMode::None, results)) {
     std::fprintf(stderr, "%s\n", failure->text.c_str());
     std::exit(1);
   }

@@ -45,7 +45,7 @@ double addChains(ResultStore& store, Batch& batch, size_t first, size_t count, s
     for (size_t j = 0; j < n; ++j) textBytes += bench::syntheticChain(batch[j], base + j, redirectEvery);
     const Stopwatch watch;
     for (size_t j = 0; j < n; ++j) {
-      if (!store.add(batch[j], kTestModeNone, fatal)) {
+      if (!store.add(batch[j], TestMode::None, fatal)) {
         std::fprintf(stderr, "add failed: %s\n", fatal.get().message.c_str());
         std::exit(1);
       }
@@ -109,7 +109,7 @@ void sortedAdds(ResultStore& store, size_t records) {
       batch[j][0].url = bench::syntheticUrl(random() % records) + "-" + std::to_string(base + j);  // lands anywhere
     }
     const Stopwatch watch;
-    for (size_t j = 0; j < n; ++j) store.add(std::span<const HopRecord>(batch[j].data(), 1), kTestModeNone, fatal);
+    for (size_t j = 0; j < n; ++j) store.add(std::span<const HopRecord>(batch[j].data(), 1), TestMode::None, fatal);
     seconds += watch.cpuSeconds();
   }
   if (view.rowCount() != store.count()) {

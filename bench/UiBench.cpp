@@ -71,7 +71,7 @@ void addRecords(ResultStore& store, size_t from, size_t to) {
   FatalErrorSlot fatal;
   for (size_t i = from; i < to; ++i) {
     bench::syntheticChain(hops, i, 5);
-    if (!store.add(hops, kTestModeNone, fatal)) {
+    if (!store.add(hops, TestMode::None, fatal)) {
       std::fprintf(stderr, "add failed: %s\n", fatal.get().message.c_str());
       std::exit(1);
     }

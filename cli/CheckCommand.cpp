@@ -78,7 +78,7 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
   }
   // What was checked is written even after an abort: results are never thrown away.
   const bool written = writeOutputs(session, options.outputs, ui);
-  const bool failed = setup.testMode != kTestModeNone && failedUrls(store) > 0;
+  const bool failed = setup.testMode != TestMode::None && failedUrls(store) > 0;
   return exitStatusOf(crawl.end(), written, interrupted(), failed ? kExitTestFailed : kExitFinished);
 }
 
@@ -88,7 +88,7 @@ void printResults(const ResultStore& store, TestMode testMode, int64_t linesSkip
                  static_cast<long long>(store.rowCount({false, filter})));
   }
   std::fprintf(out, "%s: %lld\n", std::string(kLinesSkippedTitle).c_str(), static_cast<long long>(linesSkipped));
-  const bool test = testMode != kTestModeNone;
+  const bool test = testMode != TestMode::None;
   if (test) {
     const int64_t failed = failedUrls(store);
     std::fprintf(out, "PASS: %lld\nFAIL: %lld\n", static_cast<long long>(store.count() - failed),

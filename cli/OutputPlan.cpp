@@ -133,7 +133,7 @@ bool writeOutputs(CrawlSession& session, const OutputPlan& plan, ConsoleInterfac
     finish();
   }
   if (!plan.junit.empty()) {
-    const std::string_view suite = session.testMode() == kTestModeMapping ? "mapping-test" : "canonical-test";
+    const std::string_view suite = session.testMode() == TestMode::Mapping ? "mapping-test" : "canonical-test";
     if (const auto failed = writeJUnitReport(session.store(), suite, plan.junit)) {
       ui.showMessage(failed->title, failed->text);
       ok = false;

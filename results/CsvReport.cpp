@@ -80,12 +80,12 @@ int linesOf(const ResultRecord& record) {
   return record.chainKind == kChainLoop ? record.responseCount - 1 : record.responseCount;
 }
 
-void appendStandard(const ResultRecord& record, int testMode, CsvWriter& csv) {
+void appendStandard(const ResultRecord& record, TestMode testMode, CsvWriter& csv) {
   const int n = record.responseCount;
   for (int j = 0; j < linesOf(record); ++j) {
     const ResponseRecord& r = record.responses[j];
-    if (testMode != kTestModeNone) csv.verdict(record);
-    csv.field(textOf(r.url), testMode == kTestModeNone);
+    if (testMode != TestMode::None) csv.verdict(record);
+    csv.field(textOf(r.url), testMode == TestMode::None);
     csv.field(textOf(r.type));
     csv.field(statusCodeField(r));
     csv.field(textOf(r.statusText));
@@ -139,11 +139,11 @@ void appendRawHeaders(const ResultRecord& record, CsvWriter& csv) {
   }
 }
 
-void appendHeaderRow(ReportKind kind, int testMode, CsvWriter&& csv) {
+void appendHeaderRow(ReportKind kind, TestMode testMode, CsvWriter&& csv) {
   switch (kind) {
     case ReportKind::Standard: {
       bool first = true;
-      if (testMode != kTestModeNone) {
+      if (testMode != TestMode::None) {
         csv.field("Test Result", true);
         first = false;
       }
@@ -186,14 +186,14 @@ std::string_view redirectClassOf(const ResultRecord& record) {
   return "Single Redirect";
 }
 
-std::string reportStart(ReportKind kind, int testMode) {
+std::string reportStart(ReportKind kind, TestMode testMode) {
   std::string out(kByteOrderMark);
   appendHeaderRow(kind, testMode, CsvWriter(out));
   return out;
 }
 
 
-void appendReportLines(ReportKind kind, const ResultRecord& record, int testMode, std::string& out) {
+void appendReportLines(ReportKind kind, const ResultRecord& record, TestMode testMode, std::string& out) {
   CsvWriter csv(out);
   switch (kind) {
     case ReportKind::Standard: return appendStandard(record, testMode, csv);
@@ -207,7 +207,7 @@ std::string progressText(std::string_view verb, int64_t done, int64_t total) {
   return std::string(verb) + " " + std::to_string(done) + " URLs of " + std::to_string(total);
 }
 
-std::optional<Message> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, int testMode,
+std::optional<Message> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, TestMode testMode,
                                        const std::filesystem::path& path, const TaskProgress& progress,
                                        const std::atomic<bool>* quitting) {
   FileReplacement file;

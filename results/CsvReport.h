@@ -23,9 +23,9 @@ inline constexpr std::string_view kReportWriteErrorMessage = "There was an error
 std::string_view redirectClassOf(const ResultRecord& record);
 
 // The byte-order mark and the header row.
-std::string reportStart(ReportKind kind, int testMode);
+std::string reportStart(ReportKind kind, TestMode testMode);
 // The lines of one record. Shared with the low-memory mode, which writes each URL as it ends.
-void appendReportLines(ReportKind kind, const ResultRecord& record, int testMode, std::string& out);
+void appendReportLines(ReportKind kind, const ResultRecord& record, TestMode testMode, std::string& out);
 
 // Called every hundredth of the way: records done so far, all records, and the text to show.
 using TaskProgress = std::function<void(int64_t done, int64_t total, const std::string& text)>;
@@ -36,7 +36,7 @@ inline constexpr std::string_view kStoppedBeforeCompleteMessage =
 // Writes the rows of the view as shown when it starts (sort, filter or store order) through
 // "<file>.partial", which replaces the file only when complete. Returns the message to show on
 // failure or when stopped by quitting.
-std::optional<Message> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, int testMode,
+std::optional<Message> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, TestMode testMode,
                                        const std::filesystem::path& path, const TaskProgress& progress = {},
                                        const std::atomic<bool>* quitting = nullptr);
 

@@ -49,7 +49,7 @@ void ResultStore::packHeaders(std::span<const HopRecord> hops, PackedChain& into
   into.count = n;
 }
 
-ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int testMode, const PackedChain* packed) {
+ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, TestMode testMode, const PackedChain* packed) {
   const size_t n = responsesToKeep(hops);
   auto* responses = arena_.allocateArray<ResponseRecord>(n);
   for (size_t i = 0; i < n; ++i) {
@@ -76,7 +76,7 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, int test
   }
   auto* record = arena_.allocateArray<ResultRecord>(1);
   record->responses = responses;
-  const bool testFields = testMode != kTestModeNone;
+  const bool testFields = testMode != TestMode::None;
   record->testReason = testFields ? sharedTexts_.copy(hops[0].testNote, arena_) : nullptr;
   record->testPassed = testFields ? hops[0].testPassed : 0;
   record->chainKind = static_cast<uint8_t>(hops[0].kind);
@@ -99,7 +99,7 @@ void ResultStore::release(std::string_view url, PackedChain& chain) {
   chain.claimedCrc.reset();
 }
 
-bool ResultStore::add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal, PackedChain* packed) {
+bool ResultStore::add(std::span<const HopRecord> hops, TestMode testMode, FatalErrorSlot& fatal, PackedChain* packed) {
   if (hops.empty()) return false;
   const std::optional<uint32_t> claimedCrc = packed ? std::exchange(packed->claimedCrc, std::nullopt) : std::nullopt;
   const uint32_t crc = claimedCrc ? *claimedCrc : urlCrc(hops[0].url);

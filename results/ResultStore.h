@@ -28,7 +28,7 @@
 
 namespace tallyvane {
 
-enum TestMode : int { kTestModeNone = 0, kTestModeCanonical = 1, kTestModeMapping = 2 };
+enum class TestMode : int { None = 0, Canonical = 1, Mapping = 2 };
 
 inline constexpr std::string_view kNotEnoughMemoryMessage = "Not enough memory!";
 
@@ -86,7 +86,7 @@ class ResultStore {
   void release(std::string_view url, PackedChain& chain);
   // Keeps hop 0 and every leading redirect after it (at most 11 hops). On memory exhaustion
   // nothing is added, the slot gets "Not enough memory!" and the result is false.
-  bool add(std::span<const HopRecord> hops, int testMode, FatalErrorSlot& fatal, PackedChain* packed = nullptr);
+  bool add(std::span<const HopRecord> hops, TestMode testMode, FatalErrorSlot& fatal, PackedChain* packed = nullptr);
   // Without the lock, on the adding thread: packs the header blocks add() will keep of hops.
   void packHeaders(std::span<const HopRecord> hops, PackedChain& into) const;
 
@@ -118,7 +118,7 @@ class ResultStore {
  private:
   const ResultRecord* recordAt(uint64_t index) const { return blocks_[index / kBlockSize][index % kBlockSize]; }
   bool findStored(std::string_view url, uint32_t crc) const;  // under the lock; crc: urlCrc(url)
-  ResultRecord* buildRecord(std::span<const HopRecord> hops, int testMode, const PackedChain* packed);
+  ResultRecord* buildRecord(std::span<const HopRecord> hops, TestMode testMode, const PackedChain* packed);
   const IndexList& indexList(int list) const { return filterLists_[list - 1]; }
   IndexList rowsOfFilterFrom(int filter, size_t first) const;
 

@@ -71,11 +71,11 @@ class RecordEncoder {
 
 thread_local std::string unpackedHeaders;  // reused: a save unpacks millions of header blocks
 
-void encodeRecord(const ResultRecord& record, int testMode, std::string& out) {
+void encodeRecord(const ResultRecord& record, TestMode testMode, std::string& out) {
   RecordEncoder e(out);
   e.tag(kRecordTag);
   e.number(kChainKindTag, record.chainKind);
-  if (testMode != kTestModeNone) {
+  if (testMode != TestMode::None) {
     e.text(kTestReasonTag, record.testReason);
     e.number(kTestPassedTag, record.testPassed);
   }
@@ -172,7 +172,7 @@ class FileReader {
 struct RecordReader {
   FileReader& in;
   std::array<HopRecord, kHopsPerChain>& hops;
-  int& testMode;
+  TestMode& testMode;
   int64_t& responses;
 
   // Reads from after a record tag to the next record tag (consumed) or the end of the file.
@@ -189,10 +189,10 @@ struct RecordReader {
         if (auto failure = readNumber(kind)) return failure;
       } else if (tag == kTestPassedTag) {
         if (auto failure = readNumber(passed)) return failure;
-        testMode = kTestModeCanonical;
+        testMode = TestMode::Canonical;
       } else if (tag == kTestReasonTag) {
         if (auto failure = readText(reason)) return failure;
-        testMode = kTestModeCanonical;
+        testMode = TestMode::Canonical;
       } else if (tag == kResponseTag) {
         break;
       } else {
@@ -282,7 +282,7 @@ std::string temporaryNameOf(const fs::path& target) { return target.stem().strin
 
 }  // namespace
 
-std::optional<Message> saveResults(const ResultStore& store, int testMode, const fs::path& path,
+std::optional<Message> saveResults(const ResultStore& store, TestMode testMode, const fs::path& path,
                                        const TaskProgress& progress, const std::atomic<bool>* quitting) {
   std::error_code ignored;
   if (fs::is_directory(path, ignored)) return errorMessage(kSaveOverFolderMessage);

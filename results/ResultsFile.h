@@ -19,12 +19,12 @@ inline constexpr std::string_view kSaveOverFolderMessage = "Cannot save! There e
 
 // Writes every record through "<name>.tvltemp" beside the target, which is replaced only by a
 // complete, synced file. An empty store is saved as a header with a count of 0.
-std::optional<Message> saveResults(const ResultStore& store, int testMode, const std::filesystem::path& path,
+std::optional<Message> saveResults(const ResultStore& store, TestMode testMode, const std::filesystem::path& path,
                                        const TaskProgress& progress = {}, const std::atomic<bool>* quitting = nullptr);
 
 struct LoadOutcome {
   std::optional<Message> message;  // nothing when the whole file loaded
-  int testMode = kTestModeNone;        // 1 when the file holds test results
+  TestMode testMode = TestMode::None;  // Canonical when it holds verdicts: the file keeps no test name
   int64_t responses = 0;
 };
 

@@ -30,7 +30,7 @@ class CrawlTest : public ::testing::Test {
   }
 
   // A request into the store, with the settings as the test has set them.
-  CrawlRequest newRequest(TestMode testMode = kTestModeNone) {
+  CrawlRequest newRequest(TestMode testMode = TestMode::None) {
     CrawlRequest request;
     request.settings = settings;
     request.sink = std::make_shared<StoreSink>(*store, testMode);
@@ -184,7 +184,7 @@ TEST_F(CrawlTest, LaterStagesPlugInBeforeAndAfterEachUrl) {
                        hops[0].testNote = "[checked]";
                      }});
   crawl().setResultsChanged([&changes] { ++changes; });
-  CrawlRequest request = newRequest(kTestModeMapping);
+  CrawlRequest request = newRequest(TestMode::Mapping);
   request.manualText = server.url("/old") + "\r\n" + server.url("/other") + "\r\n";
   request.threads = 1;
   crawl().start(request);

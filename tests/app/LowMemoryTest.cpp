@@ -57,7 +57,7 @@ class LowMemoryTest : public ::testing::Test {
     normal.startCrawl(settings, setup);
     normal.waitForCrawl();
     const auto file = folder / "normal.csv";
-    EXPECT_FALSE(writeReport(normal.store(), {false, filter}, kind, kTestModeNone, file));
+    EXPECT_FALSE(writeReport(normal.store(), {false, filter}, kind, TestMode::None, file));
     return ScratchFolder::read(file);
   }
 
@@ -105,7 +105,7 @@ TEST_F(LowMemoryTest, DuplicatesAreWrittenTwiceAndAnEmptyFilterLeavesTheHeading)
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 3);
 
   EXPECT_EQ(runLowMemory(list, report, ReportKind::Standard, 10), "");  // "Page Not Found"
-  EXPECT_EQ(ScratchFolder::read(report), reportStart(ReportKind::Standard, kTestModeNone));
+  EXPECT_EQ(ScratchFolder::read(report), reportStart(ReportKind::Standard, TestMode::None));
   EXPECT_EQ(ui.messages().back(), "Success: Tallyvane has finished checking all URLs");
 }
 
@@ -143,7 +143,7 @@ TEST_F(LowMemoryTest, AFullDiskStopsTheCrawlAndKeepsOnlyWholeLines) {
   std::vector<std::string> paths(40, "/a");
   const auto list = listOf(paths);
   const auto report = folder / "low.csv";
-  const size_t heading = reportStart(ReportKind::RawHeaders, kTestModeNone).size();
+  const size_t heading = reportStart(ReportKind::RawHeaders, TestMode::None).size();
   {
     const FileSizeLimit limit(heading + 500);  // room for the heading and about one URL
     EXPECT_EQ(runLowMemory(list, report, ReportKind::RawHeaders, 0, 2), "");

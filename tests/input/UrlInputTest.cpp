@@ -186,7 +186,7 @@ namespace {
 
 TEST(CanonicalVariantsTest, EachUrlIsFollowedByItsOtherFormsWhichAreNotExpandedAgain) {
   CrawlSetup setup;
-  setup.testMode = kTestModeCanonical;
+  setup.testMode = TestMode::Canonical;
   const CrawlStages stages = crawlStagesFor(Settings{}, setup);
   ASSERT_TRUE(stages.expand);
   setup.canonical.onlyInputUrls = true;

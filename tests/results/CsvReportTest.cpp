@@ -47,11 +47,11 @@ class CsvReportTest : public ::testing::Test {
     add(loop);
   }
 
-  void add(const std::vector<HopRecord>& hops, int testMode = kTestModeNone) {
+  void add(const std::vector<HopRecord>& hops, TestMode testMode = TestMode::None) {
     ASSERT_TRUE(store.add(hops, testMode, fatal));
   }
 
-  std::string report(ReportKind kind, int testMode = kTestModeNone, ViewSelection view = {}) {
+  std::string report(ReportKind kind, TestMode testMode = TestMode::None, ViewSelection view = {}) {
     const auto file = folder / "report.csv";
     EXPECT_FALSE(writeReport(store, view, kind, testMode, file));
     return ScratchFolder::read(file);
@@ -82,9 +82,9 @@ TEST_F(CsvReportTest, StandardReportOneLinePerResponse) {
 
 TEST_F(CsvReportTest, NoStatusMeansNoResponseTimeWhateverTheTimeHolds) {
   ResultStore failed;
-  ASSERT_TRUE(failed.add(chainOf("http://dead.example/", {0}, kChainFailed, 1234), kTestModeNone, fatal));
+  ASSERT_TRUE(failed.add(chainOf("http://dead.example/", {0}, kChainFailed, 1234), TestMode::None, fatal));
   const auto file = folder / "failed.csv";
-  ASSERT_FALSE(writeReport(failed, {}, ReportKind::Standard, kTestModeNone, file));
+  ASSERT_FALSE(writeReport(failed, {}, ReportKind::Standard, TestMode::None, file));
   EXPECT_NE(ScratchFolder::read(file).find("\n\"http://dead.example/\",\"\",\"\",\"\",\"\",\"\","), std::string::npos);
   EXPECT_EQ(cellText(*failed.recordAtIndex(0), kResponseTimeColumn), "");
 }
@@ -130,9 +130,9 @@ TEST_F(CsvReportTest, TestModeAddsTheVerdictColumn) {
   fail[0].testNote = "[no redirect],[not https]";
   auto bare = chainOf("http://t.example/3", {200});
   bare[0].testPassed = 0;
-  for (const auto* hops : {&pass, &fail, &bare}) ASSERT_TRUE(tests.add(*hops, kTestModeCanonical, fatal));
+  for (const auto* hops : {&pass, &fail, &bare}) ASSERT_TRUE(tests.add(*hops, TestMode::Canonical, fatal));
   const auto file = folder / "tests.csv";
-  ASSERT_FALSE(writeReport(tests, {}, ReportKind::Standard, kTestModeCanonical, file));
+  ASSERT_FALSE(writeReport(tests, {}, ReportKind::Standard, TestMode::Canonical, file));
   const std::string text = ScratchFolder::read(file);
   EXPECT_TRUE(text.starts_with(kBom + "\"Test Result\",\"URL\",\"Type\""));
   EXPECT_NE(text.find("\n\"PASS\",\"http://t.example/1\","), std::string::npos);
@@ -142,9 +142,9 @@ TEST_F(CsvReportTest, TestModeAddsTheVerdictColumn) {
 }
 
 TEST_F(CsvReportTest, RowsFollowTheFilterAndAnEmptyFilterGivesTheHeaderOnly) {
-  const std::string notFound = report(ReportKind::RedirectDetails, kTestModeNone, {false, 10});
+  const std::string notFound = report(ReportKind::RedirectDetails, TestMode::None, {false, 10});
   EXPECT_EQ(std::count(notFound.begin(), notFound.end(), '\n'), 1);
-  const std::string redirects = report(ReportKind::RawHeaders, kTestModeNone, {false, 5});
+  const std::string redirects = report(ReportKind::RawHeaders, TestMode::None, {false, 5});
   EXPECT_EQ(redirects, kBom + "\"URL\",\"Raw Response Header\"\n\"http://a.example/old\",\"\"\n"
                               "\"http://a.example/old/1\",\"\"\n\"http://a.example/old/2\",\"\"\n"
                               "\"http://a.example/a\",\"\"\n\"http://a.example/b\",\"\"\n");
@@ -152,9 +152,9 @@ TEST_F(CsvReportTest, RowsFollowTheFilterAndAnEmptyFilterGivesTheHeaderOnly) {
 
 TEST_F(CsvReportTest, MaxRedirectsWritesTenHopGroups) {
   ResultStore chain;
-  ASSERT_TRUE(chain.add(chainOf("http://m.example/", std::vector<int64_t>(11, 301), kChainMaxRedirects), 0, fatal));
+  ASSERT_TRUE(chain.add(chainOf("http://m.example/", std::vector<int64_t>(11, 301), kChainMaxRedirects), TestMode::None, fatal));
   const auto file = folder / "max.csv";
-  ASSERT_FALSE(writeReport(chain, {}, ReportKind::RedirectDetails, 0, file));
+  ASSERT_FALSE(writeReport(chain, {}, ReportKind::RedirectDetails, TestMode::None, file));
   const std::string text = ScratchFolder::read(file);
   const std::string row = text.substr(text.find('\n') + 1);
   EXPECT_EQ(std::count(row.begin(), row.end(), ','), 42);  // as many fields as the header
@@ -163,7 +163,7 @@ TEST_F(CsvReportTest, MaxRedirectsWritesTenHopGroups) {
 
 TEST_F(CsvReportTest, FailuresKeepThePreviousReport) {
   const auto missing = folder / "no-such-folder" / "r.csv";
-  const auto created = writeReport(store, {}, ReportKind::Standard, 0, missing);
+  const auto created = writeReport(store, {}, ReportKind::Standard, TestMode::None, missing);
   ASSERT_TRUE(created);
   EXPECT_EQ(created->text, "Cannot create output file: " + missing.string());
 
@@ -171,7 +171,7 @@ TEST_F(CsvReportTest, FailuresKeepThePreviousReport) {
   std::optional<Message> failed;
   {
     const testing::FileSizeLimit limit(100);
-    failed = writeReport(store, {}, ReportKind::Standard, 0, file);
+    failed = writeReport(store, {}, ReportKind::Standard, TestMode::None, file);
   }
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->text, "There was an error writing to the report file.");
@@ -179,13 +179,13 @@ TEST_F(CsvReportTest, FailuresKeepThePreviousReport) {
   EXPECT_FALSE(std::filesystem::exists(file.string() + ".partial"));
 
   const std::atomic<bool> quitting{true};  // a stop by quitting is no success either
-  EXPECT_EQ(writeReport(store, {}, ReportKind::Standard, 0, file, {}, &quitting)->text, kStoppedBeforeCompleteMessage);
+  EXPECT_EQ(writeReport(store, {}, ReportKind::Standard, TestMode::None, file, {}, &quitting)->text, kStoppedBeforeCompleteMessage);
   EXPECT_EQ(ScratchFolder::read(file), "complete earlier report");
 }
 
 TEST_F(CsvReportTest, ProgressCountsTheRows) {
   std::vector<std::string> texts;
-  ASSERT_FALSE(writeReport(store, {}, ReportKind::Standard, 0, folder / "p.csv",
+  ASSERT_FALSE(writeReport(store, {}, ReportKind::Standard, TestMode::None, folder / "p.csv",
                            [&](int64_t, int64_t, const std::string& text) { texts.push_back(text); }));
   EXPECT_EQ(texts.front(), "Saving 1 URLs of 3");
   EXPECT_EQ(texts.back(), "Saving 3 URLs of 3");

@@ -23,7 +23,7 @@ using testing::chainOf;
 class ResultSortTest : public ::testing::Test {
  protected:
   void add(const std::string& url, std::vector<int64_t> codes, int64_t time = 10) {
-    ASSERT_TRUE(store.add(chainOf(url, std::move(codes), kChainPlain, time), 0, fatal));
+    ASSERT_TRUE(store.add(chainOf(url, std::move(codes), kChainPlain, time), TestMode::None, fatal));
   }
   std::vector<std::string> rows() const {
     std::vector<std::string> urls;
@@ -108,7 +108,7 @@ TEST_F(ResultSortTest, EveryColumnHasItsOrder) {
   slow[0].contentType = "text/plain";
   slow[0].size = 5;
   slow[0].addLink().link = "http://x/";
-  ASSERT_TRUE(store.add(slow, 0, fatal));
+  ASSERT_TRUE(store.add(slow, TestMode::None, fatal));
   add("http://x/fast", {301, 302, 200}, 5);
   const ResultRecord& a = *store.recordAtIndex(0);
   const ResultRecord& b = *store.recordAtIndex(1);
@@ -126,7 +126,7 @@ TEST_F(ResultSortTest, TestResultsOrderByVerdictThenReasons) {
     auto hops = chainOf(url, {200});
     hops[0].testPassed = static_cast<uint8_t>(passed);
     hops[0].testNote = reason;
-    ASSERT_TRUE(store.add(hops, kTestModeCanonical, fatal));
+    ASSERT_TRUE(store.add(hops, TestMode::Canonical, fatal));
   }
   sortBy(kTestResultColumn, SortDirection::Ascending);
   EXPECT_EQ(rows(), (Urls{"http://3/", "http://1/", "http://2/"}));
@@ -151,7 +151,7 @@ TEST(ResultSortOrderTest, RowsAddedWhileSortedMatchAFreshStableSort) {
     hops[0].size = static_cast<int64_t>(random() % 50) - 1;
     hops[0].testPassed = static_cast<uint8_t>(random() % 2);
     hops[0].testNote = random() % 3 ? "Redirects to " + std::to_string(random() % 20) : "";
-    ASSERT_TRUE(store.add(hops, kTestModeMapping, fatal));
+    ASSERT_TRUE(store.add(hops, TestMode::Mapping, fatal));
   };
   for (const int column : {kUrlColumn, kFinalUrlColumn, kTypeColumn, kStatusCodeColumn, kSizeColumn, kTestResultColumn}) {
     for (const bool descending : {false, true}) {
@@ -209,7 +209,7 @@ TEST(ResultSortOrderTest, NumbersAtTheirLimitsMatchAFreshStableSort) {
         for (int i = 0; i < 5000; ++i) {
           auto hops = chainOf("http://n/" + std::to_string(i), {random() % 3 ? 200 : 404});
           hops[0].size = values[random() % values.size()];
-          ASSERT_TRUE(store.add(hops, 0, fatal));
+          ASSERT_TRUE(store.add(hops, TestMode::None, fatal));
         }
         view.selectFilter(filter);
         std::vector<const ResultRecord*> expected;
@@ -259,7 +259,7 @@ TEST(ResultSortLargeTest, AMillionRowsInOrderAndInReverse) {
   for (int i = 0; i < 1000000; ++i) {
     std::snprintf(url, sizeof url, "http://s/%07d", i);
     hop.url = url;
-    ASSERT_TRUE(store.add(std::span<const HopRecord>(&hop, 1), 0, fatal));
+    ASSERT_TRUE(store.add(std::span<const HopRecord>(&hop, 1), TestMode::None, fatal));
   }
   ResultView view(store);
   for (const SortDirection direction : {SortDirection::Ascending, SortDirection::Descending}) {
@@ -288,7 +288,7 @@ void addRandomUrls(ResultStore& store, int count, const std::string& prefix = "h
   hop.statusCode = 200;
   for (int i = 0; i < count; ++i) {
     hop.url = prefix + std::to_string(random()) + "/" + std::to_string(i);
-    ASSERT_TRUE(store.add(std::span<const HopRecord>(&hop, 1), 0, fatal));
+    ASSERT_TRUE(store.add(std::span<const HopRecord>(&hop, 1), TestMode::None, fatal));
   }
 }
 

@@ -25,7 +25,7 @@ uint32_t zlibCrc(std::string_view bytes) {
 
 class ResultStoreTest : public ::testing::Test {
  protected:
-  bool add(const std::vector<HopRecord>& hops, int testMode = kTestModeNone) { return store.add(hops, testMode, fatal); }
+  bool add(const std::vector<HopRecord>& hops, TestMode testMode = TestMode::None) { return store.add(hops, testMode, fatal); }
 
   std::vector<int> filtersOf(int64_t index) {
     std::vector<int> result;
@@ -86,7 +86,7 @@ TEST_F(ResultStoreTest, TestFieldsAreStoredOnlyInTestModes) {
   auto hops = chainOf("http://a.example/", {301, 200});
   hops[0].testNote = "[redirect loop]";
   hops[0].testPassed = 0;
-  ASSERT_TRUE(add(hops, kTestModeMapping));
+  ASSERT_TRUE(add(hops, TestMode::Mapping));
   EXPECT_STREQ(store.recordAtIndex(0)->testReason, "[redirect loop]");
   EXPECT_EQ(store.recordAtIndex(0)->testPassed, 0);
 }
@@ -155,7 +155,7 @@ TEST_F(ResultStoreTest, HeaderBlocksComeBackByteForByteOnceCompressed) {
     if (i % 2 == 1) {
       std::thread([&] { store.packHeaders(hops, packed); }).join();
       EXPECT_EQ(packed.count, i < HeaderPacker::kSampleBlocks ? 0u : 1u) << i;
-      ASSERT_TRUE(store.add(hops, kTestModeNone, fatal, &packed));
+      ASSERT_TRUE(store.add(hops, TestMode::None, fatal, &packed));
     } else {
       ASSERT_TRUE(add(hops));
     }
@@ -175,7 +175,7 @@ TEST_F(ResultStoreTest, HeaderBlocksComeBackByteForByteOnceCompressed) {
         auto hops = chainOf("http://side.example/" + std::to_string(i), {200});
         hops[0].rawHeaders = blocks[i];
         store.packHeaders(hops, own);
-        if (own.count != 1 || !store.add(hops, kTestModeNone, fatal, &own)) return;
+        if (own.count != 1 || !store.add(hops, TestMode::None, fatal, &own)) return;
       }
     });
   }
@@ -203,7 +203,7 @@ TEST_F(ResultStoreTest, AClaimEndsWithTheAddOfItsChainOrWithItsRelease) {
   PackedChain first, second;
   ASSERT_TRUE(store.claim(stored[0].url, first));
   EXPECT_FALSE(store.claim(stored[0].url, second));  // claimed
-  ASSERT_TRUE(store.add(stored, kTestModeNone, fatal, &first));
+  ASSERT_TRUE(store.add(stored, TestMode::None, fatal, &first));
   EXPECT_FALSE(first.claimedCrc);
   EXPECT_FALSE(store.claim(stored[0].url, second));  // stored
 
@@ -290,7 +290,7 @@ TEST(ResultStoreMemoryTest, OutOfMemoryAddsNothingAndFillsTheFatalSlot) {
   hops[0].rawHeaders = std::string(300000, 'h');  // each record takes its own chunk
   int added = 0;
   PackedChain claim;
-  while (store.claim(hops[0].url, claim) && store.add(hops, kTestModeNone, fatal, &claim)) {
+  while (store.claim(hops[0].url, claim) && store.add(hops, TestMode::None, fatal, &claim)) {
     ++added;
     hops[0].url = "http://a.example/" + std::to_string(added);
   }
@@ -324,7 +324,7 @@ TEST(ResultStoreConcurrencyTest, WorkersAddWhileReadersRead) {
     writers.emplace_back([&, w] {
       FatalErrorSlot fatal;
       for (int i = 0; i < kEach; ++i) {
-        EXPECT_TRUE(store.add(chainOf("http://w" + std::to_string(w) + "/" + std::to_string(i), {200}), 0, fatal));
+        EXPECT_TRUE(store.add(chainOf("http://w" + std::to_string(w) + "/" + std::to_string(i), {200}), TestMode::None, fatal));
       }
     });
   }

@@ -56,7 +56,7 @@ class ResultsFileTest : public ::testing::Test {
     return outcome.message ? outcome.message->text : "";
   }
 
-  void fill(ResultStore& store, int testMode) {
+  void fill(ResultStore& store, TestMode testMode) {
     auto page = chainOf("http://a.example/caf\xC3\xA9", {200});
     page[0].statusText = "OK";
     page[0].contentType = "text/html";
@@ -108,7 +108,7 @@ void expectSameRecords(const ResultStore& a, const ResultStore& b) {
 }
 
 TEST_F(ResultsFileTest, RoundTripKeepsEveryFieldAndSavesTheSameBytesAgain) {
-  for (const int testMode : {kTestModeNone, kTestModeCanonical}) {
+  for (const TestMode testMode : {TestMode::None, TestMode::Canonical}) {
     ResultStore saved;
     fill(saved, testMode);
     const auto file = folder / "results.tvl";
@@ -129,9 +129,9 @@ TEST_F(ResultsFileTest, RoundTripKeepsEveryFieldAndSavesTheSameBytesAgain) {
 
 TEST_F(ResultsFileTest, AbsentValuesAreNotWritten) {
   ResultStore store;
-  ASSERT_TRUE(store.add(chainOf("http://x/", {0}, kChainFailed, -1), 0, fatal));
+  ASSERT_TRUE(store.add(chainOf("http://x/", {0}, kChainFailed, -1), TestMode::None, fatal));
   const auto file = folder / "one.tvl";
-  ASSERT_FALSE(saveResults(store, 0, file));
+  ASSERT_FALSE(saveResults(store, TestMode::None, file));
   // header, record tag, chain kind, response tag, URL: no status code, size or time.
   EXPECT_EQ(ScratchFolder::read(file), FileBytes().header(1).tag(0x100).number(0x200, 4).tag(0x101).text(0x300, "http://x/").bytes());
   ResultStore loaded;
@@ -142,10 +142,10 @@ TEST_F(ResultsFileTest, AbsentValuesAreNotWritten) {
 
 TEST_F(ResultsFileTest, TheResponseTimeIsWrittenByStatusCodeNotByItsValue) {
   ResultStore store;
-  ASSERT_TRUE(store.add(chainOf("http://failed/", {0}, kChainFailed, 1234), 0, fatal));
-  ASSERT_TRUE(store.add(chainOf("http://instant/", {200}, kChainPlain, 0), 0, fatal));
+  ASSERT_TRUE(store.add(chainOf("http://failed/", {0}, kChainFailed, 1234), TestMode::None, fatal));
+  ASSERT_TRUE(store.add(chainOf("http://instant/", {200}, kChainPlain, 0), TestMode::None, fatal));
   const auto file = folder / "times.tvl";
-  ASSERT_FALSE(saveResults(store, 0, file));
+  ASSERT_FALSE(saveResults(store, TestMode::None, file));
   ResultStore loaded;
   ASSERT_FALSE(loadResults(loaded, file).message);
   ASSERT_EQ(loaded.count(), 2);
@@ -156,7 +156,7 @@ TEST_F(ResultsFileTest, TheResponseTimeIsWrittenByStatusCodeNotByItsValue) {
 TEST_F(ResultsFileTest, AnEmptyStoreSavesAndReopensAsEmpty) {
   ResultStore empty;
   const auto file = folder / "empty.tvl";
-  ASSERT_FALSE(saveResults(empty, 0, file));
+  ASSERT_FALSE(saveResults(empty, TestMode::None, file));
   EXPECT_EQ(ScratchFolder::read(file).size(), 14u);
   ResultStore loaded;
   EXPECT_FALSE(loadResults(loaded, file).message);
@@ -229,7 +229,7 @@ TEST_F(ResultsFileTest, TestFieldsSetTheTestModeAndMissingPassFlagMeansPass) {
                                        .text(0x300, "http://a/").tag(0x100).tag(0x101).text(0x300, "http://b/")
                                        .text(0x302, "").bytes()));
   ASSERT_FALSE(outcome.message);
-  EXPECT_EQ(outcome.testMode, kTestModeCanonical);
+  EXPECT_EQ(outcome.testMode, TestMode::Canonical);
   EXPECT_EQ(store.recordAtIndex(0)->testPassed, 0);
   EXPECT_STREQ(store.recordAtIndex(0)->testReason, "[why]");
   EXPECT_EQ(store.recordAtIndex(1)->testPassed, 1);
@@ -238,12 +238,12 @@ TEST_F(ResultsFileTest, TestFieldsSetTheTestModeAndMissingPassFlagMeansPass) {
 
 TEST_F(ResultsFileTest, AFailedSaveLeavesThePreviousFileUntouched) {
   ResultStore store;
-  fill(store, 0);
+  fill(store, TestMode::None);
   const auto file = folder.write("results.tvl", "the previous, complete results");
   std::optional<Message> message;
   {
     const testing::FileSizeLimit limit(64);
-    message = saveResults(store, 0, file);
+    message = saveResults(store, TestMode::None, file);
   }
   ASSERT_TRUE(message);
   EXPECT_EQ(message->text, "There was an error writing the results file.");
@@ -251,16 +251,16 @@ TEST_F(ResultsFileTest, AFailedSaveLeavesThePreviousFileUntouched) {
   EXPECT_FALSE(std::filesystem::exists(folder / "results.tvltemp"));
 
   std::filesystem::create_directory(folder / "taken.tvl");
-  EXPECT_EQ(saveResults(store, 0, folder / "taken.tvl")->text, "Cannot save! There exists a folder with the same name.");
-  EXPECT_EQ(saveResults(store, 0, folder / "no-folder" / "x.tvl")->text, "Cannot create temporary file");
+  EXPECT_EQ(saveResults(store, TestMode::None, folder / "taken.tvl")->text, "Cannot save! There exists a folder with the same name.");
+  EXPECT_EQ(saveResults(store, TestMode::None, folder / "no-folder" / "x.tvl")->text, "Cannot create temporary file");
 }
 
 TEST_F(ResultsFileTest, QuittingDuringASaveNeverReplacesTheOldFile) {
   ResultStore store;
-  fill(store, 0);
+  fill(store, TestMode::None);
   const auto file = folder.write("results.tvl", "old");
   const std::atomic<bool> quitting{true};
-  const auto stopped = saveResults(store, 0, file, {}, &quitting);
+  const auto stopped = saveResults(store, TestMode::None, file, {}, &quitting);
   ASSERT_TRUE(stopped);  // never a successful save
   EXPECT_EQ(stopped->text, kStoppedBeforeCompleteMessage);
   EXPECT_EQ(ScratchFolder::read(file), "old");
