@@ -109,7 +109,7 @@ void Crawl::control(CrawlRequest request) {
     return endEarly();
   }
   const Settings& settings = request.settings;
-  const auto share = CurlShare::create(curl_, settings.CookiesDisabled == 0);
+  const auto share = CurlShare::create(curl_, settings.CookiesDisabled == CookiesChoice::Enabled);
   if (!share) {
     show(kErrorTitle, kCannotInitializeCurlMessage);
     end_ = CrawlEnd::Failed;

@@ -29,16 +29,19 @@ std::optional<int64_t> wholeInteger(std::string_view text) {
   return value;
 }
 
-Apply choice(int64_t Settings::*field, int64_t low, int64_t high, std::string hint) {
+// A whole number from low to high, stored as the field's type (a number or a choice).
+template <typename Value>
+Apply choice(Value Settings::*field, int64_t low, int64_t high, std::string hint) {
   return [=](Settings& s, std::string_view value) -> std::optional<std::string> {
     const auto number = wholeInteger(value);
     if (!number || *number < low || *number > high) return hint;
-    s.*field = *number;
+    s.*field = static_cast<Value>(*number);
     return std::nullopt;
   };
 }
 
-Apply flag(int64_t Settings::*field, std::string_view name) {
+template <typename Value>
+Apply flag(Value Settings::*field, std::string_view name) {
   return choice(field, 0, 1, "Invalid value for " + std::string(name) + ": use 0 or 1");
 }
 

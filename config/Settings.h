@@ -24,6 +24,11 @@ inline constexpr std::string_view kInvalidTimeoutMessage =
 inline constexpr std::string_view kInvalidThreadsMessage =
     "Invalid number of threads. Please, set a number between 1 and 200";
 
+// HEADGET/HeaderRequestMethod, as stored.
+enum class MethodChoice : int64_t { Head = 0, Get = 1, GetForListedHosts = 2 };
+// Requests/CookiesDisabled, as stored: enabled cookies are kept between the requests of a crawl.
+enum class CookiesChoice : int64_t { Enabled = 0, Disabled = 1 };
+
 struct Settings {
   // Proxy
   int64_t UseProxy = 0;
@@ -41,10 +46,10 @@ struct Settings {
   int64_t RewriteURLs = 0;
   // HEADGET
   std::string GETDomains;
-  int64_t HeaderRequestMethod = 0;
+  MethodChoice HeaderRequestMethod = MethodChoice::Head;
   // Requests
   std::string CustomHeaders;
-  int64_t CookiesDisabled = 1;
+  CookiesChoice CookiesDisabled = CookiesChoice::Disabled;
   int64_t UseCustomHeaders = 0;
   int64_t TimeoutSeconds = kDefaultTimeoutSeconds;
   // Threads

@@ -88,10 +88,12 @@ void readAll(const SettingsDocument& document, Settings& s) {
   s.RewriteURLs = document.readInteger("RewriteRules", "RewriteURLs", s.RewriteURLs);
 
   s.GETDomains = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("HEADGET", "GETDomains")));
-  s.HeaderRequestMethod = inRange(document.readInteger("HEADGET", "HeaderRequestMethod", s.HeaderRequestMethod), 0, 2, 0);
+  s.HeaderRequestMethod = static_cast<MethodChoice>(
+      inRange(document.readInteger("HEADGET", "HeaderRequestMethod", static_cast<int64_t>(s.HeaderRequestMethod)), 0, 2, 0));
 
   s.CustomHeaders = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("Requests", "CustomHeaders")));
-  s.CookiesDisabled = document.readInteger("Requests", "CookiesDisabled", s.CookiesDisabled);
+  s.CookiesDisabled = static_cast<CookiesChoice>(
+      document.readInteger("Requests", "CookiesDisabled", static_cast<int64_t>(s.CookiesDisabled)));
   s.UseCustomHeaders = document.readInteger("Requests", "UseCustomHeaders", s.UseCustomHeaders);
   s.TimeoutSeconds = inRange(document.readInteger("Requests", "TimeoutSeconds", s.TimeoutSeconds), 0,
                              kMaxTimeoutSeconds, kDefaultTimeoutSeconds);
@@ -131,10 +133,10 @@ void writeAll(SettingsDocument& document, const Settings& s) {
   document.write("RewriteRules", "RewriteURLs", s.RewriteURLs);
 
   document.write("HEADGET", "GETDomains", encodeLineBreaks(s.GETDomains));
-  document.write("HEADGET", "HeaderRequestMethod", s.HeaderRequestMethod);
+  document.write("HEADGET", "HeaderRequestMethod", static_cast<int64_t>(s.HeaderRequestMethod));
 
   document.write("Requests", "CustomHeaders", encodeLineBreaks(s.CustomHeaders));
-  document.write("Requests", "CookiesDisabled", s.CookiesDisabled);
+  document.write("Requests", "CookiesDisabled", static_cast<int64_t>(s.CookiesDisabled));
   document.write("Requests", "UseCustomHeaders", s.UseCustomHeaders);
   document.write("Requests", "TimeoutSeconds", s.TimeoutSeconds);
 

@@ -16,17 +16,17 @@ void GetDomainList::rebuild(std::string_view getDomains) {
   if (hosts_.empty()) hosts_.emplace_back();  // never empty: "" when no host is given
 }
 
-RequestMethod GetDomainList::methodFor(std::string_view host, int64_t headerRequestMethod) const {
-  switch (headerRequestMethod) {
-    case 0: return RequestMethod::Head;
-    case 1: return RequestMethod::Get;
-    case 2: {
+RequestMethod GetDomainList::methodFor(std::string_view host, MethodChoice choice) const {
+  switch (choice) {
+    case MethodChoice::Head: return RequestMethod::Head;
+    case MethodChoice::Get: return RequestMethod::Get;
+    case MethodChoice::GetForListedHosts: {
       const bool listed = std::any_of(hosts_.begin(), hosts_.end(),
                                       [&](const std::string& entry) { return equalsIgnoreCase(host, entry); });
       return listed ? RequestMethod::Get : RequestMethod::Head;
     }
-    default: return RequestMethod::None;
   }
+  return RequestMethod::None;  // a value no file or dialog stores
 }
 
 }  // namespace tallyvane

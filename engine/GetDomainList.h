@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "config/Settings.h"
+
 namespace tallyvane {
 
 enum class RequestMethod { Head, Get, None };
@@ -18,8 +20,7 @@ class GetDomainList {
   void rebuild(std::string_view getDomains);
   const std::vector<std::string>& hosts() const { return hosts_; }
 
-  // headerRequestMethod: 0 always HEAD, 1 always GET, 2 GET only for listed hosts.
-  RequestMethod methodFor(std::string_view host, int64_t headerRequestMethod) const;
+  RequestMethod methodFor(std::string_view host, MethodChoice choice) const;
 
  private:
   std::vector<std::string> hosts_;

@@ -52,7 +52,7 @@ bool WorkerConnection::setUp() {
   curl.easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl.easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer_.data());
   curl.easy_setopt(handle, CURLOPT_SHARE, context_.share);
-  if (settings.CookiesDisabled == 0) curl.easy_setopt(handle, CURLOPT_COOKIEFILE, "");
+  if (settings.CookiesDisabled == CookiesChoice::Enabled) curl.easy_setopt(handle, CURLOPT_COOKIEFILE, "");
   // A server that never answers, drips or sends without end would hold the worker forever.
   if (settings.TimeoutSeconds > 0) curl.easy_setopt(handle, CURLOPT_TIMEOUT, static_cast<long>(settings.TimeoutSeconds));
   // Without a write function libcurl would copy every body to standard output.
@@ -143,10 +143,10 @@ void WorkerConnection::performHop(HopRecord& hop) {
 
   curl.easy_setopt(handle, CURLOPT_URL, requestUrl_.c_str());
   // Only the per-host choice needs the host.
-  const std::string host = settings.HeaderRequestMethod == 2 ? getUrlPart(hop.url, kPartSite) : std::string();
+  const std::string host = settings.HeaderRequestMethod == MethodChoice::GetForListedHosts ? getUrlPart(hop.url, kPartSite) : std::string();
   const RequestMethod method = context_.getDomains.methodFor(host, settings.HeaderRequestMethod);
   curl.easy_setopt(handle, CURLOPT_NOBODY, method == RequestMethod::Head ? 1L : 0L);
-  if (settings.CookiesDisabled == 1) curl.easy_setopt(handle, CURLOPT_COOKIESESSION, 1L);
+  if (settings.CookiesDisabled == CookiesChoice::Disabled) curl.easy_setopt(handle, CURLOPT_COOKIESESSION, 1L);
 
   const int64_t start = monotonicMs();
   const CURLcode result = curl.easy_perform(handle);

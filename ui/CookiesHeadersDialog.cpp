@@ -18,7 +18,7 @@ CookiesHeadersDialog::CookiesHeadersDialog(Settings& settings, const SettingsLoc
   named(allowCookies_, allowCookies_->text());
   named(useCustomHeaders_, useCustomHeaders_->text());
   named(customHeaders_, QStringLiteral("Custom Headers"));
-  allowCookies_->setChecked(settings.CookiesDisabled == 0);
+  allowCookies_->setChecked(settings.CookiesDisabled == CookiesChoice::Enabled);
   useCustomHeaders_->setChecked(settings.UseCustomHeaders != 0);
   customHeaders_->setTabChangesFocus(true);
 
@@ -37,7 +37,7 @@ CookiesHeadersDialog::CookiesHeadersDialog(Settings& settings, const SettingsLoc
 bool CookiesHeadersDialog::applyTo(Settings& settings) {
   // Header lines are sent as typed; they are not checked here.
   settings.CustomHeaders = typedCustomHeaders(utf8Text(customHeaders_->toPlainText()));
-  settings.CookiesDisabled = allowCookies_->isChecked() ? 0 : 1;
+  settings.CookiesDisabled = allowCookies_->isChecked() ? CookiesChoice::Enabled : CookiesChoice::Disabled;
   settings.UseCustomHeaders = useCustomHeaders_->isChecked() ? 1 : 0;
   return true;
 }

@@ -31,7 +31,7 @@ HeadGetDialog::HeadGetDialog(Settings& settings, const SettingsLocation& locatio
 }
 
 bool HeadGetDialog::applyTo(Settings& settings) {
-  settings.HeaderRequestMethod = methods_->checkedId();
+  settings.HeaderRequestMethod = static_cast<MethodChoice>(methods_->checkedId());
   // The GET-domain list itself is built from this text when the next crawl starts.
   settings.GETDomains = typedMultiLineText(utf8Text(getDomains_->toPlainText()));
   return true;

@@ -78,7 +78,7 @@ TEST_F(SettingsFileTest, FirstRunCreatesFolderAndFileWithEveryDefault) {
   ASSERT_EQ(::stat(fresh.folder.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
   EXPECT_EQ(settings.NumThreads, 30);
-  EXPECT_EQ(settings.CookiesDisabled, 1);
+  EXPECT_EQ(settings.CookiesDisabled, CookiesChoice::Disabled);
   EXPECT_EQ(settings.UserAgent, 1);
   EXPECT_EQ(settings.requestUserAgent, "Tallyvane");
 }
@@ -97,9 +97,9 @@ TEST_F(SettingsFileTest, EveryKeyRoundTrips) {
   settings.Rules = "one\r\ntwo";
   settings.RewriteURLs = 1;
   settings.GETDomains = "a.example ; shop\r\nb.example";
-  settings.HeaderRequestMethod = 2;
+  settings.HeaderRequestMethod = MethodChoice::GetForListedHosts;
   settings.CustomHeaders = "X-One: 1\r\nX-Two: 2";
-  settings.CookiesDisabled = 0;
+  settings.CookiesDisabled = CookiesChoice::Enabled;
   settings.UseCustomHeaders = 1;
   settings.NumThreads = 200;
   settings.CheckLinksInHeaders = 1;
@@ -120,9 +120,9 @@ TEST_F(SettingsFileTest, EveryKeyRoundTrips) {
   EXPECT_EQ(loaded.Rules, "one\r\ntwo");
   EXPECT_EQ(loaded.RewriteURLs, 1);
   EXPECT_EQ(loaded.GETDomains, settings.GETDomains);
-  EXPECT_EQ(loaded.HeaderRequestMethod, 2);
+  EXPECT_EQ(loaded.HeaderRequestMethod, MethodChoice::GetForListedHosts);
   EXPECT_EQ(loaded.CustomHeaders, settings.CustomHeaders);
-  EXPECT_EQ(loaded.CookiesDisabled, 0);
+  EXPECT_EQ(loaded.CookiesDisabled, CookiesChoice::Enabled);
   EXPECT_EQ(loaded.UseCustomHeaders, 1);
   EXPECT_EQ(loaded.NumThreads, 200);
   EXPECT_EQ(loaded.CheckLinksInHeaders, 1);
@@ -148,7 +148,7 @@ TEST_F(SettingsFileTest, OutOfRangeValuesAreReplaced) {
     writeFile(c.line);
     ASSERT_FALSE(load());
     EXPECT_EQ(settings.NumThreads, c.threads) << c.line;
-    EXPECT_EQ(settings.HeaderRequestMethod, c.method) << c.line;
+    EXPECT_EQ(static_cast<int64_t>(settings.HeaderRequestMethod), c.method) << c.line;
     EXPECT_EQ(settings.UserAgent, c.agent) << c.line;
   }
 }
@@ -241,7 +241,7 @@ TEST_F(SettingsFileTest, AbsentKeysKeepTheirDefaults) {
   EXPECT_EQ(settings.UserAgent, kDefaultUserAgentPreset);
   EXPECT_EQ(storedFormOf(settings.userAgents[11]), storedFormOf(defaultUserAgentPresets()[11]));
   EXPECT_EQ(settings.requestUserAgent, "Tallyvane");
-  EXPECT_EQ(settings.CookiesDisabled, 1);
+  EXPECT_EQ(settings.CookiesDisabled, CookiesChoice::Disabled);
   // A key that is there, if empty, is taken as written.
   writeFile("[UserAgents]\nua1 =\n");
   ASSERT_FALSE(load());

@@ -24,7 +24,7 @@ class EngineFixture : public ::testing::Test {
       context.settings = &settings;
       context.getDomains.rebuild(settings.GETDomains);
       context.running = &running;
-      share_ = CurlShare::create(curlApi(), settings.CookiesDisabled == 0);
+      share_ = CurlShare::create(curlApi(), settings.CookiesDisabled == CookiesChoice::Enabled);
       context.share = share_->handle();
       connection_ = std::make_unique<WorkerConnection>(context);
       EXPECT_TRUE(connection_->setUp());

@@ -24,12 +24,12 @@ TEST(GetDomainListTest, NoHostsLeavesOneEmptyEntry) {
 TEST(GetDomainListTest, MethodFollowsTheSetting) {
   GetDomainList list;
   list.rebuild("Example.COM");
-  EXPECT_EQ(list.methodFor("example.com", 0), RequestMethod::Head);
-  EXPECT_EQ(list.methodFor("other.org", 1), RequestMethod::Get);
-  EXPECT_EQ(list.methodFor("EXAMPLE.com", 2), RequestMethod::Get);
-  EXPECT_EQ(list.methodFor("www.example.com", 2), RequestMethod::Head);
-  EXPECT_EQ(list.methodFor("example.co", 2), RequestMethod::Head);
-  EXPECT_EQ(list.methodFor("example.com", 3), RequestMethod::None);
+  EXPECT_EQ(list.methodFor("example.com", MethodChoice::Head), RequestMethod::Head);
+  EXPECT_EQ(list.methodFor("other.org", MethodChoice::Get), RequestMethod::Get);
+  EXPECT_EQ(list.methodFor("EXAMPLE.com", MethodChoice::GetForListedHosts), RequestMethod::Get);
+  EXPECT_EQ(list.methodFor("www.example.com", MethodChoice::GetForListedHosts), RequestMethod::Head);
+  EXPECT_EQ(list.methodFor("example.co", MethodChoice::GetForListedHosts), RequestMethod::Head);
+  EXPECT_EQ(list.methodFor("example.com", static_cast<MethodChoice>(3)), RequestMethod::None);
 }
 
 }  // namespace

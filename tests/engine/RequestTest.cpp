@@ -107,14 +107,14 @@ TEST_F(RequestTest, RelativeLocationIsResolvedAgainstTheHop) {
 TEST_F(RequestTest, HeadByDefaultAndGetWhenChosen) {
   fetch(server.url("/a"));
   EXPECT_EQ(lastRequest().method, "HEAD");
-  settings.HeaderRequestMethod = 1;
+  settings.HeaderRequestMethod = MethodChoice::Get;
   reconnect();
   fetch(server.url("/b"));
   EXPECT_EQ(lastRequest().method, "GET");
 }
 
 TEST_F(RequestTest, GetOnlyForListedHostsWhateverTheirCase) {
-  settings.HeaderRequestMethod = 2;
+  settings.HeaderRequestMethod = MethodChoice::GetForListedHosts;
   settings.GETDomains = "LocalHost ; the test machine\r\n\r\nexample.org";
   const std::string port = std::to_string(server.port());
   fetch("http://localhost:" + port + "/listed");
@@ -126,7 +126,7 @@ TEST_F(RequestTest, GetOnlyForListedHostsWhateverTheirCase) {
 }
 
 TEST_F(RequestTest, BodyIsDiscardedNotWrittenToStandardOutput) {
-  settings.HeaderRequestMethod = 1;
+  settings.HeaderRequestMethod = MethodChoice::Get;
   server.route("/big", [](const ReceivedRequest& r) { return reply(r, "HTTP/1.1 200 OK", {}, std::string(100000, 'z')); });
   ::testing::internal::CaptureStdout();
   const HopRecord hop = fetch(server.url("/big"));
@@ -170,7 +170,7 @@ TEST_F(CookieTest, CookiesAreIgnoredWhenDisabled) {
 }
 
 TEST_F(CookieTest, CookiesAreSentBackAndSharedBetweenWorkersWhenEnabled) {
-  settings.CookiesDisabled = 0;
+  settings.CookiesDisabled = CookiesChoice::Enabled;
   fetch(server.url("/set"));
   fetch(server.url("/next"));
   EXPECT_EQ(lastRequest().header("Cookie"), "session=abc");
@@ -258,7 +258,7 @@ TEST_F(RequestTest, EndlessHeadersFailTheHopAtTheCapAndOnlyTheirStartIsKept) {
 
 TEST_F(RequestTest, ServersThatNeverFinishFailAtTheTimeOut) {
   settings.TimeoutSeconds = 1;
-  settings.HeaderRequestMethod = 1;  // GET, so an endless body is read
+  settings.HeaderRequestMethod = MethodChoice::Get;  // GET, so an endless body is read
   server.route("/silent", [](const ReceivedRequest&) { return ScriptedReply{"", milliseconds(0), true}; });
   server.route("/drip", [](const ReceivedRequest&) {
     ScriptedReply drip{"HTTP/1.1 200 OK\r\nX-Slow: "};

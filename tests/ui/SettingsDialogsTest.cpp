@@ -151,7 +151,7 @@ TEST_F(SettingsDialogsTest, ReturnPressesSaveOnlyWhereItIsTheDialogsButton) {
   pressKey(cookies, Qt::Key_Space);
   pressKey(cookies, Qt::Key_Return);
   EXPECT_TRUE(cookies->isVisible());
-  EXPECT_EQ(settings.CookiesDisabled, 1);
+  EXPECT_EQ(settings.CookiesDisabled, CookiesChoice::Disabled);
 
   // A disabled button is not pressed by Return.
   auto* proxy = open<ProxyDialog>();
@@ -255,7 +255,7 @@ TEST_F(SettingsDialogsTest, MultiLineTextsAreStoredAsTypedWithOnlyTheirEndsTrimm
   control<QPlainTextEdit>(headGet, "Enter one domain per line")
       ->setPlainText("  a.example\n\n; staging\nb.example  \n\n");
   clickSave(headGet);
-  EXPECT_EQ(settings.HeaderRequestMethod, 2);
+  EXPECT_EQ(settings.HeaderRequestMethod, MethodChoice::GetForListedHosts);
   EXPECT_EQ(settings.GETDomains, "a.example\r\n\r\n; staging\r\nb.example  \r\n\r\n");
 
   auto* cookies = open<CookiesHeadersDialog>();
@@ -265,7 +265,7 @@ TEST_F(SettingsDialogsTest, MultiLineTextsAreStoredAsTypedWithOnlyTheirEndsTrimm
   control<QCheckBox>(cookies, "Add Custom Headers To Every Request")->click();
   control<QPlainTextEdit>(cookies, "Custom Headers")->setPlainText(" X-Audit: 1\nX-Team: seo \n\n");
   clickSave(cookies);
-  EXPECT_EQ(settings.CookiesDisabled, 0);
+  EXPECT_EQ(settings.CookiesDisabled, CookiesChoice::Enabled);
   EXPECT_EQ(settings.UseCustomHeaders, 1);
   EXPECT_EQ(settings.CustomHeaders, "X-Audit: 1\r\nX-Team: seo ");
 
@@ -273,7 +273,7 @@ TEST_F(SettingsDialogsTest, MultiLineTextsAreStoredAsTypedWithOnlyTheirEndsTrimm
   EXPECT_EQ(control<QPlainTextEdit>(cookies, "Custom Headers")->toPlainText(), "X-Audit: 1\nX-Team: seo ");
   control<QCheckBox>(cookies, "Allow Cookies")->click();
   clickSave(cookies);
-  EXPECT_EQ(settings.CookiesDisabled, 1);
+  EXPECT_EQ(settings.CookiesDisabled, CookiesChoice::Disabled);
 
   const Settings stored = reloaded();
   EXPECT_EQ(stored.GETDomains, "a.example\r\n\r\n; staging\r\nb.example  ");  // loading drops trailing breaks
