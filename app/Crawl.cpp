@@ -1,5 +1,6 @@
 #include "app/Crawl.h"
 
+#include <cassert>
 #include <cmath>
 #include <new>
 #include <system_error>
@@ -33,6 +34,7 @@ Crawl::~Crawl() {
 }
 
 void Crawl::start(CrawlRequest request) {
+  assert(owner_.isCurrent());
   wait();
   end_ = CrawlEnd::NotStarted;
   running_.set();  // before the thread runs: a stop() right after start() is not lost
@@ -41,6 +43,7 @@ void Crawl::start(CrawlRequest request) {
     active_ = true;
   }
   controller_ = std::thread([this, request = std::move(request)]() mutable {
+    takeThreadRole(ThreadRole::Controller);
     control(std::move(request));
     std::lock_guard lock(activeMutex_);
     active_ = false;
@@ -54,10 +57,12 @@ void Crawl::stop() {
 }
 
 void Crawl::wait() {
+  assert(owner_.isCurrent());
   if (controller_.joinable()) controller_.join();
 }
 
 bool Crawl::waitFor(std::chrono::milliseconds timeout) {
+  assert(owner_.isCurrent());
   std::unique_lock lock(activeMutex_);
   return controllerEnded_.wait_for(lock, timeout, [this] { return !active_; });
 }
@@ -83,6 +88,7 @@ void Crawl::endEarly() {
 }
 
 void Crawl::control(CrawlRequest request) {
+  assert(onThread(ThreadRole::Controller));
   fatal_.clear();
   urls_ = 0;
   responses_ = 0;
@@ -138,6 +144,7 @@ void Crawl::control(CrawlRequest request) {
         ++workersRunning_;
       }
       workers.emplace_back([this, worker, &context] {
+        takeThreadRole(ThreadRole::Worker);
         work(worker, context);
         workerEnded();
       });
@@ -221,6 +228,7 @@ void Crawl::work(int worker, const RequestContext& context) {
 }
 
 void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packed) {
+  assert(onThread(ThreadRole::Worker));
   if (!checked) {
     sink_->release(hops[0].url, packed);  // the crawl was stopped during the chain: nothing of it is kept
     return;
@@ -257,6 +265,7 @@ void Crawl::workerEnded() {
 }
 
 void Crawl::waitForWorkers(std::vector<std::thread>& workers) {
+  assert(onThread(ThreadRole::Controller));
   constexpr auto kInterval = std::chrono::milliseconds(250);
   int64_t shownUrls = 0, shownResponses = 0;
   const auto showChanges = [&] {

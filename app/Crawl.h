@@ -19,6 +19,7 @@
 
 #include "app/ResultSink.h"
 #include "app/UserInterface.h"
+#include "base/ThreadAffinity.h"
 #include "config/Settings.h"
 #include "engine/CurlApi.h"
 #include "engine/RedirectChain.h"
@@ -115,6 +116,7 @@ class Crawl {
   void endEarly();
 
   const CurlApi& curl_;
+  const ThreadOwner owner_;  // the thread that starts and waits
   UrlInput& input_;
   UserInterface& ui_;
   RunningFlag running_;

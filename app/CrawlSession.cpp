@@ -37,12 +37,14 @@ const Crawl& CrawlSession::crawl() const {
 }
 
 void CrawlSession::clearResults() {
+  assert(owner_.isCurrent());
   view_.clearStore();
   view_.selectFilter(0);
 }
 
 void CrawlSession::startCrawl(const Settings& settings, const CrawlSetup& setup, std::string manualText,
                               ConnectionOptions connection) {
+  assert(owner_.isCurrent());
   Crawl& crawl = this->crawl();
   crawl.wait();  // the last crawl's controller may still be handing over its final message
   clearResults();
@@ -71,11 +73,13 @@ void CrawlSession::startCrawl(const Settings& settings, const CrawlSetup& setup,
 }
 
 void CrawlSession::waitForCrawl() {
+  assert(owner_.isCurrent());
   crawl().wait();
   if (listMode_ == ListMode::Live) listMode_ = ListMode::Results;
 }
 
 void CrawlSession::runFileTask(FileWork work, TaskEnded ended) {
+  assert(owner_.isCurrent());
   view_.stopSort();
   fileTask_.start([work = std::move(work), ended = std::move(ended)](const TaskProgress& progress,
                                                                      const std::atomic<bool>& quitting) {
@@ -112,6 +116,7 @@ void CrawlSession::startReport(ReportKind kind, const std::filesystem::path& pat
 }
 
 FileTaskEnd CrawlSession::finishFileTask() {
+  assert(owner_.isCurrent());
   FileTaskEnd end;
   end.succeeded = fileTask_.wait();
   if (loaded_) {
@@ -126,6 +131,7 @@ FileTaskEnd CrawlSession::finishFileTask() {
 }
 
 void CrawlSession::quit() {
+  assert(owner_.isCurrent());
   if (crawl_) {
     crawl_->setExiting();
     crawl_->stop();

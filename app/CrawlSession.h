@@ -19,6 +19,7 @@
 #include "app/FileTask.h"
 #include "app/HttpLibrary.h"
 #include "app/UserInterface.h"
+#include "base/ThreadAffinity.h"
 #include "config/ColumnWidths.h"
 #include "config/Settings.h"
 #include "input/UrlInput.h"
@@ -96,6 +97,7 @@ class CrawlSession {
  private:
   void runFileTask(FileWork work, TaskEnded ended);
 
+  const ThreadOwner owner_;
   UserInterface& ui_;
   ResultStore store_;
   ResultView view_;

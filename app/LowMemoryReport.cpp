@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 
 #include "results/Filters.h"
@@ -49,6 +50,7 @@ bool LowMemoryReport::append(std::string_view bytes) {
 }
 
 bool LowMemoryReport::take(std::span<const HopRecord> chain, PackedChain& /*packed*/, FatalErrorSlot& fatal) {
+  assert(onThread(ThreadRole::Worker));
   std::lock_guard lock(mutex_);
   if (write(chain)) return true;
   fatal.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
@@ -56,6 +58,7 @@ bool LowMemoryReport::take(std::span<const HopRecord> chain, PackedChain& /*pack
 }
 
 bool LowMemoryReport::finish(FatalErrorSlot& fatal) {
+  assert(onThread(ThreadRole::Controller));
   if (close()) return true;
   fatal.raise(std::string(kErrorTitle), std::string(kReportWriteErrorMessage), kReportWriteFailed);
   return false;

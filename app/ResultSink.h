@@ -5,9 +5,11 @@
 // Threads: begin() and finish() run on the crawl's controller; the rest on the workers, side by
 // side.
 
+#include <cassert>
 #include <span>
 #include <string>
 
+#include "base/ThreadAffinity.h"
 #include "results/FatalErrorSlot.h"
 #include "results/HopRecord.h"
 #include "results/ResultStore.h"
@@ -39,11 +41,18 @@ class StoreSink final : public ResultSink {
  public:
   StoreSink(ResultStore& store, TestMode testMode) : store_(store), testMode_(testMode) {}
 
-  bool begin() override { return store_.resetFilterLists(); }
+  bool begin() override {
+    assert(onThread(ThreadRole::Controller));
+    return store_.resetFilterLists();
+  }
   bool keepsOneChainPerUrl() const override { return true; }
-  bool claim(const std::string& url, PackedChain& packed) override { return store_.claim(url, packed); }
+  bool claim(const std::string& url, PackedChain& packed) override {
+    assert(onThread(ThreadRole::Worker));
+    return store_.claim(url, packed);
+  }
   void release(const std::string& url, PackedChain& packed) override { store_.release(url, packed); }
   bool take(std::span<const HopRecord> chain, PackedChain& packed, FatalErrorSlot& fatal) override {
+    assert(onThread(ThreadRole::Worker));
     // Packed on the worker, before the store's lock, so workers pack side by side.
     store_.packHeaders(chain, packed);
     return store_.add(chain, testMode_, fatal, &packed);

@@ -1,5 +1,6 @@
 #include "engine/WorkerConnection.h"
 
+#include <cassert>
 #include <cmath>
 
 #include "base/Clock.h"
@@ -130,6 +131,7 @@ bool WorkerConnection::prepareRequestUrl(HopRecord& hop) {
 }
 
 void WorkerConnection::performHop(HopRecord& hop) {
+  assert(owner_.isCurrent());
   const CurlApi& curl = *context_.curl;
   const Settings& settings = *context_.settings;
   CURL* handle = handle_.get();

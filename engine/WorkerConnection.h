@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/ThreadAffinity.h"
 #include "engine/CurlHandles.h"
 #include "engine/RequestContext.h"
 #include "results/HopRecord.h"
@@ -54,6 +55,7 @@ class WorkerConnection {
   bool running() const { return running_.isSet(); }
 
   const RequestContext& context_;
+  const ThreadOwner owner_;  // the worker that made it
   // Read at every progress call: held here, one load from the flag, not two.
   const RunningFlag& running_;
   // Declared before the handle, which refers to it, so it is freed after the handle.

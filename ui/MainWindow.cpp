@@ -14,9 +14,11 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cassert>
 
 #include "app/CrawlSetup.h"
 #include "base/HelpSite.h"
@@ -45,6 +47,9 @@
 
 namespace tallyvane::ui {
 namespace {
+
+// What the port calls from other threads must arrive here through a queued call.
+[[maybe_unused]] bool onMainThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 
 // Posted by a file task's thread when it has ended.
 const QEvent::Type kFileTaskEndedEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
@@ -429,14 +434,19 @@ void MainWindow::fileTaskEnded() {
   refreshFilteredText();
 }
 
-void MainWindow::showMessage(std::string_view title, std::string_view text) { showMessageBox(this, title, text); }
+void MainWindow::showMessage(std::string_view title, std::string_view text) {
+  assert(onMainThread());
+  showMessageBox(this, title, text);
+}
 
 void MainWindow::setStatusText(int field, std::string_view text) {
+  assert(onMainThread());
   if (field < 0 || field >= static_cast<int>(status_.size())) return;
   status_[static_cast<size_t>(field)]->setText(qText(text));
 }
 
 void MainWindow::setCrawlBusy(bool busy) {
+  assert(onMainThread());
   crawlBusy_ = busy;
   menus_->setBusy(busy);
   abort_->setEnabled(busy);
@@ -459,6 +469,7 @@ void MainWindow::setCrawlBusy(bool busy) {
 }
 
 void MainWindow::showTaskProgress(std::string_view text, int64_t done, int64_t total) {
+  assert(onMainThread());
   if (progress_) progress_->setProgress(text, done, total);
 }
 

@@ -1,5 +1,8 @@
 #include "ui/ResultTableModel.h"
 
+#include <QThread>
+#include <cassert>
+
 #include <algorithm>
 #include <limits>
 
@@ -49,6 +52,7 @@ int ResultTableModel::currentRowCount() const {
 }
 
 void ResultTableModel::refresh(bool orderChanged) {
+  assert(QThread::currentThread() == thread());
   const int rows = currentRowCount();
   if (rows < shownRows_) return reload();
   if (orderChanged) shownRecords_.clear();
@@ -63,6 +67,7 @@ void ResultTableModel::refresh(bool orderChanged) {
 }
 
 void ResultTableModel::reload() {
+  assert(QThread::currentThread() == thread());
   beginResetModel();
   shownRecords_.clear();
   shownRows_ = currentRowCount();
