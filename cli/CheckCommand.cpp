@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "app/Crawl.h"
-#include "app/FileTask.h"
+#include "cli/LiveLines.h"
 #include "base/Text.h"
 #include "cli/Interrupts.h"
 #include "results/ResultsFile.h"
@@ -39,73 +39,97 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
     ui.showMessage(kAbortedTitle, kAbortedMessage);
     return kExitAborted;
   }
-  // The run's own options, for this run only.
-  Settings effective = settings;
-  effective.NumThreads = options.threads.value_or(settings.NumThreads);
-  effective.TimeoutSeconds = options.timeoutSeconds.value_or(settings.TimeoutSeconds);
   CrawlSession session(ui, &http, settings.slowPageThresholdMs);
+  const ResultStore& store = session.store();
+  const bool lowMemory = setup.lowMemoryReport != nullptr;
+  std::optional<LiveLines> live;
+  if (options.format && !options.quiet && !options.outputs.reportToStdout && !lowMemory) {
+    live.emplace(store, setup.testMode, *options.format, out);
+    session.setResultsChanged([&live] { live->recordsAdded(); });
+  }
   ui.setProgress(!options.quiet);
+  // An empty list is told by its error alone, not by a success first.
+  ui.holdMessage(kFinishedTitle);
   ui.setBusy(true);
-  session.startCrawl(effective, setup, std::move(manualText), options.connection);
+  session.startCrawl(withOverrides(settings, options.request), setup, std::move(manualText), options.connection);
   {
     // After the start, which sets the running flag: an interrupt that came just before is not lost.
     const StopOnInterrupt abort([&session] { session.stopCrawl(); });
     session.waitForCrawl();
   }
   ui.setBusy(false);
+  if (live) live->finish();
   const Crawl& crawl = session.crawl();
-  const ResultStore& store = session.store();
+  const bool nothingFound = crawl.end() == CrawlEnd::Finished && crawl.urlsChecked() == 0 && !lowMemory;
+  ui.releaseHeldMessage(!nothingFound);
   if (crawl.end() == CrawlEnd::NotStarted) return exitStatusOf(crawl.end(), true, interrupted());
-  if (setup.lowMemoryReport) {
+  if (lowMemory) {
     // Nothing was kept: the report written during the crawl holds the results.
     std::fprintf(out, "URLs: %lld\nResponses: %lld\n", static_cast<long long>(crawl.urlsChecked()),
                  static_cast<long long>(crawl.responsesReceived()));
     return exitStatusOf(crawl.end(), true, interrupted());
   }
-  printResults(store, setup.testMode, crawl.linesSkipped(), options.quiet, out);
+  if (nothingFound) {
+    // Empty files would replace the user's earlier ones for nothing.
+    std::string message = "No URL found in " + inputNameOf(options.input);
+    if (const int64_t skipped = crawl.linesSkipped(); skipped > 0) {
+      message += " (" + std::to_string(skipped) + (skipped == 1 ? " line is" : " lines are") +
+                 " not an http:// or https:// URL)";
+    }
+    ui.showMessage(kErrorTitle, message);
+    return kExitError;
+  }
+  printResults(store, setup.testMode, crawl.linesSkipped(), options, out);
   if (options.stats) {
     std::fprintf(stderr, "Result store: %zu bytes in %lld records\n", store.memoryBytes(),
                  static_cast<long long>(store.count()));
   }
   if (crawl.urlsChecked() == 0) {
-    // Empty files would replace the user's earlier ones for nothing.
-    if (crawl.end() == CrawlEnd::Finished) {
-      ui.showMessage(kErrorTitle, "No URL found in " + inputNameOf(options.input));
-      return kExitError;
-    }
     if (!options.outputs.empty()) ui.showMessage(kAbortedTitle, "No URL was checked: no report or results file written");
     return exitStatusOf(crawl.end(), true, interrupted());
   }
   // What was checked is written even after an abort: results are never thrown away.
   const bool written = writeOutputs(session, options.outputs, ui);
-  const bool failed = setup.testMode != TestMode::None && failedUrls(store) > 0;
+  const bool failed = judge(store, setup.testMode != TestMode::None, options.failOn);
   return exitStatusOf(crawl.end(), written, interrupted(), failed ? kExitTestFailed : kExitFinished);
 }
 
-void printResults(const ResultStore& store, TestMode testMode, int64_t linesSkipped, bool quiet, std::FILE* out) {
+bool judge(const ResultStore& store, bool testsCount, FailGate gate) {
+  const bool testFailed = testsCount && failedUrls(store) > 0;
+  if (gate.empty() || !gate.judge(store)) return testFailed;
+  for (const std::string& line : gate.countLines()) std::fprintf(stderr, "%s\n", line.c_str());
+  return true;
+}
+
+void printResults(const ResultStore& store, TestMode testMode, int64_t linesSkipped, const CheckOptions& options,
+                  std::FILE* out) {
+  // In a pipeline the lines own stdout, and the counts go beside the progress.
+  const bool linesOwnStdout = options.format || options.outputs.reportToStdout;
+  std::FILE* counts = linesOwnStdout ? stderr : out;
   for (int filter = 0; filter <= kFilterCount; ++filter) {
-    std::fprintf(out, "%s: %lld\n", std::string(kFilterNames[static_cast<size_t>(filter)]).c_str(),
+    std::fprintf(counts, "%s: %lld\n", std::string(kFilterNames[static_cast<size_t>(filter)]).c_str(),
                  static_cast<long long>(store.rowCount({false, filter})));
   }
-  std::fprintf(out, "%s: %lld\n", std::string(kLinesSkippedTitle).c_str(), static_cast<long long>(linesSkipped));
-  const bool test = testMode != TestMode::None;
-  if (test) {
+  std::fprintf(counts, "%s: %lld\n", std::string(kLinesSkippedTitle).c_str(), static_cast<long long>(linesSkipped));
+  if (testMode != TestMode::None) {
     const int64_t failed = failedUrls(store);
-    std::fprintf(out, "PASS: %lld\nFAIL: %lld\n", static_cast<long long>(store.count() - failed),
+    std::fprintf(counts, "PASS: %lld\nFAIL: %lld\n", static_cast<long long>(store.count() - failed),
                  static_cast<long long>(failed));
   }
-  if (quiet) return;
+  // Lines in a pipeline format were written while the crawl ran.
+  if (options.quiet || linesOwnStdout) return;
   std::fputc('\n', out);
   for (int64_t i = 0; i < store.count() && !std::ferror(out); ++i) {  // a reader gone (| head) ends the lines
-    const ResultRecord& record = *store.recordAtIndex(i);
-    std::string line = test ? cellText(record, kTestResultColumn) + '\t' : std::string();
-    line += cellText(record, kUrlColumn);
-    for (int column : {kStatusCodeColumn, kStatusColumn, kRedirectsColumn, kFinalUrlColumn}) {
-      line += '\t';
-      line += cellText(record, column);
-    }
-    std::fprintf(out, "%s\n", line.c_str());
+    std::fputs(resultLine(*store.recordAtIndex(i), testMode, LineFormat::Plain).c_str(), out);
   }
+}
+
+void printLines(const ResultStore& store, TestMode testMode, LineFormat format, std::FILE* out) {
+  std::fputs(headingLine(format, testMode).c_str(), out);
+  for (int64_t i = 0; i < store.count() && !std::ferror(out); ++i) {
+    std::fputs(resultLine(*store.recordAtIndex(i), testMode, format).c_str(), out);
+  }
+  std::fflush(out);
 }
 
 int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
@@ -149,21 +173,25 @@ int runDemo(const HttpLibrary& http, const Settings& settings, const CheckOption
   return status;
 }
 
-int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInterface& ui) {
-  if (const auto refused = checkOutputPaths(plan, resultsFile)) {
+int runReport(const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
+  const OutputPlan& plan = options.outputs;
+  if (const auto refused = checkOutputPaths(plan, options.input)) {
     ui.showMessage(kErrorTitle, *refused);
     return kExitError;
   }
   CrawlSession session(ui, nullptr, ResultStoreOptions{}.slowPageThresholdMs);
-  session.startLoad(resultsFile);
+  session.startLoad(options.input);
   bool complete;
   {
     const StopOnInterrupt stop([&session] { session.stopFileTask(); });
     complete = session.finishFileTask().succeeded;
   }
   if (!complete) return interrupted() ? kExitAborted : kExitError;
+  if (options.format && !plan.reportToStdout) printLines(session.store(), session.testMode(), *options.format, out);
   const bool written = writeOutputs(session, plan, ui);
-  return exitStatusOf(CrawlEnd::Finished, written, interrupted());
+  // A saved test's FAILs were the exit status of its own run.
+  const bool failed = judge(session.store(), false, options.failOn);
+  return exitStatusOf(CrawlEnd::Finished, written, interrupted(), failed ? kExitTestFailed : kExitFinished);
 }
 
 }  // namespace tallyvane::cli

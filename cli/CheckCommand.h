@@ -11,7 +11,10 @@
 #include "app/HttpLibrary.h"
 #include "cli/ConsoleInterface.h"
 #include "cli/ExitStatus.h"
+#include "cli/FailGate.h"
 #include "cli/OutputPlan.h"
+#include "cli/RequestOverrides.h"
+#include "cli/ResultLines.h"
 #include "config/Settings.h"
 #include "results/ResultStore.h"
 
@@ -21,13 +24,16 @@ namespace tallyvane::cli {
 inline constexpr std::string_view kLinesSkippedTitle = "Lines skipped (not http:// or https://)";
 
 struct CheckOptions {
-  std::string input;           // a .txt, .csv or .xml file, or "-" for lines on stdin
-  std::optional<int> threads;  // instead of NumThreads for this run
-  std::optional<int64_t> timeoutSeconds;  // instead of Requests/TimeoutSeconds for this run
+  std::string input;           // a .txt, .csv or .xml file, or "-" for lines on stdin; report: the results file
   bool quiet = false;          // no progress and no line per URL
   bool stats = false;          // the result store's size on stderr at the end
   OutputPlan outputs;          // reports and results file when the crawl ends
   ConnectionOptions connection;
+  RequestOverrides request;    // this run's own request settings
+  // The per-URL lines in a pipeline format, each as soon as its URL is done; the counts then go to
+  // stderr.
+  std::optional<LineFormat> format;
+  FailGate failOn;             // classes of URL that make the exit status 2
 };
 
 int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
@@ -35,8 +41,9 @@ int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptio
 // Starts the demo site on 127.0.0.1, checks its URL list as check does, and stops the site.
 int runDemo(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
 
-// `tallyvane-cli report RESULTS.tvl`: loads a results file and writes the planned reports.
-int runReport(const std::string& resultsFile, const OutputPlan& plan, ConsoleInterface& ui);
+// `tallyvane-cli report RESULTS.tvl`: loads a results file (options.input), prints its lines in the
+// format asked for and writes the planned reports.
+int runReport(const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
 
 // Runs the crawl the setup describes (or of manualText when it has no input file), prints the
 // results and writes the outputs. A test that finished with any URL FAILed gives kExitTestFailed.
@@ -44,8 +51,15 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
              const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
 
 // The count of every filter and of the lines skipped (in a test, of PASS and FAIL too), then
-// (unless quiet) one tab-separated line per URL: in a test its result first, then URL, status
-// code, status text, number of redirects, final URL.
-void printResults(const ResultStore& store, TestMode testMode, int64_t linesSkipped, bool quiet, std::FILE* out);
+// (unless quiet, or the lines went out in a pipeline format) one plain line per URL.
+void printResults(const ResultStore& store, TestMode testMode, int64_t linesSkipped, const CheckOptions& options,
+                  std::FILE* out);
+
+// Every URL's line in the format, after its heading.
+void printLines(const ResultStore& store, TestMode testMode, LineFormat format, std::FILE* out);
+
+// True when a URL FAILed its test (when testsCount) or falls in one of the gate's classes; the
+// gate's counts then go to stderr.
+bool judge(const ResultStore& store, bool testsCount, FailGate gate);
 
 }  // namespace tallyvane::cli

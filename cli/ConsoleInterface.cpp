@@ -3,12 +3,37 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <utility>
 
 namespace tallyvane::cli {
 
 ConsoleInterface::~ConsoleInterface() { stopProgress(); }
 
+void ConsoleInterface::holdMessage(std::string_view title) {
+  std::lock_guard lock(mutex_);
+  heldTitle_ = title;
+  heldText_.reset();
+}
+
+void ConsoleInterface::releaseHeldMessage(bool show) {
+  std::string title;
+  std::optional<std::string> text;
+  {
+    std::lock_guard lock(mutex_);
+    title = std::exchange(heldTitle_, {});
+    text = std::exchange(heldText_, std::nullopt);
+  }
+  if (show && text) showMessage(title, *text);
+}
+
 void ConsoleInterface::showMessage(std::string_view title, std::string_view text) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!heldTitle_.empty() && title == heldTitle_) {
+      heldText_ = std::string(text);
+      return;
+    }
+  }
   std::string line(title);
   line += ": ";
   // Messages break their lines with CR, which a terminal would print over.

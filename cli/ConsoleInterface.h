@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -25,6 +26,9 @@ class ConsoleInterface : public UserInterface {
   void showProgress(std::string_view text, int64_t done, int64_t total) override;
 
   void setProgress(bool enabled) { progress_ = enabled; }
+  // A message with this title is kept back until releaseHeldMessage(), which shows it or drops it.
+  void holdMessage(std::string_view title);
+  void releaseHeldMessage(bool show);
   // Names the file a task's progress lines are about ("FILE: text"); empty names none.
   void setTaskName(std::string name) {
     std::lock_guard lock(mutex_);
@@ -41,6 +45,8 @@ class ConsoleInterface : public UserInterface {
   std::condition_variable idle_;
   std::array<std::string, 5> fields_;
   std::string taskName_;
+  std::string heldTitle_;
+  std::optional<std::string> heldText_;
   bool changed_ = false;
   bool busy_ = false;
   bool lineOpen_ = false;  // a progress line without its line break yet (terminal)

@@ -15,6 +15,8 @@
 namespace tallyvane::cli {
 namespace {
 
+constexpr const char* kStandardOutputPath = "/dev/stdout";
+
 constexpr std::pair<std::string_view, ReportKind> kReportKinds[] = {
     {"standard", ReportKind::Standard},
     {"redirects", ReportKind::RedirectDetails},
@@ -29,24 +31,45 @@ std::optional<int> numberIn(std::string_view text, int low, int high) {
   return value;
 }
 
+}  // namespace
+
 std::optional<int> filterNamed(std::string_view text) {
   if (const auto number = numberIn(text, 0, kFilterCount)) return number;
   for (int f = 0; f <= kFilterCount; ++f) {
-    if (kFilterNames[static_cast<size_t>(f)] == text) return f;
+    if (equalsIgnoreCase(kFilterNames[static_cast<size_t>(f)], text)) return f;
   }
   return std::nullopt;
 }
 
 std::optional<int> columnNamed(std::string_view text) {
   if (const auto number = numberIn(text, 0, kResultColumnCount - 1)) return number;
-  if (text == kTestResultTitle) return kTestResultColumn;
+  if (equalsIgnoreCase(text, kTestResultTitle)) return kTestResultColumn;
   for (int c = 0; c < kResultColumnCount; ++c) {
-    if (kResultColumnTitles[static_cast<size_t>(c)] == text) return c;
+    if (equalsIgnoreCase(kResultColumnTitles[static_cast<size_t>(c)], text)) return c;
   }
   return std::nullopt;
 }
 
+namespace {
+
+// "\n  NN  name", numbers right-aligned.
+std::string numberedLine(int number, std::string_view name) {
+  return std::string(number < 10 ? "\n   " : "\n  ") + std::to_string(number) + "  " + std::string(name);
+}
+
 }  // namespace
+
+std::string filterList() {
+  std::string list;
+  for (int f = 0; f <= kFilterCount; ++f) list += numberedLine(f, kFilterNames[static_cast<size_t>(f)]);
+  return list;
+}
+
+std::string columnList() {
+  std::string list = "\n      " + std::string(kTestResultTitle) + " (test modes)";
+  for (int c = 0; c < kResultColumnCount; ++c) list += numberedLine(c, kResultColumnTitles[static_cast<size_t>(c)]);
+  return list;
+}
 
 std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputPlan& plan) {
   for (const std::string& report : options.reports) {
@@ -57,13 +80,19 @@ std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputP
     if (equals == std::string::npos || equals + 1 == report.size() || known == std::end(kReportKinds)) {
       return "Invalid report \"" + report + "\": use KIND=FILE with KIND standard, redirects, links or raw";
     }
-    plan.reports.emplace_back(known->second, report.substr(equals + 1));
+    std::string file = report.substr(equals + 1);
+    if (file == "-") {
+      if (plan.reportToStdout) return "Only one report can go to stdout (\"" + report + "\")";
+      plan.reportToStdout = true;
+      file = kStandardOutputPath;  // written directly, as any stream is
+    }
+    plan.reports.emplace_back(known->second, std::move(file));
   }
   plan.save = options.save;
   plan.junit = options.junit;
   if (!options.filter.empty()) {
     const auto filter = filterNamed(options.filter);
-    if (!filter) return "Unknown filter \"" + options.filter + "\": use 0 to 13 or a filter's exact name";
+    if (!filter) return "Unknown filter \"" + options.filter + "\": use a filter's number or name:" + filterList();
     plan.filter = *filter;
   }
   if (!options.sort.empty()) {
@@ -73,7 +102,9 @@ std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputP
       column.remove_suffix(5);
     }
     plan.sortColumn = columnNamed(column);
-    if (!plan.sortColumn) return "Unknown column \"" + std::string(column) + "\": use a column's header text or 0 to 10";
+    if (!plan.sortColumn) {
+      return "Unknown column \"" + std::string(column) + "\": use a column's number or header text:" + columnList();
+    }
   }
   return std::nullopt;
 }

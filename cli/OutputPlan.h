@@ -30,9 +30,17 @@ struct OutputPlan {
   std::optional<int> sortColumn;
   bool descending = false;
   std::filesystem::path junit;  // written by the test commands
+  bool reportToStdout = false;  // a report named "-" goes to stdout: the per-URL lines are off
 
   bool empty() const { return reports.empty() && save.empty() && junit.empty(); }
 };
+
+// A filter by its number or its name, and a column by its number or header text, in any case.
+std::optional<int> filterNamed(std::string_view text);
+std::optional<int> columnNamed(std::string_view text);
+// Every filter and every column, a line each with its number, for messages and --help.
+std::string filterList();
+std::string columnList();
 
 // The plan, or the message naming the first option that is wrong.
 std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputPlan& plan);

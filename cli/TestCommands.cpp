@@ -1,9 +1,6 @@
 #include "cli/TestCommands.h"
 
-#include <unistd.h>
-
 #include <array>
-#include <charconv>
 
 namespace tallyvane::cli {
 namespace {
@@ -13,12 +10,6 @@ constexpr std::array<std::string_view, 4> kFormNames = {"https", "https-www", "h
 int refuse(ConsoleInterface& ui, const Message& message) {
   ui.showMessage(message.title, message.text);
   return kExitError;
-}
-
-bool validPort(std::string_view text) {
-  int port = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
-  return error == std::errc() && end == text.data() + text.size() && port >= 1 && port <= 65535;
 }
 
 }  // namespace
@@ -31,25 +22,8 @@ std::optional<CanonicalForm> canonicalFormNamed(const std::string& name) {
 }
 
 std::optional<std::string> checkRunOptions(const CheckOptions& run) {
-  if (run.threads && (*run.threads < kMinThreads || *run.threads > kMaxThreads)) {
-    return std::string(kInvalidThreadsMessage);
-  }
-  if (run.timeoutSeconds && (*run.timeoutSeconds < 0 || *run.timeoutSeconds > kMaxTimeoutSeconds)) {
-    return std::string(kInvalidTimeoutMessage);
-  }
-  const ConnectionOptions& options = run.connection;
-  if (!options.caBundle.empty() && ::access(options.caBundle.c_str(), R_OK) != 0) {
-    return "Cannot read the certificate authorities file: " + options.caBundle;
-  }
-  for (const std::string& entry : options.resolve) {
-    const size_t first = entry.find(':');
-    const size_t second = first == std::string::npos ? first : entry.find(':', first + 1);
-    if (first == 0 || second == std::string::npos || second + 1 == entry.size() ||
-        !validPort(std::string_view(entry).substr(first + 1, second - first - 1))) {
-      return "Invalid --resolve \"" + entry + "\": use HOST:PORT:ADDRESS";
-    }
-  }
-  return std::nullopt;
+  if (auto wrong = checkOverrides(run.request)) return wrong;
+  return checkConnection(run.connection);
 }
 
 int runMappingTest(const HttpLibrary& http, const Settings& settings, const std::string& rulesFile,

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "app/HttpLibrary.h"
 #include "app/ProgramPath.h"
@@ -63,16 +64,46 @@ int main(int argc, char** argv) {
   app.add_option("--settings", settingsFile, "Settings file to use (created with defaults when missing)");
   app.fallthrough();
 
+  app.footer("Filters (--filter, --fail-on), by number or name in any case:" + cli::filterList() +
+             "\nColumns (--sort), by number or header text in any case:" + cli::columnList() +
+             "\n--fail-on classes: " + cli::failClassList());
+
   cli::CheckOptions options;
   int threads = 0;
   int64_t timeoutSeconds = 0;
   cli::OutputOptions outputs;
-  auto addOutputOptions = [&outputs](CLI::App* command, bool withSave) {
+  std::string format, failOn;
+  auto addOutputOptions = [&](CLI::App* command, bool withSave) {
     command->add_option("--report", outputs.reports,
-                        "CSV report when done: KIND=FILE, KIND standard|redirects|links|raw; repeatable");
+                        "CSV report when done: KIND=FILE (FILE - for stdout), KIND standard|redirects|links|raw; "
+                        "repeatable");
     if (withSave) command->add_option("--save", outputs.save, "Results file (.tvl) when done");
-    command->add_option("--filter", outputs.filter, "Reports hold only filter F: its number 0-13 or its exact name");
+    command->add_option("--filter", outputs.filter, "Reports hold only filter F: its number 0-13 or its name");
     command->add_option("--sort", outputs.sort, "Reports in the order of a result-list column: COLUMN[:desc]");
+    command->add_option("--format", format,
+                        "Per-URL lines on stdout as tsv, csv or jsonl, each as soon as its URL is done; the counts "
+                        "then go to stderr");
+    command->add_option("--fail-on", failOn,
+                        "Exit status 2 when any URL falls in one of these comma-separated classes (see below)");
+  };
+  // Request settings for this run only; the settings file is never changed by them.
+  cli::RequestOverrides& request = options.request;
+  std::string userAgent, method, proxy, cookieSwitch, followLinks;
+  int preset = 0;
+  auto addRequestOptions = [&](CLI::App* command) {
+    // canonical-test's own --cookies is its check for cookies without Secure.
+    const bool cookieOption = command->get_name() != "canonical-test";
+    command->add_option("--user-agent", userAgent, "User-Agent text of this run's requests");
+    command->add_option("--preset", preset, "User-agent preset of this run (0-19, as in the settings)");
+    command->add_option("-H,--header", request.headers,
+                        "\"Name: value\" sent with every request instead of the custom headers; repeatable");
+    command->add_option("--method", method, "head or get, for every request of this run");
+    command->add_option("--proxy", proxy, "Proxy of this run: [http://][user:password@]host[:port]");
+    command->add_flag("--no-proxy", request.noProxy, "No proxy for this run, whatever the settings say");
+    if (cookieOption) {
+      command->add_option("--cookies", cookieSwitch, "on or off: keep cookies between the requests of this run");
+    }
+    command->add_option("--follow-links", followLinks, "on or off: check the links found in Link headers");
   };
   // What check and both tests share: the input, threads, time-out, outputs and the connection.
   auto addCrawlOptions = [&](CLI::App* command, std::string_view inputHelp) {
@@ -86,6 +117,7 @@ int main(int argc, char** argv) {
                         "PEM file of the certificate authorities to trust instead of the system's");
     command->add_option("--resolve", options.connection.resolve,
                         "HOST:PORT:ADDRESS: connect there for HOST:PORT, Host and SNI unchanged; repeatable");
+    addRequestOptions(command);
   };
   CLI::App* check = app.add_subcommand("check", "Check a URL list and print the results");
   addCrawlOptions(check, "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin");
@@ -136,8 +168,30 @@ int main(int argc, char** argv) {
     return parseFailure(app, error, ui);
   }
   for (CLI::App* command : {check, mappingTest, canonicalTest, demo}) {
-    if (command->count("--threads") > 0) options.threads = threads;
-    if (command != demo && command->count("--timeout") > 0) options.timeoutSeconds = timeoutSeconds;
+    if (command->count("--threads") > 0) request.threads = threads;
+    if (command == demo) continue;
+    if (command->count("--timeout") > 0) request.timeoutSeconds = timeoutSeconds;
+    if (command->count("--user-agent") > 0) request.userAgent = userAgent;
+    if (command->count("--preset") > 0) request.preset = preset;
+    if (command->count("--method") > 0) request.method = method;
+    if (command->count("--proxy") > 0) request.proxy = proxy;
+    if (command != canonicalTest && command->count("--cookies") > 0) request.cookies = cookieSwitch;
+    if (command->count("--follow-links") > 0) request.followLinks = followLinks;
+  }
+  if (!format.empty()) {
+    options.format = cli::lineFormatNamed(format);
+    if (!options.format) {
+      ui.showMessage(kErrorTitle, "Unknown --format \"" + format + "\": use tsv, csv or jsonl");
+      return cli::kExitError;
+    }
+  }
+  if (!failOn.empty()) {
+    auto gate = cli::FailGate::parse(failOn, Settings{}.slowPageThresholdMs);
+    if (auto* wrong = std::get_if<std::string>(&gate)) {
+      ui.showMessage(kErrorTitle, *wrong);
+      return cli::kExitError;
+    }
+    options.failOn = std::move(std::get<cli::FailGate>(gate));
   }
 
   if (const auto wrong = cli::parseOutputPlan(outputs, options.outputs)) {
@@ -153,7 +207,8 @@ int main(int argc, char** argv) {
       ui.showMessage(kErrorTitle, "Name at least one report: --report KIND=FILE");
       return cli::kExitError;
     }
-    return cli::runReport(resultsFile, options.outputs, ui);
+    options.input = resultsFile;
+    return cli::runReport(options, ui, stdout);
   }
   // As at every start: libcurl first, then the settings.
   std::unique_ptr<HttpLibrary> library;

@@ -15,6 +15,7 @@ packages=(
   liburiparser-dev       # URL normalisation and link resolution
   libidn2-dev            # international host names in their ASCII form
   libcli11-dev           # command line of tallyvane-cli
+  nlohmann-json3-dev     # JSON Lines of tallyvane-cli
   qt6-base-dev           # the desktop application (Widgets) and its tests (Qt Test)
   libgtest-dev libgmock-dev
 )
