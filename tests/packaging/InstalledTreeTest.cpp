@@ -41,10 +41,12 @@ class InstalledTreeTest : public ::testing::Test {
     EXPECT_TRUE(installed_) << output;
   }
 
-  // Runs an installed program with nothing of the build's environment and a fresh, empty home.
+  // Runs an installed program with nothing of the build's environment and a fresh, empty home
+  // (which also takes the demo's reports).
   std::pair<int, std::string> runInstalled(const std::string& arguments) const {
-    return runCommand("cd " + home_.path().string() + " && env -i HOME=" + home_.path().string() +
-                      " PATH=/usr/bin:/bin " + (prefix_ / "bin").string() + "/" + arguments);
+    const std::string home = home_.path().string();
+    return runCommand("cd " + home + " && env -i HOME=" + home + " TMPDIR=" + home + " PATH=/usr/bin:/bin " +
+                      (prefix_ / "bin").string() + "/" + arguments);
   }
 
   std::set<std::string> installedFiles() const {
