@@ -35,8 +35,8 @@ std::string manualPage(const fs::path& file) {
 class InstalledTreeTest : public ::testing::Test {
  protected:
   InstalledTreeTest() {
-    const auto [status, output] =
-        runCommand(std::string(CMAKE_COMMAND_PATH) + " --install " + BUILD_DIR + " --prefix " + prefix_.path().string());
+    const auto [status, output] = runCommand(std::string(CMAKE_COMMAND_PATH) + " --install " + BUILD_DIR +
+                                             " --prefix " + prefix_.path().string());
     installed_ = status == 0;
     EXPECT_TRUE(installed_) << output;
   }
