@@ -36,17 +36,23 @@ bool take(Function& slot, void* symbol) {
 
 }  // namespace
 
-std::unique_ptr<HttpLibrary> HttpLibrary::bind(const std::string& directory) {
+std::vector<std::string> HttpLibrary::places(const std::string& directory) {
   const std::string fileName(kCurlLibraryFileName);
-  std::string path = directory;
-  if (!path.empty() && path.back() != '/') path.push_back('/');
-  path += fileName;
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) handle = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) return nullptr;
-  std::unique_ptr<HttpLibrary> library(new HttpLibrary(handle));
-  if (!library->resolve()) return nullptr;
-  return library;
+  std::string besideProgram = directory;
+  if (!besideProgram.empty() && besideProgram.back() != '/') besideProgram.push_back('/');
+  besideProgram += fileName;
+  return {besideProgram, fileName, std::string(kPlatformCurlLibrary)};
+}
+
+std::unique_ptr<HttpLibrary> HttpLibrary::bindFirst(const std::vector<std::string>& places) {
+  for (const std::string& place : places) {
+    void* handle = dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) continue;
+    std::unique_ptr<HttpLibrary> library(new HttpLibrary(handle, place));
+    if (!library->resolve()) return nullptr;
+    return library;
+  }
+  return nullptr;
 }
 
 bool HttpLibrary::resolve() {

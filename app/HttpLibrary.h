@@ -1,11 +1,14 @@
 #pragma once
-// libcurl bound at run time. No target links libcurl: the library file sits next to the
-// executables and its entry points are resolved by name into a table.
+// libcurl bound at run time. No target links libcurl: the build places a copy next to the
+// executables, an installed program takes the platform's own, and the entry points are resolved
+// by name into a table.
 
 #include <array>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/UserInterface.h"
 #include "engine/CurlApi.h"
@@ -13,6 +16,8 @@
 namespace tallyvane {
 
 inline constexpr std::string_view kCurlLibraryFileName = TALLYVANE_CURL_FILE_NAME;
+// The platform's own libcurl, so an installed program gets the distribution's security updates.
+inline constexpr std::string_view kPlatformCurlLibrary = "libcurl.so.4";
 inline constexpr std::string_view kFatalErrorTitle = "Fatal Error";
 inline constexpr std::string_view kCannotLoadCurlMessage = "Cannot load libcurl library";
 
@@ -22,9 +27,13 @@ class HttpLibrary {
   // Resolved in this order; the program calls fourteen of them (CurlApi).
   static const std::array<const char*, kEntryPointCount> kEntryPointNames;
 
-  // Loads the library file from directory, then by bare name through the system's search.
-  // Nothing when neither loads or one of the called entry points is missing.
-  static std::unique_ptr<HttpLibrary> bind(const std::string& directory);
+  // Where the library is looked for, in order: the library file in directory, the same file by
+  // bare name through the system's search, then the platform's libcurl by its soname.
+  static std::vector<std::string> places(const std::string& directory);
+  // Binds the first place that loads. Nothing when none loads or the one that loaded lacks a
+  // called entry point.
+  static std::unique_ptr<HttpLibrary> bindFirst(const std::vector<std::string>& places);
+  static std::unique_ptr<HttpLibrary> bind(const std::string& directory) { return bindFirst(places(directory)); }
 
   ~HttpLibrary();
   HttpLibrary(const HttpLibrary&) = delete;
@@ -36,12 +45,15 @@ class HttpLibrary {
 
   const CurlApi& api() const { return api_; }
   void* entryPoint(size_t index) const { return entryPoints_[index]; }
+  // The place it was loaded from, as given to bindFirst.
+  const std::string& place() const { return place_; }
 
  private:
-  explicit HttpLibrary(void* handle) : handle_(handle) {}
+  HttpLibrary(void* handle, std::string place) : handle_(handle), place_(std::move(place)) {}
   bool resolve();
 
   void* handle_;
+  std::string place_;
   std::array<void*, kEntryPointCount> entryPoints_{};
   CurlApi api_;
   bool initialised_ = false;

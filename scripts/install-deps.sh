@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tallyvane builds with, or an optional group: "bench" (what the crawl
-# benchmark runs), "docs" (what the screenshot script runs), "fuzz" (clang for the fuzz targets).
+# benchmark runs), "docs" (what the screenshot script runs), "fuzz" (clang for the fuzz targets),
+# "package" (what scripts/package.sh and scripts/try-packages.sh run).
 # Safe to run again: it only installs what is missing. Needs root (or sudo).
 set -euo pipefail
 
@@ -17,6 +18,7 @@ packages=(
   libcli11-dev           # command line of tallyvane-cli
   nlohmann-json3-dev     # JSON Lines of tallyvane-cli
   qt6-base-dev           # the desktop application (Widgets) and its tests (Qt Test)
+  help2man               # the manual page of tallyvane-cli, made from its --help
   libgtest-dev libgmock-dev
 )
 
@@ -31,6 +33,11 @@ fi
 # "fuzz" adds clang and its runtime for the libFuzzer targets (-DTALLYVANE_FUZZ=ON).
 if [ "${1:-}" = fuzz ]; then
   packages=(clang libclang-rt-14-dev)
+fi
+
+# "package" adds what builds, checks and tries the Debian packages.
+if [ "${1:-}" = package ]; then
+  packages=(dpkg-dev lintian desktop-file-utils appstream librsvg2-bin debootstrap)
 fi
 
 missing=()
