@@ -16,12 +16,13 @@ bool between(int64_t code, int64_t low, int64_t high) { return code >= low && co
 bool redirected(const ResultRecord& r) { return between(r.first().statusCode, 300, 399) && r.responseCount > 1; }
 bool noAnswer(const ResponseRecord& response) { return response.statusCode == 0; }
 
-// "noindex" or "none" among the directives, for any robot.
+// "noindex" or "none" among the directives, for any robot. The store keeps the values of several
+// headers in brackets.
 bool forbidsIndexing(const ResponseRecord& response) {
   bool found = false;
   std::string_view rest = textOf(response.xRobotsTag);
   while (!rest.empty() && !found) {
-    const size_t end = rest.find_first_of(",: ");
+    const size_t end = rest.find_first_of(",: []");
     const std::string_view token = trimBlanks(rest.substr(0, end));
     found = equalsIgnoreCase(token, "noindex") || equalsIgnoreCase(token, "none");
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);

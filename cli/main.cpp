@@ -203,8 +203,8 @@ int main(int argc, char** argv) {
     return cli::kExitError;
   }
   if (report->parsed()) {
-    if (options.outputs.reports.empty()) {
-      ui.showMessage(kErrorTitle, "Name at least one report: --report KIND=FILE");
+    if (options.outputs.reports.empty() && !options.format && options.failOn.empty()) {
+      ui.showMessage(kErrorTitle, "Name at least one report (--report KIND=FILE), a --format or a --fail-on");
       return cli::kExitError;
     }
     options.input = resultsFile;
