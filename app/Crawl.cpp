@@ -17,6 +17,20 @@ namespace {
 
 static_assert(InFlightUrls::kCapacity >= kMaxWorkers);  // the store's claims: one per worker
 
+// Counts one when the worker is done with its URL, however the loop leaves it.
+class CountWhenDone {
+ public:
+  explicit CountWhenDone(std::atomic<int64_t>* counter) : counter_(counter) {}
+  ~CountWhenDone() {
+    if (counter_ != nullptr) counter_->fetch_add(1, std::memory_order_relaxed);
+  }
+  CountWhenDone(const CountWhenDone&) = delete;
+  CountWhenDone& operator=(const CountWhenDone&) = delete;
+
+ private:
+  std::atomic<int64_t>* counter_;
+};
+
 std::string speedText(int64_t responses, int64_t elapsedMs) {
   // Less than a millisecond counts as one, so the first figure is never a division by zero.
   const float seconds = static_cast<float>(std::max<int64_t>(elapsedMs, 1)) / 1000.0f;
@@ -93,6 +107,7 @@ void Crawl::control(CrawlRequest request) {
   urls_ = 0;
   responses_ = 0;
   skipped_ = 0;
+  listDone_ = 0;
   startMs_ = monotonicMs();
   const int threads = std::clamp(request.threads, 1, kMaxWorkers);
   sink_ = std::move(request.sink);
@@ -211,6 +226,7 @@ void Crawl::work(int worker, const RequestContext& context) {
   while (running_.isSet()) {
     const UrlOrigin origin = input_.next(url);
     if (origin == UrlOrigin::None) break;
+    const CountWhenDone counted(origin == UrlOrigin::List ? &listDone_ : nullptr);
     if (origin == UrlOrigin::List && stages_.expand) {
       for (const std::string& more : stages_.expand(url)) input_.queuePending(more);
     }

@@ -96,6 +96,9 @@ class Crawl {
   int64_t responsesReceived() const;
   // Lines of the input that were neither http:// nor https:// URLs.
   int64_t linesSkipped() const { return skipped_; }
+  // URLs of the list itself (not queued ones) that the workers are done with, whatever became
+  // of them: checked, skipped or found twice. The progress through the list.
+  int64_t listUrlsDone() const { return listDone_; }
 
  private:
   void control(CrawlRequest request);
@@ -135,6 +138,7 @@ class Crawl {
   std::atomic<int64_t> urls_{0};
   std::atomic<int64_t> responses_{0};
   std::atomic<int64_t> skipped_{0};
+  std::atomic<int64_t> listDone_{0};
   int64_t startMs_ = 0;
   std::mutex workersMutex_;
   std::condition_variable workersEnded_;

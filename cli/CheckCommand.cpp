@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "app/Crawl.h"
+#include "cli/CrawlProgress.h"
 #include "cli/LiveLines.h"
 #include "base/Text.h"
 #include "cli/Interrupts.h"
@@ -47,7 +48,9 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
     live.emplace(store, setup.testMode, *options.format, out);
     session.setResultsChanged([&live] { live->recordsAdded(); });
   }
+  CrawlProgress progress(session, setup.inputFile, setup.testMode);
   ui.setProgress(!options.quiet);
+  ui.setProgressLine([&progress] { return progress.line(); });
   // An empty list is told by its error alone, not by a success first.
   ui.holdMessage(kFinishedTitle);
   ui.setBusy(true);
@@ -57,7 +60,9 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
     const StopOnInterrupt abort([&session] { session.stopCrawl(); });
     session.waitForCrawl();
   }
+  progress.settle(session.crawl().end() == CrawlEnd::Finished);
   ui.setBusy(false);
+  ui.setProgressLine({});
   if (live) live->finish();
   const Crawl& crawl = session.crawl();
   const bool nothingFound = crawl.end() == CrawlEnd::Finished && crawl.urlsChecked() == 0 && !lowMemory;

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <string_view>
 #include <utility>
 
 namespace tallyvane::cli {
@@ -46,11 +48,14 @@ void ConsoleInterface::showMessage(std::string_view title, std::string_view text
   std::fflush(out_);
 }
 
-void ConsoleInterface::setStatusField(int field, std::string_view text) {
-  if (field < 0 || field >= static_cast<int>(fields_.size())) return;
+void ConsoleInterface::setStatusField(int /*field*/, std::string_view /*text*/) {
+  // The progress line says what the status fields would, and more.
+}
+
+void ConsoleInterface::setProgressLine(std::function<std::string()> line) {
   std::lock_guard lock(mutex_);
-  fields_[static_cast<size_t>(field)] = std::string(text);
-  changed_ = true;
+  progressLine_ = std::move(line);
+  shownLine_.clear();
 }
 
 void ConsoleInterface::setBusy(bool busy) {
@@ -61,12 +66,19 @@ void ConsoleInterface::setBusy(bool busy) {
     busy_ = true;
   }
   printer_ = std::thread([this] {
+    const auto interval = isTerminal() ? std::chrono::milliseconds(250) : std::chrono::milliseconds(10000);
     std::unique_lock lock(mutex_);
-    while (!idle_.wait_for(lock, std::chrono::milliseconds(250), [this] { return !busy_; })) printProgress();
+    while (!idle_.wait_for(lock, interval, [this] { return !busy_; })) printProgress();
     printProgress();
     if (lineOpen_) std::fputc('\n', out_);
     lineOpen_ = false;
   });
+}
+
+bool ConsoleInterface::isTerminal() const {
+  if (out_ != stderr || !::isatty(::fileno(stderr))) return false;
+  const char* term = std::getenv("TERM");
+  return term == nullptr || std::string_view(term) != "dumb";
 }
 
 void ConsoleInterface::showProgress(std::string_view text, int64_t done, int64_t total) {
@@ -91,24 +103,17 @@ void ConsoleInterface::stopProgress() {
 }
 
 void ConsoleInterface::printProgress() {
-  // Nothing to report before the first URL is done.
-  if (!changed_ || fields_[kUrlsField].empty()) return;
-  changed_ = false;
-  std::string line;
-  for (size_t field = 1; field < fields_.size(); ++field) {
-    if (fields_[field].empty()) continue;
-    if (!line.empty()) line += "  ";
-    line += fields_[field];
-  }
-  if (line.empty()) return;
-  static const bool terminal = ::isatty(::fileno(stderr));
-  if (terminal && out_ == stderr) {
+  if (!progressLine_) return;
+  std::string line = progressLine_();
+  if (line.empty() || line == shownLine_) return;
+  if (isTerminal()) {
     std::fprintf(out_, "\r%s\x1b[K", line.c_str());
     lineOpen_ = true;
   } else {
     std::fprintf(out_, "%s\n", line.c_str());
   }
   std::fflush(out_);
+  shownLine_ = std::move(line);
 }
 
 }  // namespace tallyvane::cli

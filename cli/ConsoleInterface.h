@@ -1,8 +1,9 @@
 #pragma once
 // The CLI's side of the user-interface port: every message box becomes "Title: text" on stderr,
-// and while busy the status-bar texts are printed at most four times a second.
+// and while busy the progress line is shown: on a terminal redrawn in place at most four times a
+// second, elsewhere (a pipe, a file, TERM=dumb) a plain line every ten seconds.
 
-#include <array>
+#include <functional>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -26,6 +27,8 @@ class ConsoleInterface : public UserInterface {
   void showProgress(std::string_view text, int64_t done, int64_t total) override;
 
   void setProgress(bool enabled) { progress_ = enabled; }
+  // The text of the progress line while busy; called by the printer thread.
+  void setProgressLine(std::function<std::string()> line);
   // A message with this title is kept back until releaseHeldMessage(), which shows it or drops it.
   void holdMessage(std::string_view title);
   void releaseHeldMessage(bool show);
@@ -38,16 +41,18 @@ class ConsoleInterface : public UserInterface {
  private:
   void printProgress();
   void stopProgress();
+  // Escape codes and redraws only where a person watches.
+  bool isTerminal() const;
 
   std::FILE* out_;
   bool progress_;
   std::mutex mutex_;
   std::condition_variable idle_;
-  std::array<std::string, 5> fields_;
+  std::function<std::string()> progressLine_;
+  std::string shownLine_;  // the last one printed
   std::string taskName_;
   std::string heldTitle_;
   std::optional<std::string> heldText_;
-  bool changed_ = false;
   bool busy_ = false;
   bool lineOpen_ = false;  // a progress line without its line break yet (terminal)
   std::thread printer_;

@@ -162,5 +162,19 @@ TEST_F(PipelineTest, AReportGoesToStdoutInPlaceOfTheLines) {
   EXPECT_NE(errors.find("All URLs: 2\n"), std::string::npos);
 }
 
+TEST_F(PipelineTest, ProgressOnAPipeIsPlainLinesWithTheListsTotal) {
+  const auto csv = folder.write("export.csv", "name,link\na,\"" + server.url("/moved") + "\"\nb," + server.url("/hostile") +
+                                                 "\nc,not a link\n");
+  ASSERT_EQ(run("check -t 1 " + csv.string()).first, 0) << errors;
+  // The records that hold a URL, counted before or while they are checked; the last line comes
+  // when the crawl ends, without escape codes.
+  EXPECT_NE(errors.find("2/2 URLs (100.0%)  3 responses  "), std::string::npos) << errors;
+  EXPECT_NE(errors.find(" 1 failed\n"), std::string::npos) << errors;  // the redirect to a 404
+  EXPECT_EQ(errors.find_first_of("\r\x1b"), std::string::npos) << errors;
+
+  ASSERT_EQ(run("check -q -t 1 " + csv.string()).first, 0);
+  EXPECT_EQ(errors.find(" URLs "), std::string::npos) << errors;
+}
+
 }  // namespace
 }  // namespace tallyvane::testing
