@@ -19,11 +19,6 @@
 namespace tallyvane::cli {
 namespace {
 
-// Lines from stdin, separated by CR LF as the manual text wants them.
-std::string standardInputText() {
-  return withCrLfLineBreaks(std::string{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()});
-}
-
 std::string inputNameOf(const std::string& input) { return input == "-" ? "standard input" : input; }
 
 int64_t failedUrls(const ResultStore& store) {
@@ -33,6 +28,10 @@ int64_t failedUrls(const ResultStore& store) {
 }
 
 }  // namespace
+
+std::string standardInputText() {
+  return withCrLfLineBreaks(std::string{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()});
+}
 
 int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup& setup, std::string manualText,
              const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
@@ -142,7 +141,7 @@ int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptio
   if (options.input != "-") {
     std::error_code ignored;
     if (!std::filesystem::exists(options.input, ignored)) {
-      ui.showMessage(kErrorTitle, kInputFileMissingMessage);
+      ui.showMessage(kErrorTitle, std::string(kInputFileMissingMessage) + " " + options.input);
       return kExitError;
     }
     setup.inputFile = options.input;

@@ -45,6 +45,9 @@ int runDemo(const HttpLibrary& http, const Settings& settings, const CheckOption
 // format asked for and writes the planned reports.
 int runReport(const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
 
+// Lines from stdin, separated by CR LF as a list typed in is.
+std::string standardInputText();
+
 // Runs the crawl the setup describes (or of manualText when it has no input file), prints the
 // results and writes the outputs. A test that finished with any URL FAILed gives kExitTestFailed.
 int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup& setup, std::string manualText,

@@ -7,9 +7,40 @@ namespace {
 
 constexpr std::array<std::string_view, 4> kFormNames = {"https", "https-www", "http", "http-www"};
 
+// The dialogs' checks look for the input file: standard input is there, and its lines are read
+// as text once the checks have passed.
+constexpr std::string_view kStandardInputFile = "/dev/stdin";
+
+std::string inputFieldOf(const CheckOptions& options) {
+  return options.input == "-" ? std::string(kStandardInputFile) : options.input;
+}
+
 int refuse(ConsoleInterface& ui, const Message& message) {
   ui.showMessage(message.title, message.text);
   return kExitError;
+}
+
+// The dialogs' messages about a file, followed on the command line by the file they concern.
+Message namingFile(Message message, const std::string& input, const std::string& rules) {
+  if (message.text == kInputFileMissingMessage) {
+    message.text += " " + input;
+  } else if (message.text == kRulesFileMissingMessage || message.text == kCannotReadMappingRulesMessage) {
+    message.text += " " + rules;
+  }
+  return message;
+}
+
+int runTest(const HttpLibrary& http, const Settings& settings, const SetupCheck& check, const std::string& rulesFile,
+            const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
+  if (check.message) return refuse(ui, namingFile(*check.message, options.input, rulesFile));
+  CrawlSetup setup = check.setup;
+  std::string lines;
+  if (options.input == "-") {
+    setup.inputFile.clear();
+    lines = standardInputText();
+  }
+  if (const auto refused = checkOutputPaths(options.outputs, setup.inputFile)) return refuse(ui, errorMessage(*refused));
+  return runCrawl(http, settings, setup, std::move(lines), options, ui, out);
 }
 
 }  // namespace
@@ -28,10 +59,7 @@ std::optional<std::string> checkRunOptions(const CheckOptions& run) {
 
 int runMappingTest(const HttpLibrary& http, const Settings& settings, const std::string& rulesFile,
                    const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
-  const SetupCheck check = checkMappingTest(options.input, rulesFile);
-  if (check.message) return refuse(ui, *check.message);
-  if (const auto refused = checkOutputPaths(options.outputs, check.setup.inputFile)) return refuse(ui, errorMessage(*refused));
-  return runCrawl(http, settings, check.setup, {}, options, ui, out);
+  return runTest(http, settings, checkMappingTest(inputFieldOf(options), rulesFile), rulesFile, options, ui, out);
 }
 
 int runCanonicalTest(const HttpLibrary& http, const Settings& settings, const std::string& form, bool onlyInputUrls,
@@ -42,10 +70,8 @@ int runCanonicalTest(const HttpLibrary& http, const Settings& settings, const st
     return refuse(ui,
                   errorMessage("Unknown canonical form \"" + form + "\": use 0-3, https, https-www, http or http-www"));
   }
-  const SetupCheck check = checkCanonicalTest(chosen, options.input, onlyInputUrls, cookies, hsts);
-  if (check.message) return refuse(ui, *check.message);
-  if (const auto refused = checkOutputPaths(options.outputs, check.setup.inputFile)) return refuse(ui, errorMessage(*refused));
-  return runCrawl(http, settings, check.setup, {}, options, ui, out);
+  return runTest(http, settings, checkCanonicalTest(chosen, inputFieldOf(options), onlyInputUrls, cookies, hsts), {},
+                 options, ui, out);
 }
 
 int runLowMemoryCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
@@ -60,7 +86,7 @@ int runLowMemoryCheck(const HttpLibrary& http, const Settings& settings, const C
   const auto& [kind, file] = plan.reports.front();
   const SetupCheck check =
       checkLowMemoryCheck(options.input, file.string(), kind, plan.filter, settings.slowPageThresholdMs);
-  if (check.message) return refuse(ui, *check.message);
+  if (check.message) return refuse(ui, namingFile(*check.message, options.input, {}));
   return runCrawl(http, settings, check.setup, {}, options, ui, out);
 }
 

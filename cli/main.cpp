@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
 
   std::string rulesFile;
   CLI::App* mappingTest = app.add_subcommand("mapping-test", "Test every URL against the redirects of a rules file");
-  addCrawlOptions(mappingTest, "A .txt, .csv or .xml (sitemap) file");
+  addCrawlOptions(mappingTest, "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin");
   mappingTest->add_option("--rules", rulesFile, "Mapping rules file: one \"source target\" rule per line");
   mappingTest->add_option("--junit", outputs.junit, "JUnit XML when done: one test case per URL");
 
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
   bool onlyInputUrls = false, hsts = false, cookies = false;
   CLI::App* canonicalTest =
       app.add_subcommand("canonical-test", "Test that every URL's http/https and www forms reach one canonical form");
-  addCrawlOptions(canonicalTest, "A .txt, .csv or .xml (sitemap) file");
+  addCrawlOptions(canonicalTest, "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin");
   canonicalTest->add_option("--form", form, "The canonical form: 0-3 or https | https-www | http | http-www");
   canonicalTest->add_flag("--only-input", onlyInputUrls, "Test only the input URLs (no generated variants)");
   canonicalTest->add_flag("--hsts", hsts, "Test for proper HSTS headers");

@@ -75,12 +75,15 @@ std::variant<MappingTable, Message> MappingTable::parse(std::string_view text) {
   MappingTable table;
   std::optional<Message> failure;
   std::string sourceOrigin, targetOrigin;
+  size_t lineNumber = 0;
+  // The line's number too: in a file of thousands of rules the text alone is hard to find.
   const auto bad = [&](std::string_view message, std::string_view ruleLine) {
-    failure = errorMessage(std::string(message) + std::string(ruleLine));
+    failure = errorMessage(std::string(message) + std::string(ruleLine) + " (line " + std::to_string(lineNumber) + ")");
     return false;
   };
   try {
     forEachLine(text, [&](std::string_view line) {
+      ++lineNumber;
       const std::string_view ruleLine = ruleLineOf(line);
       if (ruleLine.empty()) return true;
       const size_t blank = ruleLine.find(' ');

@@ -211,7 +211,7 @@ TEST_F(RedirectTestsTest, StartChecksFollowTheDialogsOrder) {
             "Cannot find mapping rules file!");
   // The rules are read before the input file is looked for; both failures close the dialog.
   const SetupCheck bad = checkMappingTest("/nowhere/list.txt", rules.string());
-  EXPECT_EQ(text(bad), "Bad rule (rule with no from-url-domain AND no previous domain): /a https://new.example/b");
+  EXPECT_EQ(text(bad), "Bad rule (rule with no from-url-domain AND no previous domain): /a https://new.example/b (line 1)");
   EXPECT_TRUE(bad.dialogCloses);
   const auto good = folder.write("good.txt", "https://old.example/a https://new.example/b\n");
   const SetupCheck missing = checkMappingTest(" /nowhere/list.txt ", good.string());

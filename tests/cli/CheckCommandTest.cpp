@@ -126,7 +126,7 @@ TEST_F(CheckCommandTest, DemoWritesItsReportsAndResultsFile) {
 
 TEST_F(CheckCommandTest, BadInputAndUsageEndWithStatusOne) {
   EXPECT_EQ(cli("check " + (folder / "missing.txt").string()),
-            (std::pair<int, std::string>{1, "Error: Input file does not exist!\n"}));
+            (std::pair<int, std::string>{1, "Error: Input file does not exist! " + (folder / "missing.txt").string() + "\n"}));
   const auto index = folder.write("index.xml", "<sitemapindex><sitemap><loc>http://a/</loc></sitemap></sitemapindex>");
   EXPECT_EQ(cli("check " + index.string()),
             (std::pair<int, std::string>{1, "Error: Not an XML sitemap. No <urlset> tag.\n"}));

@@ -42,13 +42,13 @@ TEST_F(TestCommandsTest, MappingTestChecksComeInTheDialogsOrder) {
   const std::string good =
       folder.write("good.txt", https("old.localhost", "/old") + " " + https("new.localhost", "/new") + "\n").string();
   EXPECT_EQ(cli("mapping-test " + list), std::make_pair(1, std::string("Error: Please, enter a mapping rules file\n")));
-  EXPECT_EQ(cli("mapping-test --rules none.txt nolist.txt").second, "Error: Cannot find mapping rules file!\n");
+  EXPECT_EQ(cli("mapping-test --rules none.txt nolist.txt").second, "Error: Cannot find mapping rules file! none.txt\n");
   EXPECT_EQ(cli("mapping-test --rules " + bad + " nolist.txt").second,
-            "Error: Bad rule (rule with no from-url-domain AND no previous domain): /old /new\n");
-  EXPECT_EQ(cli("mapping-test --rules " + good + " nolist.txt").second, "Error: Input file does not exist!\n");
+            "Error: Bad rule (rule with no from-url-domain AND no previous domain): /old /new (line 2)\n");
+  EXPECT_EQ(cli("mapping-test --rules " + good + " nolist.txt").second, "Error: Input file does not exist! nolist.txt\n");
   EXPECT_EQ(cli("canonical-test " + list).second, "Error: Please, select a canonical URL form to test for\n");
   EXPECT_EQ(cli("canonical-test --form www " + list).first, 1);
-  EXPECT_EQ(cli("canonical-test --form https nolist.txt").second, "Error: Input file does not exist!\n");
+  EXPECT_EQ(cli("canonical-test --form https nolist.txt").second, "Error: Input file does not exist! nolist.txt\n");
   EXPECT_EQ(cli("check --ca-bundle " + (folder / "none.pem").string() + " " + list).second,
             "Error: Cannot read the certificate authorities file: " + (folder / "none.pem").string() + "\n");
   EXPECT_EQ(cli("check --resolve shop.example:443 " + list).second,
@@ -89,6 +89,14 @@ TEST_F(TestCommandsTest, AFailedUrlFailsTheJobWithJUnitXmlAndAReloadableResultsF
                      https("old.localhost", "/kept") + "\n</failure>"),
             std::string::npos)
       << xml;
+
+  // The list may come from standard input, as check's does.
+  const auto [piped, pipedOutput] =
+      runCommand("printf '" + https("old.localhost", "/old") + "\\n" + https("old.localhost", "/kept") + "\\n' | " +
+                 TALLYVANE_CLI_PATH + " --settings " + (folder / "settings.prefs").string() +
+                 " mapping-test -q -t 1 --ca-bundle " + ca + " --rules " + rules + " -");
+  EXPECT_EQ(piped, 2) << pipedOutput;
+  EXPECT_NE(pipedOutput.find("PASS: 1\nFAIL: 1\n"), std::string::npos) << pipedOutput;
 
   const auto report = folder / "standard.csv";
   ASSERT_EQ(cli("report " + results.string() + " --report standard=" + report.string()).first, 0);

@@ -33,17 +33,17 @@ MappingTable tableOf(std::string_view text) {
 
 TEST(MappingRulesTest, BadRulesQuoteTheTrimmedRuleLine) {
   EXPECT_EQ(messageOf("  /a https://new.example/b  ; first\n"),
-            "Error: Bad rule (rule with no from-url-domain AND no previous domain): /a https://new.example/b");
+            "Error: Bad rule (rule with no from-url-domain AND no previous domain): /a https://new.example/b (line 1)");
   EXPECT_EQ(messageOf("https://old.example/a /b\n"),
-            "Error: Bad rule (rule With no to-url-domain AND no previous domain): https://old.example/a /b");
+            "Error: Bad rule (rule With no to-url-domain AND no previous domain): https://old.example/a /b (line 1)");
   EXPECT_EQ(messageOf("https://old.example/a https://new.example/\r\n\r\n  https://old.example/lonely ;x\r"),
-            "Error: Bad rule (missing to url): https://old.example/lonely");
+            "Error: Bad rule (missing to url): https://old.example/lonely (line 3)");
   EXPECT_EQ(messageOf("(https://old\\.example/(.+)x https://new.example/"),
             "Error: Bad regular expression rule - missing closing \")\": (https://old\\.example/(.+)x "
-            "https://new.example/");
+            "https://new.example/ (line 1)");
   EXPECT_EQ(messageOf("( https://new.example/"),
             "Error: Bad regular expression rule - missing closing \")\": ( "
-            "https://new.example/");
+            "https://new.example/ (line 1)");
 }
 
 TEST(MappingRulesTest, GroupsByOriginInFirstSeenOrderWithRelativeRules) {
