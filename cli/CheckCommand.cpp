@@ -42,9 +42,10 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
   CrawlSession session(ui, &http, settings.slowPageThresholdMs);
   const ResultStore& store = session.store();
   const bool lowMemory = setup.lowMemoryReport != nullptr;
+  const LineContext lines{setup.testMode, expectedTargetOf(setup)};
   std::optional<LiveLines> live;
   if (options.format && !options.quiet && !options.outputs.reportToStdout && !lowMemory) {
-    live.emplace(store, setup.testMode, *options.format, out);
+    live.emplace(store, lines, *options.format, out);
     session.setResultsChanged([&live] { live->recordsAdded(); });
   }
   CrawlProgress progress(session, setup.inputFile, setup.testMode);
@@ -83,7 +84,7 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
     ui.showMessage(kErrorTitle, message);
     return kExitError;
   }
-  printResults(store, setup.testMode, crawl.linesSkipped(), options, out);
+  printResults(store, lines, crawl.linesSkipped(), options, out);
   if (options.stats) {
     std::fprintf(stderr, "Result store: %zu bytes in %lld records\n", store.memoryBytes(),
                  static_cast<long long>(store.count()));
@@ -93,7 +94,7 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
     return exitStatusOf(crawl.end(), true, interrupted());
   }
   // What was checked is written even after an abort: results are never thrown away.
-  const bool written = writeOutputs(session, options.outputs, ui);
+  const bool written = writeOutputs(session, options.outputs, lines.expected, ui);
   const bool failed = judge(store, setup.testMode != TestMode::None, options.failOn);
   return exitStatusOf(crawl.end(), written, interrupted(), failed ? kExitTestFailed : kExitFinished);
 }
@@ -105,8 +106,8 @@ bool judge(const ResultStore& store, bool testsCount, FailGate gate) {
   return true;
 }
 
-void printResults(const ResultStore& store, TestMode testMode, int64_t linesSkipped, const CheckOptions& options,
-                  std::FILE* out) {
+void printResults(const ResultStore& store, const LineContext& context, int64_t linesSkipped,
+                  const CheckOptions& options, std::FILE* out) {
   // In a pipeline the lines own stdout, and the counts go beside the progress.
   const bool linesOwnStdout = options.format || options.outputs.reportToStdout;
   std::FILE* counts = linesOwnStdout ? stderr : out;
@@ -115,7 +116,7 @@ void printResults(const ResultStore& store, TestMode testMode, int64_t linesSkip
                  static_cast<long long>(store.rowCount({false, filter})));
   }
   std::fprintf(counts, "%s: %lld\n", std::string(kLinesSkippedTitle).c_str(), static_cast<long long>(linesSkipped));
-  if (testMode != TestMode::None) {
+  if (context.testMode != TestMode::None) {
     const int64_t failed = failedUrls(store);
     std::fprintf(counts, "PASS: %lld\nFAIL: %lld\n", static_cast<long long>(store.count() - failed),
                  static_cast<long long>(failed));
@@ -124,14 +125,14 @@ void printResults(const ResultStore& store, TestMode testMode, int64_t linesSkip
   if (options.quiet || linesOwnStdout) return;
   std::fputc('\n', out);
   for (int64_t i = 0; i < store.count() && !std::ferror(out); ++i) {  // a reader gone (| head) ends the lines
-    std::fputs(resultLine(*store.recordAtIndex(i), testMode, LineFormat::Plain).c_str(), out);
+    std::fputs(resultLine(*store.recordAtIndex(i), context, LineFormat::Plain).c_str(), out);
   }
 }
 
-void printLines(const ResultStore& store, TestMode testMode, LineFormat format, std::FILE* out) {
-  std::fputs(headingLine(format, testMode).c_str(), out);
+void printLines(const ResultStore& store, const LineContext& context, LineFormat format, std::FILE* out) {
+  std::fputs(headingLine(format, context.testMode).c_str(), out);
   for (int64_t i = 0; i < store.count() && !std::ferror(out); ++i) {
-    std::fputs(resultLine(*store.recordAtIndex(i), testMode, format).c_str(), out);
+    std::fputs(resultLine(*store.recordAtIndex(i), context, format).c_str(), out);
   }
   std::fflush(out);
 }
@@ -191,8 +192,10 @@ int runReport(const CheckOptions& options, ConsoleInterface& ui, std::FILE* out)
     complete = session.finishFileTask().succeeded;
   }
   if (!complete) return interrupted() ? kExitAborted : kExitError;
-  if (options.format && !plan.reportToStdout) printLines(session.store(), session.testMode(), *options.format, out);
-  const bool written = writeOutputs(session, plan, ui);
+  // A saved run's rules are not at hand: its lines tell what was met, not what was expected.
+  const LineContext lines{session.testMode(), {}};
+  if (options.format && !plan.reportToStdout) printLines(session.store(), lines, *options.format, out);
+  const bool written = writeOutputs(session, plan, {}, ui);
   // A saved test's FAILs were the exit status of its own run.
   const bool failed = judge(session.store(), false, options.failOn);
   return exitStatusOf(CrawlEnd::Finished, written, interrupted(), failed ? kExitTestFailed : kExitFinished);

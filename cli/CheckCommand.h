@@ -55,11 +55,11 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
 
 // The count of every filter and of the lines skipped (in a test, of PASS and FAIL too), then
 // (unless quiet, or the lines went out in a pipeline format) one plain line per URL.
-void printResults(const ResultStore& store, TestMode testMode, int64_t linesSkipped, const CheckOptions& options,
-                  std::FILE* out);
+void printResults(const ResultStore& store, const LineContext& context, int64_t linesSkipped,
+                  const CheckOptions& options, std::FILE* out);
 
 // Every URL's line in the format, after its heading.
-void printLines(const ResultStore& store, TestMode testMode, LineFormat format, std::FILE* out);
+void printLines(const ResultStore& store, const LineContext& context, LineFormat format, std::FILE* out);
 
 // True when a URL FAILed its test (when testsCount) or falls in one of the gate's classes; the
 // gate's counts then go to stderr.

@@ -49,7 +49,7 @@ std::string xmlEscaped(std::string_view text) {
 }
 
 std::optional<Message> writeJUnitReport(const ResultStore& store, std::string_view suiteName,
-                                        const std::filesystem::path& path) {
+                                        const ExpectedTarget& expected, const std::filesystem::path& path) {
   FileReplacement file;
   if (!file.open(path)) return errorMessage(std::string(kCannotCreateReportMessage) + path.string());
   const Message writeError = errorMessage(kReportWriteErrorMessage);
@@ -74,7 +74,8 @@ std::optional<Message> writeJUnitReport(const ResultStore& store, std::string_vi
       bytes += "/>\n";
     } else {
       const std::string reasons = xmlEscaped(textOf(record.testReason));
-      bytes += ">\n      <failure type=\"FAIL\" message=\"" + reasons + "\">" + reasons + "\n" +
+      const std::string message = reasons + "; " + xmlEscaped(failureDetail(record, expected));
+      bytes += ">\n      <failure type=\"FAIL\" message=\"" + message + "\">" + message + "\n" +
                xmlEscaped(chainText(record)) + "</failure>\n    </testcase>\n";
     }
     if (bytes.size() > kFlushBytes) {

@@ -8,13 +8,15 @@
 #include <string_view>
 
 #include "base/Message.h"
+#include "cli/FailureDetail.h"
 #include "results/ResultStore.h"
 
 namespace tallyvane::cli {
 
-// The file replaces an existing one only when it is complete.
+// The file replaces an existing one only when it is complete. A failure's message tells what it
+// met and, when expected is given, the target the test expected.
 std::optional<Message> writeJUnitReport(const ResultStore& store, std::string_view suiteName,
-                                        const std::filesystem::path& path);
+                                        const ExpectedTarget& expected, const std::filesystem::path& path);
 
 // Text made safe for an XML attribute or element: markup escaped, characters XML cannot hold
 // dropped.

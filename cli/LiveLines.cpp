@@ -2,9 +2,9 @@
 
 namespace tallyvane::cli {
 
-LiveLines::LiveLines(const ResultStore& store, TestMode testMode, LineFormat format, std::FILE* out)
-    : store_(store), testMode_(testMode), format_(format), out_(out) {
-  std::fputs(headingLine(format, testMode).c_str(), out_);
+LiveLines::LiveLines(const ResultStore& store, LineContext context, LineFormat format, std::FILE* out)
+    : store_(store), context_(std::move(context)), format_(format), out_(out) {
+  std::fputs(headingLine(format, context_.testMode).c_str(), out_);
   std::fflush(out_);
   writer_ = std::thread([this] { run(); });
 }
@@ -41,7 +41,7 @@ void LiveLines::run() {
 
 bool LiveLines::writeUpTo(int64_t count) {
   for (; written_ < count; ++written_) {
-    const std::string line = resultLine(*store_.recordAtIndex(written_), testMode_, format_);
+    const std::string line = resultLine(*store_.recordAtIndex(written_), context_, format_);
     if (std::fputs(line.c_str(), out_) == EOF) return false;
   }
   return std::fflush(out_) == 0 && !std::ferror(out_);

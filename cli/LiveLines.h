@@ -16,7 +16,7 @@ namespace tallyvane::cli {
 class LiveLines {
  public:
   // Writes the heading row at once.
-  LiveLines(const ResultStore& store, TestMode testMode, LineFormat format, std::FILE* out);
+  LiveLines(const ResultStore& store, LineContext context, LineFormat format, std::FILE* out);
   ~LiveLines() { finish(); }
   LiveLines(const LiveLines&) = delete;
   LiveLines& operator=(const LiveLines&) = delete;
@@ -32,7 +32,7 @@ class LiveLines {
   bool writeUpTo(int64_t count);
 
   const ResultStore& store_;
-  const TestMode testMode_;
+  const LineContext context_;
   const LineFormat format_;
   std::FILE* const out_;
   std::mutex mutex_;

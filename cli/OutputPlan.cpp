@@ -135,7 +135,7 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
   return std::nullopt;
 }
 
-bool writeOutputs(CrawlSession& session, const OutputPlan& plan, ConsoleInterface& ui) {
+bool writeOutputs(CrawlSession& session, const OutputPlan& plan, const ExpectedTarget& expected, ConsoleInterface& ui) {
   if (plan.empty()) return true;
   const StopOnInterrupt notice([&ui] {
     ui.showMessage("Interrupted", "writing the reports and the results file of what was checked; interrupt again "
@@ -165,7 +165,7 @@ bool writeOutputs(CrawlSession& session, const OutputPlan& plan, ConsoleInterfac
   }
   if (!plan.junit.empty()) {
     const std::string_view suite = session.testMode() == TestMode::Mapping ? "mapping-test" : "canonical-test";
-    if (const auto failed = writeJUnitReport(session.store(), suite, plan.junit)) {
+    if (const auto failed = writeJUnitReport(session.store(), suite, expected, plan.junit)) {
       ui.showMessage(failed->title, failed->text);
       ok = false;
     }

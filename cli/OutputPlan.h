@@ -10,6 +10,7 @@
 #include "app/CrawlSession.h"
 #include "app/UserInterface.h"
 #include "cli/ConsoleInterface.h"
+#include "cli/FailureDetail.h"
 #include "results/CsvReport.h"
 #include "results/ResultStore.h"
 
@@ -53,6 +54,7 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
 // Writes every report and the results file of the session's results, each on its file task;
 // false when one failed (its message has been shown). An interrupt meanwhile lets them finish:
 // it is what was checked.
-bool writeOutputs(CrawlSession& session, const OutputPlan& plan, ConsoleInterface& ui);
+// expected: the test's targets, told in the JUnit failures.
+bool writeOutputs(CrawlSession& session, const OutputPlan& plan, const ExpectedTarget& expected, ConsoleInterface& ui);
 
 }  // namespace tallyvane::cli

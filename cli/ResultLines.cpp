@@ -18,7 +18,7 @@ constexpr std::array<std::string_view, 11> kFieldTitles = {
     "URL",  "Status Code", "Status", "# Redirects", "Final URL",          "Final Status Code",
     "Chain", "Type",       "Size",   "Response Time (ms)", "X-Robots-Tag",
 };
-constexpr std::array<std::string_view, 2> kTestFieldTitles = {"Test Result", "Reasons"};
+constexpr std::array<std::string_view, 3> kTestFieldTitles = {"Test Result", "Reasons", "Failure"};
 
 bool isRedirect(const ResponseRecord& response) { return response.statusCode >= 300 && response.statusCode <= 399; }
 
@@ -38,13 +38,14 @@ std::vector<std::string> reasonsOf(const ResultRecord& record) {
 
 std::string verdictOf(const ResultRecord& record) { return record.testPassed == 1 ? "PASS" : "FAIL"; }
 
-std::vector<std::string> fieldsOf(const ResultRecord& record, TestMode testMode) {
+std::vector<std::string> fieldsOf(const ResultRecord& record, const LineContext& context) {
   const ResponseRecord& first = record.first();
   const ResponseRecord& last = record.last();
   std::vector<std::string> fields;
-  if (testMode != TestMode::None) {
+  if (context.testMode != TestMode::None) {
     fields.push_back(verdictOf(record));
     fields.emplace_back(textOf(record.testReason));
+    fields.push_back(failureDetail(record, context.expected));
   }
   const auto chain = chainKindName(record);
   fields.insert(fields.end(), {std::string(textOf(first.url)), statusCodeText(first), std::string(textOf(first.statusText)),
@@ -87,7 +88,7 @@ std::string joined(const std::vector<std::string>& fields, char separator, Quote
 Json numberOrNull(bool present, int64_t value) { return present ? Json(value) : Json(nullptr); }
 Json textOrNull(const char* text) { return text ? Json(text) : Json(nullptr); }
 
-std::string jsonLine(const ResultRecord& record, TestMode testMode) {
+std::string jsonLine(const ResultRecord& record, const LineContext& context) {
   const ResponseRecord& first = record.first();
   const ResponseRecord& last = record.last();
   const auto chain = chainKindName(record);
@@ -103,9 +104,13 @@ std::string jsonLine(const ResultRecord& record, TestMode testMode) {
   line["size"] = numberOrNull(first.size >= 0, first.size);
   line["response_time_ms"] = numberOrNull(first.statusCode != 0, first.responseTime);
   line["x_robots_tag"] = textOrNull(first.xRobotsTag);
-  if (testMode != TestMode::None) {
+  const auto error = hopError(record);
+  line["error"] = error ? Json(*error) : Json(nullptr);
+  if (context.testMode != TestMode::None) {
     line["verdict"] = verdictOf(record);
     line["reasons"] = reasonsOf(record);
+    const auto target = context.expected ? context.expected(textOf(first.url)) : std::nullopt;
+    line["expected_target"] = target ? Json(*target) : Json(nullptr);
   }
   Json hops = Json::array();
   for (int i = 0; i < record.responseCount; ++i) {
@@ -123,8 +128,13 @@ std::string jsonLine(const ResultRecord& record, TestMode testMode) {
   return line.dump(-1, ' ', false, Json::error_handler_t::replace) + '\n';
 }
 
-std::string plainLine(const ResultRecord& record, TestMode testMode) {
-  std::string line = testMode != TestMode::None ? cellText(record, kTestResultColumn) + '\t' : std::string();
+std::string plainLine(const ResultRecord& record, const LineContext& context) {
+  std::string line;
+  if (context.testMode != TestMode::None) {
+    line = cellText(record, kTestResultColumn);
+    if (record.testPassed != 1) line += "; " + failureDetail(record, context.expected);
+    line += '\t';
+  }
   line += cellText(record, kUrlColumn);
   for (int column : {kStatusCodeColumn, kStatusColumn, kRedirectsColumn, kFinalUrlColumn}) {
     line += '\t';
@@ -162,12 +172,12 @@ std::string headingLine(LineFormat format, TestMode testMode) {
   return format == LineFormat::Tsv ? joined(titles, '\t', tsvField) : joined(titles, ',', csvField);
 }
 
-std::string resultLine(const ResultRecord& record, TestMode testMode, LineFormat format) {
+std::string resultLine(const ResultRecord& record, const LineContext& context, LineFormat format) {
   switch (format) {
-    case LineFormat::Plain: return plainLine(record, testMode);
-    case LineFormat::Tsv: return joined(fieldsOf(record, testMode), '\t', tsvField);
-    case LineFormat::Csv: return joined(fieldsOf(record, testMode), ',', csvField);
-    case LineFormat::Jsonl: return jsonLine(record, testMode);
+    case LineFormat::Plain: return plainLine(record, context);
+    case LineFormat::Tsv: return joined(fieldsOf(record, context), '\t', tsvField);
+    case LineFormat::Csv: return joined(fieldsOf(record, context), ',', csvField);
+    case LineFormat::Jsonl: return jsonLine(record, context);
   }
   return {};
 }

@@ -71,8 +71,10 @@ TEST_F(TestCommandsTest, AFailedUrlFailsTheJobWithJUnitXmlAndAReloadableResultsF
   EXPECT_EQ(status, 2) << output;
   EXPECT_NE(output.find("PASS: 1\nFAIL: 1\n"), std::string::npos) << output;
   EXPECT_NE(output.find("\nPASS\t" + https("old.localhost", "/old") + "\t301\t"), std::string::npos) << output;
-  EXPECT_NE(output.find("\nFAIL [not redirected],[bad final url]\t" + https("old.localhost", "/kept") + "\t200\t"),
-            std::string::npos)
+  // A FAIL tells the target its rule expected and what was met.
+  const std::string met = "[not redirected],[bad final url]; expected " + https("new.localhost", "/new") + ", met " +
+                          https("old.localhost", "/kept") + " 200";
+  EXPECT_NE(output.find("\nFAIL " + met + "\t" + https("old.localhost", "/kept") + "\t200\t"), std::string::npos)
       << output;
   const std::string xml = ScratchFolder::read(junit);
   EXPECT_TRUE(
@@ -84,9 +86,8 @@ TEST_F(TestCommandsTest, AFailedUrlFailsTheJobWithJUnitXmlAndAReloadableResultsF
   EXPECT_TRUE(xml.ends_with("</testcase>\n  </testsuite>\n</testsuites>\n"));
   EXPECT_NE(xml.find("<testcase classname=\"mapping-test\" name=\"" + https("old.localhost", "/old") + "\" time=\""),
             std::string::npos);
-  EXPECT_NE(xml.find("<failure type=\"FAIL\" message=\"[not redirected],[bad final url]\">[not redirected],[bad "
-                     "final url]\n200 " +
-                     https("old.localhost", "/kept") + "\n</failure>"),
+  EXPECT_NE(xml.find("<failure type=\"FAIL\" message=\"" + met + "\">" + met + "\n200 " + https("old.localhost", "/kept") +
+                     "\n</failure>"),
             std::string::npos)
       << xml;
 
@@ -94,9 +95,13 @@ TEST_F(TestCommandsTest, AFailedUrlFailsTheJobWithJUnitXmlAndAReloadableResultsF
   const auto [piped, pipedOutput] =
       runCommand("printf '" + https("old.localhost", "/old") + "\\n" + https("old.localhost", "/kept") + "\\n' | " +
                  TALLYVANE_CLI_PATH + " --settings " + (folder / "settings.prefs").string() +
-                 " mapping-test -q -t 1 --ca-bundle " + ca + " --rules " + rules + " -");
+                 " mapping-test -t 1 --format jsonl --ca-bundle " + ca + " --rules " + rules + " -");
   EXPECT_EQ(piped, 2) << pipedOutput;
   EXPECT_NE(pipedOutput.find("PASS: 1\nFAIL: 1\n"), std::string::npos) << pipedOutput;
+  EXPECT_NE(pipedOutput.find("\"error\":null,\"verdict\":\"FAIL\",\"reasons\":[\"[not redirected]\",\"[bad final url]\"],"
+                             "\"expected_target\":\"" + https("new.localhost", "/new") + "\""),
+            std::string::npos)
+      << pipedOutput;
 
   const auto report = folder / "standard.csv";
   ASSERT_EQ(cli("report " + results.string() + " --report standard=" + report.string()).first, 0);
