@@ -109,7 +109,7 @@ std::variant<MappingTable, Message> MappingTable::parse(std::string_view text) {
       }
       if (rule.target.starts_with('/')) {
         rule.target = targetOrigin + rule.target;
-      } else {
+      } else if (!retiredStatus(rule.target)) {  // a status is no origin for the rules below it
         targetOrigin = targetOriginOf(rule.target);
       }
       if (rule.kind == MappingRuleKind::Wildcard) {
@@ -143,6 +143,13 @@ void MappingTable::add(const std::string& origin, MappingRule rule) {
     index.patternRules.push_back(position);
   }
   group.rules.push_back(std::move(rule));
+}
+
+std::optional<int> retiredStatus(std::string_view target) {
+  for (const int status : {404, 410, 451}) {
+    if (target == std::to_string(status)) return status;
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> MappingTable::expectedTarget(std::string_view url) const {

@@ -65,6 +65,10 @@ class MappingTable {
   std::unordered_map<std::string, size_t> groupOfOrigin_;
 };
 
+// A retired URL's rule names the status it must answer instead of a target ("/old-page 410"):
+// 404, 410 or 451, without a redirect. Nothing for a target URL.
+std::optional<int> retiredStatus(std::string_view target);
+
 // Every character of "[\^$.|?*+()" preceded by "\"; the rest, "{" and "}" among it, unchanged.
 std::string escapeForRegex(std::string_view text);
 

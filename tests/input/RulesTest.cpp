@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "input/MappingRules.h"
+#include "input/MappingTest.h"
 #include "input/RewriteRules.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -69,6 +70,26 @@ TEST(MappingRulesTest, GroupsByOriginInFirstSeenOrderWithRelativeRules) {
   EXPECT_EQ(table.expectedTarget("http://old.example/a"), std::nullopt);
   EXPECT_EQ(table.expectedTarget("http://other.example/x?id=1"), "https://new.example/x");
   EXPECT_EQ(table.expectedTarget("http://other.example/x?id=2"), std::nullopt);
+}
+
+TEST(MappingRulesTest, ARetiredUrlPassesOnlyWithItsStatusAndNoRedirect) {
+  const MappingTable table = tableOf(
+      "https://old.example/a https://new.example/a\n/gone 410\n/hidden 451\n/b /b2\n(/legacy/.+) 404\n");
+  // A status is no target origin: the relative target below it still takes the new site's.
+  EXPECT_EQ(table.expectedTarget("https://old.example/b"), "https://new.example/b2");
+  EXPECT_EQ(table.expectedTarget("https://old.example/legacy/x"), "404");
+
+  const auto verdict = [&](std::vector<OutlineHop> hops) {
+    const TestVerdict v = evaluateMapping({ChainEnd::Answered, hops}, table);
+    return v.passed ? std::string("PASS") : v.note;
+  };
+  const std::string gone = "https://old.example/gone";
+  EXPECT_EQ(verdict({{gone, 410, ""}}), "PASS");
+  EXPECT_EQ(verdict({{"https://old.example/hidden", 451, ""}}), "PASS");
+  EXPECT_EQ(verdict({{"https://old.example/legacy/x", 404, ""}}), "PASS");
+  EXPECT_EQ(verdict({{gone, 404, ""}}), "[not 410]");
+  EXPECT_EQ(verdict({{gone, 301, ""}, {"https://new.example/", 410, ""}}), "[redirected],[not 410]");
+  EXPECT_EQ(verdict({{"https://old.example/a", 200, ""}}), "[not redirected],[bad final url]");  // a target rule as before
 }
 
 TEST(MappingRulesTest, WildcardsAreEscapedAndNeedOneCharacterOrMore) {
