@@ -122,6 +122,7 @@ Settings withOverrides(Settings s, const RequestOverrides& run) {
     }
   }
   if (run.method) s.HeaderRequestMethod = equalsIgnoreCase(*run.method, "get") ? MethodChoice::Get : MethodChoice::Head;
+  if (run.headFallback) s.FallbackToGET = 1;
   if (run.noProxy) s.UseProxy = 0;
   if (run.proxy) {
     const ProxyAddress proxy = *proxyAddressOf(*run.proxy);

@@ -20,6 +20,7 @@ struct RequestOverrides {
   std::optional<int> preset;              // or a user-agent preset's number
   std::vector<std::string> headers;       // "Name: value"; they replace the file's custom headers
   std::optional<std::string> method;      // "head" or "get", any case
+  bool headFallback = false;              // a HEAD answered 405 or 501 is asked again with GET
   std::optional<std::string> proxy;       // [scheme://][user:password@]host[:port]
   bool noProxy = false;
   std::optional<std::string> cookies;      // "on" or "off", any case

@@ -75,6 +75,7 @@ std::vector<Key> settableKeys() {
        choice(&Settings::HeaderRequestMethod, 0, 2,
               "Invalid value for HEADGET/HeaderRequestMethod: use 0 (always HEAD), 1 (always GET) or 2 (GET for the "
               "domains in HEADGET/GETDomains)")},
+      {"HEADGET", "FallbackToGET", flag(&Settings::FallbackToGET, "HEADGET/FallbackToGET")},
       {"Requests", "CustomHeaders",
        [](Settings& s, std::string_view v) -> std::optional<std::string> {
          s.CustomHeaders = typedCustomHeaders(decodeLineBreaks(v));

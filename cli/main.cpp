@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
     command->add_option("-H,--header", request.headers,
                         "\"Name: value\" sent with every request instead of the custom headers; repeatable");
     command->add_option("--method", method, "head or get, for every request of this run");
+    command->add_flag("--head-fallback", request.headFallback, "Ask again with GET when a HEAD is answered 405 or 501");
     command->add_option("--proxy", proxy, "Proxy of this run: [http://][user:password@]host[:port]");
     command->add_flag("--no-proxy", request.noProxy, "No proxy for this run, whatever the settings say");
     if (cookieOption) {

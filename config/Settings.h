@@ -47,6 +47,7 @@ struct Settings {
   // HEADGET
   std::string GETDomains;
   MethodChoice HeaderRequestMethod = MethodChoice::Head;
+  int64_t FallbackToGET = 0;  // a HEAD answered 405 or 501 is asked again with GET
   // Requests
   std::string CustomHeaders;
   CookiesChoice CookiesDisabled = CookiesChoice::Disabled;

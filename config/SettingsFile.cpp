@@ -90,6 +90,7 @@ void readAll(const SettingsDocument& document, Settings& s) {
   s.GETDomains = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("HEADGET", "GETDomains")));
   s.HeaderRequestMethod = static_cast<MethodChoice>(
       inRange(document.readInteger("HEADGET", "HeaderRequestMethod", static_cast<int64_t>(s.HeaderRequestMethod)), 0, 2, 0));
+  s.FallbackToGET = inRange(document.readInteger("HEADGET", "FallbackToGET", s.FallbackToGET), 0, 1, 0);
 
   s.CustomHeaders = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("Requests", "CustomHeaders")));
   s.CookiesDisabled = static_cast<CookiesChoice>(
@@ -134,6 +135,7 @@ void writeAll(SettingsDocument& document, const Settings& s) {
 
   document.write("HEADGET", "GETDomains", encodeLineBreaks(s.GETDomains));
   document.write("HEADGET", "HeaderRequestMethod", static_cast<int64_t>(s.HeaderRequestMethod));
+  document.write("HEADGET", "FallbackToGET", s.FallbackToGET);
 
   document.write("Requests", "CustomHeaders", encodeLineBreaks(s.CustomHeaders));
   document.write("Requests", "CookiesDisabled", static_cast<int64_t>(s.CookiesDisabled));

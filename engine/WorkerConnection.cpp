@@ -137,22 +137,23 @@ void WorkerConnection::performHop(HopRecord& hop) {
   CURL* handle = handle_.get();
   hop.resetResponse();
   if (!prepareRequestUrl(hop)) return;
-  current_ = &hop;
-  expectStatusLine_ = true;
-  headersTooLarge_ = false;
-  analysedHeaderSeen_ = false;
-  errorBuffer_[0] = '\0';
-
   curl.easy_setopt(handle, CURLOPT_URL, requestUrl_.c_str());
   // Only the per-host choice needs the host.
   const std::string host = settings.HeaderRequestMethod == MethodChoice::GetForListedHosts ? getUrlPart(hop.url, kPartSite) : std::string();
   const RequestMethod method = context_.getDomains.methodFor(host, settings.HeaderRequestMethod);
-  curl.easy_setopt(handle, CURLOPT_NOBODY, method == RequestMethod::Head ? 1L : 0L);
   if (settings.CookiesDisabled == CookiesChoice::Disabled) curl.easy_setopt(handle, CURLOPT_COOKIESESSION, 1L);
 
-  const int64_t start = monotonicMs();
-  const CURLcode result = curl.easy_perform(handle);
-  current_ = nullptr;
+  int64_t start = monotonicMs();
+  CURLcode result = transfer(hop, method);
+  long statusCode = 0;
+  curl.easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &statusCode);
+  // A server that refuses HEAD is asked again with GET; both header blocks stay, HEAD's first.
+  if (settings.FallbackToGET != 0 && method == RequestMethod::Head && result == CURLE_OK && running() &&
+      (statusCode == 405 || statusCode == 501)) {
+    start = monotonicMs();
+    result = transfer(hop, RequestMethod::Get);
+    curl.easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &statusCode);
+  }
   // Header lines, and the status text taken from one, are kept as they came; the block is checked
   // as UTF-8 once, as a whole. Cut at ASCII bytes, the status text is valid when the block is.
   if (!isValidUtf8(hop.rawHeaders)) {
@@ -161,8 +162,6 @@ void WorkerConnection::performHop(HopRecord& hop) {
   }
   if (result != CURLE_OK || !running()) return fail(hop, failureReason(result));
 
-  long statusCode = 0;
-  curl.easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &statusCode);
   hop.statusCode = statusCode;
   if (hop.isRedirect()) {
     char* target = nullptr;
@@ -182,6 +181,22 @@ void WorkerConnection::performHop(HopRecord& hop) {
 
   if (context_.analyseHeaders && analysedHeaderSeen_) context_.analyseHeaders(hop);
   hop.responseTime = monotonicMs() - start;
+}
+
+CURLcode WorkerConnection::transfer(HopRecord& hop, RequestMethod method) {
+  const CurlApi& curl = *context_.curl;
+  CURL* handle = handle_.get();
+  current_ = &hop;
+  expectStatusLine_ = true;
+  headersTooLarge_ = false;
+  analysedHeaderSeen_ = false;
+  errorBuffer_[0] = '\0';
+  curl.easy_setopt(handle, CURLOPT_NOBODY, method == RequestMethod::Head ? 1L : 0L);
+  // A GET after a HEAD on the same handle must not stay a HEAD request.
+  if (method != RequestMethod::Head) curl.easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+  const CURLcode result = curl.easy_perform(handle);
+  current_ = nullptr;
+  return result;
 }
 
 std::string_view WorkerConnection::failureReason(CURLcode result) const {

@@ -50,6 +50,8 @@ class WorkerConnection {
   void buildCustomHeaders();
   void applyConnectionOptions();
   bool prepareRequestUrl(HopRecord& hop);
+  // One request of the hop; its header lines are appended to the hop's.
+  CURLcode transfer(HopRecord& hop, RequestMethod method);
   void fail(HopRecord& hop, std::string_view reason);
   std::string_view failureReason(CURLcode result) const;
   bool running() const { return running_.isSet(); }

@@ -1,6 +1,7 @@
 #include "ui/HeadGetDialog.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
@@ -27,11 +28,16 @@ HeadGetDialog::HeadGetDialog(Settings& settings, const SettingsLocation& locatio
   getDomains_->setTabChangesFocus(true);
   content()->addWidget(labelFor(getDomains_, QStringLiteral("Enter one domain per line")));
   content()->addWidget(getDomains_, 1);
+  fallback_ = named(new QCheckBox(QStringLiteral("Ask Again With GET When HEAD Is Refused (405, 501)")),
+                    QStringLiteral("Ask Again With GET When HEAD Is Refused"));
+  fallback_->setChecked(settings.FallbackToGET != 0);
+  content()->addWidget(fallback_);
   finishSettingsLayout(ReturnKey::Nothing, methods_->checkedButton());
 }
 
 bool HeadGetDialog::applyTo(Settings& settings) {
   settings.HeaderRequestMethod = static_cast<MethodChoice>(methods_->checkedId());
+  settings.FallbackToGET = fallback_->isChecked() ? 1 : 0;
   // The GET-domain list itself is built from this text when the next crawl starts.
   settings.GETDomains = typedMultiLineText(utf8Text(getDomains_->toPlainText()));
   return true;

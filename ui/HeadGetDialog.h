@@ -4,6 +4,7 @@
 #include "ui/SettingsDialog.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QPlainTextEdit;
 
 namespace tallyvane::ui {
@@ -19,6 +20,7 @@ class HeadGetDialog : public SettingsDialog {
 
  private:
   QButtonGroup* methods_;  // ids are the HeaderRequestMethod values
+  QCheckBox* fallback_ = nullptr;
   QPlainTextEdit* getDomains_;
 };
 

@@ -51,6 +51,7 @@ std::string defaultFile() {
       "[HEADGET]\n"
       "GETDomains = \n"
       "HeaderRequestMethod = 0\n"
+      "FallbackToGET = 0\n"
       "[Requests]\n"
       "CustomHeaders = \n"
       "CookiesDisabled = 1\n"

@@ -113,6 +113,37 @@ TEST_F(RequestTest, HeadByDefaultAndGetWhenChosen) {
   EXPECT_EQ(lastRequest().method, "GET");
 }
 
+TEST_F(RequestTest, ARefusedHeadIsAskedAgainWithGetWhenChosenAndBothBlocksAreKept) {
+  server.route("/no-head", [](const ReceivedRequest& r) {
+    if (r.method == "HEAD") return reply(r, "HTTP/1.1 405 Method Not Allowed", {"Allow: GET"});
+    return reply(r, "HTTP/1.1 200 OK", {"Content-Type: text/html", "X-Robots-Tag: noindex"}, "body");
+  });
+  server.route("/not-implemented", [](const ReceivedRequest& r) {
+    return reply(r, r.method == "HEAD" ? "HTTP/1.1 501 Not Implemented" : "HTTP/1.1 404 Not Found");
+  });
+  HopRecord refused = fetch(server.url("/no-head"));
+  EXPECT_EQ(refused.statusCode, 405);  // off by default: the HEAD's answer is the record
+  EXPECT_EQ(server.requestCount("/no-head"), 1u);
+
+  settings.FallbackToGET = 1;
+  context.analyseHeaders = [](HopRecord& hop) { analyseHeaders(hop, nullptr); };
+  reconnect();
+  const HopRecord fallen = fetch(server.url("/no-head"));
+  EXPECT_EQ(lastRequest().method, "GET");
+  EXPECT_EQ(fallen.statusCode, 200);
+  EXPECT_EQ(fallen.statusText, "OK");
+  EXPECT_EQ(fallen.contentType, "text/html");
+  EXPECT_EQ(fallen.xRobotsTag, "[noindex]");  // the analysis reads the GET's block
+  const size_t head = fallen.rawHeaders.find("HTTP/1.1 405 Method Not Allowed\r\n");
+  const size_t get = fallen.rawHeaders.find("HTTP/1.1 200 OK\r\n");
+  EXPECT_EQ(head, 0u) << fallen.rawHeaders;
+  EXPECT_NE(get, std::string::npos) << fallen.rawHeaders;
+  EXPECT_EQ(fetch(server.url("/not-implemented")).statusCode, 404);
+  // Only a refused HEAD is repeated: an answered one, or a GET, is requested once.
+  fetch(server.url("/a"));
+  EXPECT_EQ(server.requestCount("/a"), 1u);
+}
+
 TEST_F(RequestTest, GetOnlyForListedHostsWhateverTheirCase) {
   settings.HeaderRequestMethod = MethodChoice::GetForListedHosts;
   settings.GETDomains = "LocalHost ; the test machine\r\n\r\nexample.org";
