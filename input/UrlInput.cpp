@@ -36,15 +36,22 @@ SourceKind sourceKindOf(std::string_view fileName) {
   return SourceKind::PlainText;
 }
 
-std::string firstUrlField(std::string_view record) {
+char csvDelimiterOf(std::string_view firstRecord) {
+  if (firstRecord.find(',') != std::string_view::npos) return ',';
+  if (firstRecord.find(';') != std::string_view::npos) return ';';
+  if (firstRecord.find('\t') != std::string_view::npos) return '\t';
+  return ',';
+}
+
+std::string firstUrlField(std::string_view record, char delimiter) {
   std::string field;
   bool quoted = false;
   for (size_t i = 0; i <= record.size(); ++i) {
     const bool end = i == record.size();
-    const char c = end ? ',' : record[i];
+    const char c = end ? delimiter : record[i];
     if (!end && c == '"') {
       quoted = !quoted;  // quotes are dropped; a doubled quote adds nothing
-    } else if (c == ',' && (!quoted || end)) {
+    } else if (c == delimiter && (!quoted || end)) {
       if (isHttpUrl(field)) return field;
       field.clear();
     } else {
@@ -83,6 +90,7 @@ OpenOutcome UrlInput::open(const std::string& fileName, std::string manualText) 
     return {false, errorMessage("Unsupported text encoding format")};
   }
   kind_ = sourceKindOf(fileName);
+  csvDelimiter_ = 0;
   if (kind_ == SourceKind::Sitemap) {
     // The parser reads the mark itself.
     Sitemap::Parsed parsed = Sitemap::parse(fd);
@@ -177,7 +185,8 @@ std::string UrlInput::readCsvRecord() {
       record.append(trimmed.substr(0, kMaxLineBytes - record.size()));
       quotes += countQuotes(trimmed);
     }
-    std::string url = firstUrlField(record);
+    if (csvDelimiter_ == 0) csvDelimiter_ = csvDelimiterOf(record);
+    std::string url = firstUrlField(record, csvDelimiter_);
     if (!url.empty()) return url;
   }
 }

@@ -63,10 +63,15 @@ class UrlInput {
   std::string memoryText_;
   size_t memoryPosition_ = 0;
   bool memoryDone_ = true;
+  char csvDelimiter_ = 0;  // decided by the first record
 };
 
 // The first field of a CSV record that starts with "http://" or "https://", or "".
-std::string firstUrlField(std::string_view record);
+std::string firstUrlField(std::string_view record, char delimiter = ',');
+
+// The delimiter a CSV file's first record shows: a comma; else a semicolon or a tab, as
+// spreadsheets in many locales export.
+char csvDelimiterOf(std::string_view firstRecord);
 
 // The source kind a file name gives, from its extension (letter case ignored).
 SourceKind sourceKindOf(std::string_view fileName);

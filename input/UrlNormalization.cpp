@@ -185,6 +185,13 @@ std::string percentEncodeUrl(std::string url) {
 }
 
 std::string normaliseInputUrl(std::string url) {
+  // A scheme in capitals is requested, counted and reported in its usual lower-case form.
+  if (isHttpUrl(url)) {
+    // ASCII only, whatever the process's locale.
+    for (size_t i = 0; url[i] != ':'; ++i) {
+      if (url[i] >= 'A' && url[i] <= 'Z') url[i] = static_cast<char>(url[i] - 'A' + 'a');
+    }
+  }
   // Most URLs of a list have no dot segment: removeDotSegments() would copy them.
   if (url.find("/.") != std::string::npos) url = removeDotSegments(url);
   return percentEncodeUrl(std::move(url));

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/Text.h"
+
 namespace tallyvane {
 namespace {
 
@@ -148,7 +150,8 @@ std::optional<TextSpan> requestHostSpan(std::string_view url) {
 }
 
 bool isHttpUrl(std::string_view text) {
-  return text.starts_with("http://") || text.starts_with("https://");
+  // Schemes ignore case: "HTTP://" and "Https://" are web addresses too.
+  return startsWithIgnoreCase(text, "http://") || startsWithIgnoreCase(text, "https://");
 }
 
 }  // namespace tallyvane

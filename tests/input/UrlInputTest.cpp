@@ -66,10 +66,19 @@ TEST_F(UrlInputTest, CsvFileEndingInsideAnOpenQuoteYieldsTheJoinedRecord) {
   EXPECT_EQ(urlsOf("open.csv", "a,\"http://a.example/x\nstill,open"), (Urls{"http://a.example/xstill,open"}));
 }
 
+TEST_F(UrlInputTest, SpreadsheetCsvsWithSemicolonsOrTabsAreReadByTheirFirstRecord) {
+  EXPECT_EQ(urlsOf("de.csv", "Name;Adresse\nA;http://a.example/x,y\nB;\"http://a.example/q;1\"\n"),
+            (Urls{"http://a.example/x,y", "http://a.example/q;1"}));
+  EXPECT_EQ(urlsOf("tabs.csv", "name\turl\nA\thttp://a.example/t\n"), (Urls{"http://a.example/t"}));
+  // A comma in the first record keeps the comma, whatever follows.
+  EXPECT_EQ(urlsOf("plain.csv", "name,url\nA;B,http://a.example/c\n"), (Urls{"http://a.example/c"}));
+  EXPECT_EQ(urlsOf("caps.csv", "HTTPS://A.example/Caps\n"), (Urls{"https://A.example/Caps"}));
+}
+
 TEST_F(UrlInputTest, FirstUrlFieldRules) {
   EXPECT_EQ(firstUrlField("a,b,https://x/,http://y/"), "https://x/");
   EXPECT_EQ(firstUrlField("\"http://x/a,b\"c"), "http://x/a,bc");
-  EXPECT_EQ(firstUrlField("HTTP://x/"), "");
+  EXPECT_EQ(firstUrlField("HTTP://x/"), "HTTP://x/");  // schemes ignore case
   EXPECT_EQ(firstUrlField(" http://x/"), "");  // fields are not trimmed
   EXPECT_EQ(firstUrlField(""), "");
 }
@@ -154,8 +163,8 @@ TEST_F(UrlInputTest, PendingUrlsComeFirstAndOnlyHttpOnesAreQueued) {
   ASSERT_TRUE(input.open("", "http://a/source").opened);
   input.queuePending("http://a/queued");
   input.queuePending("ftp://a/never");
-  input.queuePending("HTTP://a/never");
-  EXPECT_EQ(drain(), (Urls{"http://a/queued", "http://a/source"}));
+  input.queuePending("HTTP://a/upper");  // schemes ignore case; it goes out in lower case
+  EXPECT_EQ(drain(), (Urls{"http://a/queued", "http://a/upper", "http://a/source"}));
   input.queuePending("http://a/stale");
   ASSERT_TRUE(input.open("", "").opened);  // opening empties the queue
   std::string url = "left over";

@@ -28,7 +28,7 @@ TEST(UrlNormalizationTest, PlusAndTheHostStayAsWritten) {
 TEST(UrlNormalizationTest, DotSegmentsOnly) {
   EXPECT_EQ(normaliseInputUrl("http://a.example/x/../y"), "http://a.example/y");
   EXPECT_EQ(normaliseInputUrl("http://a.example/x/./y/../z?q=../1#f"), "http://a.example/x/z?q=../1#f");
-  EXPECT_EQ(normaliseInputUrl("HTTP://A.Example/Path"), "HTTP://A.Example/Path");
+  EXPECT_EQ(normaliseInputUrl("HTTP://A.Example/Path"), "http://A.Example/Path");  // the scheme only, lower-cased
   EXPECT_EQ(normaliseInputUrl("example.com/page/../x"), "example.com/page/../x");  // no scheme is added
 }
 

@@ -60,11 +60,14 @@ TEST(UrlPartsTest, SetReplacesOnlyThatPart) {
   EXPECT_EQ(setUrlPart("http://example.com/a", kPartPort, "8080"), "http://example.com:8080/a");
 }
 
-TEST(UrlPartsTest, OnlyLowerCaseHttpSchemesCount) {
+TEST(UrlPartsTest, HttpSchemesCountInAnyCase) {
   EXPECT_TRUE(isHttpUrl("http://a"));
   EXPECT_TRUE(isHttpUrl("https://a"));
-  EXPECT_FALSE(isHttpUrl("HTTP://a"));
+  EXPECT_TRUE(isHttpUrl("HTTP://a"));
+  EXPECT_TRUE(isHttpUrl("Https://a"));
   EXPECT_FALSE(isHttpUrl("ftp://a"));
+  EXPECT_FALSE(isHttpUrl("http:/a"));
+  EXPECT_FALSE(isHttpUrl("httpx://a"));
 }
 
 }  // namespace
