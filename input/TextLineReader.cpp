@@ -4,31 +4,21 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "base/Text.h"
-#include "base/Words.h"
 
 namespace tallyvane {
 namespace {
 
 constexpr size_t kChunkBytes = 1 << 16;
 
-// Whether any byte of word is a CR or LF: a byte equal to the one sought becomes zero under XOR,
-// and the classic zero-byte test is exact for the word as a whole.
-bool hasLineBreakByte(uint64_t word) {
-  const uint64_t cr = word ^ (kEveryByteOne * '\r'), lf = word ^ (kEveryByteOne * '\n');
-  return (((cr - kEveryByteOne) & ~cr) | ((lf - kEveryByteOne) & ~lf)) & kEveryByteHighBit;
-}
-
-// The next CR or LF from position on; npos when there is none. Eight bytes at a time: every URL
-// of a list passes here, and find_first_of tries every character of its set at every position.
+// The next CR or LF from position on; npos when there is none. strcspn also stops at a zero
+// byte, which a line may hold: the search goes on past it.
 size_t lineBreakFrom(const std::string& text, size_t position) {
-  size_t i = position;
-  for (; i + 8 <= text.size(); i += 8) {
-    if (hasLineBreakByte(wordAt(text.data() + i))) break;
-  }
-  for (; i < text.size(); ++i) {
-    if (text[i] == '\n' || text[i] == '\r') return i;
+  for (size_t i = position; i < text.size(); ++i) {
+    i += std::strcspn(text.c_str() + i, "\r\n");
+    if (i < text.size() && text[i] != '\0') return i;
   }
   return std::string::npos;
 }
