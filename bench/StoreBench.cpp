@@ -160,12 +160,12 @@ Batch makeBatch() { return Batch(kBatch, std::vector<HopRecord>(kHopsPerChain));
     std::ofstream out(list, std::ios::binary);
     for (size_t i = 0; i < records; ++i) out << bench::syntheticUrl(i) << (i % 2 == 0 ? "\n" : "\r\n");
   }
-  const int fd = ::open(list.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  FileDescriptor fd = openFile(list.c_str(), O_RDONLY);
+  if (!fd.valid()) {
     std::fprintf(stderr, "cannot open %s\n", list.c_str());
     std::exit(1);
   }
-  TextLineReader reader(fd, TextEncoding::Unmarked);
+  TextLineReader reader(std::move(fd), TextEncoding::Unmarked);
   std::string line;
   size_t lines = 0, bytes = 0;
   const Stopwatch watch;

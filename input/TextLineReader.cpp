@@ -1,8 +1,5 @@
 #include "input/TextLineReader.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
@@ -24,10 +21,6 @@ size_t lineBreakFrom(const std::string& text, size_t position) {
 }
 
 }  // namespace
-
-TextLineReader::~TextLineReader() {
-  if (fd_ >= 0) ::close(fd_);
-}
 
 void TextLineReader::appendDecoded(const char* bytes, size_t count) {
   if (encoding_ != TextEncoding::Utf16Le) {
@@ -66,20 +59,17 @@ bool TextLineReader::refill() {
     position_ = 0;
   }
   char chunk[kChunkBytes];
-  for (;;) {
-    const ssize_t got = ::read(fd_, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      endOfFile_ = true;
-      if (pendingHighSurrogate_ != 0) {
-        decoded_ += utf8FromUtf16(std::u16string(1, static_cast<char16_t>(pendingHighSurrogate_)));
-        pendingHighSurrogate_ = 0;
-      }
-      return false;
+  const ssize_t got = readSome(fd_.get(), chunk, sizeof chunk);
+  if (got <= 0) {
+    endOfFile_ = true;
+    if (pendingHighSurrogate_ != 0) {
+      decoded_ += utf8FromUtf16(std::u16string(1, static_cast<char16_t>(pendingHighSurrogate_)));
+      pendingHighSurrogate_ = 0;
     }
-    appendDecoded(chunk, static_cast<size_t>(got));
-    return true;
+    return false;
   }
+  appendDecoded(chunk, static_cast<size_t>(got));
+  return true;
 }
 
 bool TextLineReader::atEnd() {
