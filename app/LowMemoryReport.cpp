@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <cassert>
-#include <cerrno>
 
+#include "base/FileDescriptor.h"
 #include "results/Filters.h"
 #include "results/ResultStore.h"
 
@@ -33,17 +33,11 @@ LowMemoryReport::~LowMemoryReport() { close(); }
 
 bool LowMemoryReport::append(std::string_view bytes) {
   if (failed_ || fd_ < 0) return false;
-  std::string_view left = bytes;
-  while (!left.empty()) {
-    const ssize_t done = ::write(fd_, left.data(), left.size());
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) {
-      // Cut back what got out of these lines: the file keeps only whole lines.
-      if (::ftruncate(fd_, written_) == 0) ::lseek(fd_, written_, SEEK_SET);
-      failed_ = true;
-      return false;
-    }
-    left.remove_prefix(static_cast<size_t>(done));
+  if (!writeAll(fd_, bytes)) {
+    // Cut back what got out of these lines: the file keeps only whole lines.
+    if (::ftruncate(fd_, written_) == 0) ::lseek(fd_, written_, SEEK_SET);
+    failed_ = true;
+    return false;
   }
   written_ += static_cast<off_t>(bytes.size());
   return true;

@@ -69,53 +69,48 @@ int writingOf(const fs::path& target) {
 
 void syncFolder(const fs::path& folder) {
   // Makes the rename itself durable; some file systems cannot sync a folder, which is no error.
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+  const FileDescriptor fd = openFile(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd.valid()) ::fsync(fd.get());
 }
 
-int createExclusively(const fs::path& path, mode_t mode) {
-  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+FileDescriptor createExclusively(const fs::path& path, mode_t mode) {
+  return openFile(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode);
 }
 
 }  // namespace
 
 std::optional<std::string> readFileContents(const fs::path& file) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  const FileDescriptor fd = openFile(file.c_str(), O_RDONLY);
   struct stat info {};
-  std::optional<std::string> bytes;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    bytes.emplace();
-    bytes->reserve(static_cast<size_t>(info.st_size));
-    char buffer[65536];
-    for (;;) {
-      const ssize_t got = ::read(fd, buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        bytes.reset();
-        break;
-      }
-      if (got == 0) break;
-      bytes->append(buffer, static_cast<size_t>(got));
-    }
+  if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(info.st_size));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = readSome(fd.get(), buffer, sizeof buffer);
+    if (got < 0) return std::nullopt;
+    if (got == 0) return bytes;
+    bytes.append(buffer, static_cast<size_t>(got));
   }
-  ::close(fd);
-  return bytes;
 }
 
 bool FileReplacement::open(const fs::path& target, std::string_view temporaryName, mode_t newFileMode) {
   discard();
-  failed_ = finished_ = false;
+  finished_ = false;
+  failure_.reset();
   buffer_.clear();
   buffer_.reserve(kBufferBytes);
   const int writing = writingOf(target);
   if (writing == kReplace) return openTemporary(withLinksResolved(target), temporaryName, newFileMode);
   target_ = target;
   std::fflush(nullptr);  // what stdio holds for a standard stream comes first
-  fd_ = writing == kOpenByPath ? ::open(target.c_str(), O_WRONLY | O_CLOEXEC) : ::fcntl(writing, F_DUPFD_CLOEXEC, 0);
-  return fd_ >= 0;
+  fd_ = writing == kOpenByPath ? openFile(target.c_str(), O_WRONLY) : FileDescriptor(::fcntl(writing, F_DUPFD_CLOEXEC, 0));
+  return fd_.valid() || fail("opening", target);
+}
+
+bool FileReplacement::fail(std::string_view doing, const fs::path& path) {
+  failure_ = lastSystemError(std::string(doing) + " " + path.string());
+  return false;
 }
 
 bool FileReplacement::openTemporary(const fs::path& target, std::string_view temporaryName, mode_t newFileMode) {
@@ -125,57 +120,58 @@ bool FileReplacement::openTemporary(const fs::path& target, std::string_view tem
   struct stat existing {};
   const bool replacing = ::stat(target.c_str(), &existing) == 0;
   // A folder is no file to replace; a file its owner made read-only is kept as it is.
-  if (replacing && (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) return false;
+  if (replacing && S_ISDIR(existing.st_mode)) {
+    errno = EISDIR;
+    return fail("replacing", target);
+  }
+  if (replacing && ::access(target.c_str(), W_OK) != 0) return fail("replacing", target);
   UnfinishedFiles& unfinished = unfinishedFiles();
   std::lock_guard lock(unfinished.mutex);
-  if (unfinished.closed) return false;
+  if (unfinished.closed) {
+    errno = ECANCELED;  // the program is ending
+    return fail("creating", temporary);
+  }
   // Owner-only while it is written; the target's own permissions once complete.
   const mode_t mode = replacing ? S_IRUSR | S_IWUSR : newFileMode;
-  int fd = createExclusively(temporary, mode);
-  if (fd < 0 && errno == EEXIST && ::unlink(temporary.c_str()) == 0) fd = createExclusively(temporary, mode);
-  if (fd < 0) return false;
+  FileDescriptor fd = createExclusively(temporary, mode);
+  if (!fd.valid() && errno == EEXIST && ::unlink(temporary.c_str()) == 0) fd = createExclusively(temporary, mode);
+  if (!fd.valid()) return fail("creating", temporary);
   if (replacing) {
     // Root replacing a user's file must not make it root's. Anyone else can only fail here for a
     // file of another owner, which then becomes the writer's, as a copy would.
-    [[maybe_unused]] const bool ownerKept = ::fchown(fd, existing.st_uid, existing.st_gid) == 0;
-    if (::fchmod(fd, existing.st_mode & 07777) != 0) {
-      ::close(fd);
+    [[maybe_unused]] const bool ownerKept = ::fchown(fd.get(), existing.st_uid, existing.st_gid) == 0;
+    if (::fchmod(fd.get(), existing.st_mode & 07777) != 0) {
+      fail("setting the permissions of", temporary);
+      fd.reset();
       ::unlink(temporary.c_str());
       return false;
     }
   }
   unfinished.paths.push_back(temporary);
-  fd_ = fd;
+  fd_ = std::move(fd);
   target_ = target;
   temporary_ = temporary;
   return true;
 }
 
 bool FileReplacement::flush() {
-  std::string_view left = buffer_;
-  while (!failed_ && !left.empty()) {
-    const ssize_t written = ::write(fd_, left.data(), left.size());
-    if (written < 0 && errno == EINTR) continue;
-    failed_ = written <= 0;
-    if (!failed_) left.remove_prefix(static_cast<size_t>(written));
-  }
+  if (!failure_ && !writeAll(fd_.get(), buffer_)) fail("writing", writtenFile());
   buffer_.clear();
-  return !failed_;
+  return !failure_;
 }
 
 bool FileReplacement::write(std::string_view bytes) {
-  if (fd_ < 0 || failed_) return false;
+  if (!fd_.valid() || failure_) return false;
   buffer_.append(bytes);
   return buffer_.size() < kBufferBytes || flush();
 }
 
 bool FileReplacement::finish() {
-  if (fd_ < 0) return false;
+  if (!fd_.valid()) return false;
   bool ok = flush();
   // A pipe or a terminal cannot be synced; only a file of our own must be on disk.
-  if (ok && !writesDirectly()) ok = ::fsync(fd_) == 0;
-  ok = ::close(fd_) == 0 && ok;
-  fd_ = -1;
+  if (ok && !writesDirectly() && ::fsync(fd_.get()) != 0) ok = fail("syncing", writtenFile());
+  if (!fd_.close() && ok) ok = fail("closing", writtenFile());
   if (!ok) {
     forgetTemporary(true);
     return false;
@@ -188,14 +184,14 @@ bool FileReplacement::replaceTarget() {
   if (!finished_) return false;
   if (writesDirectly()) return true;
   const bool renamed = ::rename(temporary_.c_str(), target_.c_str()) == 0;
+  if (!renamed) fail("renaming " + temporary_.string() + " to", target_);
   forgetTemporary(!renamed);
   if (renamed) syncFolder(folderOf(target_));
   return renamed;
 }
 
 void FileReplacement::discard() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  fd_.reset();
   forgetTemporary(true);
   finished_ = false;
 }
@@ -222,18 +218,20 @@ void removeUnfinishedFiles() {
   unfinished.closed = true;
 }
 
-std::optional<std::string> whyUnwritable(const fs::path& target) {
-  struct stat info {};
-  if (::stat(target.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) return "it is a folder";
-    if (::access(target.c_str(), W_OK) != 0) return "it is not writable";
-    if (!S_ISREG(info.st_mode)) return std::nullopt;
+std::optional<SystemError> probeWritable(const fs::path& target) {
+  if (isWrittenDirectly(target)) {
+    // Opening a FIFO would wait for its reader, and a device may act on being opened.
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+      errno = EISDIR;
+    } else if (::access(target.c_str(), W_OK) == 0) {
+      return std::nullopt;
+    }
+    return lastSystemError("writing " + target.string());
   }
-  const fs::path folder = folderOf(withLinksResolved(target));
-  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-    return "the folder " + folder.string() + " does not exist";
-  }
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) return "the folder " + folder.string() + " is not writable";
+  FileReplacement probe;
+  if (!probe.open(target)) return probe.failure();
+  probe.discard();
   return std::nullopt;
 }
 

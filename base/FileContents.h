@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/FileDescriptor.h"
+
 namespace tallyvane {
 
 // The bytes of a regular file; nothing when it cannot be opened or read.
@@ -25,7 +27,7 @@ std::optional<std::string> readFileContents(const std::filesystem::path& file);
 // instead: replacing it would put a regular file where the device or the redirection was.
 //
 // A temporary file that is not finished is removed: by discard(), on destruction, or by
-// removeUnfinishedFiles().
+// removeUnfinishedFiles(). Whatever fails says why in failure(), taken as it fails.
 class FileReplacement {
  public:
   FileReplacement() = default;
@@ -50,18 +52,22 @@ class FileReplacement {
   void discard();
 
   bool writesDirectly() const { return temporary_.empty(); }
+  // Why open(), a write, finish() or replaceTarget() failed, taken as it failed; open() clears it.
+  const std::optional<SystemError>& failure() const { return failure_; }
 
  private:
   bool openTemporary(const std::filesystem::path& target, std::string_view temporaryName, mode_t newFileMode);
   bool flush();
+  bool fail(std::string_view doing, const std::filesystem::path& path);  // false, with errno taken
+  const std::filesystem::path& writtenFile() const { return writesDirectly() ? target_ : temporary_; }
   void forgetTemporary(bool remove);
 
-  int fd_ = -1;
+  FileDescriptor fd_;
   std::filesystem::path target_;     // with symbolic links resolved
   std::filesystem::path temporary_;  // empty when written directly
   std::string buffer_;
-  bool failed_ = false;
   bool finished_ = false;
+  std::optional<SystemError> failure_;
 };
 
 // Writes bytes as target's new version (see FileReplacement); false on any failure, target then
@@ -72,9 +78,9 @@ bool replaceFileContents(const std::filesystem::path& target, std::string_view b
 // new one be created. Safe from any thread (not from a signal handler).
 void removeUnfinishedFiles();
 
-// Why target cannot be written, or nothing: it is a folder or not writable itself, or its folder
-// does not exist or is not writable.
-std::optional<std::string> whyUnwritable(const std::filesystem::path& target);
+// Why target cannot be written, or nothing, found by starting to: a target to be replaced gets its
+// temporary file created and removed again; one written directly is only checked for access.
+std::optional<SystemError> probeWritable(const std::filesystem::path& target);
 
 // Whether FileReplacement writes target directly rather than replacing it.
 bool isWrittenDirectly(const std::filesystem::path& target);

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-
-#include "base/Words.h"
+#include <cstring>
 
 namespace tallyvane {
 namespace {
@@ -40,6 +39,15 @@ size_t validSequenceLength(std::string_view bytes, size_t i) {
   if (codePoint < minimum || codePoint > 0x10FFFF) return 0;
   if (codePoint >= 0xD800 && codePoint <= 0xDFFF) return 0;
   return length;
+}
+
+constexpr uint64_t kEveryByteHighBit = 0x8080808080808080u;
+
+// Eight bytes from any address, aligned or not.
+uint64_t wordAt(const char* at) {
+  uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
 }
 
 // The position of the first of eight bytes with its high bit set; 8 when there is none.

@@ -3,18 +3,24 @@
 // record, and adding rows to a sorted view (beside an unsorted add).
 //   store_bench [--records N]   (default 1,000,000)
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <barrier>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
 #include "bench/BenchSupport.h"
 #include "bench/SyntheticResults.h"
+#include "input/TextLineReader.h"
 #include "results/ResultView.h"
 
 using namespace tallyvane;
@@ -37,7 +43,7 @@ Batch makeBatch() { return Batch(kBatch, std::vector<HopRecord>(kHopsPerChain));
 
 // Adds the chains numbered first.. first+count-1, filled into batch a thousand at a time;
 // returns the CPU seconds the adds took.
-double addChains(ResultStore& store, Batch& batch, size_t first, size_t count, size_t redirectEvery, size_t& textBytes) {
+[[gnu::noinline]] double addChains(ResultStore& store, Batch& batch, size_t first, size_t count, size_t redirectEvery, size_t& textBytes) {
   FatalErrorSlot fatal;
   double seconds = 0;
   for (size_t base = first; base < first + count; base += kBatch) {
@@ -56,7 +62,7 @@ double addChains(ResultStore& store, Batch& batch, size_t first, size_t count, s
 }
 
 // Lookups of URLs present and absent, through the store and through a plain hash set.
-void lookups(const ResultStore& store, size_t records) {
+[[gnu::noinline]] void lookups(const ResultStore& store, size_t records) {
   std::vector<std::string> urls;
   urls.reserve(2 * kBatch);
   size_t found = 0, lookups = 0;
@@ -87,6 +93,90 @@ void lookups(const ResultStore& store, size_t records) {
   }
   printFigure("duplicate lookups (half present)", lookups / seconds / 1e6, "M/s");
   printFigure("  the same URLs in a hash set", lookups / plainSeconds / 1e6, "M/s");
+}
+
+// A worker's claim on a URL and its release, while every other worker holds a claim too: once per
+// URL of a crawl, under the store's lock.
+[[gnu::noinline]] void claims(ResultStore& store, size_t records) {
+  constexpr size_t kOthers = 199;  // the most workers there are, less the one timed
+  std::vector<std::string> held(kOthers);
+  std::vector<PackedChain> heldChains(kOthers);
+  for (size_t i = 0; i < kOthers; ++i) {
+    held[i] = bench::syntheticUrl(2 * records + i);
+    store.claim(held[i], heldChains[i]);
+  }
+  std::vector<std::string> urls;
+  for (size_t i = 0; i < kBatch; ++i) urls.push_back(bench::syntheticUrl(3 * records + i));
+  PackedChain chain;
+  const size_t rounds = std::max<size_t>(1, records / kBatch);
+  size_t claimed = 0;
+  const Stopwatch watch;
+  for (size_t round = 0; round < rounds; ++round) {
+    for (const auto& url : urls) {
+      claimed += store.claim(url, chain);
+      store.release(url, chain);
+    }
+  }
+  const double seconds = watch.cpuSeconds();
+  for (size_t i = 0; i < kOthers; ++i) store.release(held[i], heldChains[i]);
+  if (claimed != rounds * urls.size()) {
+    std::fprintf(stderr, "claims refused\n");
+    std::exit(1);
+  }
+  printFigure("claim and release, 199 others claimed", seconds / static_cast<double>(claimed) * 1e9, "ns/URL");
+}
+
+// Header blocks packed by 200 workers in turn, as a crawl with 200 threads packs them: each
+// worker packs one block a round, so 199 others have packed since it last did. Only the packing
+// is timed, on the steady clock (rounds are waited for, and other processes may run).
+[[gnu::noinline]] void packsInTurn(const ResultStore& store) {
+  constexpr size_t kWorkers = 200, kRounds = 200;
+  std::barrier round(kWorkers);
+  std::vector<double> seconds(kWorkers);
+  std::vector<std::thread> workers;
+  for (size_t w = 0; w < kWorkers; ++w) {
+    workers.emplace_back([&, w] {
+      std::vector<HopRecord> hops(1);
+      bench::syntheticChain(hops, w, 0);
+      PackedChain chain;
+      for (size_t r = 0; r < kRounds; ++r) {
+        round.arrive_and_wait();
+        const auto start = std::chrono::steady_clock::now();
+        store.packHeaders(hops, chain);
+        seconds[w] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      }
+    });
+  }
+  for (auto& worker : workers) worker.join();
+  double total = 0;
+  for (const double s : seconds) total += s;
+  printFigure("header block packed, 200 workers in turn", total / (kWorkers * kRounds) * 1e6, "us/block");
+}
+
+// The list the store is filled from, read line by line as a crawl reads it.
+[[gnu::noinline]] void readUrlList(size_t records) {
+  const std::filesystem::path list = std::filesystem::temp_directory_path() / "tallyvane-bench-list.txt";
+  {
+    std::ofstream out(list, std::ios::binary);
+    for (size_t i = 0; i < records; ++i) out << bench::syntheticUrl(i) << (i % 2 == 0 ? "\n" : "\r\n");
+  }
+  FileDescriptor fd = openFile(list.c_str(), O_RDONLY);
+  if (!fd.valid()) {
+    std::fprintf(stderr, "cannot open %s\n", list.c_str());
+    std::exit(1);
+  }
+  TextLineReader reader(std::move(fd), TextEncoding::Unmarked);
+  std::string line;
+  size_t lines = 0, bytes = 0;
+  const Stopwatch watch;
+  while (reader.nextLine(line)) ++lines, bytes += line.size();
+  const double seconds = watch.cpuSeconds();
+  std::filesystem::remove(list);
+  if (lines != records) {
+    std::fprintf(stderr, "the list reader gave %zu lines of %zu\n", lines, records);
+    std::exit(1);
+  }
+  printFigure("URL list read line by line", static_cast<double>(bytes) / seconds / 1e6, "MB/s");
 }
 
 // Rows added while the view is sorted by URL, at random places in the order.
@@ -143,6 +233,9 @@ void scenario(size_t records, size_t redirectEvery) {
               "bytes");
   lookups(store, records);
   if (redirectEvery == 0) {
+    claims(store, records);
+    packsInTurn(store);
+    readUrlList(records);
     printFigure("  unsorted add, for comparison", 1e6 / addRate, "us/row");
     sortedAdds(store, records);
   }

@@ -120,7 +120,7 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
   if (!plan.junit.empty()) outputs.push_back(plan.junit);
   for (auto output = outputs.begin(); output != outputs.end(); ++output) {
     // A file that cannot be created gets the same message as at the end of a crawl.
-    if (whyUnwritable(*output)) return std::string(kCannotCreateReportMessage) + output->string();
+    if (probeWritable(*output)) return std::string(kCannotCreateReportMessage) + output->string();
     std::optional<std::string> reason;
     if (!input.empty() && sameFile(*output, input)) reason = "it is the input list";
     // Two regular files of one name would overwrite each other; a device or a pipe may be shared.

@@ -1,6 +1,5 @@
 #include "engine/HeaderAnalysis.h"
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -60,34 +59,22 @@ void parseParameters(std::string_view part, size_t at, LinkEntry& entry) {
   }
 }
 
-enum class AnalysedHeader { kNone, kVary, kRobots, kLink };
-
-constexpr AnalysedHeader kindOf(std::string_view lowerName) {
-  if (lowerName == "vary") return AnalysedHeader::kVary;
-  if (lowerName == "x-robots-tag") return AnalysedHeader::kRobots;
-  if (lowerName == "link") return AnalysedHeader::kLink;
-  return AnalysedHeader::kNone;
-}
-
-static_assert(std::ranges::none_of(kAnalysedHeaderNames,
-                                   [](std::string_view name) { return kindOf(name) == AnalysedHeader::kNone; }),
-              "every analysed header name has its kind");
-
-AnalysedHeader analysedHeaderNamed(std::string_view name) {
-  for (const std::string_view analysed : kAnalysedHeaderNames) {
-    if (equalsIgnoreCase(name, analysed)) return kindOf(analysed);
-  }
-  return AnalysedHeader::kNone;
-}
+// The headers analyseHeaders() reads, by their names in lower case.
+struct AnalysedHeaderName {
+  std::string_view name;
+  AnalysedHeader kind;
+};
+constexpr AnalysedHeaderName kAnalysedHeaders[] = {
+    {"vary", AnalysedHeader::kVary}, {"x-robots-tag", AnalysedHeader::kRobots}, {"link", AnalysedHeader::kLink}};
 
 }  // namespace
 
-bool startsWithAnalysedHeaderName(std::string_view line) {
-  // The colon is looked for only where each name ends.
-  for (const std::string_view name : kAnalysedHeaderNames) {
-    if (line.size() > name.size() && line[name.size()] == ':' && startsWithIgnoreCase(line, name)) return true;
+AnalysedHeader analysedHeaderOf(std::string_view line) {
+  // Each name is compared only when the colon stands where it ends.
+  for (const auto& [name, kind] : kAnalysedHeaders) {
+    if (line.size() > name.size() && line[name.size()] == ':' && startsWithIgnoreCase(line, name)) return kind;
   }
-  return false;
+  return AnalysedHeader::kNone;
 }
 
 void parseLinks(std::string_view value, HopRecord& hop, const QueueLink& queueLink) {
@@ -132,7 +119,7 @@ void analyseHeaders(HopRecord& hop, const QueueLink& queueLink) {
       }
       continue;
     }
-    const AnalysedHeader header = analysedHeaderNamed(line.substr(0, colon));
+    const AnalysedHeader header = analysedHeaderOf(line);
     if (header != AnalysedHeader::kNone) {
       std::string value(trimBlanks(line.substr(colon + 1)));
       for (auto part = continuation.rbegin(); part != continuation.rend(); ++part) {

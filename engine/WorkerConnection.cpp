@@ -233,7 +233,7 @@ size_t WorkerConnection::onHeader(char* data, size_t size, size_t count, void* s
   } else if (isBlankLine(line)) {
     connection.expectStatusLine_ = true;
   }
-  if (!connection.analysedHeaderSeen_) connection.analysedHeaderSeen_ = isAnalysedHeaderLine(line);
+  if (!connection.analysedHeaderSeen_) connection.analysedHeaderSeen_ = analysedHeaderOf(line) != AnalysedHeader::kNone;
   hop.rawHeaders.append(line);
   return size * count;
 }

@@ -1,9 +1,7 @@
 #include "input/Sitemap.h"
 
 #include <expat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -180,7 +178,7 @@ class SitemapBuilder {
   std::optional<std::string> locText_;
 };
 
-Sitemap::Parsed Sitemap::parse(int fd) {
+Sitemap::Parsed Sitemap::parse(FileDescriptor fd) {
   Parsed result;
   Sitemap sitemap;
   SitemapBuilder builder(sitemap);
@@ -199,8 +197,7 @@ Sitemap::Parsed Sitemap::parse(int fd) {
       ok = false;
       break;
     }
-    const ssize_t got = ::read(fd, buffer, 1 << 16);
-    if (got < 0 && errno == EINTR) continue;
+    const ssize_t got = readSome(fd.get(), buffer, 1 << 16);
     if (got < 0) {
       readFailed = true;
       break;
@@ -211,7 +208,7 @@ Sitemap::Parsed Sitemap::parse(int fd) {
     }
     if (got == 0) break;
   }
-  ::close(fd);
+  fd.reset();
   if (readFailed) {
     result.failure = Parsed::Failure::CannotLoad;
     return result;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/FileDescriptor.h"
+
 namespace tallyvane {
 
 class Sitemap {
@@ -21,9 +23,9 @@ class Sitemap {
     uint32_t mediaCount = 0;
   };
 
-  // Reads and parses the file at fd (which it closes).
+  // Reads and parses the file at fd.
   struct Parsed;
-  static Parsed parse(int fd);
+  static Parsed parse(FileDescriptor fd);
 
   size_t entryCount() const { return entries_.size(); }
   const Entry& entry(size_t i) const { return entries_[i]; }

@@ -1,43 +1,26 @@
 #include "input/TextLineReader.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "base/Text.h"
-#include "base/Words.h"
 
 namespace tallyvane {
 namespace {
 
 constexpr size_t kChunkBytes = 1 << 16;
 
-// Whether any byte of word is a CR or LF: a byte equal to the one sought becomes zero under XOR,
-// and the classic zero-byte test is exact for the word as a whole.
-bool hasLineBreakByte(uint64_t word) {
-  const uint64_t cr = word ^ (kEveryByteOne * '\r'), lf = word ^ (kEveryByteOne * '\n');
-  return (((cr - kEveryByteOne) & ~cr) | ((lf - kEveryByteOne) & ~lf)) & kEveryByteHighBit;
-}
-
-// The next CR or LF from position on; npos when there is none. Eight bytes at a time: every URL
-// of a list passes here, and find_first_of tries every character of its set at every position.
+// The next CR or LF from position on; npos when there is none. strcspn also stops at a zero
+// byte, which a line may hold: the search goes on past it.
 size_t lineBreakFrom(const std::string& text, size_t position) {
-  size_t i = position;
-  for (; i + 8 <= text.size(); i += 8) {
-    if (hasLineBreakByte(wordAt(text.data() + i))) break;
-  }
-  for (; i < text.size(); ++i) {
-    if (text[i] == '\n' || text[i] == '\r') return i;
+  for (size_t i = position; i < text.size(); ++i) {
+    i += std::strcspn(text.c_str() + i, "\r\n");
+    if (i < text.size() && text[i] != '\0') return i;
   }
   return std::string::npos;
 }
 
 }  // namespace
-
-TextLineReader::~TextLineReader() {
-  if (fd_ >= 0) ::close(fd_);
-}
 
 void TextLineReader::appendDecoded(const char* bytes, size_t count) {
   if (encoding_ != TextEncoding::Utf16Le) {
@@ -76,20 +59,17 @@ bool TextLineReader::refill() {
     position_ = 0;
   }
   char chunk[kChunkBytes];
-  for (;;) {
-    const ssize_t got = ::read(fd_, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      endOfFile_ = true;
-      if (pendingHighSurrogate_ != 0) {
-        decoded_ += utf8FromUtf16(std::u16string(1, static_cast<char16_t>(pendingHighSurrogate_)));
-        pendingHighSurrogate_ = 0;
-      }
-      return false;
+  const ssize_t got = readSome(fd_.get(), chunk, sizeof chunk);
+  if (got <= 0) {
+    endOfFile_ = true;
+    if (pendingHighSurrogate_ != 0) {
+      decoded_ += utf8FromUtf16(std::u16string(1, static_cast<char16_t>(pendingHighSurrogate_)));
+      pendingHighSurrogate_ = 0;
     }
-    appendDecoded(chunk, static_cast<size_t>(got));
-    return true;
+    return false;
   }
+  appendDecoded(chunk, static_cast<size_t>(got));
+  return true;
 }
 
 bool TextLineReader::atEnd() {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/FileDescriptor.h"
+
 namespace tallyvane {
 
 enum class TextEncoding {
@@ -18,11 +20,8 @@ inline constexpr size_t kMaxLineBytes = size_t{1} << 20;
 
 class TextLineReader {
  public:
-  // Takes ownership of fd, positioned after any byte-order mark.
-  TextLineReader(int fd, TextEncoding encoding) : fd_(fd), encoding_(encoding) {}
-  ~TextLineReader();
-  TextLineReader(const TextLineReader&) = delete;
-  TextLineReader& operator=(const TextLineReader&) = delete;
+  // fd is positioned after any byte-order mark.
+  TextLineReader(FileDescriptor fd, TextEncoding encoding) : fd_(std::move(fd)), encoding_(encoding) {}
 
   // Replaces line with the next line, without its line break (LF, CR or CR LF), in the room line
   // already has: one per URL of a list would otherwise be allocated. False at the end of the file.
@@ -34,7 +33,7 @@ class TextLineReader {
   void appendDecoded(const char* bytes, size_t count);
   void finishLine(std::string& line) const;  // decoded to valid UTF-8 in place
 
-  int fd_;
+  FileDescriptor fd_;
   TextEncoding encoding_;
   std::string decoded_;  // UTF-8 (or unmarked bytes) not yet handed out
   size_t position_ = 0;

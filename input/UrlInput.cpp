@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 
+#include "base/FileDescriptor.h"
 #include "base/Text.h"
 #include "input/UrlNormalization.h"
 #include "input/UrlParts.h"
@@ -17,10 +17,7 @@ namespace {
 // Reads up to four bytes of the start of a file; the rest stays to be read.
 std::string readMark(int fd) {
   char bytes[4];
-  ssize_t got;
-  do {
-    got = ::pread(fd, bytes, sizeof bytes, 0);
-  } while (got < 0 && errno == EINTR);
+  const ssize_t got = readSomeAt(fd, bytes, sizeof bytes, 0);
   return got > 0 ? std::string(bytes, static_cast<size_t>(got)) : std::string();
 }
 
@@ -74,11 +71,11 @@ OpenOutcome UrlInput::open(const std::string& fileName, std::string manualText) 
     memoryDone_ = false;
     return {true, std::nullopt};
   }
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  FileDescriptor fd = openFile(fileName.c_str(), O_RDONLY);
   struct stat info {};
-  if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) ::close(fd), fd = -1;  // a folder reads as empty
-  if (fd < 0) return {false, errorMessage("There was an error trying to open " + fileName)};
-  const std::string mark = readMark(fd);
+  if (fd.valid() && (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode))) fd.reset();  // a folder reads as empty
+  if (!fd.valid()) return {false, errorMessage("There was an error trying to open " + fileName)};
+  const std::string mark = readMark(fd.get());
   TextEncoding encoding = TextEncoding::Unmarked;
   size_t markLength = 0;
   if (mark.starts_with("\xFF\xFE")) {  // tested first: FF FE 00 00 is read as UTF-16LE
@@ -86,14 +83,13 @@ OpenOutcome UrlInput::open(const std::string& fileName, std::string manualText) 
   } else if (mark.starts_with("\xEF\xBB\xBF")) {
     encoding = TextEncoding::Utf8, markLength = 3;
   } else if (mark.starts_with("\xFE\xFF") || mark.starts_with(std::string_view("\x00\x00\xFE\xFF", 4))) {
-    ::close(fd);
     return {false, errorMessage("Unsupported text encoding format")};
   }
   kind_ = sourceKindOf(fileName);
   csvDelimiter_ = 0;
   if (kind_ == SourceKind::Sitemap) {
     // The parser reads the mark itself.
-    Sitemap::Parsed parsed = Sitemap::parse(fd);
+    Sitemap::Parsed parsed = Sitemap::parse(std::move(fd));
     switch (parsed.failure) {
       case Sitemap::Parsed::Failure::None:
         sitemap_ = std::move(parsed.sitemap);
@@ -105,8 +101,8 @@ OpenOutcome UrlInput::open(const std::string& fileName, std::string manualText) 
       case Sitemap::Parsed::Failure::Silent: return {false, std::nullopt};
     }
   }
-  ::lseek(fd, static_cast<off_t>(markLength), SEEK_SET);
-  lines_ = std::make_unique<TextLineReader>(fd, encoding);
+  ::lseek(fd.get(), static_cast<off_t>(markLength), SEEK_SET);
+  lines_ = std::make_unique<TextLineReader>(std::move(fd), encoding);
   return {true, std::nullopt};
 }
 

@@ -1,5 +1,6 @@
 #include "results/Arena.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -19,6 +20,15 @@ std::byte* Arena::mapChunk(size_t size) {
   chunks_.push_back(Chunk{chunk, size});
   held_ += size;
   return chunk;
+}
+
+void* Arena::allocate(size_t bytes, size_t alignment) {
+  const size_t padding = (0 - reinterpret_cast<uintptr_t>(cursor_)) & (alignment - 1);
+  if (cursor_ == nullptr || padding + bytes > left_) return allocateFromNewChunk(bytes);
+  std::byte* result = cursor_ + padding;
+  cursor_ = result + bytes;
+  left_ -= padding + bytes;
+  return result;
 }
 
 void* Arena::allocateFromNewChunk(size_t bytes) {

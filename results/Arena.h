@@ -3,7 +3,6 @@
 // per chunk replaces one malloc per text, and nothing it hands out ever moves.
 
 #include <cstddef>
-#include <cstdint>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -25,15 +24,7 @@ class Arena {
   Arena& operator=(const Arena&) = delete;
 
   // alignment is a power of two. Throws std::bad_alloc when memory (or the limit) is exhausted.
-  // Inline: a record takes half a dozen allocations, nearly all from the current chunk.
-  void* allocate(size_t bytes, size_t alignment) {
-    const size_t padding = (0 - reinterpret_cast<uintptr_t>(cursor_)) & (alignment - 1);
-    if (cursor_ == nullptr || padding + bytes > left_) return allocateFromNewChunk(bytes);
-    std::byte* result = cursor_ + padding;
-    cursor_ = result + bytes;
-    left_ -= padding + bytes;
-    return result;
-  }
+  void* allocate(size_t bytes, size_t alignment);
 
   template <typename T>
   T* allocateArray(size_t count) {

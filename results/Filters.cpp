@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "base/Text.h"
 #include "results/HopRecord.h"
 
 namespace tallyvane {
@@ -15,33 +16,16 @@ int64_t totalResponseTime(const ResultRecord& record) {
   return total;
 }
 
-enum WebScheme { kOtherScheme, kHttp, kHttps };
-
-// "http://" or "https://" in any case, read without measuring the URL: both filters ask it of
-// every record stored. A mismatch stops the reading, at the terminating zero at the latest.
-WebScheme webSchemeOf(const char* url) {
-  if (url == nullptr) return kOtherScheme;
-  constexpr std::string_view kHttpLetters = "http";
-  // Or-ing 0x20 lowers a letter and makes no other byte into one of these letters.
-  for (size_t i = 0; i < kHttpLetters.size(); ++i) {
-    if ((url[i] | 0x20) != kHttpLetters[i]) return kOtherScheme;
-  }
-  const bool secure = (url[4] | 0x20) == 's';
-  const char* rest = url + 4 + (secure ? 1 : 0);
-  if (rest[0] != ':' || rest[1] != '/' || rest[2] != '/') return kOtherScheme;
-  return secure ? kHttps : kHttp;
-}
-
 }  // namespace
 
 uint32_t filtersShowing(const ResultRecord& record, int64_t slowPageThresholdMs) {
   const int64_t s = record.first().statusCode;
-  const WebScheme scheme = webSchemeOf(record.first().url);
+  const std::string_view url = textOf(record.first().url);
   const bool redirect = between(s, 300, 399);
   // Spelt out bit by bit rather than looped over a table: this runs for every record stored.
   const auto bit = [](int filter, bool holds) { return static_cast<uint32_t>(holds) << filter; };
-  return bit(1, scheme == kHttp) |                                            // HTTP URLs
-         bit(2, scheme == kHttps) |                                           // HTTPS URLs
+  return bit(1, startsWithIgnoreCase(url, "http://")) |                       // HTTP URLs
+         bit(2, startsWithIgnoreCase(url, "https://")) |                      // HTTPS URLs
          bit(3, between(s, 200, 299)) |                                       // 2XX - Success
          bit(4, redirect) |                                                   // 3XX - Redirects
          bit(5, s == 301) |                                                   // 301 Redirects

@@ -51,7 +51,8 @@ struct StreamFree {
 
 // Working streams lent to whichever thread packs, so workers pack side by side. LZ4 writes entries
 // all over a stream's 16 KB table: a stream just given back is still in the cache, while one of
-// each of 200 workers is not, by the time its worker packs again.
+// each of 200 workers is not, by the time its worker packs again (store_bench, 200 workers in
+// turn: 0.28 us a block, against 0.34 with a stream per thread and 0.41 with a pool behind a mutex).
 class StreamPool {
  public:
   StreamPool() = default;

@@ -29,7 +29,8 @@ class StopCheck {
 
 // Calls each(i, record) for every row of the snapshot. A key is a few dependent reads (record,
 // first response, field): asking for each record some rows ahead, and for its first response
-// half as far ahead, overlaps their waits for memory.
+// half as far ahead, overlaps their waits for memory (results_bench, status sort of 1 M rows:
+// 0.035 s, 0.039 s without).
 template <typename Each>
 void forEachRecord(const SortSnapshot& snapshot, const std::atomic<bool>& stop, Each each) {
   constexpr size_t kAhead = 16;

@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <system_error>
 
 #include "base/FileContents.h"
+#include "base/FileDescriptor.h"
 
 namespace tallyvane {
 namespace {
@@ -103,13 +103,10 @@ void encodeRecord(const ResultRecord& record, TestMode testMode, std::string& ou
 // Reads the file through a buffer, always knowing how many bytes are left.
 class FileReader {
  public:
-  explicit FileReader(int fd) : fd_(fd) {
+  explicit FileReader(FileDescriptor fd) : fd_(std::move(fd)) {
     struct stat info {};
-    left_ = ::fstat(fd, &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+    left_ = ::fstat(fd_.get(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
   }
-  ~FileReader() { ::close(fd_); }
-  FileReader(const FileReader&) = delete;
-  FileReader& operator=(const FileReader&) = delete;
 
   uint64_t left() const { return left_ + (end_ - position_); }
   bool atEnd() { return left() == 0; }
@@ -146,10 +143,7 @@ class FileReader {
  private:
   bool refill() {
     if (left_ == 0) return false;
-    ssize_t got;
-    do {
-      got = ::read(fd_, buffer_.get(), kBufferBytes);
-    } while (got < 0 && errno == EINTR);
+    const ssize_t got = readSome(fd_.get(), buffer_.get(), kBufferBytes);
     if (got <= 0) {
       left_ = 0;
       return false;
@@ -161,7 +155,7 @@ class FileReader {
   }
 
   static constexpr size_t kBufferBytes = size_t{1} << 20;
-  int fd_;
+  FileDescriptor fd_;
   std::unique_ptr<char[]> buffer_{new char[kBufferBytes]};  // on the heap: too big for a stack
   size_t position_ = 0;
   size_t end_ = 0;
@@ -314,8 +308,8 @@ std::optional<Message> saveResults(const ResultStore& store, TestMode testMode, 
 LoadOutcome loadResults(ResultStore& store, const fs::path& path, const TaskProgress& progress,
                         const std::atomic<bool>* quitting) {
   LoadOutcome outcome;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  FileDescriptor fd = openFile(path.c_str(), O_RDONLY);
+  if (!fd.valid()) {
     outcome.message = errorMessage("Cannot open results file.");
     return outcome;
   }
@@ -323,7 +317,7 @@ LoadOutcome loadResults(ResultStore& store, const fs::path& path, const TaskProg
     outcome.message = errorMessage(text);
     return outcome;
   };
-  FileReader in(fd);
+  FileReader in(std::move(fd));
   int32_t magic = 0;
   int64_t urlCount = 0;
   uint8_t version[2] = {};

@@ -2,7 +2,8 @@
 
 namespace tallyvane {
 
-const char* SharedTexts::copyNonEmpty(std::string_view text, Arena& arena) {
+const char* SharedTexts::copy(std::string_view text, Arena& arena) {
+  if (text.empty()) return nullptr;  // most Vary and X-Robots-Tag fields: no lookup needed
   if (text.size() > kLongestShared) return arena.copyText(text);
   if (const auto found = copies_.find(text); found != copies_.end()) return found->second;
   const char* copy = arena.copyText(text);

@@ -15,7 +15,7 @@ class SharedTexts {
  public:
   // A zero-terminated copy of text in arena, or nullptr when empty; a short text equal to one
   // copied before gets that copy. Throws std::bad_alloc.
-  const char* copy(std::string_view text, Arena& arena) { return text.empty() ? nullptr : copyNonEmpty(text, arena); }
+  const char* copy(std::string_view text, Arena& arena);
   // With the arena's clear: the copies are gone.
   void clear() { std::unordered_map<std::string_view, const char*>().swap(copies_); }
   size_t memoryBytes() const;
@@ -24,7 +24,6 @@ class SharedTexts {
   // Longer texts rarely repeat; the cap bounds the table when short ones do not repeat either.
   static constexpr size_t kLongestShared = 64;
   static constexpr size_t kMostShared = size_t{1} << 16;
-  const char* copyNonEmpty(std::string_view text, Arena& arena);
   std::unordered_map<std::string_view, const char*> copies_;
 };
 

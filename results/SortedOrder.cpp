@@ -51,14 +51,7 @@ SortedOrder::Place SortedOrder::find(const ColumnKey& key) const {
   const Block& block = blocks_[lo];
   place.block = lo;
   place.hint = order_.hint(key, block.prefix);
-  // The first four steps of the search each read a line of the block no other step reads; asking
-  // for all fifteen at once waits for memory once rather than four times over.
-  const size_t n = block.size;
-  for (size_t eighth = 1; eighth < 16; ++eighth) {
-    __builtin_prefetch(block.hints + n * eighth / 16);
-    if (block.texts) __builtin_prefetch(block.texts + n * eighth / 16);  // for words that tie
-  }
-  size_t first = 0, last = n;
+  size_t first = 0, last = block.size;
   while (first < last) {
     const size_t mid = first + (last - first) / 2;
     if (precedes(key, place.hint, block.hints[mid], [&] { return keyOf(block, mid); })) last = mid;

@@ -9,6 +9,7 @@ constexpr int kInitialBits = 16;
 
 // CRC-32 (the zlib and PNG one) eight bytes at a step, with a table per byte of the step: URLs
 // are mostly shorter than the 40-odd bytes below which zlib takes them a byte at a time.
+// zlib's crc32 in its place costs a fifth of store_bench's lookup and add rates.
 using CrcTables = std::array<std::array<uint32_t, 256>, 8>;
 constexpr CrcTables kCrcTables = [] {
   CrcTables tables{};

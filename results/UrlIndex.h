@@ -14,10 +14,6 @@ namespace tallyvane {
 // The key of a URL in the index: the CRC-32 of its bytes.
 uint32_t urlCrc(std::string_view url);
 
-// The slot of a CRC in a table of 2^bits slots. Fibonacci hashing: the top bits of the product,
-// so URLs that differ in a digit spread out.
-inline size_t slotOfCrc(uint32_t crc, int bits) { return (crc * 0x9E3779B1u) >> (32 - bits); }
-
 class UrlIndex {
  public:
   UrlIndex() { clear(); }
@@ -46,7 +42,8 @@ class UrlIndex {
     uint32_t crc;
     uint32_t entry;  // record index + 1; 0 marks an empty slot
   };
-  size_t slotOf(uint32_t crc) const { return slotOfCrc(crc, bits_); }
+  // Fibonacci hashing: the top bits of the product, so URLs that differ in a digit spread out.
+  size_t slotOf(uint32_t crc) const { return (crc * 0x9E3779B1u) >> (32 - bits_); }
   void place(Slot slot);
 
   LargeVector<Slot> slots_;  // ten million URLs: 128 MiB probed at random, so in large pages

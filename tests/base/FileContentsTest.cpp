@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <future>
@@ -141,12 +142,46 @@ TEST_F(FileReplacementTest, EndingAtOnceRemovesWhatIsHalfWritten) {
       ::testing::ExitedWithCode(0), "");
 }
 
-TEST(OutputCheckTest, NamesWhyAFileCannotBeWritten) {
+TEST_F(FileReplacementTest, AFailureIsNamedWithTheKernelsReasonAsItHappens) {
+  const auto target = folder.write("report.csv", "old");
+  {
+    const testing::FileSizeLimit limit(8);
+    FileReplacement file;
+    ASSERT_TRUE(file.open(target));
+    EXPECT_FALSE(file.write(std::string(2 << 20, 'x')));
+    ASSERT_TRUE(file.failure());
+    EXPECT_EQ(file.failure()->code, EFBIG);
+    EXPECT_EQ(file.failure()->text, "writing " + (folder / "report.csv.partial").string() + ": File too large");
+  }
+  FileReplacement file;
+  EXPECT_FALSE(file.open(folder / "missing" / "x.csv"));
+  ASSERT_TRUE(file.failure());
+  EXPECT_EQ(file.failure()->code, ENOENT);
+  EXPECT_EQ(file.failure()->text,
+            "creating " + (folder / "missing" / "x.csv.partial").string() + ": No such file or directory");
+  EXPECT_FALSE(file.open(folder.path()));
+  EXPECT_EQ(file.failure()->code, EISDIR);
+  ASSERT_TRUE(file.open(target));
+  EXPECT_FALSE(file.failure()) << "open() clears the failure before";
+  if (fs::exists("/dev/full")) {
+    ASSERT_TRUE(file.open("/dev/full"));
+    EXPECT_FALSE(file.write("x") && file.commit());
+    ASSERT_TRUE(file.failure());
+    EXPECT_EQ(file.failure()->code, ENOSPC);
+    EXPECT_EQ(file.failure()->text, "writing /dev/full: No space left on device");
+  }
+  EXPECT_EQ(ScratchFolder::read(target), "old");
+}
+
+TEST(OutputCheckTest, FindsWhyAFileCannotBeWrittenByStartingTo) {
   ScratchFolder folder;
-  EXPECT_EQ(whyUnwritable(folder / "new.csv"), std::nullopt);
-  EXPECT_EQ(whyUnwritable("/dev/stdout"), std::nullopt);
-  EXPECT_EQ(whyUnwritable(folder.path()), "it is a folder");
-  EXPECT_EQ(whyUnwritable(folder / "none" / "x.csv"), "the folder " + (folder / "none").string() + " does not exist");
+  EXPECT_EQ(probeWritable(folder / "new.csv"), std::nullopt);
+  EXPECT_EQ(probeWritable("/dev/stdout"), std::nullopt);
+  EXPECT_EQ(entriesIn(folder.path()), 0u) << "the probe leaves nothing behind";
+  ASSERT_TRUE(probeWritable(folder.path()));
+  EXPECT_EQ(probeWritable(folder.path())->code, EISDIR);
+  ASSERT_TRUE(probeWritable(folder / "none" / "x.csv"));
+  EXPECT_EQ(probeWritable(folder / "none" / "x.csv")->code, ENOENT);
   const auto list = folder.write("list.txt", "http://a/\n");
   fs::create_symlink(list, folder / "alias.txt");
   EXPECT_TRUE(sameFile(folder / "alias.txt", list));

@@ -7,10 +7,10 @@
 #include "input/Sitemap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const int fd = ::memfd_create("sitemap", 0);
-  if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size)) return 0;
-  ::lseek(fd, 0, SEEK_SET);
-  const tallyvane::Sitemap::Parsed parsed = tallyvane::Sitemap::parse(fd);  // closes fd
+  tallyvane::FileDescriptor fd(::memfd_create("sitemap", 0));
+  if (!fd.valid() || !tallyvane::writeAll(fd.get(), {reinterpret_cast<const char*>(data), size})) return 0;
+  ::lseek(fd.get(), 0, SEEK_SET);
+  const tallyvane::Sitemap::Parsed parsed = tallyvane::Sitemap::parse(std::move(fd));
   if (parsed.sitemap) {
     for (size_t i = 0; i < parsed.sitemap->entryCount(); ++i) {
       const auto& entry = parsed.sitemap->entry(i);

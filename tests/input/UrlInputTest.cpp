@@ -49,6 +49,14 @@ TEST_F(UrlInputTest, LastLineWithoutLineBreakAndEveryLineBreakKind) {
             (Urls{"http://a/1", "http://a/2", "http://a/3", "http://a/4"}));
 }
 
+TEST_F(UrlInputTest, AZeroByteInsideALineDoesNotEndIt) {
+  const Urls urls = urlsOf("zero.txt", std::string("http://a/1\0x\nhttp://a/2\0\r\nhttp://a/3", 36));
+  ASSERT_EQ(urls.size(), 3u);
+  EXPECT_TRUE(urls[0].starts_with("http://a/1") && urls[0].ends_with("x")) << urls[0];
+  EXPECT_TRUE(urls[1].starts_with("http://a/2") && urls[1].size() > 10) << urls[1];
+  EXPECT_EQ(urls[2], "http://a/3");
+}
+
 TEST_F(UrlInputTest, CsvTakesTheFirstUrlFieldOfEachRecord) {
   EXPECT_EQ(urlsOf("list.CSV",
                    "name,url\n"

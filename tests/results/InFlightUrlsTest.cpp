@@ -10,9 +10,8 @@
 namespace tallyvane {
 namespace {
 
-// Random claims and releases, with CRCs chosen from a handful so that runs collide and wrap
-// around the table's end, against a plain map: the backward shift on release must keep every
-// URL still claimed findable.
+// Random claims and releases, with CRCs chosen from a handful so that URLs share them, against a
+// plain map: only the URL tells claims of one CRC apart, and a release keeps every other claim.
 TEST(InFlightUrlsTest, ClaimsAndReleasesUnderCollisionsMatchAPlainSet) {
   std::vector<std::string> urls;
   for (int i = 0; i < 400; ++i) urls.push_back("http://a.example/" + std::to_string(i));
