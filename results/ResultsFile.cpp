@@ -316,7 +316,7 @@ LoadOutcome loadResults(ResultStore& store, const fs::path& path, const TaskProg
   LoadOutcome outcome;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    outcome.message = errorMessage("Cannot open results file.");
+    outcome.message = errorMessage(kCannotOpenResultsMessage);
     return outcome;
   }
   auto fail = [&](std::string_view text) {

@@ -86,7 +86,7 @@ TEST_F(CheckCommandTest, ReportsAndResultsFileFollowFilterAndSort) {
 TEST_F(CheckCommandTest, WrongOutputOptionsStopBeforeAnyRequest) {
   const auto list = folder.write("list.txt", server.url("/a") + "\n");
   EXPECT_EQ(cli("check " + list.string() + " --report pdf=x.pdf").second,
-            "Error: Invalid report \"pdf=x.pdf\": use KIND=FILE with KIND standard, redirects, links or raw\n");
+            "Error: Invalid report \"pdf=x.pdf\": use KIND=FILE with KIND standard, redirects, links, raw or html\n");
   EXPECT_EQ(cli("check " + list.string() + " --filter 14").first, 1);
   EXPECT_EQ(cli("check " + list.string() + " --sort Colour").first, 1);
   EXPECT_EQ(cli("report " + (folder / "none.tvl").string() + " --report raw=x.csv").second,
