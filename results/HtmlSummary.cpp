@@ -76,6 +76,22 @@ class Page {
     }
     raw("</tr>\n");
   }
+  // A section: its heading, then its table's header row (the rows follow), or a line saying why
+  // there are none.
+  void startSection(std::string_view heading, std::initializer_list<std::string_view> titles, bool empty,
+                    std::string_view whyEmpty = {}) {
+    raw("<h2>");
+    escaped(heading);
+    raw("</h2>\n");
+    if (empty) {
+      raw("<p>");
+      escaped(whyEmpty);
+      raw("</p>\n");
+      return;
+    }
+    raw("<table>\n");
+    headerRow(titles);
+  }
   std::string& bytes() { return out_; }
 
  private:
@@ -112,8 +128,7 @@ void appendChart(Page& page, std::string_view title, const std::vector<OverviewB
 }
 
 void appendFilterCounts(Page& page, const ResultStore& store) {
-  page.raw("<h2>URLs per filter</h2>\n<table>\n");
-  page.headerRow({"Filter", "URLs"});
+  page.startSection("URLs per filter", {"Filter", "URLs"}, false);
   for (int filter = 0; filter <= kFilterCount; ++filter) {
     page.raw("<tr>");
     page.cell(kFilterNames[static_cast<size_t>(filter)]);
@@ -124,10 +139,9 @@ void appendFilterCounts(Page& page, const ResultStore& store) {
 }
 
 void appendLongestChains(Page& page, const std::vector<const ResultRecord*>& records) {
-  page.raw("<h2>Longest redirect chains</h2>\n");
-  if (records.empty()) return page.raw("<p>No URL redirects.</p>\n");
-  page.raw("<table>\n");
-  page.headerRow({"URL", "# Redirects", "Kind", "Chain"});
+  page.startSection("Longest redirect chains", {"URL", "# Redirects", "Kind", "Chain"}, records.empty(),
+                    "No URL redirects.");
+  if (records.empty()) return;
   for (const ResultRecord* record : records) {
     page.raw("<tr>");
     page.urlCell(textOf(record->first().url));
@@ -148,10 +162,9 @@ void appendLongestChains(Page& page, const std::vector<const ResultRecord*>& rec
 }
 
 void appendSlowest(Page& page, const std::vector<const ResultRecord*>& records) {
-  page.raw("<h2>Slowest URLs</h2>\n");
-  if (records.empty()) return page.raw("<p>No URL answered.</p>\n");
-  page.raw("<table>\n");
-  page.headerRow({"URL", "Status Code", "Status", "Response Time (s, whole chain)"});
+  page.startSection("Slowest URLs", {"URL", "Status Code", "Status", "Response Time (s, whole chain)"}, records.empty(),
+                    "No URL answered.");
+  if (records.empty()) return;
   for (const ResultRecord* record : records) {
     page.raw("<tr>");
     page.urlCell(textOf(record->first().url));
