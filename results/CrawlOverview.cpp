@@ -20,9 +20,9 @@ constexpr std::array<std::string_view, 5> kChainKindLabels = {"No Redirect", "Si
 constexpr std::array<int, 5> kChainKindFilters = {-1, -1, kChainsFilter, kLoopsFilter, -1};
 
 // Upper bounds in milliseconds; the last bucket is open.
-constexpr std::array<int64_t, 7> kTimeBounds = {100, 250, 500, 1000, 2000, 5000, 10000};
-constexpr std::array<std::string_view, 8> kTimeLabels = {"< 0.1 s", "0.1-0.25 s", "0.25-0.5 s", "0.5-1 s",
-                                                         "1-2 s",   "2-5 s",      "5-10 s",     ">= 10 s"};
+constexpr std::array<int64_t, 7> kTimeBounds = {100, 300, 500, 1000, 2000, 5000, 10000};
+// Each bucket by its upper bound. No "<" or ">": chart labels are read as rich text.
+constexpr std::array<std::string_view, 8> kTimeLabels = {"0.1", "0.3", "0.5", "1", "2", "5", "10", "10+"};
 
 // A status outside 2xx..5xx (1xx, or beyond 599) is in no class.
 int statusClassOf(int64_t status) {
@@ -50,7 +50,7 @@ std::string_view overviewTitle(OverviewChart chart) {
   switch (chart) {
     case OverviewChart::StatusClasses: return "URLs per status class";
     case OverviewChart::ChainKinds: return "Redirect chain kinds";
-    case OverviewChart::ResponseTimes: return "Response times (whole chain)";
+    case OverviewChart::ResponseTimes: return "Seconds per URL, up to (whole chain)";
   }
   return {};
 }

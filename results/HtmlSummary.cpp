@@ -7,6 +7,7 @@
 #include "base/FileContents.h"
 #include "results/CrawlOverview.h"
 #include "results/Filters.h"
+#include "results/MarkupText.h"
 #include "results/ResultColumns.h"
 
 namespace tallyvane {
@@ -55,7 +56,7 @@ int64_t slownessRank(const ResultRecord& record) { return record.first().statusC
 class Page {
  public:
   void raw(std::string_view html) { out_ += html; }
-  void escaped(std::string_view text) { out_ += escapeHtml(text); }
+  void escaped(std::string_view text) { out_ += escapeMarkup(text); }
   void number(int64_t value) { out_ += std::to_string(value); }
   void cell(std::string_view text, bool numeric = false) {
     raw(numeric ? "<td class=\"n\">" : "<td>");
@@ -100,7 +101,7 @@ class Page {
 
 // A horizontal bar chart: readable without colour, its numbers written beside the bars.
 void appendChart(Page& page, std::string_view title, const std::vector<OverviewBar>& bars) {
-  constexpr int kLabelWidth = 130, kBarSpace = 260, kRowHeight = 26, kNumberWidth = 90;
+  constexpr int kLabelWidth = 150, kBarSpace = 260, kRowHeight = 26, kNumberWidth = 90;
   int64_t largest = 1;
   for (const OverviewBar& bar : bars) largest = std::max(largest, bar.count);
   const int height = static_cast<int>(bars.size()) * kRowHeight + 8;
@@ -206,22 +207,6 @@ void appendFailures(Page& page, const std::map<std::string_view, FailureGroup>& 
 }
 
 }  // namespace
-
-std::string escapeHtml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 std::vector<std::string_view> testReasonsOf(std::string_view note) {
   std::vector<std::string_view> reasons;

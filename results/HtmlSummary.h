@@ -18,9 +18,6 @@ namespace tallyvane {
 
 inline constexpr std::string_view kHtmlSummaryTitle = "Tallyvane Summary Report";
 
-// Text as HTML element content or attribute value.
-std::string escapeHtml(std::string_view text);
-
 // The reasons of a test note ("[a],[b]") one by one.
 std::vector<std::string_view> testReasonsOf(std::string_view note);
 

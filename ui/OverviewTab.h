@@ -14,7 +14,7 @@
 #include "results/CrawlOverview.h"
 #include "results/ResultStore.h"
 
-class QBarSeries;
+class QAbstractBarSeries;
 class QBarSet;
 class QChartView;
 class QValueAxis;
@@ -50,7 +50,7 @@ class OverviewTab : public QWidget {
  private:
   struct Chart {
     QChartView* view = nullptr;
-    QBarSeries* series = nullptr;
+    QAbstractBarSeries* series = nullptr;
     QBarSet* set = nullptr;
     QValueAxis* axis = nullptr;
     std::vector<OverviewBar> bars;

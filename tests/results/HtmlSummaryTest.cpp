@@ -46,7 +46,7 @@ TEST_F(HtmlSummaryTest, EveryTextFromAServerIsEscapedAndThePageNeedsNoScriptOrNe
   const std::string html = summary();
 
   EXPECT_EQ(html.find("<script"), std::string::npos) << "a server's text became markup";
-  EXPECT_NE(html.find("&lt;script&gt;alert(&#39;status&#39;)&lt;/script&gt; &amp; &quot;more&quot;"), std::string::npos);
+  EXPECT_NE(html.find("&lt;script&gt;alert(&apos;status&apos;)&lt;/script&gt; &amp; &quot;more&quot;"), std::string::npos);
   EXPECT_NE(html.find("http://a.example/&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
   // Self-contained: nothing is fetched, nothing runs.
   EXPECT_EQ(html.find("src="), std::string::npos);
