@@ -174,6 +174,7 @@ void MainWindow::buildControls() {
   connect(filter_, &QComboBox::currentIndexChanged, this, &MainWindow::filterChanged);
   connect(abort_, &QPushButton::clicked, this, [this] { session_.stopCrawl(); });
   connect(clear_, &QPushButton::clicked, this, [this] {
+    if (!mayDiscardResults()) return;
     clearResults();
     refreshFilteredText();
   });
@@ -288,7 +289,13 @@ void MainWindow::searchFound() {
   refreshFilteredText();
 }
 
+bool MainWindow::mayDiscardResults() {
+  if (!unsavedResults_ || session_.store().count() == 0) return true;
+  return askYesNo(this, "", kDiscardResultsQuestion);
+}
+
 void MainWindow::clearResults() {
+  unsavedResults_ = false;
   // Nothing may point into the store once it is emptied.
   details_->clear();
   model_->setReady(false);
@@ -310,6 +317,7 @@ void MainWindow::showListCleared() {
 }
 
 void MainWindow::startCrawl(const CrawlSetup& setup, std::string manualText) {
+  if (!mayDiscardResults()) return;
   captureColumnWidths();
   details_->clear();
   model_->setReady(false);
@@ -488,6 +496,7 @@ void MainWindow::chooseAndWriteReport(ReportKind kind) {
 }
 
 void MainWindow::saveResultsTo(const std::filesystem::path& path) {
+  taskKeepsResults_ = true;
   showFileTaskStarted(kSavingResultsTitle, "Saving...");
   session_.startSave(path, fileTaskEndedNotice());
 }
@@ -495,7 +504,9 @@ void MainWindow::saveResultsTo(const std::filesystem::path& path) {
 void MainWindow::loadResultsFrom(const std::filesystem::path& path) {
   // Refused before anything changes: the results shown stay, and nothing flashes.
   if (!std::ifstream(path, std::ios::binary).is_open()) return showMessage(kErrorTitle, kCannotOpenResultsMessage);
+  if (!mayDiscardResults()) return;
   clearResults();
+  taskKeepsResults_ = true;
   // Counted again only once the whole file has loaded.
   setStatusText(kUrlsField, {});
   setStatusText(kResponsesField, {});
@@ -505,6 +516,7 @@ void MainWindow::loadResultsFrom(const std::filesystem::path& path) {
 
 void MainWindow::writeReportTo(ReportKind kind, const std::filesystem::path& path) {
   if (whyUnwritable(path)) return showMessage(kErrorTitle, std::string(kCannotCreateReportMessage) + path.string());
+  taskKeepsResults_ = false;
   showFileTaskStarted(kSavingReportTitle, "Saving...");
   session_.startReport(kind, path, fileTaskEndedNotice());
 }
@@ -531,6 +543,8 @@ bool MainWindow::event(QEvent* event) {
 
 void MainWindow::fileTaskEnded() {
   const FileTaskEnd end = session_.finishFileTask();
+  // Saved, or what a file holds: nothing to lose.
+  if (end.succeeded && taskKeepsResults_) unsavedResults_ = false;
   progress_.reset();
   menus_->setBusy(false);
   clear_->setEnabled(true);
@@ -583,6 +597,7 @@ void MainWindow::setCrawlBusy(bool busy) {
     restartSearch();
     return;
   }
+  unsavedResults_ = true;
   // The last rows at once, not on the next tick.
   reloadPending_ = false;
   const bool orderChanged = session_.view().selection().sorted;
@@ -605,6 +620,8 @@ bool MainWindow::requestExit() {
     port_.shutDown();
     session_.quit();
     crawl.waitFor(kQuitWaitForCrawl);
+  } else if (!mayDiscardResults()) {
+    return false;
   }
   exitConfirmed_ = true;
   port_.shutDown();

@@ -42,6 +42,8 @@ class ResultTableModel;
 inline constexpr const char* kProgramTitle = "Tallyvane";
 inline constexpr const char* kExitQuestion =
     "There's a crawl in progress and the results are not saved. Are you sure you want to exit?";
+inline constexpr const char* kDiscardResultsQuestion =
+    "The results of the last check are not saved. Do you want to discard them?";
 inline constexpr int kListTimerMs = 250;
 inline constexpr std::chrono::milliseconds kQuitWaitForCrawl{1000};
 
@@ -121,6 +123,8 @@ class MainWindow : public QMainWindow {
   void setListMode(ListMode mode);
   void captureColumnWidths();
   void clearResults();
+  // Whether results that were never saved may go: asks when there are any.
+  bool mayDiscardResults();
   // The list after its store was emptied: every URL's filter, no sort, no rows.
   void showListCleared();
   void resetSortIndicator();
@@ -166,6 +170,8 @@ class MainWindow : public QMainWindow {
 
   bool crawlBusy_ = false;
   bool exitConfirmed_ = false;
+  bool unsavedResults_ = false;  // a crawl's results, neither saved nor loaded from a file
+  bool taskKeepsResults_ = false;  // the file task is a save or a load, not a report
   bool placementRestored_ = false;
   bool shownOnce_ = false;
   QString lastFolder_;

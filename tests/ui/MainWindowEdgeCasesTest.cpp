@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 
 #include "results/ResultColumns.h"
+#include "results/ResultsFile.h"
 #include "tests/ui/MainWindowFixture.h"
 #include "ui/DetailPanel.h"
 #include "ui/ResultListView.h"
@@ -108,6 +109,40 @@ TEST_F(MainWindowEdgeCasesTest, AFailedHopShowsNoResponseTime) {
   ASSERT_EQ(responses->topLevelItemCount(), 2);
   EXPECT_EQ(responses->topLevelItem(1)->text(5), "");
   EXPECT_NE(responses->topLevelItem(0)->text(5), "");
+}
+
+TEST_F(MainWindowEdgeCasesTest, ResultsNeverSavedGoOnlyWhenThePersonSaysSo) {
+  discardAnswers.enabled = false;
+  crawl({"/a"});
+  std::vector<std::string> asked;
+  const auto answerNo = [&] {
+    whenModalOpens<QMessageBox>([&](QMessageBox* box) {
+      asked.push_back(box->text().toStdString());
+      box->button(QMessageBox::No)->click();
+    });
+  };
+  ResultStore empty;
+  ASSERT_FALSE(saveResults(empty, TestMode::None, scratch / "empty.tvl"));
+
+  // Clear, a new crawl, a load and quitting each ask, and No keeps the results.
+  answerNo();
+  QTest::mouseClick(window().clearButton(), Qt::LeftButton);
+  answerNo();
+  window().menus().checkClipboard->trigger();
+  EXPECT_FALSE(window().crawlStillActive());
+  answerNo();
+  window().loadResultsFrom(scratch / "empty.tvl");
+  answerNo();
+  EXPECT_FALSE(closeWindow());
+  EXPECT_EQ(asked, Texts(4, kDiscardResultsQuestion));
+  EXPECT_EQ(window().resultModel()->rowCount(), 1);
+
+  // Once saved they may go without a word.
+  window().saveResultsTo(scratch / "run.tvl");
+  ASSERT_TRUE(taskEnded());
+  QTest::mouseClick(window().clearButton(), Qt::LeftButton);
+  EXPECT_EQ(window().resultModel()->rowCount(), 0);
+  EXPECT_EQ(asked.size(), 4u);
 }
 
 }  // namespace
