@@ -4,6 +4,7 @@
 #include <ucontext.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdint>
@@ -124,6 +125,23 @@ bool installCrashHandler(std::string_view program) {
   bool installed = true;
   for (const int signal : kCrashSignals) installed = ::sigaction(signal, &action, nullptr) == 0 && installed;
   return installed;
+}
+
+AlternateSignalStack::AlternateSignalStack() {
+  // The report's handler writes and execs: a small stack, but above the minimum for any platform.
+  const size_t size = std::max<size_t>(SIGSTKSZ, 64 * 1024);
+  memory_ = std::make_unique<char[]>(size);
+  stack_t stack{};
+  stack.ss_sp = memory_.get();
+  stack.ss_size = size;
+  installed_ = ::sigaltstack(&stack, nullptr) == 0;
+}
+
+AlternateSignalStack::~AlternateSignalStack() {
+  if (!installed_) return;
+  stack_t off{};
+  off.ss_flags = SS_DISABLE;
+  ::sigaltstack(&off, nullptr);
 }
 
 void unblockAllSignals() {

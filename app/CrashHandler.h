@@ -4,6 +4,7 @@
 // program started as `program --crash-report CODE CODE_ADDRESS TARGET_ADDRESS` (see CrashReport.h),
 // which shows the report box. The exec ends every thread of the crashed process; nothing is saved.
 
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -17,6 +18,21 @@ std::span<const int> crashSignals();
 // start-up, before any other thread exists. False when the path is too long to keep or a signal
 // could not be set.
 bool installCrashHandler(std::string_view program);
+
+// An alternate signal stack for the calling thread while it lives, so that a stack overflow on a
+// thread started after installCrashHandler() is reported too: the handler cannot run on the stack
+// that overflowed.
+class AlternateSignalStack {
+ public:
+  AlternateSignalStack();
+  ~AlternateSignalStack();
+  AlternateSignalStack(const AlternateSignalStack&) = delete;
+  AlternateSignalStack& operator=(const AlternateSignalStack&) = delete;
+
+ private:
+  std::unique_ptr<char[]> memory_;
+  bool installed_ = false;
+};
 
 // For the crash-report process: the crashed handler's blocked signals survive exec.
 void unblockAllSignals();

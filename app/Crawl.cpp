@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/CrashHandler.h"
 #include "app/CurlShare.h"
 #include "base/Clock.h"
 #include "engine/HeaderAnalysis.h"
@@ -159,6 +160,7 @@ void Crawl::control(CrawlRequest request) {
         ++workersRunning_;
       }
       workers.emplace_back([this, worker, &context] {
+        const AlternateSignalStack signalStack;
         takeThreadRole(ThreadRole::Worker);
         work(worker, context);
         workerEnded();

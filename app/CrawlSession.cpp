@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "results/HtmlSummary.h"
+
 namespace tallyvane {
 namespace {
 
@@ -16,6 +18,8 @@ CrawlSession::CrawlSession(UserInterface& ui, const HttpLibrary* http, int64_t s
     : ui_(ui),
       store_(ResultStoreOptions{.slowPageThresholdMs = slowPageThresholdMs}),
       view_(store_),
+      search_(store_),
+      slowPageThresholdMs_(slowPageThresholdMs),
       fileTask_(ui) {
   if (http != nullptr) crawl_ = std::make_unique<Crawl>(http->api(), input_, ui_);
 }
@@ -38,6 +42,7 @@ const Crawl& CrawlSession::crawl() const {
 
 void CrawlSession::clearResults() {
   assert(owner_.isCurrent());
+  search_.stop();
   view_.clearStore();
   view_.selectFilter(0);
 }
@@ -111,6 +116,9 @@ void CrawlSession::startReport(ReportKind kind, const std::filesystem::path& pat
   view_.stopSort();  // the report takes the order in place now
   runFileTask([this, kind, path, testMode = testMode_, selection = view_.selection()](
                   const TaskProgress& progress, const std::atomic<bool>& quitting) {
+    if (kind == ReportKind::HtmlSummary) {
+      return writeHtmlSummary(store_, testMode, slowPageThresholdMs_, path, progress, &quitting);
+    }
     return writeReport(store_, selection, kind, testMode, path, progress, &quitting);
   }, std::move(ended));
 }
@@ -138,6 +146,7 @@ void CrawlSession::quit() {
   }
   fileTask_.quit();
   view_.stopSort();
+  search_.stop();
 }
 
 }  // namespace tallyvane

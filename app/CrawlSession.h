@@ -27,6 +27,7 @@
 #include "results/ResultStore.h"
 #include "results/ResultView.h"
 #include "results/ResultsFile.h"
+#include "results/UrlSearch.h"
 
 namespace tallyvane {
 
@@ -56,6 +57,8 @@ class CrawlSession {
   const ResultStore& store() const { return store_; }
   ResultView& view() { return view_; }
   const ResultView& view() const { return view_; }
+  // The list's search; stopped with the sort whenever the store is cleared.
+  UrlSearch& search() { return search_; }
   TestMode testMode() const { return testMode_; }
   ListMode listMode() const { return listMode_; }
 
@@ -84,7 +87,8 @@ class CrawlSession {
   void startSave(const std::filesystem::path& path, TaskEnded ended = {});
   // Clears the results first; the test mode becomes the file's once the task is finished.
   void startLoad(const std::filesystem::path& path, TaskEnded ended = {});
-  // In the view's filter and order as they are now; a running sort is stopped.
+  // In the view's filter and order as they are now; a running sort is stopped. The HTML summary
+  // covers the whole store.
   void startReport(ReportKind kind, const std::filesystem::path& path, TaskEnded ended = {});
   // Waits for the file task. After a load, the test and list modes are the file's.
   FileTaskEnd finishFileTask();
@@ -101,6 +105,8 @@ class CrawlSession {
   UserInterface& ui_;
   ResultStore store_;
   ResultView view_;
+  UrlSearch search_;
+  int64_t slowPageThresholdMs_;
   UrlInput input_;
   std::unique_ptr<Crawl> crawl_;
   FileTask fileTask_;

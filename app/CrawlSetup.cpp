@@ -80,6 +80,7 @@ SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view out
   if (input.empty()) return failed(kEnterInputFileMessage);
   if (output.empty()) return failed(kEnterOutputFileMessage);
   if (!fileExists(input)) return failed(kInputFileMissingMessage);
+  if (kind == ReportKind::HtmlSummary) return failed(kHtmlSummaryNeedsResultsMessage);
   // Creating the report empties the file: never the list it is about to read.
   std::error_code ignored;
   if (std::filesystem::equivalent(input, output, ignored)) {

@@ -22,6 +22,8 @@ inline constexpr std::string_view kEnterRulesFileMessage = "Please, enter a mapp
 inline constexpr std::string_view kRulesFileMissingMessage = "Cannot find mapping rules file!";
 inline constexpr std::string_view kSelectCanonicalFormMessage = "Please, select a canonical URL form to test for";
 inline constexpr std::string_view kEnterOutputFileMessage = "Please, enter on output file";
+inline constexpr std::string_view kHtmlSummaryNeedsResultsMessage =
+    "The HTML summary needs the results of the whole crawl: it cannot be written in low-memory mode";
 
 struct CrawlSetup {
   std::string inputFile;

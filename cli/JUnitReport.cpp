@@ -2,6 +2,7 @@
 
 #include "base/FileContents.h"
 #include "results/CsvReport.h"
+#include "results/MarkupText.h"
 #include "results/ResultColumns.h"
 
 namespace tallyvane::cli {
@@ -28,25 +29,7 @@ std::string chainText(const ResultRecord& record) {
 
 }  // namespace
 
-std::string xmlEscaped(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      case '\t':
-      case '\n':
-      case '\r': out += c; break;
-      default:
-        if (static_cast<unsigned char>(c) >= 0x20) out += c;  // XML 1.0 has no other controls
-    }
-  }
-  return out;
-}
+std::string xmlEscaped(std::string_view text) { return escapeMarkup(text); }
 
 std::optional<Message> writeJUnitReport(const ResultStore& store, std::string_view suiteName,
                                         const ExpectedTarget& expected, const std::filesystem::path& path) {

@@ -22,6 +22,7 @@ constexpr std::pair<std::string_view, ReportKind> kReportKinds[] = {
     {"redirects", ReportKind::RedirectDetails},
     {"links", ReportKind::LinkHeaders},
     {"raw", ReportKind::RawHeaders},
+    {"html", ReportKind::HtmlSummary},
 };
 
 std::optional<int> numberIn(std::string_view text, int low, int high) {
@@ -78,7 +79,7 @@ std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputP
     const auto known = std::find_if(std::begin(kReportKinds), std::end(kReportKinds),
                                     [&](const auto& entry) { return entry.first == kind; });
     if (equals == std::string::npos || equals + 1 == report.size() || known == std::end(kReportKinds)) {
-      return "Invalid report \"" + report + "\": use KIND=FILE with KIND standard, redirects, links or raw";
+      return "Invalid report \"" + report + "\": use KIND=FILE with KIND standard, redirects, links, raw or html";
     }
     std::string file = report.substr(equals + 1);
     if (file == "-") {

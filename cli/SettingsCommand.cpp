@@ -84,6 +84,16 @@ std::vector<Key> settableKeys() {
       {"Requests", "CookiesDisabled", flag(&Settings::CookiesDisabled, "Requests/CookiesDisabled")},
       {"Requests", "UseCustomHeaders", flag(&Settings::UseCustomHeaders, "Requests/UseCustomHeaders")},
       {"Requests", "TimeoutSeconds", choice(&Settings::TimeoutSeconds, 0, kMaxTimeoutSeconds, std::string(kInvalidTimeoutMessage))},
+      {"TLS", "CABundle", text(&Settings::CABundle)},
+      {"TLS", "ResolveHosts",
+       [](Settings& s, std::string_view v) -> std::optional<std::string> {
+         s.ResolveHosts = typedMultiLineText(decodeLineBreaks(v));
+         return std::nullopt;
+       }},
+      {"Display", "WindowGeometry", text(&Settings::WindowGeometry)},
+      {"Display", "WindowMaximized", flag(&Settings::WindowMaximized, "Display/WindowMaximized")},
+      {"Display", "SplitterPosition", choice(&Settings::SplitterPosition, 0, 100000,
+                                             "Invalid value for Display/SplitterPosition: use 0 to 100000 pixels")},
       {"Threads", "NumThreads",
        [](Settings& s, std::string_view v) -> std::optional<std::string> {
          const auto threads = typedThreadCount(v);

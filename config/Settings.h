@@ -41,6 +41,10 @@ struct Settings {
   std::vector<std::string> recentMappingFiles;
   // Display
   ColumnWidths columnWidths = defaultColumnWidths(1920);
+  // The main window as it was left; empty or 0 keeps the default place and size.
+  std::string WindowGeometry;  // "x,y,width,height" of the window's normal (not maximised) frame
+  int64_t WindowMaximized = 0;
+  int64_t SplitterPosition = 0;  // height of the result list above the detail panel
   // RewriteRules
   std::string Rules;
   int64_t RewriteURLs = 0;
@@ -53,6 +57,9 @@ struct Settings {
   CookiesChoice CookiesDisabled = CookiesChoice::Disabled;
   int64_t UseCustomHeaders = 0;
   int64_t TimeoutSeconds = kDefaultTimeoutSeconds;
+  // TLS: for staging servers and local test sites
+  std::string CABundle;      // PEM file of the authorities to trust instead of the system's
+  std::string ResolveHosts;  // HOST:PORT:ADDRESS lines, CR LF between them
   // Threads
   int64_t NumThreads = kDefaultNumThreads;
   // URLChecking

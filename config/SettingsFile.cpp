@@ -83,6 +83,9 @@ void readAll(const SettingsDocument& document, Settings& s) {
   for (int list = 0; list < kColumnListCount; ++list) {
     readColumnWidths(document, s.columnWidths[list], kColumnWidthKeys[list]);
   }
+  s.WindowGeometry = document.readText("Display", "WindowGeometry", s.WindowGeometry);
+  s.WindowMaximized = document.readInteger("Display", "WindowMaximized", s.WindowMaximized);
+  s.SplitterPosition = std::max<int64_t>(document.readInteger("Display", "SplitterPosition", s.SplitterPosition), 0);
 
   s.Rules = decodeLineBreaks(document.readText("RewriteRules", "Rules"));
   s.RewriteURLs = document.readInteger("RewriteRules", "RewriteURLs", s.RewriteURLs);
@@ -98,6 +101,9 @@ void readAll(const SettingsDocument& document, Settings& s) {
   s.UseCustomHeaders = document.readInteger("Requests", "UseCustomHeaders", s.UseCustomHeaders);
   s.TimeoutSeconds = inRange(document.readInteger("Requests", "TimeoutSeconds", s.TimeoutSeconds), 0,
                              kMaxTimeoutSeconds, kDefaultTimeoutSeconds);
+
+  s.CABundle = document.readText("TLS", "CABundle", s.CABundle);
+  s.ResolveHosts = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("TLS", "ResolveHosts")));
 
   s.NumThreads = inRange(document.readInteger("Threads", "NumThreads", s.NumThreads), kMinThreads, kMaxThreads,
                          kDefaultNumThreads);
@@ -129,6 +135,9 @@ void writeAll(SettingsDocument& document, const Settings& s) {
   for (int list = 0; list < kColumnListCount; ++list) {
     document.write("Display", kColumnWidthKeys[list], joinWidths(s.columnWidths[list]));
   }
+  document.write("Display", "WindowGeometry", s.WindowGeometry);
+  document.write("Display", "WindowMaximized", s.WindowMaximized);
+  document.write("Display", "SplitterPosition", s.SplitterPosition);
 
   document.write("RewriteRules", "Rules", encodeLineBreaks(s.Rules));
   document.write("RewriteRules", "RewriteURLs", s.RewriteURLs);
@@ -141,6 +150,9 @@ void writeAll(SettingsDocument& document, const Settings& s) {
   document.write("Requests", "CookiesDisabled", static_cast<int64_t>(s.CookiesDisabled));
   document.write("Requests", "UseCustomHeaders", s.UseCustomHeaders);
   document.write("Requests", "TimeoutSeconds", s.TimeoutSeconds);
+
+  document.write("TLS", "CABundle", s.CABundle);
+  document.write("TLS", "ResolveHosts", encodeLineBreaks(s.ResolveHosts));
 
   document.write("Threads", "NumThreads", s.NumThreads);
   document.write("URLChecking", "CheckLinksInHeaders", s.CheckLinksInHeaders);

@@ -1,6 +1,7 @@
 // Opens the desktop window against the demo site and saves the README's screenshots: the window
-// idle, during a crawl and with the details of a redirect shown. Run by docs/screenshots.sh under
-// a virtual display.
+// idle, during a crawl, with the details of a redirect shown, with the overview charts and with a
+// search, and every dialog; it also writes the HTML summary report, which docs/screenshots.sh
+// photographs in a headless browser. Run by docs/screenshots.sh under a virtual display.
 
 #include <QAction>
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
@@ -24,8 +26,10 @@
 #include "demo/DemoSite.h"
 #include "results/ResultColumns.h"
 #include "ui/CrashReportBox.h"
+#include "ui/DetailPanel.h"
 #include "ui/LowMemoryDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/OverviewTab.h"
 #include "ui/ProgressWindow.h"
 #include "ui/ResultTableModel.h"
 
@@ -90,6 +94,18 @@ int main(int argc, char** argv) {
   if (row >= 0) window.resultList()->selectRow(row);
   if (!save(window, folder, "main-window-details.png")) return 1;
 
+  window.detailPanel()->setCurrentWidget(window.overview());
+  if (!save(window, folder, "main-window-overview.png")) return 1;
+  window.detailPanel()->setCurrentIndex(0);
+  window.searchField()->setText("PRODUCTS");
+  QTest::qWait(300);
+  if (!save(window, folder, "main-window-search.png")) return 1;
+  window.searchField()->clear();
+
+  // The HTML summary, photographed by the script in a headless browser.
+  window.writeReportTo(ReportKind::HtmlSummary, QDir(folder).filePath("html-summary.html").toStdString());
+  if (!QTest::qWaitFor([&] { return window.progressWindow() == nullptr; }, 30000)) return 1;
+
   // The two check windows, as a person opens them from the menu.
   for (const auto& [action, name] : {std::pair{window.menus().checkFile, "check-urls-window.png"},
                                      std::pair{window.menus().checkManual, "enter-urls-window.png"},
@@ -106,7 +122,8 @@ int main(int argc, char** argv) {
        {std::pair{menus.urlChecking, "url-checking-options.png"}, std::pair{menus.urlRewriting, "rewrite-rules.png"},
         std::pair{menus.userAgents, "user-agents.png"}, std::pair{menus.speed, "speed.png"},
         std::pair{menus.headGet, "head-get-method.png"}, std::pair{menus.cookiesAndHeaders, "cookies-and-headers.png"},
-        std::pair{menus.proxy, "proxy-settings.png"}, std::pair{menus.about, "about.png"}}) {
+        std::pair{menus.proxy, "proxy-settings.png"}, std::pair{menus.tlsAndHosts, "tls-and-hosts.png"},
+        std::pair{menus.about, "about.png"}}) {
     action->trigger();
     QTest::qWait(200);
     QWidget* dialog = QApplication::activeModalWidget();

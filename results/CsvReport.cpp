@@ -173,6 +173,7 @@ void appendHeaderRow(ReportKind kind, TestMode testMode, CsvWriter&& csv) {
       csv.field("URL", true);
       csv.field("Raw Response Header");
       break;
+    case ReportKind::HtmlSummary: return;
   }
   csv.endLine();
 }
@@ -200,6 +201,7 @@ void appendReportLines(ReportKind kind, const ResultRecord& record, TestMode tes
     case ReportKind::RedirectDetails: return appendRedirectDetails(record, csv);
     case ReportKind::LinkHeaders: return appendLinkHeaders(record, csv);
     case ReportKind::RawHeaders: return appendRawHeaders(record, csv);
+    case ReportKind::HtmlSummary: return;
   }
 }
 

@@ -14,7 +14,8 @@
 
 namespace tallyvane {
 
-enum class ReportKind : int { Standard = 0, RedirectDetails = 1, LinkHeaders = 2, RawHeaders = 3 };
+// HtmlSummary is no CSV report: CrawlSession::startReport writes it with writeHtmlSummary().
+enum class ReportKind : int { Standard = 0, RedirectDetails = 1, LinkHeaders = 2, RawHeaders = 3, HtmlSummary = 4 };
 
 inline constexpr std::string_view kCannotCreateReportMessage = "Cannot create output file: ";
 inline constexpr std::string_view kReportWriteErrorMessage = "There was an error writing to the report file.";

@@ -168,6 +168,30 @@ const ResultRecord* ResultStore::recordAtRow(int64_t row, ViewSelection view) co
   return recordAt((*list)[static_cast<size_t>(row)]);
 }
 
+size_t ResultStore::recordsFrom(int64_t first, std::span<const ResultRecord*> out) const {
+  std::lock_guard lock(storeLock_);
+  size_t taken = 0;
+  for (int64_t index = std::max<int64_t>(first, 0); taken < out.size() && index < count_; ++index) {
+    out[taken++] = recordAt(static_cast<uint64_t>(index));
+  }
+  return taken;
+}
+
+size_t ResultStore::indicesOfRows(int64_t first, std::span<uint32_t> out, ViewSelection view) const {
+  std::lock_guard lock(storeLock_);
+  if (view.sorted) return sorted_ && first >= 0 ? sorted_->copyRows(static_cast<size_t>(first), out) : 0;
+  const int64_t rows = rowCount(view);
+  size_t taken = 0;
+  for (int64_t row = std::max<int64_t>(first, 0); taken < out.size() && row < rows; ++row) {
+    if (view.filter >= 1 && view.filter <= kFilterCount) {
+      out[taken++] = indexList(view.filter)[static_cast<size_t>(row)];
+    } else {
+      out[taken++] = static_cast<uint32_t>(row);
+    }
+  }
+  return taken;
+}
+
 bool ResultStore::contains(std::string_view url) const {
   const uint32_t crc = urlCrc(url);
   std::lock_guard lock(storeLock_);

@@ -94,6 +94,11 @@ class ResultStore {
   const ResultRecord* recordAtIndex(int64_t index) const;              // nullptr out of range
   const ResultRecord* recordAtRow(int64_t row, ViewSelection view) const;  // nullptr out of range
   int64_t rowCount(ViewSelection view) const;
+  // Batches under one lock, for scans of a million rows: the records from index first on in store
+  // order, and the store indices of the view's rows from row first on; as many as fit in out, or
+  // fewer at the end. Return how many.
+  size_t recordsFrom(int64_t first, std::span<const ResultRecord*> out) const;
+  size_t indicesOfRows(int64_t first, std::span<uint32_t> out, ViewSelection view) const;
   bool contains(std::string_view url) const;
   void clear();
   // Empties the index lists with room for 1024 entries each; false when memory is short.

@@ -310,7 +310,7 @@ LoadOutcome loadResults(ResultStore& store, const fs::path& path, const TaskProg
   LoadOutcome outcome;
   FileDescriptor fd = openFile(path.c_str(), O_RDONLY);
   if (!fd.valid()) {
-    outcome.message = errorMessage("Cannot open results file.");
+    outcome.message = errorMessage(kCannotOpenResultsMessage);
     return outcome;
   }
   auto fail = [&](std::string_view text) {

@@ -11,6 +11,8 @@
 
 namespace tallyvane {
 
+inline constexpr std::string_view kCannotOpenResultsMessage = "Cannot open results file.";
+
 inline constexpr int32_t kResultsFileMagic = 0x00007906;
 inline constexpr uint8_t kResultsFileMajor = 1;
 inline constexpr uint8_t kResultsFileMinor = 1;

@@ -34,6 +34,21 @@ uint32_t SortedOrder::at(size_t row) const {
   return blocks_[block].rows[offset];
 }
 
+size_t SortedOrder::copyRows(size_t first, std::span<uint32_t> out) const {
+  if (first >= size_) return 0;
+  auto [block, offset] = counts_.locate(first);
+  size_t taken = 0;
+  while (taken < out.size() && block < blocks_.size()) {
+    const Block& current = blocks_[block];
+    const size_t n = std::min(out.size() - taken, current.size - offset);
+    std::copy_n(current.rows + offset, n, out.begin() + static_cast<std::ptrdiff_t>(taken));
+    taken += n;
+    ++block;
+    offset = 0;
+  }
+  return taken;
+}
+
 SortedOrder::Place SortedOrder::find(const ColumnKey& key) const {
   Place place;
   place.headHint = order_.hint(key, prefix_);

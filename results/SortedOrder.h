@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -64,6 +65,8 @@ class SortedOrder {
   const ColumnOrder& order() const { return order_; }
   size_t size() const { return size_; }
   uint32_t at(size_t row) const;
+  // Rows first.. into out, as many as fit or are left; how many. One look-up, then block by block.
+  size_t copyRows(size_t first, std::span<uint32_t> out) const;
 
   // Where a row goes: after every entry it does not precede. O(log n) comparisons.
   struct Place {

@@ -19,6 +19,8 @@ packages=(
   nlohmann-json3-dev     # JSON Lines of tallyvane-cli
   qt6-base-dev           # the desktop application (Widgets) and its tests (Qt Test)
   help2man               # the manual page of tallyvane-cli, made from its --help
+  qt6-charts-dev         # the desktop application's overview charts
+  libqt6opengl6-dev      # Qt Charts' CMake package needs Qt OpenGL's, which the package above does not pull in
   libgtest-dev libgmock-dev
 )
 
@@ -26,9 +28,10 @@ packages=(
 if [ "${1:-}" = bench ]; then
   packages=(nginx libnginx-mod-http-echo curl time bc)
 fi
-# "docs" adds what docs/screenshots.sh runs: a virtual display and a screen grabber.
+# "docs" adds what docs/screenshots.sh runs: a virtual display, a screen grabber and a headless
+# browser for the HTML summary.
 if [ "${1:-}" = docs ]; then
-  packages=(xvfb xauth imagemagick)
+  packages=(xvfb xauth imagemagick chromium)
 fi
 # "fuzz" adds clang and its runtime for the libFuzzer targets (-DTALLYVANE_FUZZ=ON).
 if [ "${1:-}" = fuzz ]; then

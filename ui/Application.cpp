@@ -56,7 +56,7 @@ int runApplication(int argc, char** argv) {
   const auto settingsProblem = loadSettings(settings, location, screen ? screen->geometry().width() : 1920);
 
   MainWindow window(*library, settings, location);
-  centreOnScreen(window);
+  if (!window.placementRestored()) centreOnScreen(window);
   window.show();
   if (settingsProblem) window.showMessage(settingsProblem->title, settingsProblem->text);
   const int status = application.exec();

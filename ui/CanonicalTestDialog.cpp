@@ -38,7 +38,8 @@ QGroupBox* optionFrame(const char* title, std::initializer_list<QRadioButton*> o
 }  // namespace
 
 CanonicalTestDialog::CanonicalTestDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow)
-    : CrawlStartDialog(settings, location, mainWindow, kCanonicalTestTitle, {670, 425}, QStringLiteral("Start Test")),
+    : CrawlStartDialog(settings, location, mainWindow, kCanonicalTestTitle, {670, 425}, QStringLiteral("Start Test"),
+                       "/canonical-test"),
       input_(recentFilesBox(settings.recentInputFiles)),
       allVariants_(namedControl<QRadioButton>("Generate and Test ALL URL Variants For Every Input Link")),
       onlyInput_(namedControl<QRadioButton>("Test Only The Input URLs")),

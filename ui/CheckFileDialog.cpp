@@ -22,6 +22,13 @@ QString chooseInputFile(QWidget* parent) {
                                       "Text File (*.txt *.csv *.xml);;All Files (*)");
 }
 
+std::optional<std::string_view> inputFileProblem(const std::string& name) {
+  if (name.empty()) return kEnterInputFileMessage;
+  std::error_code ignored;
+  if (!std::filesystem::exists(name, ignored)) return kInputFileMissingMessage;
+  return std::nullopt;
+}
+
 CheckFileDialog::CheckFileDialog(const std::vector<std::string>& recentFiles, QWidget* mainWindow)
     : ModalDialog(mainWindow, kCheckFileTitle, {670, 150}) {
   setAccessibleName(kCheckFileTitle);
@@ -58,9 +65,7 @@ CheckFileDialog::CheckFileDialog(const std::vector<std::string>& recentFiles, QW
 
 void CheckFileDialog::startClicked() {
   const std::string name(trimBlanks(utf8Text(file_->currentText())));
-  if (name.empty()) return showMessageBox(this, kErrorTitle, kEnterInputFileMessage);
-  std::error_code ignored;
-  if (!std::filesystem::exists(name, ignored)) return showMessageBox(this, kErrorTitle, kInputFileMissingMessage);
+  if (const auto refused = inputFileProblem(name)) return showMessageBox(this, kErrorTitle, *refused);
   inputFile_ = name;
   accept();
 }

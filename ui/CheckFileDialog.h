@@ -3,7 +3,9 @@
 
 #include "ui/ModalDialog.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QComboBox;
@@ -18,6 +20,9 @@ inline constexpr const char* kEnterInputFileMessage = "Please, enter an input fi
 
 // The "..." button's open-file dialog; "" when cancelled.
 QString chooseInputFile(QWidget* parent);
+
+// The message refusing an input file name (trimmed already), or nothing.
+std::optional<std::string_view> inputFileProblem(const std::string& name);
 
 class CheckFileDialog : public ModalDialog {
   Q_OBJECT

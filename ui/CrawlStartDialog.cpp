@@ -63,6 +63,7 @@ void CrawlStartDialog::rememberFiles(Settings& settings) const {
 }
 
 void CrawlStartDialog::startClicked() {
+  if (!confirmStart()) return;
   SetupCheck checked = check();
   if (checked.message) {
     // A failure that closes the dialog is shown over the main window, which outlives it.

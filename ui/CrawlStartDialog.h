@@ -35,6 +35,8 @@ class CrawlStartDialog : public ModalDialog {
   CrawlStartDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow, const QString& title,
                    QSize size, const QString& startText, std::string_view helpPath = {});
 
+  // Asked before the checks, which may already create files; false keeps the dialog open.
+  virtual bool confirmStart() { return true; }
   // The dialog's checks, in their order, through the core.
   virtual SetupCheck check() = 0;
   // Puts the files of a passed check first in the recent lists.

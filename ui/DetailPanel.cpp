@@ -77,7 +77,7 @@ void DetailPanel::showRecord(const ResultRecord& record) {
     const bool last = j + 1 == record.responseCount;
     rows.append(new QTreeWidgetItem(QStringList{
         storedText(r.url), storedText(r.type), QString::number(r.statusCode), storedText(r.statusText),
-        qText(sizeText(r)), qText(secondsText(r.responseTime)), storedText(r.xRobotsTag),
+        qText(sizeText(r)), r.responseTime < 0 ? QString() : qText(secondsText(r.responseTime)), storedText(r.xRobotsTag),
         storedText(r.vary), last ? QString() : storedText(record.responses[j + 1].url), QString::number(r.linkCount)}));
   }
   responses_->addTopLevelItems(rows);

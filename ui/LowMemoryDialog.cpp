@@ -5,7 +5,11 @@
 #include <QGridLayout>
 #include <QLineEdit>
 
+#include <filesystem>
+
+#include "base/Text.h"
 #include "results/Filters.h"
+#include "ui/MessageBoxes.h"
 #include "ui/CheckFileDialog.h"
 #include "ui/QtText.h"
 
@@ -24,7 +28,8 @@ QString proposedReportFile(const QString& input) {
 }
 
 LowMemoryDialog::LowMemoryDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow)
-    : CrawlStartDialog(settings, location, mainWindow, kLowMemoryTitle, {670, 330}, QStringLiteral("Start")),
+    : CrawlStartDialog(settings, location, mainWindow, kLowMemoryTitle, {670, 330}, QStringLiteral("Start"),
+                       "/low-memory-mode"),
       input_(recentFilesBox(settings.recentInputFiles)),
       output_(new QLineEdit),
       kind_(new QComboBox),
@@ -55,6 +60,14 @@ LowMemoryDialog::LowMemoryDialog(Settings& settings, const SettingsLocation& loc
     if (!text.isEmpty()) output_->setText(proposedReportFile(text));
   });
   finishStartLayout(grid, input_);
+}
+
+bool LowMemoryDialog::confirmStart() {
+  // Starting empties the report file at once: an earlier report is only replaced when wanted.
+  const std::string output(trimBlanks(utf8Text(output_->text())));
+  std::error_code ignored;
+  if (output.empty() || !std::filesystem::is_regular_file(output, ignored)) return true;
+  return askYesNo(this, "", std::string(kReplaceReportQuestionStart) + output + std::string(kReplaceReportQuestionEnd));
 }
 
 SetupCheck LowMemoryDialog::check() {

@@ -10,6 +10,8 @@ namespace tallyvane::ui {
 
 inline constexpr const char* kLowMemoryTitle = "Check URLs (Low Memory Mode)";
 inline constexpr const char* kProposedReportName = "result.csv";
+inline constexpr std::string_view kReplaceReportQuestionStart = "The report file ";
+inline constexpr std::string_view kReplaceReportQuestionEnd = " exists already. Replace it?";
 
 // The report proposed for an input: the input's folder (up to its last separator) + "result.csv".
 QString proposedReportFile(const QString& input);
@@ -26,6 +28,7 @@ class LowMemoryDialog : public CrawlStartDialog {
   QComboBox* filterBox() const { return filter_; }
 
  protected:
+  bool confirmStart() override;
   SetupCheck check() override;
 
  private:

@@ -16,7 +16,8 @@ MainMenus::MainMenus(QMainWindow& window) {
     return action;
   };
 
-  checkMenu = bar->addMenu("Check URLs");
+  // The "&" marks each menu's Alt key.
+  checkMenu = bar->addMenu("&Check URLs");
   checkFile = item(checkMenu, "Check URLs... (From File)");
   checkManual = item(checkMenu, "Check URLs... (Enter Manually)");
   checkClipboard = item(checkMenu, "Check URLs... (Paste from ClipBoard)");
@@ -31,11 +32,11 @@ MainMenus::MainMenus(QMainWindow& window) {
   exit->setMenuRole(QAction::QuitRole);
   exit->setShortcut(QKeySequence::Quit);
 
-  QMenu* testMenu = bar->addMenu("Test URLs");
+  QMenu* testMenu = bar->addMenu("&Test URLs");
   canonicalTest = item(testMenu, "Test Canonical URL Redirects (https/www/HSTS)");
   mappingTest = item(testMenu, "Test URL Mapping Redirects");
 
-  QMenu* configurationMenu = bar->addMenu("Configuration");
+  QMenu* configurationMenu = bar->addMenu("C&onfiguration");
   urlChecking = item(configurationMenu, "URL Checking");
   urlRewriting = item(configurationMenu, "URL Rewriting");
   userAgents = item(configurationMenu, "User Agents");
@@ -43,13 +44,16 @@ MainMenus::MainMenus(QMainWindow& window) {
   headGet = item(configurationMenu, "HEAD/GET Method Config");
   cookiesAndHeaders = item(configurationMenu, "Cookies && Custom Headers");  // "&&" shows one "&"
   proxy = item(configurationMenu, "Proxy Settings");
+  tlsAndHosts = item(configurationMenu, "TLS and Hosts");
 
-  QMenu* exportMenu = bar->addMenu("CSV Exports");
+  QMenu* exportMenu = bar->addMenu("CSV &Exports");
   for (const char* text : {"Standard Report", "Redirect Details", "Link Headers", "Raw Headers"}) {
     reports.push_back(item(exportMenu, text));
   }
+  exportMenu->addSeparator();
+  htmlSummary = item(exportMenu, "HTML Summary Report\u2026");
 
-  QMenu* helpMenu = bar->addMenu("Help");
+  QMenu* helpMenu = bar->addMenu("&Help");
   userGuide = item(helpMenu, "User Guide", false);
   userGuide->setShortcut(QKeySequence::HelpContents);
   helpMenu->addSeparator();
@@ -68,6 +72,7 @@ std::vector<std::pair<QAction*, DialogId>> MainMenus::dialogActions() const {
           {urlRewriting, DialogId::UrlRewriting},     {userAgents, DialogId::UserAgents},
           {speed, DialogId::Speed},                   {headGet, DialogId::HeadGetMethod},
           {cookiesAndHeaders, DialogId::CookiesAndHeaders}, {proxy, DialogId::Proxy},
+          {tlsAndHosts, DialogId::TlsAndHosts},
           {about, DialogId::About}};
 }
 

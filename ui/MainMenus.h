@@ -23,6 +23,7 @@ enum class DialogId {
   HeadGetMethod,
   CookiesAndHeaders,
   Proxy,
+  TlsAndHosts,
   About,
 };
 
@@ -50,7 +51,9 @@ struct MainMenus {
   QAction* headGet;
   QAction* cookiesAndHeaders;
   QAction* proxy;
+  QAction* tlsAndHosts;
   std::vector<QAction*> reports;  // report kinds 0 to 3
+  QAction* htmlSummary;
   QAction* userGuide;
   QAction* about;
 

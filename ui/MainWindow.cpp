@@ -6,21 +6,29 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTableView>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cassert>
+#include <fstream>
 
+#include "app/ConnectionSettings.h"
 #include "app/CrawlSetup.h"
+#include "base/FileContents.h"
 #include "base/HelpSite.h"
 #include "base/Text.h"
 #include "results/Filters.h"
@@ -35,15 +43,19 @@
 #include "ui/ManualEntryDialog.h"
 #include "ui/MappingTestDialog.h"
 #include "ui/MessageBoxes.h"
+#include "ui/OverviewTab.h"
 #include "ui/ProgressWindow.h"
 #include "ui/ProxyDialog.h"
 #include "ui/QtText.h"
+#include "ui/ResultListView.h"
 #include "ui/ResultTableModel.h"
 #include "ui/RewriteRulesDialog.h"
 #include "ui/SpeedDialog.h"
+#include "ui/TlsHostsDialog.h"
 #include "ui/UrlCheckingOptionsDialog.h"
 #include "ui/UrlMenu.h"
 #include "ui/UserAgentsDialog.h"
+#include "ui/WindowPlacement.h"
 
 namespace tallyvane::ui {
 namespace {
@@ -60,13 +72,11 @@ std::vector<int64_t> columnWidthsOf(const QTableView* list) {
   return widths;
 }
 
-// The chosen file with the extension added when it has none; nothing when cancelled.
-std::optional<std::filesystem::path> chosenPath(const QString& chosen, const char* extension) {
-  if (chosen.isEmpty()) return std::nullopt;
-  std::filesystem::path path(utf8Text(chosen));
-  if (!path.has_extension()) path += extension;
-  return path;
-}
+constexpr const char* kStatusFieldNames[] = {"Filtered URLs", "URLs", "Responses", "Speed", "Threads"};
+constexpr const char* kCopyUrlsText = "Copy URL";
+constexpr const char* kCopyRowsText = "Copy Row";
+// The lists a dropped file may be: those "Check URLs" reads.
+const QStringList kDroppableSuffixes = {"txt", "csv", "xml"};
 
 }  // namespace
 
@@ -79,9 +89,12 @@ MainWindow::MainWindow(const HttpLibrary& http, Settings& settings, SettingsLoca
   setWindowTitle(kProgramTitle);
   setAccessibleName(kProgramTitle);
   resize(1000, 800);
+  setAcceptDrops(true);
   buildControls();
   connectMenus();
+  placementRestored_ = restoreWindowPlacement(*this, settings_);
   session_.setResultsChanged([this] { resultsAdded(); });
+  session_.search().setFound([this] { QMetaObject::invokeMethod(this, &MainWindow::searchFound, Qt::QueuedConnection); });
   listTimer_ = new QTimer(this);
   connect(listTimer_, &QTimer::timeout, this, &MainWindow::refreshList);
   listTimer_->start(kListTimerMs);
@@ -105,37 +118,29 @@ void MainWindow::buildControls() {
   clear_ = new QPushButton("Clear");
   clear_->setEnabled(false);
   for (QPushButton* button : {abort_, clear_}) button->setMinimumSize(100, 30);
+  search_ = new QLineEdit;
+  search_->setAccessibleName("Search URLs");
+  search_->setPlaceholderText("Search URLs (Ctrl+F)");
+  search_->setClearButtonEnabled(true);
+  search_->setMinimumSize(260, 28);
   auto* toolRow = new QHBoxLayout;
   toolRow->setSpacing(1);
   toolRow->addWidget(filter_);
   toolRow->addWidget(abort_);
   toolRow->addWidget(clear_);
   toolRow->addStretch();
+  toolRow->addWidget(search_);
 
   model_ = new ResultTableModel(session_.view(), this);
-  list_ = new QTableView;
+  list_ = new ResultListView;
   list_->setAccessibleName("Results");
   list_->setModel(model_);
-  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  list_->setSelectionMode(QAbstractItemView::SingleSelection);
-  list_->setContextMenuPolicy(Qt::CustomContextMenu);
-  list_->setWordWrap(false);
-  list_->setShowGrid(false);
-  list_->setAlternatingRowColors(true);
-  list_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-  // Fixed row heights: a million rows cost nothing to lay out.
-  list_->verticalHeader()->hide();
-  list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
   QHeaderView* header = list_->horizontalHeader();
-  header->setSectionsClickable(true);
-  header->setSortIndicatorShown(true);
-  header->setStretchLastSection(false);
-  header->setHighlightSections(false);
-  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   resetSortIndicator();
 
   details_ = new DetailPanel;
+  overview_ = new OverviewTab(session_.store(), settings_.slowPageThresholdMs);
+  details_->addTab(overview_, kOverviewTab);
   splitter_ = new QSplitter(Qt::Vertical);
   splitter_->setAccessibleName("Splitter");
   splitter_->setChildrenCollapsible(false);
@@ -154,10 +159,10 @@ void MainWindow::buildControls() {
   layout->addWidget(splitter_, 1);
   setCentralWidget(central);
 
-  constexpr const char* kFieldNames[] = {"Filtered URLs", "URLs", "Responses", "Speed", "Threads"};
   for (size_t field = 0; field < status_.size(); ++field) {
+    // No accessible name: a screen reader then reads the whole text ("URLs: 12"), which changes.
     status_[field] = new QLabel;
-    status_[field]->setAccessibleName(kFieldNames[field]);
+    status_[field]->setAccessibleDescription(kStatusFieldNames[field]);
     statusBar()->addWidget(status_[field], 1);
   }
   statusBar()->setSizeGripEnabled(true);
@@ -169,13 +174,26 @@ void MainWindow::buildControls() {
   connect(filter_, &QComboBox::currentIndexChanged, this, &MainWindow::filterChanged);
   connect(abort_, &QPushButton::clicked, this, [this] { session_.stopCrawl(); });
   connect(clear_, &QPushButton::clicked, this, [this] {
+    if (!mayDiscardResults()) return;
     clearResults();
     refreshFilteredText();
   });
   connect(header, &QHeaderView::sectionClicked, this, &MainWindow::columnClicked);
   connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainWindow::showResultDetails);
+  connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &MainWindow::showResultDetails);
   connect(list_, &QTableView::clicked, this, &MainWindow::showResultDetails);
   connect(list_, &QTableView::customContextMenuRequested, this, &MainWindow::showResultListMenu);
+  // A reset drops the selection: the details of a row no longer selected go with it.
+  connect(model_, &QAbstractItemModel::modelReset, this, &MainWindow::showResultDetails);
+  connect(search_, &QLineEdit::textChanged, this, &MainWindow::restartSearch);
+  connect(overview_, &OverviewTab::filterChosen, filter_, &QComboBox::setCurrentIndex);
+  connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
+    search_->setFocus(Qt::ShortcutFocusReason);
+    search_->selectAll();
+  });
+  connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
+    if (abort_->isEnabled()) abort_->click();
+  });
 }
 
 void MainWindow::connectMenus() {
@@ -193,6 +211,7 @@ void MainWindow::connectMenus() {
     connect(m.reports[kind], &QAction::triggered, this,
             [this, kind] { chooseAndWriteReport(static_cast<ReportKind>(kind)); });
   }
+  connect(m.htmlSummary, &QAction::triggered, this, [this] { chooseAndWriteReport(ReportKind::HtmlSummary); });
   connect(m.userGuide, &QAction::triggered, this,
           [] { QDesktopServices::openUrl(QUrl(qText(helpPageUrl("/user-guide")))); });
 }
@@ -212,6 +231,7 @@ void MainWindow::openDialog(DialogId dialog) {
     case DialogId::HeadGetMethod: return openSettingsDialog<HeadGetDialog>();
     case DialogId::CookiesAndHeaders: return openSettingsDialog<CookiesHeadersDialog>();
     case DialogId::Proxy: return openSettingsDialog<ProxyDialog>();
+    case DialogId::TlsAndHosts: return openSettingsDialog<TlsHostsDialog>();
     case DialogId::About: return (new AboutDialog(this))->openModal();
   }
 }
@@ -237,14 +257,53 @@ void MainWindow::captureColumnWidths() {
 
 void MainWindow::resetSortIndicator() { list_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); }
 
-void MainWindow::refreshFilteredText() { setStatusText(kFilteredUrlsField, session_.view().filteredUrlsText(crawlBusy_)); }
+void MainWindow::showSortIndicator() {
+  const ResultView& view = session_.view();
+  if (view.direction() == SortDirection::None || model_->mode() == ListMode::Live) return resetSortIndicator();
+  const int section = view.sortColumn() + (model_->mode() == ListMode::TestResults ? 1 : 0);
+  list_->horizontalHeader()->setSortIndicator(
+      section, view.direction() == SortDirection::Descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void MainWindow::refreshFilteredText() {
+  if (model_->showsSearchRows()) {
+    return setStatusText(kFilteredUrlsField, "Filtered URLs: " + std::to_string(model_->rowCount()));
+  }
+  setStatusText(kFilteredUrlsField, session_.view().filteredUrlsText(crawlBusy_));
+}
+
+void MainWindow::restartSearch() {
+  session_.search().search(utf8Text(search_->text()), session_.view().selection());
+  if (!session_.search().active() && model_->showsSearchRows()) {
+    model_->setSearchRows(nullptr);
+    refreshFilteredText();
+  }
+}
+
+void MainWindow::searchFound() {
+  // A result for a text since changed, or for rows that are being replaced, is not shown.
+  if (!model_->isReady() || model_->mode() == ListMode::Live || !session_.search().active()) return;
+  const auto rows = session_.search().rows();
+  if (!rows) return;
+  model_->setSearchRows(rows);
+  refreshFilteredText();
+}
+
+bool MainWindow::mayDiscardResults() {
+  if (!unsavedResults_ || session_.store().count() == 0) return true;
+  return askYesNo(this, "", kDiscardResultsQuestion);
+}
 
 void MainWindow::clearResults() {
+  unsavedResults_ = false;
   // Nothing may point into the store once it is emptied.
   details_->clear();
   model_->setReady(false);
+  model_->setSearchRows(nullptr);
+  overview_->clear();
   session_.clearResults();
   showListCleared();
+  restartSearch();
 }
 
 void MainWindow::showListCleared() {
@@ -258,10 +317,13 @@ void MainWindow::showListCleared() {
 }
 
 void MainWindow::startCrawl(const CrawlSetup& setup, std::string manualText) {
+  if (!mayDiscardResults()) return;
   captureColumnWidths();
   details_->clear();
   model_->setReady(false);
-  session_.startCrawl(settings_, setup, std::move(manualText));
+  model_->setSearchRows(nullptr);
+  overview_->clear();
+  session_.startCrawl(settings_, setup, std::move(manualText), connectionOptionsOf(settings_));
   const ListMode mode = session_.listMode();
   setListMode(mode);
   if (mode == ListMode::Live) {
@@ -271,6 +333,8 @@ void MainWindow::startCrawl(const CrawlSetup& setup, std::string manualText) {
   showListCleared();
   for (int field = 0; field < static_cast<int>(status_.size()); ++field) setStatusText(field, {});
   filter_->setEnabled(mode != ListMode::Live);
+  search_->setEnabled(mode != ListMode::Live);
+  if (mode != ListMode::Live) restartSearch();
   setCrawlBusy(true);
 }
 
@@ -285,14 +349,40 @@ void MainWindow::startClipboardCheck() {
 
 void MainWindow::openCheckFileDialog() {
   auto* dialog = new CheckFileDialog(settings_.recentInputFiles, this);
-  connect(dialog, &QDialog::accepted, this, [this, dialog] {
-    addRecentFile(settings_.recentInputFiles, dialog->inputFile());
-    if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
-    CrawlSetup setup;
-    setup.inputFile = dialog->inputFile();
-    startCrawl(setup);
-  });
+  connect(dialog, &QDialog::accepted, this, [this, dialog] { checkFile(dialog->inputFile()); });
   dialog->openModal();
+}
+
+void MainWindow::checkFile(const std::string& typed) {
+  const std::string file(trimBlanks(typed));
+  if (const auto refused = inputFileProblem(file)) return showMessage(kErrorTitle, *refused);
+  addRecentFile(settings_.recentInputFiles, file);
+  if (const auto failed = saveSettings(settings_, settingsLocation_)) showMessage(failed->title, failed->text);
+  CrawlSetup setup;
+  setup.inputFile = file;
+  startCrawl(setup);
+}
+
+std::optional<std::string> MainWindow::droppableFile(const QMimeData* data) const {
+  // Only while "Check URLs" itself could be chosen, and one list at a time.
+  if (!menus_->checkFile->isEnabled() || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+  const QUrl url = data->urls().front();
+  if (!url.isLocalFile()) return std::nullopt;
+  const QString file = url.toLocalFile();
+  if (!kDroppableSuffixes.contains(QFileInfo(file).suffix(), Qt::CaseInsensitive)) return std::nullopt;
+  return utf8Text(file);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (droppableFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const auto file = droppableFile(event->mimeData());
+  if (!file) return;
+  event->acceptProposedAction();
+  // After the drop has ended: the crawl's questions and messages must not run inside it.
+  QMetaObject::invokeMethod(this, [this, file = *file] { checkFile(file); }, Qt::QueuedConnection);
 }
 
 void MainWindow::openManualEntryDialog() {
@@ -310,8 +400,11 @@ void MainWindow::refreshList() {
   }
   if (!model_->isReady() || !reloadPending_.exchange(false)) return;
   // In a sorted view new rows land anywhere, so every shown row may have changed.
-  model_->refresh(session_.view().selection().sorted);
+  const bool orderChanged = session_.view().selection().sorted;
+  session_.search().rowsAdded(orderChanged);
+  model_->refresh(orderChanged);
   refreshFilteredText();
+  overview_->refresh();
 }
 
 void MainWindow::filterChanged(int filter) {
@@ -321,6 +414,7 @@ void MainWindow::filterChanged(int filter) {
   resetSortIndicator();
   details_->clear();
   model_->reload();
+  restartSearch();
   // The same row number stays selected; its details show on the next click.
   if (selectedRow >= 0 && selectedRow < model_->rowCount()) {
     const QSignalBlocker quiet(list_->selectionModel());
@@ -331,7 +425,8 @@ void MainWindow::filterChanged(int filter) {
 
 void MainWindow::columnClicked(int section) {
   QHeaderView* header = list_->horizontalHeader();
-  if (model_->mode() == ListMode::Live || !model_->isReady()) return resetSortIndicator();
+  // The header has moved its indicator already: put back the one of the order the list keeps.
+  if (model_->mode() == ListMode::Live || !model_->isReady()) return showSortIndicator();
   const SortDirection direction = session_.view().columnClicked(model_->resultColumnAt(section), [this] {
     QMetaObject::invokeMethod(this, &MainWindow::sortInstalled, Qt::QueuedConnection);
   });
@@ -340,15 +435,18 @@ void MainWindow::columnClicked(int section) {
 
 void MainWindow::sortInstalled() {
   if (!model_->isReady()) return;
+  restartSearch();
+  session_.search().rowsAdded(true);  // a new order of the same rows: scanned again
   model_->refresh(true);
   showResultDetails();
   refreshFilteredText();
 }
 
 const ResultRecord* MainWindow::selectedRecord() const {
-  if (model_->mode() == ListMode::Live || !model_->isReady()) return nullptr;
-  const QModelIndexList rows = list_->selectionModel()->selectedRows();
-  return rows.isEmpty() ? nullptr : session_.view().recordAtRow(rows.front().row());
+  // Of several selected rows, the current one.
+  const QModelIndex current = list_->currentIndex();
+  if (!current.isValid() || !list_->selectionModel()->isRowSelected(current.row())) return nullptr;
+  return model_->recordAtRow(current.row());
 }
 
 void MainWindow::showResultDetails() {
@@ -359,39 +457,66 @@ void MainWindow::showResultDetails() {
 void MainWindow::showResultListMenu(const QPoint& position) {
   const ResultRecord* record = selectedRecord();
   if (record == nullptr) return;
-  showUrlMenu(this, list_->viewport()->mapToGlobal(position), qText(textOf(record->first().url)));
+  showUrlMenu(this, list_->viewport()->mapToGlobal(position), qText(textOf(record->first().url)),
+              {{kCopyUrlsText, [this] { QGuiApplication::clipboard()->setText(list_->selectedUrlsText()); }},
+               {kCopyRowsText, [this] { list_->copySelectedRows(); }}});
+}
+
+std::optional<std::filesystem::path> MainWindow::chooseFileToSave(const QString& title, const QString& filter,
+                                                                  const char* extension) {
+  const QString chosen = QFileDialog::getSaveFileName(this, title, lastFolder_, filter);
+  if (chosen.isEmpty()) return std::nullopt;
+  lastFolder_ = QFileInfo(chosen).absolutePath();
+  std::filesystem::path path(utf8Text(chosen));
+  if (!path.has_extension()) path += extension;
+  return path;
+}
+
+std::optional<std::filesystem::path> MainWindow::chooseFileToOpen(const QString& title, const QString& filter) {
+  const QString chosen = QFileDialog::getOpenFileName(this, title, lastFolder_, filter);
+  if (chosen.isEmpty()) return std::nullopt;
+  lastFolder_ = QFileInfo(chosen).absolutePath();
+  return std::filesystem::path(utf8Text(chosen));
 }
 
 void MainWindow::chooseAndSaveResults() {
-  const auto path =
-      chosenPath(QFileDialog::getSaveFileName(this, "Save Results To File..", {}, "TVL File (*.tvl)"), ".tvl");
-  if (path) saveResultsTo(*path);
+  if (const auto path = chooseFileToSave("Save Results To File..", "TVL File (*.tvl)", ".tvl")) saveResultsTo(*path);
 }
 
 void MainWindow::chooseAndLoadResults() {
-  const auto path =
-      chosenPath(QFileDialog::getOpenFileName(this, "Open File with Results..", {}, "TVL File (*.tvl)"), ".tvl");
-  if (path) loadResultsFrom(*path);
+  // The file as chosen: an open dialog only offers files that exist.
+  if (const auto path = chooseFileToOpen("Open File with Results..", "TVL File (*.tvl)")) loadResultsFrom(*path);
 }
 
 void MainWindow::chooseAndWriteReport(ReportKind kind) {
-  const auto path =
-      chosenPath(QFileDialog::getSaveFileName(this, "Save Report To File..", {}, "CSV File (*.csv)"), ".csv");
+  const bool html = kind == ReportKind::HtmlSummary;
+  const auto path = html ? chooseFileToSave("Save HTML Summary Report To File..", "HTML File (*.html)", ".html")
+                         : chooseFileToSave("Save Report To File..", "CSV File (*.csv)", ".csv");
   if (path) writeReportTo(kind, *path);
 }
 
 void MainWindow::saveResultsTo(const std::filesystem::path& path) {
+  taskKeepsResults_ = true;
   showFileTaskStarted(kSavingResultsTitle, "Saving...");
   session_.startSave(path, fileTaskEndedNotice());
 }
 
 void MainWindow::loadResultsFrom(const std::filesystem::path& path) {
+  // Refused before anything changes: the results shown stay, and nothing flashes.
+  if (!std::ifstream(path, std::ios::binary).is_open()) return showMessage(kErrorTitle, kCannotOpenResultsMessage);
+  if (!mayDiscardResults()) return;
   clearResults();
+  taskKeepsResults_ = true;
+  // Counted again only once the whole file has loaded.
+  setStatusText(kUrlsField, {});
+  setStatusText(kResponsesField, {});
   showFileTaskStarted(kLoadingResultsTitle, "Loading...");
   session_.startLoad(path, fileTaskEndedNotice());
 }
 
 void MainWindow::writeReportTo(ReportKind kind, const std::filesystem::path& path) {
+  if (probeWritable(path)) return showMessage(kErrorTitle, std::string(kCannotCreateReportMessage) + path.string());
+  taskKeepsResults_ = false;
   showFileTaskStarted(kSavingReportTitle, "Saving...");
   session_.startReport(kind, path, fileTaskEndedNotice());
 }
@@ -400,6 +525,7 @@ void MainWindow::showFileTaskStarted(const char* title, const char* text) {
   menus_->setBusy(true);
   clear_->setEnabled(false);
   filter_->setEnabled(false);
+  search_->setEnabled(false);
   progress_ = std::make_unique<ProgressWindow>(title, text, this);
   progress_->show();
   model_->setReady(false);
@@ -417,11 +543,15 @@ bool MainWindow::event(QEvent* event) {
 
 void MainWindow::fileTaskEnded() {
   const FileTaskEnd end = session_.finishFileTask();
+  // Saved, or what a file holds: nothing to lose.
+  if (end.succeeded && taskKeepsResults_) unsavedResults_ = false;
   progress_.reset();
   menus_->setBusy(false);
   clear_->setEnabled(true);
   filter_->setEnabled(true);
-  if (end.loadedResponses) {
+  search_->setEnabled(true);
+  // A failed load keeps what it read, but does not count it as loaded.
+  if (end.succeeded && end.loadedResponses) {
     setStatusText(kUrlsField, "URLs: " + std::to_string(session_.store().count()));
     setStatusText(kResponsesField, "Responses: " + std::to_string(*end.loadedResponses));
   }
@@ -431,7 +561,10 @@ void MainWindow::fileTaskEnded() {
   }
   model_->setReady(true);
   model_->reload();
+  showSortIndicator();
+  restartSearch();
   refreshFilteredText();
+  overview_->refresh();
 }
 
 void MainWindow::showMessage(std::string_view title, std::string_view text) {
@@ -460,12 +593,18 @@ void MainWindow::setCrawlBusy(bool busy) {
     setListMode(session_.listMode());
     details_->clear();
     filter_->setEnabled(true);
+    search_->setEnabled(true);
+    restartSearch();
     return;
   }
+  unsavedResults_ = true;
   // The last rows at once, not on the next tick.
   reloadPending_ = false;
-  model_->refresh(session_.view().selection().sorted);
+  const bool orderChanged = session_.view().selection().sorted;
+  session_.search().rowsAdded(orderChanged);
+  model_->refresh(orderChanged);
   refreshFilteredText();
+  overview_->refresh();
 }
 
 void MainWindow::showTaskProgress(std::string_view text, int64_t done, int64_t total) {
@@ -481,6 +620,8 @@ bool MainWindow::requestExit() {
     port_.shutDown();
     session_.quit();
     crawl.waitFor(kQuitWaitForCrawl);
+  } else if (!mayDiscardResults()) {
+    return false;
   }
   exitConfirmed_ = true;
   port_.shutDown();
@@ -488,10 +629,19 @@ bool MainWindow::requestExit() {
   // A save, load or report in progress is stopped; its partial file never replaces a whole one.
   session_.quit();
   captureColumnWidths();
+  captureWindowPlacement(*this, *splitter_, settings_);
   if (const auto failed = saveSettings(settings_, settingsLocation_)) {
     showMessageBoxAndWait(this, failed->title, failed->text);
   }
   return true;
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  // Once laid out: the kept height is of the list in a window of its final size.
+  QMetaObject::invokeMethod(this, [this] { restoreSplitterPlacement(*splitter_, settings_); }, Qt::QueuedConnection);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

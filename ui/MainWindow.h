@@ -1,7 +1,7 @@
 #pragma once
-// The program's only permanent window: menus, the filter and the "Abort" and "Clear" buttons, the
-// result list above the detail panel, and the five-field status bar. It shows one crawl session,
-// through which it starts every crawl and file task.
+// The program's only permanent window: menus, the filter, the search and the "Abort" and "Clear"
+// buttons, the result list above the detail panel (with the overview charts), and the five-field
+// status bar. It shows one crawl session, through which it starts every crawl and file task.
 //
 // Main thread only, except through its QtUserInterface, which any thread may call.
 
@@ -21,24 +21,29 @@
 #include "results/CsvReport.h"
 #include "ui/MainMenus.h"
 #include "ui/QtUserInterface.h"
+#include "ui/ResultListView.h"
 
+class QMimeData;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSplitter;
-class QTableView;
 class QTimer;
 
 namespace tallyvane::ui {
 
 class CrawlStartDialog;
 class DetailPanel;
+class OverviewTab;
 class ProgressWindow;
 class ResultTableModel;
 
 inline constexpr const char* kProgramTitle = "Tallyvane";
 inline constexpr const char* kExitQuestion =
     "There's a crawl in progress and the results are not saved. Are you sure you want to exit?";
+inline constexpr const char* kDiscardResultsQuestion =
+    "The results of the last check are not saved. Do you want to discard them?";
 inline constexpr int kListTimerMs = 250;
 inline constexpr std::chrono::milliseconds kQuitWaitForCrawl{1000};
 
@@ -55,6 +60,9 @@ class MainWindow : public QMainWindow {
   // the setup, manualText (lines separated by CR LF) is the input.
   void startCrawl(const CrawlSetup& setup, std::string manualText = {});
   void startClipboardCheck();
+  // "Check URLs" of a file chosen in its window or dropped on this one: the same checks and
+  // messages, then the crawl.
+  void checkFile(const std::string& file);
   // Opens the window of a menu item.
   void openDialog(DialogId dialog);
 
@@ -62,6 +70,9 @@ class MainWindow : public QMainWindow {
   void saveResultsTo(const std::filesystem::path& path);
   void loadResultsFrom(const std::filesystem::path& path);
   void writeReportTo(ReportKind kind, const std::filesystem::path& path);
+
+  // Whether the settings' position was restored; otherwise the caller places the window.
+  bool placementRestored() const { return placementRestored_; }
 
   // The quit sequence: asks during a crawl (false on No), stops and waits for what runs, keeps the
   // column widths and saves the settings.
@@ -87,7 +98,9 @@ class MainWindow : public QMainWindow {
 
   // The controls, for the dialogs that work with them and for tests.
   MainMenus& menus() { return *menus_; }
-  QTableView* resultList() const { return list_; }
+  ResultListView* resultList() const { return list_; }
+  QLineEdit* searchField() const { return search_; }
+  OverviewTab* overview() const { return overview_; }
   ResultTableModel* resultModel() const { return model_; }
   DetailPanel* detailPanel() const { return details_; }
   QComboBox* filterBox() const { return filter_; }
@@ -100,6 +113,9 @@ class MainWindow : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void buildControls();
@@ -107,10 +123,17 @@ class MainWindow : public QMainWindow {
   void setListMode(ListMode mode);
   void captureColumnWidths();
   void clearResults();
+  // Whether results that were never saved may go: asks when there are any.
+  bool mayDiscardResults();
   // The list after its store was emptied: every URL's filter, no sort, no rows.
   void showListCleared();
   void resetSortIndicator();
+  // The indicator of the view's sort, or none.
+  void showSortIndicator();
   void refreshFilteredText();
+  // The search field's text over the view's current rows (again after a filter, sort or load).
+  void restartSearch();
+  void searchFound();
   void filterChanged(int filter);
   void columnClicked(int section);
   void sortInstalled();
@@ -118,6 +141,8 @@ class MainWindow : public QMainWindow {
   const ResultRecord* selectedRecord() const;
   void showResultDetails();
   void showResultListMenu(const QPoint& position);
+  // A file the window would check if it were dropped now.
+  std::optional<std::string> droppableFile(const QMimeData* data) const;
   void openCheckFileDialog();
   void openManualEntryDialog();
   // A test or low-memory dialog: the crawl it sets up starts when it is accepted.
@@ -125,6 +150,10 @@ class MainWindow : public QMainWindow {
   void chooseAndSaveResults();
   void chooseAndLoadResults();
   void chooseAndWriteReport(ReportKind kind);
+  // File dialogs open in the folder last used; a save adds extension to a name without one.
+  std::optional<std::filesystem::path> chooseFileToSave(const QString& title, const QString& filter,
+                                                        const char* extension);
+  std::optional<std::filesystem::path> chooseFileToOpen(const QString& title, const QString& filter);
   void showFileTaskStarted(const char* title, const char* text);
   // Posts the file task's end to the main thread.
   CrawlSession::TaskEnded fileTaskEndedNotice();
@@ -141,15 +170,22 @@ class MainWindow : public QMainWindow {
 
   bool crawlBusy_ = false;
   bool exitConfirmed_ = false;
+  bool unsavedResults_ = false;  // a crawl's results, neither saved nor loaded from a file
+  bool taskKeepsResults_ = false;  // the file task is a save or a load, not a report
+  bool placementRestored_ = false;
+  bool shownOnce_ = false;
+  QString lastFolder_;
 
   std::unique_ptr<MainMenus> menus_;
   QComboBox* filter_ = nullptr;
+  QLineEdit* search_ = nullptr;
   QPushButton* abort_ = nullptr;
   QPushButton* clear_ = nullptr;
   QSplitter* splitter_ = nullptr;
-  QTableView* list_ = nullptr;
+  ResultListView* list_ = nullptr;
   ResultTableModel* model_ = nullptr;
   DetailPanel* details_ = nullptr;
+  OverviewTab* overview_ = nullptr;
   std::array<QLabel*, 5> status_{};
   QTimer* listTimer_ = nullptr;
   std::unique_ptr<ProgressWindow> progress_;

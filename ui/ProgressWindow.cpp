@@ -26,8 +26,9 @@ ProgressWindow::ProgressWindow(const QString& title, const QString& text, QWidge
   // The task cannot be cancelled from here: the window closes itself when the task ends.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setMinimumSize(400, 100);
+  // No accessible name: a screen reader then reads the text itself, which changes.
   text_ = new QLabel(text, this);
-  text_->setAccessibleName("Progress Text");
+  text_->setAccessibleDescription("Progress Text");
   bar_ = new QProgressBar(this);
   bar_->setAccessibleName("Progress");
   bar_->setRange(0, 1000);

@@ -47,6 +47,7 @@ void ResultTableModel::setReady(bool ready) {
 int ResultTableModel::currentRowCount() const {
   if (!ready_) return 0;
   if (mode_ == ListMode::Live) return liveRows_;
+  if (searchRows_) return static_cast<int>(std::min<size_t>(searchRows_->size(), std::numeric_limits<int>::max()));
   // A view is a QTableView: its rows are ints.
   return static_cast<int>(std::min<int64_t>(view_.rowCount(), std::numeric_limits<int>::max()));
 }
@@ -74,7 +75,19 @@ void ResultTableModel::reload() {
   endResetModel();
 }
 
-const ResultRecord* ResultTableModel::recordAt(int row) const {
+void ResultTableModel::setSearchRows(std::shared_ptr<const UrlSearch::Rows> rows) {
+  assert(QThread::currentThread() == thread());
+  const bool wasSearching = searchRows_ != nullptr;
+  searchRows_ = std::move(rows);
+  if (!wasSearching || !searchRows_) return reload();
+  // A newer result of the same search: rows are added or moved, so the selection is kept where
+  // it can be.
+  refresh(true);
+}
+
+const ResultRecord* ResultTableModel::recordAtRow(int row) const {
+  if (mode_ == ListMode::Live || !ready_ || row < 0 || row >= shownRows_) return nullptr;
+  if (searchRows_) return static_cast<size_t>(row) < searchRows_->size() ? (*searchRows_)[static_cast<size_t>(row)] : nullptr;
   // A window shows a few dozen rows; the bound only guards against a view that reads them all.
   if (shownRecords_.size() > 4096) shownRecords_.clear();
   const auto [entry, added] = shownRecords_.try_emplace(row, nullptr);
@@ -94,19 +107,35 @@ int ResultTableModel::columnCount(const QModelIndex& parent) const {
   return kResultColumnCount;
 }
 
+namespace {
+
+bool isNumberColumn(int column) {
+  return column == kStatusCodeColumn || column == kSizeColumn || column == kResponseTimeColumn ||
+         column == kRedirectsColumn || column == kLinkHeadersColumn;
+}
+
+}  // namespace
+
 QVariant ResultTableModel::data(const QModelIndex& index, int role) const {
+  if (role == Qt::TextAlignmentRole && mode_ != ListMode::Live && isNumberColumn(resultColumnAt(index.column()))) {
+    return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+  }
   if (role != Qt::DisplayRole || !ready_ || !index.isValid() || index.row() >= shownRows_) return {};
   if (mode_ == ListMode::Live) {
     const int worker = index.row() + 1;
     if (index.column() == 0) return QString::number(worker);
     return currentUrl_ ? qText(currentUrl_(worker)) : QString();
   }
-  const ResultRecord* record = recordAt(index.row());
+  const ResultRecord* record = recordAtRow(index.row());
   if (record == nullptr) return {};
   return qText(cellText(*record, resultColumnAt(index.column())));
 }
 
 QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole && mode_ != ListMode::Live &&
+      isNumberColumn(resultColumnAt(section))) {
+    return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+  }
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   if (mode_ == ListMode::Live) return section >= 0 && section < 2 ? QString(kLiveColumnTitles[section]) : QVariant();
   const int column = resultColumnAt(section);

@@ -13,6 +13,7 @@
 
 #include "app/CrawlSession.h"
 #include "results/ResultView.h"
+#include "results/UrlSearch.h"
 
 namespace tallyvane::ui {
 
@@ -40,6 +41,12 @@ class ResultTableModel : public QAbstractTableModel {
   void refresh(bool orderChanged);
   // The rows changed as a whole: filter, clear, load.
   void reload();
+  // The rows a search found, in place of the view's; nullptr shows the view's rows again.
+  void setSearchRows(std::shared_ptr<const UrlSearch::Rows> rows);
+  bool showsSearchRows() const { return searchRows_ != nullptr; }
+
+  // The record shown at a row; nullptr in the live view, while not ready, or out of range.
+  const ResultRecord* recordAtRow(int row) const;
 
   // Column of the result columns (kTestResultColumn .. kLinkHeadersColumn) at a section.
   int resultColumnAt(int section) const { return mode_ == ListMode::TestResults ? section - 1 : section; }
@@ -51,7 +58,6 @@ class ResultTableModel : public QAbstractTableModel {
 
  private:
   int currentRowCount() const;
-  const ResultRecord* recordAt(int row) const;
 
   const ResultView& view_;
   ListMode mode_ = ListMode::Results;
@@ -59,6 +65,7 @@ class ResultTableModel : public QAbstractTableModel {
   int shownRows_ = 0;  // what Qt has been told; the store may hold more until the next refresh
   int liveRows_ = 0;
   std::function<std::string(int)> currentUrl_;
+  std::shared_ptr<const UrlSearch::Rows> searchRows_;
   // The records of the rows painted since the last refresh: every cell of a row shows the same
   // record even while a sorted view takes new rows, and the store's lock is taken once a row.
   mutable std::unordered_map<int, const ResultRecord*> shownRecords_;

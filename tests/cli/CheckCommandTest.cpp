@@ -84,10 +84,26 @@ TEST_F(CheckCommandTest, ReportsAndResultsFileFollowFilterAndSort) {
   EXPECT_EQ(std::count(standard.begin(), standard.end(), '\n'), 4);
 }
 
+TEST_F(CheckCommandTest, HtmlSummaryOfTheWholeResultsAndNotInLowMemoryMode) {
+  server.fixed("/gone", "HTTP/1.1 404 <b>Gone</b>\r\nContent-Length: 0\r\n\r\n");
+  const auto list = folder.write("list.txt", server.url("/gone") + "\n" + server.url("/fine") + "\n");
+  const auto summary = folder / "summary.html";
+  const auto [status, output] = cli("check -q " + list.string() + " --filter 10 --report html=" + summary.string());
+  ASSERT_EQ(status, 0) << output;
+  const std::string html = ScratchFolder::read(summary);
+  EXPECT_NE(html.find("<td>All URLs</td><td class=\"n\">2</td>"), std::string::npos);  // not just the filter's
+  EXPECT_NE(html.find("&lt;b&gt;Gone&lt;/b&gt;"), std::string::npos);
+  EXPECT_EQ(html.find("<b>Gone"), std::string::npos);
+
+  EXPECT_EQ(cli("check --low-memory --report html=" + (folder / "low.html").string() + " " + list.string()).second,
+            "Error: The HTML summary needs the results of the whole crawl: it cannot be written in low-memory "
+            "mode\n");
+}
+
 TEST_F(CheckCommandTest, WrongOutputOptionsStopBeforeAnyRequest) {
   const auto list = folder.write("list.txt", server.url("/a") + "\n");
   EXPECT_EQ(cli("check " + list.string() + " --report pdf=x.pdf").second,
-            "Error: Invalid report \"pdf=x.pdf\": use KIND=FILE with KIND standard, redirects, links or raw\n");
+            "Error: Invalid report \"pdf=x.pdf\": use KIND=FILE with KIND standard, redirects, links, raw or html\n");
   EXPECT_EQ(cli("check " + list.string() + " --filter 14").first, 1);
   EXPECT_EQ(cli("check " + list.string() + " --sort Colour").first, 1);
   EXPECT_EQ(cli("report " + (folder / "none.tvl").string() + " --report raw=x.csv").second,

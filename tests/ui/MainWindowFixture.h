@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -70,6 +71,23 @@ inline std::vector<std::string> takeMessages(QWidget& window) {
   return texts;
 }
 
+// Answers Yes whenever the window asks before throwing away results that were never saved, so a
+// test can go from one crawl to the next; the tests of that question switch it off.
+class DiscardAnswers : public QObject {
+ public:
+  DiscardAnswers() {
+    QObject::connect(&poll_, &QTimer::timeout, this, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (enabled && box != nullptr && box->text() == kDiscardResultsQuestion) box->button(QMessageBox::Yes)->click();
+    });
+    poll_.start(10);
+  }
+  bool enabled = true;
+
+ private:
+  QTimer poll_;
+};
+
 class MainWindowTest : public ::testing::Test {
  protected:
   MainWindowTest() {
@@ -126,6 +144,7 @@ class MainWindowTest : public ::testing::Test {
   ScratchFolder scratch;
   demo::ScriptedHttpServer server;
   Settings settings = defaultSettings(1920);
+  DiscardAnswers discardAnswers;
 
  private:
   std::unique_ptr<MainWindow> window_;

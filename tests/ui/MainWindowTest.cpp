@@ -29,7 +29,7 @@ using Texts = std::vector<std::string>;
 Texts menuTree(const QMenuBar* bar) {
   Texts tree;
   for (const QAction* top : bar->actions()) {
-    tree.push_back(top->text().toStdString());
+    tree.push_back(QString(top->text()).remove('&').toStdString());  // without the Alt-key marks
     for (const QAction* item : top->menu()->actions()) {
       tree.push_back("  " + (item->isSeparator() ? std::string("—") : item->text().toStdString()));
     }
@@ -59,9 +59,11 @@ TEST_F(MainWindowTest, MenusAreInOrderAndOnlyExitAndUserGuideStayEnabledDuringAC
                    "  Load Results", "  Save Results", "  —", "  Exit", "Test URLs",
                    "  Test Canonical URL Redirects (https/www/HSTS)", "  Test URL Mapping Redirects", "Configuration",
                    "  URL Checking", "  URL Rewriting", "  User Agents", "  Speed", "  HEAD/GET Method Config",
-                   "  Cookies && Custom Headers", "  Proxy Settings", "CSV Exports", "  Standard Report",
-                   "  Redirect Details", "  Link Headers", "  Raw Headers", "Help", "  User Guide", "  —",
-                   "  About"}));
+                   "  Cookies && Custom Headers", "  Proxy Settings", "  TLS and Hosts", "CSV Exports",
+                   "  Standard Report", "  Redirect Details", "  Link Headers", "  Raw Headers", "  —",
+                   "  HTML Summary Report\u2026", "Help", "  User Guide", "  —", "  About"}));
+  // Alt and the marked letter open each menu.
+  for (const QAction* top : window().menuBar()->actions()) EXPECT_TRUE(top->text().contains('&')) << top->text().toStdString();
   EXPECT_FALSE(window().abortButton()->isEnabled());
   EXPECT_FALSE(window().clearButton()->isEnabled());
 
@@ -72,9 +74,12 @@ TEST_F(MainWindowTest, MenusAreInOrderAndOnlyExitAndUserGuideStayEnabledDuringAC
   EXPECT_FALSE(window().clearButton()->isEnabled());
   EXPECT_TRUE(window().filterBox()->isEnabled());
 
-  QTest::mouseClick(window().abortButton(), Qt::LeftButton);
+  // Escape aborts, as the button does.
+  window().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+  QTest::keyClick(window().resultList(), Qt::Key_Escape);
   ASSERT_TRUE(waitForCrawlEnd());
-  EXPECT_EQ(enabledItems(window().menuBar()).size(), 22u);
+  EXPECT_EQ(enabledItems(window().menuBar()).size(), 24u);
   EXPECT_TRUE(window().clearButton()->isEnabled());
   EXPECT_EQ(takeMessages(window()), Texts{"Aborted: Tallyvane has aborted checking URLs"});
 }

@@ -1,0 +1,244 @@
+#include "results/UrlSearch.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tallyvane {
+namespace {
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string lowerAscii(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return lowerAscii(c); });
+  return lower;
+}
+
+// A scan takes the store's lock once a batch, and looks at its generation as often, so a newer
+// text is not kept waiting.
+constexpr int64_t kRowsPerBatch = 4096;
+
+// Each URL is three dependent loads away (record, response, text): asking for them a few records
+// ahead keeps the memory busy instead of waiting for each load in turn.
+void prefetchAhead(const std::vector<const ResultRecord*>& records, size_t i, size_t taken) {
+  constexpr size_t kRecordDistance = 24, kResponseDistance = 16, kTextDistance = 8;
+  if (i + kRecordDistance < taken) __builtin_prefetch(records[i + kRecordDistance]);
+  if (i + kResponseDistance < taken) __builtin_prefetch(records[i + kResponseDistance]->responses);
+  if (i + kTextDistance < taken) __builtin_prefetch(records[i + kTextDistance]->responses[0].url);
+}
+
+}  // namespace
+
+bool containsIgnoringCase(std::string_view text, std::string_view lowerNeedle) {
+  if (lowerNeedle.empty()) return true;
+  if (text.size() < lowerNeedle.size()) return false;
+  const char first = lowerNeedle.front();
+  const char firstUpper = first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
+  const size_t last = text.size() - lowerNeedle.size();
+  for (size_t at = 0; at <= last; ++at) {
+    // memchr looks at many bytes at once: on to the next place either case of the first letter is.
+    const size_t span = last - at + 1;
+    const auto* lower = static_cast<const char*>(std::memchr(text.data() + at, first, span));
+    const auto* upper = firstUpper == first ? nullptr : static_cast<const char*>(std::memchr(text.data() + at, firstUpper, span));
+    const char* next = lower == nullptr ? upper : upper == nullptr ? lower : std::min(lower, upper);
+    if (next == nullptr) return false;
+    at = static_cast<size_t>(next - text.data());
+    size_t i = 1;
+    while (i < lowerNeedle.size() && lowerAscii(text[at + i]) == lowerNeedle[i]) ++i;
+    if (i == lowerNeedle.size()) return true;
+  }
+  return false;
+}
+
+UrlSearch::UrlSearch(const ResultStore& store) : store_(store) {}
+
+UrlSearch::~UrlSearch() {
+  {
+    std::lock_guard lock(mutex_);
+    ending_ = true;
+    ++generation_;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void UrlSearch::setFound(std::function<void()> found) {
+  std::lock_guard lock(mutex_);
+  found_ = std::move(found);
+}
+
+void UrlSearch::search(std::string_view text, ViewSelection view) {
+  std::string needle = lowerAscii(text);
+  {
+    std::lock_guard lock(mutex_);
+    if (needle == needle_ && view.sorted == view_.sorted && view.filter == view_.filter && (rows_ || scanPending_)) {
+      return;
+    }
+    needle_ = needle;
+    view_ = view;
+    if (needle_.empty()) {
+      ++generation_;
+      rows_.reset();
+      scanPending_ = false;
+      return;
+    }
+  }
+  start({std::move(needle), view, 0, nullptr});
+}
+
+void UrlSearch::rowsAdded(bool orderChanged) {
+  Scan scan;
+  {
+    std::lock_guard lock(mutex_);
+    if (needle_.empty()) return;
+    // A scan still pending covers the new rows too, unless it only extends an older result.
+    if (scanPending_ && pending_.fromRow == 0) return;
+    scan.needle = needle_;
+    scan.view = view_;
+    if (!orderChanged && rows_ && !scanPending_) {
+      scan.fromRow = scannedRows_;
+      scan.base = rows_;
+    }
+  }
+  start(std::move(scan));
+}
+
+void UrlSearch::start(Scan scan) {
+  {
+    std::lock_guard lock(mutex_);
+    ++generation_;
+    pending_ = std::move(scan);
+    scanPending_ = true;
+    if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+  }
+  wake_.notify_all();
+}
+
+void UrlSearch::stop() {
+  std::unique_lock lock(mutex_);
+  ++generation_;
+  scanPending_ = false;
+  // The scan in progress reads records: it must have let go of them before the store is cleared.
+  idle_.wait(lock, [this] { return !scanning_; });
+  rows_.reset();
+  scannedRows_ = 0;
+  needle_.clear();
+}
+
+bool UrlSearch::active() const {
+  std::lock_guard lock(mutex_);
+  return !needle_.empty();
+}
+
+std::string UrlSearch::text() const {
+  std::lock_guard lock(mutex_);
+  return needle_;
+}
+
+std::shared_ptr<const UrlSearch::Rows> UrlSearch::rows() const {
+  std::lock_guard lock(mutex_);
+  return rows_;
+}
+
+void UrlSearch::run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return ending_ || scanPending_; });
+    if (ending_) return;
+    const Scan scan = std::move(pending_);
+    const uint64_t generation = generation_;
+    scanPending_ = false;
+    scanning_ = true;
+    lock.unlock();
+    int64_t endRow = 0;
+    std::shared_ptr<const Rows> found = scanRows(scan, generation, endRow);
+    std::function<void()> notify;
+    lock.lock();
+    scanning_ = false;
+    idle_.notify_all();
+    if (!found || generation != generation_) continue;
+    rows_ = std::move(found);
+    scannedRows_ = endRow;
+    notify = found_;
+    lock.unlock();
+    // Outside the lock: the front end may ask for the rows at once.
+    if (notify) notify();
+    lock.lock();
+  }
+}
+
+std::shared_ptr<const UrlSearch::Rows> UrlSearch::scanRows(const Scan& scan, uint64_t generation,
+                                                           int64_t& endRow) const {
+  const auto abandoned = [&] {
+    std::lock_guard lock(mutex_);
+    return generation != generation_;
+  };
+  const auto matches = [&](const ResultRecord* record) {
+    return containsIgnoringCase(textOf(record->first().url), scan.needle);
+  };
+  auto rows = std::make_shared<Rows>();
+  if (scan.base) *rows = *scan.base;
+  endRow = store_.rowCount(scan.view);
+  std::vector<uint32_t> indices(kRowsPerBatch);
+
+  if (scan.fromRow > 0) {
+    // Rows appended to an unsorted view since the last scan: a few thousand, looked up one by one.
+    for (int64_t row = scan.fromRow; row < endRow; row += kRowsPerBatch) {
+      if (abandoned()) return nullptr;
+      const size_t taken = store_.indicesOfRows(row, indices, scan.view);
+      for (size_t i = 0; i < taken; ++i) {
+        const ResultRecord* record = store_.recordAtIndex(indices[i]);
+        if (record != nullptr && matches(record)) rows->push_back(record);
+      }
+    }
+    return rows;
+  }
+
+  // Every record in store order first: they lie in memory in that order, so the scan streams
+  // through them instead of jumping about as a sorted view's rows would make it.
+  const int64_t count = store_.count();
+  const bool storeOrder = !scan.view.sorted && scan.view.filter == 0;
+  // By store index: a bit for each match, small enough to stay in the cache while the view's
+  // rows visit it in their order, and the record of each match.
+  std::vector<uint64_t> matched;
+  std::vector<const ResultRecord*> found;
+  if (!storeOrder) {
+    matched.assign(static_cast<size_t>(count) / 64 + 1, 0);
+    found.assign(static_cast<size_t>(count), nullptr);
+  }
+  std::vector<const ResultRecord*> records(kRowsPerBatch);
+  size_t foundCount = 0;
+  for (int64_t index = 0; index < count; index += kRowsPerBatch) {
+    if (abandoned()) return nullptr;
+    const size_t taken = store_.recordsFrom(index, records);
+    for (size_t i = 0; i < taken; ++i) {
+      prefetchAhead(records, i, taken);
+      if (!matches(records[i])) continue;
+      ++foundCount;
+      const size_t at = static_cast<size_t>(index) + i;
+      if (storeOrder) {
+        rows->push_back(records[i]);
+      } else {
+        matched[at / 64] |= uint64_t{1} << (at % 64);
+        found[at] = records[i];
+      }
+    }
+  }
+  if (storeOrder || foundCount == 0) {
+    endRow = std::min(endRow, count);
+    return rows;
+  }
+  // Then the view's rows in its order, which only reads indices. A row added after the count was
+  // taken is left to the next scan.
+  for (int64_t row = 0; row < endRow; row += kRowsPerBatch) {
+    if (abandoned()) return nullptr;
+    const size_t taken = store_.indicesOfRows(row, indices, scan.view);
+    for (size_t i = 0; i < taken; ++i) {
+      const uint32_t at = indices[i];
+      if (at < found.size() && (matched[at / 64] >> (at % 64) & 1) != 0) rows->push_back(found[at]);
+    }
+  }
+  return rows;
+}
+
+}  // namespace tallyvane
