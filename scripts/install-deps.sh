@@ -20,6 +20,7 @@ packages=(
   qt6-base-dev           # the desktop application (Widgets) and its tests (Qt Test)
   help2man               # the manual page of tallyvane-cli, made from its --help
   libgtest-dev libgmock-dev
+  parallel               # GNU parallel: the test of deploy/parallel's shard recipe
 )
 
 # "bench" adds what bench/crawl_bench.sh runs beside Tallyvane.

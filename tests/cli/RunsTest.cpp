@@ -171,6 +171,22 @@ TEST_F(RunsTest, ShardsCoverTheListOnceAndMergeIntoOneRun) {
             "Error: Invalid --shard \"4/4\": use I/N, a shard 0 to N-1 of N (N at most 100000)\n");
 }
 
+TEST_F(RunsTest, FourShardsThroughGnuParallelMergeIntoOneRun) {
+  const auto whole = folder / "whole.tvl";
+  ASSERT_EQ(cli("check -q --save " + whole.string() + " " + list.string()).first, 0);
+  // ":" is this machine: the recipe runs as it would over ssh, with its transfers and returns.
+  const auto logins = folder.write("logins", ":\n");
+  const auto merged = folder / "merged.tvl";
+  const auto [status, output] =
+      runCommand("TALLYVANE_CLI='" + command("") + "' " + std::string(TALLYVANE_DEPLOY_DIR) +
+                 "/parallel/check-shards.sh " + logins.string() + " 4 " + list.string() + " " + merged.string() + " -t 2");
+  ASSERT_EQ(status, 0) << output;
+  EXPECT_NE(output.find("Merged 4 files into " + merged.string() + ": " + std::to_string(kListSize) + " URLs"),
+            std::string::npos)
+      << output;
+  EXPECT_EQ(resultsOf(merged), resultsOf(whole));
+}
+
 TEST_F(RunsTest, MergeRefusesACheckWithATest) {
   const auto checked = folder / "checked.tvl";
   const auto tested = folder / "tested.tvl";
