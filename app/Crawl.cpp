@@ -109,6 +109,7 @@ void Crawl::control(CrawlRequest request) {
   responses_ = 0;
   skipped_ = 0;
   listDone_ = 0;
+  otherShards_ = 0;
   startMs_ = monotonicMs();
   const int threads = std::clamp(request.threads, 1, kMaxWorkers);
   sink_ = std::move(request.sink);
@@ -228,12 +229,18 @@ void Crawl::work(int worker, const RequestContext& context) {
   while (running_.isSet()) {
     const UrlOrigin origin = input_.next(url);
     if (origin == UrlOrigin::None) break;
-    const CountWhenDone counted(origin == UrlOrigin::List ? &listDone_ : nullptr);
-    if (origin == UrlOrigin::List && stages_.expand) {
-      for (const std::string& more : stages_.expand(url)) input_.queuePending(more);
-    }
+    const bool listed = origin == UrlOrigin::List;
+    const CountWhenDone counted(listed ? &listDone_ : nullptr);
+    // Expanded as read, queued only once its shard is known.
+    std::vector<std::string> expanded;
+    if (listed && stages_.expand) expanded = stages_.expand(url);
     // A rewrite that leaves nothing skips that URL; only the input running dry ends the worker.
     if (stages_.rewrite) url = stages_.rewrite(std::move(url));
+    if (listed && stages_.admit && !stages_.admit(url)) {
+      ++otherShards_;
+      continue;
+    }
+    for (const std::string& more : expanded) input_.queuePending(more);
     if (!isHttpUrl(url)) {
       ++skipped_;
       continue;

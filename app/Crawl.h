@@ -59,6 +59,9 @@ struct CrawlStages {
   std::function<std::vector<std::string>(std::string_view url)> expand;
   std::function<std::string(std::string url)> rewrite;
   std::function<void(HopRow hops, int redirectCount)> evaluate;
+  // Whether a URL read from the list (rewritten) is this run's to check: its shard. A URL left out
+  // is not expanded either; what comes back through the queue belongs to the URL that queued it.
+  std::function<bool(std::string_view url)> admit;
 };
 
 class Crawl {
@@ -99,6 +102,8 @@ class Crawl {
   // URLs of the list itself (not queued ones) that the workers are done with, whatever became
   // of them: checked, skipped or found twice. The progress through the list.
   int64_t listUrlsDone() const { return listDone_; }
+  // Lines of the list left to the other shards.
+  int64_t urlsOfOtherShards() const { return otherShards_; }
 
  private:
   void control(CrawlRequest request);
@@ -139,6 +144,7 @@ class Crawl {
   std::atomic<int64_t> responses_{0};
   std::atomic<int64_t> skipped_{0};
   std::atomic<int64_t> listDone_{0};
+  std::atomic<int64_t> otherShards_{0};
   int64_t startMs_ = 0;
   std::mutex workersMutex_;
   std::condition_variable workersEnded_;

@@ -52,7 +52,7 @@ void CrawlSession::startCrawl(const Settings& settings, const CrawlSetup& setup,
   assert(owner_.isCurrent());
   Crawl& crawl = this->crawl();
   crawl.wait();  // the last crawl's controller may still be handing over its final message
-  clearResults();
+  if (!setup.keepStoredResults) clearResults();
   testMode_ = setup.testMode;
   listMode_ = listModeOf(setup);
   const bool lowMemory = setup.lowMemoryReport != nullptr;

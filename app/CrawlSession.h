@@ -65,7 +65,8 @@ class CrawlSession {
   // Empties the store, a running sort stopped first, and shows every URL again.
   void clearResults();
 
-  // Clears the results and starts the crawl the setup describes: of its input file, or else of
+  // Clears the results (unless the setup resumes what the store holds) and starts the crawl the
+  // setup describes: of its input file, or else of
   // manualText (lines separated by CR LF). settings are copied as they stand, with the run's own
   // overrides; the thread count is their NumThreads. The test and list modes become the setup's.
   void startCrawl(const Settings& settings, const CrawlSetup& setup, std::string manualText = {},

@@ -100,6 +100,7 @@ CrawlStages crawlStagesFor(const Settings& settings, const CrawlSetup& setup) {
     auto rules = std::make_shared<const RewriteRules>(RewriteRules::parse(settings.Rules));
     if (!rules->empty()) stages.rewrite = [rules](std::string url) { return rules->apply(std::move(url)); };
   }
+  if (setup.shard) stages.admit = [shard = *setup.shard](std::string_view url) { return inShard(url, shard); };
   if (setup.testMode == TestMode::None) return stages;
   stages.evaluate = [setup](HopRow hops, int redirectCount) { judgeChain(setup, hops, redirectCount); };
   if (setup.testMode == TestMode::Canonical && !setup.canonical.onlyInputUrls) stages.expand = canonicalVariants;

@@ -11,6 +11,7 @@
 
 #include "app/Crawl.h"
 #include "app/LowMemoryReport.h"
+#include "app/Shard.h"
 #include "base/Message.h"
 #include "input/CanonicalTest.h"
 #include "input/MappingRules.h"
@@ -31,6 +32,9 @@ struct CrawlSetup {
   std::shared_ptr<const MappingTable> mapping;  // mapping test
   CanonicalOptions canonical;                   // canonical test
   std::shared_ptr<LowMemoryReport> lowMemoryReport;
+  std::optional<Shard> shard;  // only the list's URLs of this shard
+  // A resumed run: the store holds a loaded results file, whose URLs are not checked again.
+  bool keepStoredResults = false;
 };
 
 struct SetupCheck {
@@ -50,8 +54,8 @@ SetupCheck checkCanonicalTest(std::optional<CanonicalForm> form, std::string_vie
 SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view outputField, ReportKind kind, int filter,
                                int64_t slowPageThresholdMs);
 
-// The rewrite rules of the settings; for a test, the evaluation of each chain and, in a canonical
-// test of every form, the other forms of each URL of the list.
+// The rewrite rules of the settings and the shard; for a test, the evaluation of each chain and,
+// in a canonical test of every form, the other forms of each URL of the list.
 CrawlStages crawlStagesFor(const Settings& settings, const CrawlSetup& setup);
 
 }  // namespace tallyvane

@@ -43,7 +43,8 @@ class StoreSink final : public ResultSink {
 
   bool begin() override {
     assert(onThread(ThreadRole::Controller));
-    return store_.resetFilterLists();
+    // A resumed run's store holds the loaded records in its filter lists.
+    return store_.count() > 0 || store_.resetFilterLists();
   }
   bool keepsOneChainPerUrl() const override { return true; }
   bool claim(const std::string& url, PackedChain& packed) override {

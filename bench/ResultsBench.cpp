@@ -1,6 +1,7 @@
 // Results figures on synthetic crawl results, each beside its goal or the plain version of the
 // same work: sorting (keys taken once and stable-sorted plainly, beside), the four CSV reports
-// in memory and to a file, and saving and loading the results file.
+// in memory and to a file, saving and loading the results file, and merging four shards' files
+// beside loading them.
 //   results_bench [--records N] [--folder DIR]   (default 1,000,000 records, the temporary folder)
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "results/CsvReport.h"
 #include "results/ResultView.h"
 #include "results/ResultsFile.h"
+#include "results/ResultsMerge.h"
 
 using namespace tallyvane;
 namespace fs = std::filesystem;
@@ -115,6 +117,49 @@ void resultsFile(const ResultStore& store, const fs::path& folder) {
   fs::remove(results);
 }
 
+// Four files of records URLs each (distinct), merged beside loaded; interleaved rounds, medians.
+void mergeShards(size_t records, const fs::path& folder) {
+  std::vector<fs::path> shards;
+  for (size_t shard = 0; shard < 4; ++shard) {
+    ResultStore store;
+    std::vector<size_t> numbers(records);
+    for (size_t i = 0; i < records; ++i) numbers[i] = shard * records + i;
+    fill(store, numbers);
+    shards.push_back(folder / ("tallyvane-bench-shard" + std::to_string(shard) + ".tvl"));
+    if (const auto failure = saveResults(store, TestMode::None, shards.back())) {
+      std::fprintf(stderr, "%s\n", failure->text.c_str());
+      std::exit(1);
+    }
+  }
+  const fs::path merged = folder / "tallyvane-bench-merged.tvl";
+  std::vector<double> loads, merges;
+  for (int round = 0; round < 3; ++round) {
+    const Stopwatch load;
+    for (const fs::path& shard : shards) {
+      ResultStore store;
+      if (loadResults(store, shard).message) std::exit(1);
+    }
+    loads.push_back(load.wallSeconds());
+    const Stopwatch merge;
+    const MergeOutcome outcome = mergeResults(shards, merged);
+    merges.push_back(merge.wallSeconds());
+    if (outcome.message || outcome.records != static_cast<int64_t>(4 * records)) {
+      std::fprintf(stderr, "merge failed: %s\n", outcome.message ? outcome.message->text.c_str() : "count differs");
+      std::exit(1);
+    }
+  }
+  const auto median = [](std::vector<double> v) { std::sort(v.begin(), v.end()); return v[v.size() / 2]; };
+  const auto spread = [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()) - *std::min_element(v.begin(), v.end()); };
+  printFigure("load four shards' files (wall, median of 3)", median(loads), "s");
+  printFigure("  spread", spread(loads), "s");
+  printFigure("merge them (wall, median of 3)", median(merges), "s");
+  printFigure("  spread", spread(merges), "s");
+  const double ratio = median(merges) / median(loads);
+  printFigure("  merge / load", ratio, "x", "<= 1.5", ratio <= 1.5);
+  for (const fs::path& shard : shards) fs::remove(shard);
+  fs::remove(merged);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,6 +183,7 @@ int main(int argc, char** argv) {
               plainSortSeconds(store, [](const ResultRecord& r) { return r.first().statusCode; }), "s CPU");
   reports(store, folder);
   resultsFile(store, folder);
+  mergeShards(records, folder);
   store.clear();
 
   ResultStore ascending;

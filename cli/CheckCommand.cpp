@@ -11,6 +11,7 @@
 #include "cli/LiveLines.h"
 #include "base/Text.h"
 #include "cli/Interrupts.h"
+#include "cli/ResumableRun.h"
 #include "results/ResultsFile.h"
 #include "results/Filters.h"
 #include "results/ResultColumns.h"
@@ -41,6 +42,12 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
   }
   CrawlSession session(ui, &http, settings.slowPageThresholdMs);
   const ResultStore& store = session.store();
+  CrawlSetup run = setup;
+  run.shard = options.shard;
+  if (!options.resume.empty()) {
+    if (const auto refused = loadRunToResume(session, options.resume, setup.testMode, ui)) return *refused;
+    run.keepStoredResults = true;
+  }
   const bool lowMemory = setup.lowMemoryReport != nullptr;
   const LineContext lines{setup.testMode, expectedTargetOf(setup)};
   std::optional<LiveLines> live;
@@ -54,18 +61,24 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
   // An empty list is told by its error alone, not by a success first.
   ui.holdMessage(kFinishedTitle);
   ui.setBusy(true);
-  session.startCrawl(withOverrides(settings, options.request), setup, std::move(manualText), options.connection);
+  session.startCrawl(withOverrides(settings, options.request), run, std::move(manualText), options.connection);
   {
     // After the start, which sets the running flag: an interrupt that came just before is not lost.
     const StopOnInterrupt abort([&session] { session.stopCrawl(); });
+    const auto checkpoints =
+        startCheckpoints(session, setup.testMode, options.outputs.save, options.checkpointInterval, ui);
     session.waitForCrawl();
-  }
+  }  // the checkpoints end before the final save writes the same file
   progress.settle(session.crawl().end() == CrawlEnd::Finished);
   ui.setBusy(false);
   ui.setProgressLine({});
   if (live) live->finish();
   const Crawl& crawl = session.crawl();
-  const bool nothingFound = crawl.end() == CrawlEnd::Finished && crawl.urlsChecked() == 0 && !lowMemory;
+  const bool finished = crawl.end() == CrawlEnd::Finished;
+  // URLs checked or resumed, or a finished shard the list gave nothing: its empty file is its result.
+  const bool somethingToWrite =
+      crawl.urlsChecked() > 0 || store.count() > 0 || (finished && crawl.urlsOfOtherShards() > 0);
+  const bool nothingFound = finished && !somethingToWrite && !lowMemory;
   ui.releaseHeldMessage(!nothingFound);
   if (crawl.end() == CrawlEnd::NotStarted) return exitStatusOf(crawl.end(), true, interrupted());
   if (lowMemory) {
@@ -89,7 +102,7 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
     std::fprintf(stderr, "Result store: %zu bytes in %lld records\n", store.memoryBytes(),
                  static_cast<long long>(store.count()));
   }
-  if (crawl.urlsChecked() == 0) {
+  if (!somethingToWrite) {
     if (!options.outputs.empty()) ui.showMessage(kAbortedTitle, "No URL was checked: no report or results file written");
     return exitStatusOf(crawl.end(), true, interrupted());
   }
@@ -185,13 +198,7 @@ int runReport(const CheckOptions& options, ConsoleInterface& ui, std::FILE* out)
     return kExitError;
   }
   CrawlSession session(ui, nullptr, ResultStoreOptions{}.slowPageThresholdMs);
-  session.startLoad(options.input);
-  bool complete;
-  {
-    const StopOnInterrupt stop([&session] { session.stopFileTask(); });
-    complete = session.finishFileTask().succeeded;
-  }
-  if (!complete) return interrupted() ? kExitAborted : kExitError;
+  if (!loadIntoSession(session, options.input)) return interrupted() ? kExitAborted : kExitError;
   // A saved run's rules are not at hand: its lines tell what was met, not what was expected.
   const LineContext lines{session.testMode(), {}};
   if (options.format && !plan.reportToStdout) printLines(session.store(), lines, *options.format, out);

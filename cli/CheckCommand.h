@@ -2,13 +2,16 @@
 // `tallyvane-cli check INPUT` and `tallyvane-cli demo`: a crawl with progress on stderr and the
 // results on stdout.
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "app/CrawlSession.h"
 #include "app/CrawlSetup.h"
 #include "app/HttpLibrary.h"
+#include "app/Shard.h"
 #include "cli/ConsoleInterface.h"
 #include "cli/ExitStatus.h"
 #include "cli/FailGate.h"
@@ -34,6 +37,10 @@ struct CheckOptions {
   // stderr.
   std::optional<LineFormat> format;
   FailGate failOn;             // classes of URL that make the exit status 2
+  // A results file whose URLs are not checked again; the run is saved to it (outputs.save).
+  std::filesystem::path resume;
+  std::chrono::milliseconds checkpointInterval{0};  // saves outputs.save while the crawl runs; 0: never
+  std::optional<Shard> shard;                       // only this shard of the list
 };
 
 int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);

@@ -20,8 +20,6 @@ constexpr std::array<std::string_view, 11> kFieldTitles = {
 };
 constexpr std::array<std::string_view, 3> kTestFieldTitles = {"Test Result", "Reasons", "Failure"};
 
-bool isRedirect(const ResponseRecord& response) { return response.statusCode >= 300 && response.statusCode <= 399; }
-
 // "[a],[b]" as the verdict keeps its reasons.
 std::vector<std::string> reasonsOf(const ResultRecord& record) {
   std::vector<std::string> reasons;
@@ -152,31 +150,23 @@ std::optional<LineFormat> lineFormatNamed(std::string_view name) {
   return std::nullopt;
 }
 
-std::optional<std::string_view> chainKindName(const ResultRecord& record) {
-  switch (record.chainKind) {
-    case kChainLoop: return "loop";
-    case kChainRedirects: return "chain";
-    case kChainMaxRedirects: return "max-redirects";
-    case kChainFailed: return "failed";
-    default: break;
-  }
-  if (isRedirect(record.first()) && record.responseCount > 1) return "redirect";
-  return std::nullopt;
-}
-
 std::string headingLine(LineFormat format, TestMode testMode) {
   if (format != LineFormat::Tsv && format != LineFormat::Csv) return {};
   std::vector<std::string> titles;
   if (testMode != TestMode::None) titles.assign(kTestFieldTitles.begin(), kTestFieldTitles.end());
   titles.insert(titles.end(), kFieldTitles.begin(), kFieldTitles.end());
-  return format == LineFormat::Tsv ? joined(titles, '\t', tsvField) : joined(titles, ',', csvField);
+  return fieldsLine(titles, format);
+}
+
+std::string fieldsLine(const std::vector<std::string>& fields, LineFormat format) {
+  return format == LineFormat::Csv ? joined(fields, ',', csvField) : joined(fields, '\t', tsvField);
 }
 
 std::string resultLine(const ResultRecord& record, const LineContext& context, LineFormat format) {
   switch (format) {
     case LineFormat::Plain: return plainLine(record, context);
-    case LineFormat::Tsv: return joined(fieldsOf(record, context), '\t', tsvField);
-    case LineFormat::Csv: return joined(fieldsOf(record, context), ',', csvField);
+    case LineFormat::Tsv:
+    case LineFormat::Csv: return fieldsLine(fieldsOf(record, context), format);
     case LineFormat::Jsonl: return jsonLine(record, context);
   }
   return {};

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/FailureDetail.h"
 #include "results/ResultRecord.h"
@@ -27,13 +28,13 @@ std::optional<LineFormat> lineFormatNamed(std::string_view name);
 // The heading row of TSV and CSV, with its line break; "" for the others.
 std::string headingLine(LineFormat format, TestMode testMode);
 
+// Fields as one TSV (also for Plain) or CSV line, with its line break.
+std::string fieldsLine(const std::vector<std::string>& fields, LineFormat format);
+
 // The record's line, with its line break. Plain: in a test its result first (a FAIL followed by
 // what it met), then URL, status code, status text, number of redirects and final URL,
 // tab-separated.
 std::string resultLine(const ResultRecord& record, const LineContext& context, LineFormat format);
 
-// The chain's kind as pipelines name it: "redirect", "loop", "chain", "max-redirects", "failed",
-// or nothing for a URL that answered without a redirect.
-std::optional<std::string_view> chainKindName(const ResultRecord& record);
 
 }  // namespace tallyvane::cli

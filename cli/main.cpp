@@ -7,12 +7,15 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "app/HttpLibrary.h"
 #include "app/ProgramPath.h"
 #include "cli/CheckCommand.h"
 #include "cli/ConsoleInterface.h"
 #include "cli/Interrupts.h"
+#include "cli/ResumableRun.h"
+#include "cli/RunFilesCommands.h"
 #include "cli/SettingsCommand.h"
 #include "cli/TestCommands.h"
 
@@ -24,7 +27,7 @@ namespace {
 // that a subcommand is required or that an argument was not expected.
 std::optional<std::string> commandProblem(int argc, char** argv, CLI::App& app) {
   constexpr std::string_view kCommands =
-      "use check, mapping-test, canonical-test, report, demo or settings (see \"tallyvane-cli --help\")";
+      "use check, mapping-test, canonical-test, report, diff, merge, demo or settings (see \"tallyvane-cli --help\")";
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     if (argument == "-h" || argument == "--help" || argument == "--version") return std::nullopt;
@@ -106,7 +109,9 @@ int main(int argc, char** argv) {
     }
     command->add_option("--follow-links", followLinks, "on or off: check the links found in Link headers");
   };
-  // What check and both tests share: the input, threads, time-out, outputs and the connection.
+  std::string resumeFile, shard;
+  std::string checkpointMinutes;
+  // What check and both tests share: the input, threads, time-out, outputs, the run and the connection.
   auto addCrawlOptions = [&](CLI::App* command, std::string_view inputHelp) {
     command->add_option("INPUT", options.input, std::string(inputHelp))->required();
     command->add_option("-t,--threads", threads, "Worker threads for this run (1-200); default NumThreads");
@@ -114,6 +119,13 @@ int main(int argc, char** argv) {
                         "Seconds a request may take (0-3600, 0: no limit); default Requests/TimeoutSeconds");
     command->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
     addOutputOptions(command, true);
+    command->add_option("--resume", resumeFile,
+                        "Results file (.tvl) of an unfinished run: its URLs are not checked again, and the run is "
+                        "saved to it");
+    command->add_option("--checkpoint", checkpointMinutes,
+                        "Minutes between saves of the results file while the crawl runs (default 5 with --save or "
+                        "--resume; 0: none)");
+    command->add_option("--shard", shard, "I/N: check only the list's URLs of shard I of N (0 to N-1)");
     command->add_option("--ca-bundle", options.connection.caBundle,
                         "PEM file of the certificate authorities to trust instead of the system's");
     command->add_option("--resolve", options.connection.resolve,
@@ -149,6 +161,20 @@ int main(int argc, char** argv) {
   report->add_option("RESULTS", resultsFile, "A results file (.tvl)")->required();
   addOutputOptions(report, false);
 
+  std::string beforeFile, afterFile;
+  bool failOnChange = false;
+  CLI::App* diff = app.add_subcommand("diff", "List the URLs whose results changed between two results files");
+  diff->add_option("BEFORE", beforeFile, "The earlier results file (.tvl)")->required();
+  diff->add_option("AFTER", afterFile, "The later results file (.tvl)")->required();
+  diff->add_option("--format", format, "tsv (default), csv or jsonl");
+  diff->add_flag("--fail-on-change", failOnChange, "Exit status 2 when any URL changed or is in one file only");
+
+  std::string mergedFile;
+  std::vector<std::string> mergeInputs;
+  CLI::App* merge = app.add_subcommand("merge", "Join the results files of a list's shards into one");
+  merge->add_option("OUT", mergedFile, "The merged results file (.tvl)")->required();
+  merge->add_option("IN", mergeInputs, "Results files to join; a URL in more than one keeps the first")->required();
+
   CLI::App* demo = app.add_subcommand("demo", "Start the built-in demo site on 127.0.0.1 and check its URLs");
   demo->add_option("-t,--threads", threads, "Worker threads for this run (1-200)");
   demo->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
@@ -179,6 +205,10 @@ int main(int argc, char** argv) {
     if (command != canonicalTest && command->count("--cookies") > 0) request.cookies = cookieSwitch;
     if (command->count("--follow-links") > 0) request.followLinks = followLinks;
   }
+  if (const auto wrong = cli::parseRunOptions(resumeFile, checkpointMinutes, shard, outputs, options)) {
+    ui.showMessage(kErrorTitle, *wrong);
+    return cli::kExitError;
+  }
   if (!format.empty()) {
     options.format = cli::lineFormatNamed(format);
     if (!options.format) {
@@ -203,6 +233,8 @@ int main(int argc, char** argv) {
     ui.showMessage(kErrorTitle, *wrong);
     return cli::kExitError;
   }
+  if (merge->parsed()) return cli::runMerge(mergedFile, mergeInputs, ui, stdout);
+  if (diff->parsed()) return cli::runDiff(beforeFile, afterFile, options.format, failOnChange, ui, stdout);
   if (report->parsed()) {
     if (options.outputs.reports.empty() && !options.format && options.failOn.empty()) {
       ui.showMessage(kErrorTitle, "Name at least one report (--report KIND=FILE), a --format or a --fail-on");

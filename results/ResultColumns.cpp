@@ -4,6 +4,11 @@
 #include <cmath>
 
 namespace tallyvane {
+namespace {
+
+bool isRedirectAnswer(const ResponseRecord& response) { return response.statusCode >= 300 && response.statusCode <= 399; }
+
+}  // namespace
 
 NumberText NumberText::decimal(int64_t value) {
   NumberText text;
@@ -47,7 +52,7 @@ std::string responseTimeText(const ResponseRecord& r) { return responseTimeField
 
 std::string cellText(const ResultRecord& record, int column) {
   const ResponseRecord& first = record.first();
-  const bool redirect = first.statusCode >= 300 && first.statusCode <= 399;
+  const bool redirect = isRedirectAnswer(first);
   switch (column) {
     case kTestResultColumn:
       if (record.testPassed == 1) return "PASS";
@@ -65,6 +70,18 @@ std::string cellText(const ResultRecord& record, int column) {
     case kLinkHeadersColumn: return std::to_string(first.linkCount);
     default: return {};
   }
+}
+
+std::optional<std::string_view> chainKindName(const ResultRecord& record) {
+  switch (record.chainKind) {
+    case kChainLoop: return "loop";
+    case kChainRedirects: return "chain";
+    case kChainMaxRedirects: return "max-redirects";
+    case kChainFailed: return "failed";
+    default: break;
+  }
+  if (isRedirectAnswer(record.first()) && record.responseCount > 1) return "redirect";
+  return std::nullopt;
 }
 
 }  // namespace tallyvane

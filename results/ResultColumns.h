@@ -2,9 +2,11 @@
 // The columns of the result list and the text of each cell, shared by every front end.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "results/HopRecord.h"
 #include "results/ResultRecord.h"
 
 namespace tallyvane {
@@ -60,5 +62,9 @@ std::string sizeText(const ResponseRecord& response);
 std::string responseTimeText(const ResponseRecord& response);
 
 std::string cellText(const ResultRecord& record, int column);
+
+// The chain's kind as pipelines name it: "redirect", "loop", "chain", "max-redirects", "failed",
+// or nothing for a URL that answered without a redirect.
+std::optional<std::string_view> chainKindName(const ResultRecord& record);
 
 }  // namespace tallyvane

@@ -271,24 +271,29 @@ struct RecordReader {
   }
 };
 
-// The temporary file's name in the target's folder: its name without extension + ".tvltemp".
-std::string temporaryNameOf(const fs::path& target) { return target.stem().string() + ".tvltemp"; }
-
 }  // namespace
+
+std::string resultsTemporaryName(const fs::path& target) { return target.stem().string() + ".tvltemp"; }
+
+std::string resultsFileHeader(int64_t count) {
+  std::string bytes;
+  appendLittleEndian<int32_t>(bytes, kResultsFileMagic);
+  appendLittleEndian<int64_t>(bytes, count);
+  bytes.push_back(static_cast<char>(kResultsFileMajor));
+  bytes.push_back(static_cast<char>(kResultsFileMinor));
+  return bytes;
+}
 
 std::optional<Message> saveResults(const ResultStore& store, TestMode testMode, const fs::path& path,
                                        const TaskProgress& progress, const std::atomic<bool>* quitting) {
   std::error_code ignored;
   if (fs::is_directory(path, ignored)) return errorMessage(kSaveOverFolderMessage);
   FileReplacement file;
-  if (!file.open(path, temporaryNameOf(path))) return errorMessage("Cannot create temporary file");
-  const Message writeError = errorMessage("There was an error writing the results file.");
+  if (!file.open(path, resultsTemporaryName(path))) return errorMessage("Cannot create temporary file");
+  const Message writeError = errorMessage(kResultsWriteErrorMessage);
+  // Records added after this count are left to the next save: the workers may go on adding.
   const int64_t count = store.count();
-  std::string bytes;
-  appendLittleEndian<int32_t>(bytes, kResultsFileMagic);
-  appendLittleEndian<int64_t>(bytes, count);
-  bytes.push_back(static_cast<char>(kResultsFileMajor));
-  bytes.push_back(static_cast<char>(kResultsFileMinor));
+  std::string bytes = resultsFileHeader(count);
   if (!file.write(bytes)) return writeError;
   const int64_t step = count / 100 + 1;
   for (int64_t i = 0; i < count; ++i) {
@@ -305,7 +310,7 @@ std::optional<Message> saveResults(const ResultStore& store, TestMode testMode, 
   return std::nullopt;
 }
 
-LoadOutcome loadResults(ResultStore& store, const fs::path& path, const TaskProgress& progress,
+LoadOutcome readResults(const fs::path& path, const RecordVisitor& visit, const TaskProgress& progress,
                         const std::atomic<bool>* quitting) {
   LoadOutcome outcome;
   FileDescriptor fd = openFile(path.c_str(), O_RDONLY);
@@ -318,6 +323,7 @@ LoadOutcome loadResults(ResultStore& store, const fs::path& path, const TaskProg
     return outcome;
   };
   FileReader in(std::move(fd));
+  const uint64_t fileSize = in.left();
   int32_t magic = 0;
   int64_t urlCount = 0;
   uint8_t version[2] = {};
@@ -338,8 +344,8 @@ LoadOutcome loadResults(ResultStore& store, const fs::path& path, const TaskProg
 
   std::array<HopRecord, kHopsPerChain> hops;
   RecordReader reader{in, hops, outcome.testMode, outcome.responses};
-  FatalErrorSlot memory;
   const int64_t step = urlCount / 100 + 1;
+  uint64_t recordStart = fileSize - in.left() - sizeof(int32_t);
   for (int64_t loaded = 0;; ++loaded) {
     if (quitting && quitting->load()) return outcome;
     if (loaded >= urlCount) return fail(kCorrupt);  // the file goes on after its records
@@ -347,16 +353,32 @@ LoadOutcome loadResults(ResultStore& store, const fs::path& path, const TaskProg
     size_t hopCount = 0;
     bool nextRecord = false;
     if (const auto failure = reader.read(hopCount, nextRecord)) return fail(*failure);
-    if (!store.add(std::span<const HopRecord>(hops.data(), hopCount), outcome.testMode, memory)) {
-      store.clear();
-      return fail("Not Enough Memory To Load Complete Results File");
+    // The next record's tag, when there is one, is read already.
+    const uint64_t recordEnd = fileSize - in.left() - (nextRecord ? sizeof(int32_t) : 0);
+    if (auto failure = visit({std::span<const HopRecord>(hops.data(), hopCount), outcome.testMode,
+                              RecordBytes{recordStart, recordEnd}})) {
+      return fail(*failure);
     }
+    recordStart = recordEnd;
     if (!nextRecord) {
       if (loaded + 1 != urlCount) return fail(kCorrupt);
       if (progress) progress(urlCount, urlCount, progressText("Loading", urlCount, urlCount));
       return outcome;
     }
   }
+}
+
+LoadOutcome loadResults(ResultStore& store, const fs::path& path, const TaskProgress& progress,
+                        const std::atomic<bool>* quitting) {
+  FatalErrorSlot memory;
+  return readResults(
+      path,
+      [&](const FileRecord& record) -> std::optional<std::string_view> {
+        if (store.add(record.hops, record.testMode, memory)) return std::nullopt;
+        store.clear();
+        return "Not Enough Memory To Load Complete Results File";
+      },
+      progress, quitting);
 }
 
 }  // namespace tallyvane

@@ -22,6 +22,7 @@ packages=(
   qt6-charts-dev         # the desktop application's overview charts
   libqt6opengl6-dev      # Qt Charts' CMake package needs Qt OpenGL's, which the package above does not pull in
   libgtest-dev libgmock-dev
+  parallel               # GNU parallel: the test of deploy/parallel's shard recipe
 )
 
 # "bench" adds what bench/crawl_bench.sh runs beside Tallyvane.

@@ -178,11 +178,13 @@ TEST_F(CrawlTest, SitemapFileEndToEnd) {
 
 TEST_F(CrawlTest, LaterStagesPlugInBeforeAndAfterEachUrl) {
   int changes = 0;
-  crawl().setStages({{}, [this](std::string url) { return url.ends_with("/old") ? server.url("/new") : url; },
-                     [](HopRow hops, int redirectCount) {
-                       hops[0].testPassed = redirectCount == 0 ? 1 : 0;
-                       hops[0].testNote = "[checked]";
-                     }});
+  CrawlStages stages;
+  stages.rewrite = [this](std::string url) { return url.ends_with("/old") ? server.url("/new") : url; };
+  stages.evaluate = [](HopRow hops, int redirectCount) {
+    hops[0].testPassed = redirectCount == 0 ? 1 : 0;
+    hops[0].testNote = "[checked]";
+  };
+  crawl().setStages(std::move(stages));
   crawl().setResultsChanged([&changes] { ++changes; });
   CrawlRequest request = newRequest(TestMode::Mapping);
   request.manualText = server.url("/old") + "\r\n" + server.url("/other") + "\r\n";
@@ -197,7 +199,9 @@ TEST_F(CrawlTest, LaterStagesPlugInBeforeAndAfterEachUrl) {
 }
 
 TEST_F(CrawlTest, ARewriteToNothingSkipsThatUrlOnly) {
-  crawl().setStages({{}, [](std::string url) { return url.ends_with("/skip") ? std::string() : url; }, {}});
+  CrawlStages stages;
+  stages.rewrite = [](std::string url) { return url.ends_with("/skip") ? std::string() : url; };
+  crawl().setStages(std::move(stages));
   EXPECT_EQ(check({server.url("/skip"), server.url("/a")}, 1), CrawlEnd::Finished);
   EXPECT_EQ(storedUrls(), Texts{server.url("/a")});
 }

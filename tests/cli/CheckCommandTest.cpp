@@ -153,7 +153,7 @@ TEST_F(CheckCommandTest, BadInputAndUsageEndWithStatusOne) {
   EXPECT_EQ(cli("check --colour " + list.string()).first, 1);
   EXPECT_EQ(cli("chekc " + list.string()),
             (std::pair<int, std::string>{1, "Error: Unknown command \"chekc\": use check, mapping-test, canonical-test, "
-                                            "report, demo or settings (see \"tallyvane-cli --help\")\n"}));
+                                            "report, diff, merge, demo or settings (see \"tallyvane-cli --help\")\n"}));
   EXPECT_EQ(cli("--version"), (std::pair<int, std::string>{0, "tallyvane-cli 0.1.0\n"}));
 
   // A list without any http or https URL is an error, not an empty success, and writes nothing.
