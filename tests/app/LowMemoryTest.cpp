@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "app/CrawlSetup.h"
 #include "demo/ScriptedHttpServer.h"
 #include "tests/support/CurlEnvironment.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/RecordingInterface.h"
 #include "tests/support/ScratchFolder.h"
@@ -135,7 +135,7 @@ TEST_F(LowMemoryTest, AnAbortLeavesWholeLinesAndTheWorkerViewShowsTheUrlInHand) 
   CrawlRequest request;
   request.threads = 1;
   startCrawl(crawl, settings, check.setup, std::move(request));
-  while (server.requestCount("/hang") == 0) std::this_thread::sleep_for(milliseconds(5));
+  ASSERT_TRUE(eventually([&] { return server.requestCount("/hang") == 1; }, "the crawl reaches /hang"));
   EXPECT_EQ(crawl.currentUrl(1), server.url("/hang"));
   EXPECT_TRUE(crawl.takeWorkerViewChange());
   crawl.stop();

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +21,7 @@
 #include "config/SettingsFile.h"
 #include "demo/ScriptedHttpServer.h"
 #include "tests/support/CurlEnvironment.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/ScratchFolder.h"
 #include "ui/MainWindow.h"
 
@@ -27,9 +29,11 @@ namespace tallyvane::ui::testing {
 
 using tallyvane::testing::ScratchFolder;
 
-// Processes events until done() holds; false after timeoutMs.
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
-  return QTest::qWaitFor(done, timeoutMs);
+// Processes events until done() holds; a failure once the deadline has passed.
+inline ::testing::AssertionResult waitUntil(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::duration_cast<std::chrono::milliseconds>(tallyvane::testing::kEventDeadline);
+  if (QTest::qWaitFor(done, static_cast<int>(deadline.count()))) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "not so after " << deadline.count() << " ms";
 }
 
 // Once a modal window of type W is up, hands it to act, again until it has closed. For boxes and
@@ -99,7 +103,7 @@ class MainWindowTest : public ::testing::Test {
   void TearDown() override {
     if (!window_) return;
     window_->crawl().stop();
-    window_->crawl().waitFor(std::chrono::seconds(10));
+    window_->crawl().waitFor(tallyvane::testing::kEventDeadline);
     closeWindow();
   }
 
@@ -119,7 +123,7 @@ class MainWindowTest : public ::testing::Test {
     });
   }
 
-  bool waitForCrawlEnd() {
+  ::testing::AssertionResult waitForCrawlEnd() {
     return waitUntil([this] { return !window_->crawlStillActive() && !window_->abortButton()->isEnabled(); });
   }
 
