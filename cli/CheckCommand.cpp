@@ -71,6 +71,7 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
   }  // the checkpoints end before the final save writes the same file
   progress.settle(session.crawl().end() == CrawlEnd::Finished);
   ui.setBusy(false);
+  ui.showLastProgress();
   ui.setProgressLine({});
   if (live) live->finish();
   const Crawl& crawl = session.crawl();

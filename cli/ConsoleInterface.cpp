@@ -52,6 +52,14 @@ void ConsoleInterface::setStatusField(int /*field*/, std::string_view /*text*/) 
   // The progress line says what the status fields would, and more.
 }
 
+void ConsoleInterface::showLastProgress() {
+  if (!progress_) return;
+  std::lock_guard lock(mutex_);
+  printProgress();
+  if (lineOpen_) std::fputc('\n', out_);
+  lineOpen_ = false;
+}
+
 void ConsoleInterface::setProgressLine(std::function<std::string()> line) {
   std::lock_guard lock(mutex_);
   progressLine_ = std::move(line);

@@ -29,6 +29,9 @@ class ConsoleInterface : public UserInterface {
   void setProgress(bool enabled) { progress_ = enabled; }
   // The text of the progress line while busy; called by the printer thread.
   void setProgressLine(std::function<std::string()> line);
+  // Once no longer busy: the progress line again when it has changed since last shown (the crawl
+  // ends the busy state before its total may be known).
+  void showLastProgress();
   // A message with this title is kept back until releaseHeldMessage(), which shows it or drops it.
   void holdMessage(std::string_view title);
   void releaseHeldMessage(bool show);

@@ -199,6 +199,10 @@ std::string normaliseInputUrl(std::string url) {
 
 std::string resolveUrl(std::string_view base, std::string_view reference) {
   if (auto plain = resolvedPlainly(base, reference)) return std::move(*plain);
+  return resolveUrlByParsing(base, reference);
+}
+
+std::string resolveUrlByParsing(std::string_view base, std::string_view reference) {
   ParsedUri baseUri(base);
   ParsedUri referenceUri(reference);
   if (!baseUri.absolute() || !referenceUri.parsed()) return std::string(reference);

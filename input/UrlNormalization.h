@@ -20,5 +20,8 @@ std::string normaliseInputUrl(std::string url);
 
 // reference resolved against base; reference unchanged when either does not parse.
 std::string resolveUrl(std::string_view base, std::string_view reference);
+// The same by uriparser alone, without resolveUrl()'s shortcut for plain links: the answer the
+// shortcut must give, which the fuzz target checks.
+std::string resolveUrlByParsing(std::string_view base, std::string_view reference);
 
 }  // namespace tallyvane

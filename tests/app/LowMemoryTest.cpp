@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "app/CrawlSession.h"
 #include "demo/ScriptedHttpServer.h"
 #include "tests/support/CurlEnvironment.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/RecordingInterface.h"
 #include "tests/support/ScratchFolder.h"
@@ -128,7 +128,7 @@ TEST_F(LowMemoryTest, AnAbortLeavesWholeLinesAndTheWorkerViewShowsTheUrlInHand) 
   settings.NumThreads = 1;
   session.startCrawl(settings, check.setup);
   Crawl& crawl = session.crawl();
-  while (server.requestCount("/hang") == 0) std::this_thread::sleep_for(milliseconds(5));
+  ASSERT_TRUE(eventually([&] { return server.requestCount("/hang") == 1; }, "the crawl reaches /hang"));
   EXPECT_EQ(crawl.currentUrl(1), server.url("/hang"));
   EXPECT_TRUE(crawl.takeWorkerViewChange());
   crawl.stop();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/cli/CliFixture.h"
+#include "tests/support/Eventually.h"
 
 namespace tallyvane::testing {
 using namespace tallyvane::demo;
@@ -26,14 +27,23 @@ class InterruptTest : public CliFixture {
   // One URL answered, then one that never is: the crawl runs until it is interrupted.
   fs::path hangingList() const { return folder.write("list.txt", server.url("/done") + "\n" + server.url("/hang") + "\n"); }
 
-  // Runs the command in the background and signals it as a shell script would.
-  std::pair<int, std::string> signalled(const std::string& arguments, const std::string& signals) const {
-    return runCommand("(" + command(arguments) + " 2>&1 & pid=$!; " + signals + "; wait $pid)");
+  // Runs the command line in the background and signals it as a shell script would; its output
+  // goes to a file the script can watch, then comes back with the script's own.
+  std::pair<int, std::string> signalled(const std::string& commandLine, const std::string& signals) const {
+    const std::string output = (folder / "output").string();
+    return runCommand("(" + commandLine + " > " + output + " 2>&1 & pid=$!; " + signals +
+                      "; wait $pid; status=$?; cat " + output + "; exit $status)");
   }
 
-  // Shell lines that wait (ten seconds at most) until file exists.
-  static std::string waitFor(const fs::path& file) {
-    return "for i in $(seq 200); do [ -e " + file.string() + " ] && break; sleep 0.05; done";
+  // Shell lines that poll until test holds, or say what they gave up waiting for.
+  static std::string waitUntil(const std::string& test, const std::string& what) {
+    const auto tries = std::chrono::duration_cast<std::chrono::milliseconds>(kEventDeadline).count() / 50;
+    return "for i in $(seq " + std::to_string(tries) + "); do " + test + " && break; sleep 0.05; done; " + test +
+           " || echo 'gave up waiting for " + what + "'";
+  }
+  static std::string waitFor(const fs::path& file) { return waitUntil("[ -e " + file.string() + " ]", file.string()); }
+  std::string waitForOutput(const std::string& text) const {
+    return waitUntil("grep -q '" + text + "' " + (folder / "output").string(), "\"" + text + "\" in the output");
   }
 
   // Whether a temporary file of a save or report was left in the folder.
@@ -47,12 +57,14 @@ class InterruptTest : public CliFixture {
 };
 
 TEST_F(InterruptTest, TwoSignalsAtOnceAreOneInterruptAndWhatWasCheckedIsWritten) {
-  // timeout signals the program and then its process group.
+  // timeout passes a signal it gets on to the program, then to its process group.
   const auto report = folder / "standard.csv";
   const auto results = folder / "run.tvl";
-  const auto [status, output] = runCommand("timeout --preserve-status -s INT 2 " +
-                                           command("check -q -t 1 " + hangingList().string() + " --report standard=" +
-                                                   report.string() + " --save " + results.string()));
+  const auto [status, output] =
+      signalled("timeout --preserve-status 600 " + command("check -q -t 1 " + hangingList().string() +
+                                                           " --report standard=" + report.string() + " --save " +
+                                                           results.string()),
+                waitFor(folder / "hanging") + "; kill -INT $pid");
   EXPECT_EQ(status, 130) << output;
   EXPECT_NE(output.find("Aborted: Tallyvane has aborted checking URLs\n"), std::string::npos) << output;
   EXPECT_NE(output.find("All URLs: 1\n"), std::string::npos) << output;
@@ -64,19 +76,23 @@ TEST_F(InterruptTest, TwoSignalsAtOnceAreOneInterruptAndWhatWasCheckedIsWritten)
 TEST_F(InterruptTest, TermAndHupAbortAsCtrlCWhileABackgroundJobKeepsIgnoringInt) {
   for (const std::string signal : {"TERM", "HUP"}) {
     fs::remove(folder / "hanging");
-    const auto [status, output] =
-        signalled("check -t 1 " + hangingList().string(), waitFor(folder / "hanging") + "; kill -" + signal + " $pid");
+    const auto [status, output] = signalled(command("check -t 1 " + hangingList().string()),
+                                            waitFor(folder / "hanging") + "; kill -" + signal + " $pid");
     EXPECT_EQ(status, 130) << signal << output;
     EXPECT_NE(output.find("Aborted: Tallyvane has aborted checking URLs\n"), std::string::npos) << output;
   }
-  // A script's background job inherits an ignored SIGINT, and keeps it.
-  server.route("/slow", [](const ReceivedRequest& r) {
-    ScriptedReply answer = reply(r, "HTTP/1.1 200 OK");
-    answer.delay = std::chrono::milliseconds(1500);
-    return answer;
+  // A script's background job inherits an ignored SIGINT, and keeps it: the request is answered
+  // only once the signal has been sent.
+  const auto asked = folder / "asked";
+  const auto sent = folder / "sent";
+  server.route("/slow", [&](const ReceivedRequest& r) {
+    folder.write("asked", "");
+    EXPECT_TRUE(eventually([&] { return fs::exists(sent); }, "the script sends SIGINT"));
+    return reply(r, "HTTP/1.1 200 OK");
   });
   const auto list = folder.write("slow.txt", server.url("/slow") + "\n");
-  const auto [status, output] = signalled("check -q " + list.string(), "sleep 0.5; kill -INT $pid");
+  const auto [status, output] =
+      signalled(command("check -q " + list.string()), waitFor(asked) + "; kill -INT $pid; touch " + sent.string());
   EXPECT_EQ(status, 0) << output;
   EXPECT_NE(output.find("Success: Tallyvane has finished checking all URLs\n"), std::string::npos) << output;
 }
@@ -102,22 +118,25 @@ TEST_F(InterruptTest, AnInterruptWhileFilesAreWrittenLetsThemFinishAndASecondEnd
   const auto results = folder / "run.tvl";
   const auto got = folder / "got.csv";
   const auto first = folder / "first.csv";
-  const auto [status, output] = signalled("check -q " + list.string() + " --report raw=" + first.string() +
-                                              " --report raw=" + pipe.string() + " --save " + results.string(),
-                                          waitFor(first) + "; kill -TERM $pid; sleep 0.2; timeout 5 cat " +
-                                              pipe.string() + " > " + got.string());
+  const auto [status, output] =
+      signalled(command("check -q " + list.string() + " --report raw=" + first.string() + " --report raw=" +
+                        pipe.string() + " --save " + results.string()),
+                waitFor(first) + "; kill -TERM $pid; " + waitForOutput("Interrupted: ") + "; timeout 60 cat " +
+                    pipe.string() + " > " + got.string());
   EXPECT_EQ(status, 130) << output;
   EXPECT_NE(output.find("Interrupted: "), std::string::npos) << output;
   EXPECT_NE(ScratchFolder::read(got).find(server.url("/a")), std::string::npos);
   EXPECT_TRUE(fs::is_regular_file(results));
 
-  // A second interrupt, a second after the first, ends the program without its files.
+  // A second interrupt, more than a second after the first took effect, ends the program without
+  // its files. The pause is the one second under test, not a wait for something to happen.
   const auto standard = folder / "standard.csv";
   const auto later = folder / "later.tvl";
   const auto [secondStatus, secondOutput] =
-      signalled("check -q " + list.string() + " --report standard=" + standard.string() + " --report raw=" +
-                    pipe.string() + " --save " + later.string(),
-                waitFor(standard) + "; kill -TERM $pid; sleep 1.2; kill -TERM $pid");
+      signalled(command("check -q " + list.string() + " --report standard=" + standard.string() + " --report raw=" +
+                        pipe.string() + " --save " + later.string()),
+                waitFor(standard) + "; kill -TERM $pid; " + waitForOutput("Interrupted: ") +
+                    "; sleep 1.1; kill -TERM $pid");
   EXPECT_EQ(secondStatus, 130) << secondOutput;
   EXPECT_TRUE(fs::is_regular_file(standard));
   EXPECT_FALSE(fs::exists(later));

@@ -3,11 +3,10 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <chrono>
 #include <csignal>
-#include <thread>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/ScratchFolder.h"
 #include "tests/ui/DialogDriver.h"
 #include "ui/AboutDialog.h"
@@ -16,6 +15,7 @@
 namespace tallyvane::ui {
 namespace {
 
+using testing::eventually;
 using testing::pressKey;
 
 TEST(AboutDialogTest, ShowsVersionAndBuildDateBelowFourEmptyLinesAndClosesByKeyOrOk) {
@@ -50,30 +50,27 @@ TEST(CrashReportBoxTest, ShowsTheReportLineByLineUnderItsTitle) {
   EXPECT_TRUE(box.isNull());
 }
 
-// Polls for up to ten seconds.
-template <typename Condition>
-bool eventually(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
 TEST(CrashReportModeTest, AFaultSignalReplacesTheRunningApplicationByItsCrashReport) {
   testing::ScratchFolder home;
   for (const int signal : {SIGSEGV, SIGBUS}) {
-    testing::ChildProcess app(
-        TALLYVANE_APP_PATH, {},
-        {"QT_QPA_PLATFORM=offscreen", "HOME=" + home.path().string(), "XDG_CONFIG_HOME=" + home.path().string()});
-    ASSERT_TRUE(eventually([&] { return testing::catchesSignal(app.pid(), signal); }));
+    // AddressSanitizer's own fault handlers, there before main(), would pass for the application's.
+    testing::ChildProcess app(TALLYVANE_APP_PATH, {},
+                              {"QT_QPA_PLATFORM=offscreen", "HOME=" + home.path().string(),
+                               "XDG_CONFIG_HOME=" + home.path().string(), "ASAN_OPTIONS=handle_segv=0:handle_sigbus=0"});
+    // Between fork and exec the child still has this test program's handlers.
+    ASSERT_TRUE(eventually(
+        [&] {
+          return testing::commandLineOf(app.pid()).starts_with(TALLYVANE_APP_PATH) &&
+                 testing::catchesSignal(app.pid(), signal);
+        },
+        "the application catches the signal"));
     ::kill(app.pid(), signal);
     const std::string crashMode = " --crash-report " + std::to_string(signal) + " ";
-    EXPECT_TRUE(eventually([&] { return testing::commandLineOf(app.pid()).find(crashMode) != std::string::npos; }))
+    EXPECT_TRUE(eventually([&] { return testing::commandLineOf(app.pid()).find(crashMode) != std::string::npos; },
+                           "the crash report replaces the application"))
         << testing::commandLineOf(app.pid());
     // The report process catches nothing itself.
-    EXPECT_TRUE(eventually([&] { return !testing::catchesSignal(app.pid(), SIGSEGV); }));
+    EXPECT_TRUE(eventually([&] { return !testing::catchesSignal(app.pid(), SIGSEGV); }, "the report catches nothing"));
     ::kill(app.pid(), SIGTERM);
     app.finish();
   }

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +22,7 @@
 #include "config/SettingsFile.h"
 #include "demo/ScriptedHttpServer.h"
 #include "tests/support/CurlEnvironment.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/ScratchFolder.h"
 #include "ui/MainWindow.h"
 
@@ -28,9 +30,11 @@ namespace tallyvane::ui::testing {
 
 using tallyvane::testing::ScratchFolder;
 
-// Processes events until done() holds; false after timeoutMs.
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
-  return QTest::qWaitFor(done, timeoutMs);
+// Processes events until done() holds; a failure once the deadline has passed.
+inline ::testing::AssertionResult waitUntil(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::duration_cast<std::chrono::milliseconds>(tallyvane::testing::kEventDeadline);
+  if (QTest::qWaitFor(done, static_cast<int>(deadline.count()))) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "not so after " << deadline.count() << " ms";
 }
 
 // Once a modal window of type W is up, hands it to act, again until it has closed. For boxes and
@@ -117,7 +121,7 @@ class MainWindowTest : public ::testing::Test {
   void TearDown() override {
     if (!window_) return;
     window_->session().crawl().stop();
-    window_->session().crawl().waitFor(std::chrono::seconds(10));
+    window_->session().crawl().waitFor(tallyvane::testing::kEventDeadline);
     closeWindow();
   }
 
@@ -137,7 +141,7 @@ class MainWindowTest : public ::testing::Test {
     });
   }
 
-  bool waitForCrawlEnd() {
+  ::testing::AssertionResult waitForCrawlEnd() {
     return waitUntil([this] { return !window_->crawlStillActive() && !window_->abortButton()->isEnabled(); });
   }
 
