@@ -125,6 +125,11 @@ bool FileReplacement::openTemporary(const fs::path& target, std::string_view tem
     return fail("replacing", target);
   }
   if (replacing && ::access(target.c_str(), W_OK) != 0) return fail("replacing", target);
+  // Judged by its mode bits too: root may write anything, but a file made read-only stays.
+  if (replacing && (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    errno = EACCES;
+    return fail("replacing", target);
+  }
   UnfinishedFiles& unfinished = unfinishedFiles();
   std::lock_guard lock(unfinished.mutex);
   if (unfinished.closed) {

@@ -182,6 +182,12 @@ TEST(OutputCheckTest, FindsWhyAFileCannotBeWrittenByStartingTo) {
   EXPECT_EQ(probeWritable(folder.path())->code, EISDIR);
   ASSERT_TRUE(probeWritable(folder / "none" / "x.csv"));
   EXPECT_EQ(probeWritable(folder / "none" / "x.csv")->code, ENOENT);
+  // A read-only file is refused by its mode bits, for root too, who could write it.
+  const auto kept = folder.write("kept.csv", "an earlier report");
+  fs::permissions(kept, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  ASSERT_TRUE(probeWritable(kept));
+  EXPECT_EQ(probeWritable(kept)->code, EACCES);
+  EXPECT_EQ(ScratchFolder::read(kept), "an earlier report");
   const auto list = folder.write("list.txt", "http://a/\n");
   fs::create_symlink(list, folder / "alias.txt");
   EXPECT_TRUE(sameFile(folder / "alias.txt", list));
