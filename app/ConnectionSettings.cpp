@@ -18,6 +18,16 @@ std::vector<std::string> overridesIn(const std::string& lines) {
   return entries;
 }
 
+
+}  // namespace
+
+ConnectionOptions connectionOptionsOf(const Settings& settings) {
+  ConnectionOptions options;
+  options.caBundle = std::string(trimBlanks(settings.CABundle));
+  options.resolve = overridesIn(settings.ResolveHosts);
+  return options;
+}
+
 bool isHostOverride(std::string_view entry) {
   const size_t hostEnd = entry.find(':');
   if (hostEnd == 0 || hostEnd == std::string_view::npos) return false;
@@ -27,15 +37,6 @@ bool isHostOverride(std::string_view entry) {
   int number = 0;
   const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), number);
   return error == std::errc() && end == port.data() + port.size() && number >= 1 && number <= 65535;
-}
-
-}  // namespace
-
-ConnectionOptions connectionOptionsOf(const Settings& settings) {
-  ConnectionOptions options;
-  options.caBundle = std::string(trimBlanks(settings.CABundle));
-  options.resolve = overridesIn(settings.ResolveHosts);
-  return options;
 }
 
 std::optional<std::string> connectionSettingsProblem(const std::string& caBundle, const std::string& resolveLines) {

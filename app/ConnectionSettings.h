@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "config/Settings.h"
 #include "engine/RequestContext.h"
@@ -11,6 +12,9 @@
 namespace tallyvane {
 
 ConnectionOptions connectionOptionsOf(const Settings& settings);
+
+// An entry written HOST:PORT:ADDRESS, the port 1 to 65535.
+bool isHostOverride(std::string_view entry);
 
 // The message refusing a CA bundle that cannot be read or a host override not written
 // HOST:PORT:ADDRESS; nothing when both are fine.

@@ -4,6 +4,7 @@
 
 #include <charconv>
 
+#include "app/ConnectionSettings.h"
 #include "base/Text.h"
 
 namespace tallyvane::cli {
@@ -40,12 +41,7 @@ std::optional<std::string> checkConnection(const ConnectionOptions& options) {
     return "Cannot read the certificate authorities file: " + options.caBundle;
   }
   for (const std::string& entry : options.resolve) {
-    const size_t first = entry.find(':');
-    const size_t second = first == std::string::npos ? first : entry.find(':', first + 1);
-    if (first == 0 || second == std::string::npos || second + 1 == entry.size() ||
-        !validPort(std::string_view(entry).substr(first + 1, second - first - 1))) {
-      return "Invalid --resolve \"" + entry + "\": use HOST:PORT:ADDRESS";
-    }
+    if (!isHostOverride(entry)) return "Invalid --resolve \"" + entry + "\": use HOST:PORT:ADDRESS";
   }
   return std::nullopt;
 }
