@@ -25,7 +25,7 @@ constexpr std::string_view kStyle =
     ".charts{display:flex;flex-wrap:wrap;gap:2em}figure{margin:0}figcaption{font-weight:bold;margin-bottom:.3em}"
     "code{word-break:break-all}";
 
-// The n records that rank highest, best first; ties keep store order.
+// The n records that rank highest, best first; ties keep store order. A negative rank leaves a record out.
 class TopRecords {
  public:
   using Rank = int64_t (*)(const ResultRecord&);
@@ -33,7 +33,7 @@ class TopRecords {
 
   void offer(const ResultRecord& record) {
     const int64_t rank = rank_(record);
-    if (rank <= 0 || (records_.size() == kListedRecords && rank <= rank_(*records_.back()))) return;
+    if (rank < 0 || (records_.size() == kListedRecords && rank <= rank_(*records_.back()))) return;
     const auto at = std::upper_bound(records_.begin(), records_.end(), rank,
                                      [this](int64_t value, const ResultRecord* other) { return value > rank_(*other); });
     records_.insert(at, &record);
@@ -48,10 +48,11 @@ class TopRecords {
 
 int64_t redirectsRank(const ResultRecord& record) {
   const int64_t status = record.first().statusCode;
-  return status >= 300 && status <= 399 ? record.redirectCount() : 0;
+  return status >= 300 && status <= 399 && record.redirectCount() > 0 ? record.redirectCount() : -1;
 }
 
-int64_t slownessRank(const ResultRecord& record) { return record.first().statusCode == 0 ? 0 : chainResponseTime(record); }
+// A fast loopback answer takes 0 ms and still belongs in the list.
+int64_t slownessRank(const ResultRecord& record) { return record.first().statusCode == 0 ? -1 : chainResponseTime(record); }
 
 class Page {
  public:

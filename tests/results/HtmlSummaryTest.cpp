@@ -61,9 +61,10 @@ TEST_F(HtmlSummaryTest, HoldsTheFilterCountsTheLongestChainsAndTheSlowestUrls) {
   add(chainOf("http://a.example/one", {301, 200}));
   add(chainOf("http://a.example/three", {301, 302, 301, 200}, kChainRedirects));
   add(chainOf("http://a.example/gone", {0}, kChainFailed));
+  add(chainOf("http://a.example/instant", {200}, kChainPlain, 0));
   const std::string html = summary();
 
-  EXPECT_NE(html.find("<td>All URLs</td><td class=\"n\">5</td>"), std::string::npos);
+  EXPECT_NE(html.find("<td>All URLs</td><td class=\"n\">6</td>"), std::string::npos);
   EXPECT_NE(html.find("<td>Redirect Chains</td><td class=\"n\">1</td>"), std::string::npos);
   EXPECT_NE(html.find("<td>No Response / Timeout</td><td class=\"n\">1</td>"), std::string::npos);
   // Longest chain first; a URL without redirects is no chain.
@@ -79,6 +80,9 @@ TEST_F(HtmlSummaryTest, HoldsTheFilterCountsTheLongestChainsAndTheSlowestUrls) {
   EXPECT_LT(slowPart.find("a.example/slow"), slowPart.find("a.example/ok"));
   EXPECT_NE(slowPart.find("4.50"), std::string::npos);
   EXPECT_EQ(slowPart.find("a.example/gone"), std::string::npos);
+  const size_t instant = slowPart.find("a.example/instant");
+  ASSERT_NE(instant, std::string::npos) << "an answer in 0 ms was left out";
+  EXPECT_LT(slowPart.find("a.example/ok"), instant);
   EXPECT_EQ(html.find("Test failures"), std::string::npos);
 }
 
