@@ -171,6 +171,20 @@ bool FileReplacement::write(std::string_view bytes) {
   return buffer_.size() < kBufferBytes || flush();
 }
 
+bool FileReplacement::copyFrom(const FileDescriptor& from, uint64_t offset, uint64_t length) {
+  if (!fd_.valid() || failure_ || !flush()) return false;
+  if (!copyRange(from.get(), static_cast<off_t>(offset), static_cast<size_t>(length), fd_.get())) {
+    return fail("writing", writtenFile());
+  }
+  return true;
+}
+
+bool FileReplacement::overwrite(uint64_t offset, std::string_view bytes) {
+  if (!fd_.valid() || failure_ || writesDirectly() || !flush()) return false;
+  if (!writeAllAt(fd_.get(), bytes, static_cast<off_t>(offset))) return fail("writing", writtenFile());
+  return true;
+}
+
 bool FileReplacement::finish() {
   if (!fd_.valid()) return false;
   bool ok = flush();

@@ -41,6 +41,11 @@ class FileReplacement {
   bool open(const std::filesystem::path& target, std::string_view temporaryName = {}, mode_t newFileMode = 0666);
   // False once any write has failed.
   bool write(std::string_view bytes);
+  // Appends length bytes of from, starting at offset, as write() would.
+  bool copyFrom(const FileDescriptor& from, uint64_t offset, uint64_t length);
+  // Writes bytes over what was written at offset already; only for a file being replaced, as a
+  // pipe or a terminal cannot go back.
+  bool overwrite(uint64_t offset, std::string_view bytes);
   // Flushes, syncs and closes; false when any of it (or an earlier write) failed, the temporary
   // file then being removed.
   bool finish();

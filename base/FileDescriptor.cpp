@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -62,6 +63,49 @@ bool writeAll(int fd, std::string_view bytes) {
       return false;
     }
     bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}
+
+bool writeAllAt(int fd, std::string_view bytes, off_t offset) {
+  while (!bytes.empty()) {
+    const ssize_t written = retriedOnInterrupt([&] { return ::pwrite(fd, bytes.data(), bytes.size(), offset); });
+    if (written <= 0) {
+      if (written == 0) errno = EIO;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+    offset += written;
+  }
+  return true;
+}
+
+bool copyRange(int from, off_t offset, size_t length, int to) {
+  // The kernel copies page to page, without the two trips through user memory a buffer costs.
+  while (length > 0) {
+    const ssize_t copied = retriedOnInterrupt([&] { return ::copy_file_range(from, &offset, to, nullptr, length, 0); });
+    if (copied > 0) {
+      length -= static_cast<size_t>(copied);
+      continue;
+    }
+    if (copied == 0) {
+      errno = EIO;  // the source ended before the range did
+      return false;
+    }
+    // Unsupported between these files (other file systems, a pipe, an old kernel): copy by hand.
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF) return false;
+    break;
+  }
+  std::string buffer(std::min<size_t>(length, size_t{1} << 20), '\0');
+  while (length > 0) {
+    const ssize_t got = readSomeAt(from, buffer.data(), std::min(buffer.size(), length), offset);
+    if (got <= 0) {
+      if (got == 0) errno = EIO;
+      return false;
+    }
+    if (!writeAll(to, std::string_view(buffer.data(), static_cast<size_t>(got)))) return false;
+    length -= static_cast<size_t>(got);
+    offset += got;
   }
   return true;
 }

@@ -58,4 +58,12 @@ ssize_t readSomeAt(int fd, void* buffer, size_t size, off_t offset);
 // Writes every byte, also after short writes; false on failure.
 bool writeAll(int fd, std::string_view bytes);
 
+// pwrite(2) of every byte at offset; false on failure.
+bool writeAllAt(int fd, std::string_view bytes, off_t offset);
+
+// Appends length bytes of from, starting at offset, to to's current position: inside the kernel
+// where the file systems allow it, else through a buffer. False on failure, or when from ends
+// early (errno EIO).
+bool copyRange(int from, off_t offset, size_t length, int to);
+
 }  // namespace tallyvane

@@ -1,13 +1,12 @@
 #include "results/ResultsMerge.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <memory>
 #include <string>
 
 #include "base/FileContents.h"
+#include "base/FileDescriptor.h"
 #include "results/ResultsFile.h"
 #include "results/UrlIndex.h"
 
@@ -39,41 +38,42 @@ class UrlSet {
   std::vector<size_t> starts_{0};  // entry i is texts_[starts_[i], starts_[i + 1])
 };
 
-// What one input gives the merged file: runs of adjacent records it keeps.
-struct KeptRuns {
-  fs::path file;
-  std::vector<RecordBytes> runs;
-};
-
-// Copies the runs of one input into out.
-bool copyRuns(const KeptRuns& input, FileReplacement& out, std::string& buffer) {
-  const int fd = ::open(input.file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool copied = true;
-  for (const RecordBytes& run : input.runs) {
-    for (uint64_t at = run.start; copied && at < run.end;) {
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), run.end - at));
-      const ssize_t got = ::pread(fd, buffer.data(), want, static_cast<off_t>(at));
-      if (got < 0 && errno == EINTR) continue;
-      copied = got > 0 && out.write(std::string_view(buffer.data(), static_cast<size_t>(got)));
-      at += got > 0 ? static_cast<uint64_t>(got) : 0;
-    }
+// Appends the runs of adjacent records that file keeps to out.
+bool copyRuns(const fs::path& file, const std::vector<RecordBytes>& runs, FileReplacement& out) {
+  const FileDescriptor in = openFile(file.c_str(), O_RDONLY);
+  if (!in.valid()) return false;
+  for (const RecordBytes& run : runs) {
+    if (!out.copyFrom(in, run.start, run.end - run.start)) return false;
   }
-  ::close(fd);
-  return copied;
+  return true;
 }
 
 }  // namespace
 
 MergeOutcome mergeResults(const std::vector<fs::path>& inputs, const fs::path& output) {
   MergeOutcome outcome;
+  std::error_code ignored;
+  if (fs::is_directory(output, ignored)) {
+    outcome.message = errorMessage(kSaveOverFolderMessage);
+    return outcome;
+  }
+  FileReplacement out;
+  if (!out.open(output, resultsTemporaryName(output))) {
+    outcome.message = errorMessage("Cannot create output file: " + output.string());
+    return outcome;
+  }
+  // Each input's records are copied as soon as it has been read whole, so the disk writes the
+  // ones before while the next is read; the header's count is set at the end. A pipe cannot go
+  // back to its header: there every input is read first.
+  const bool copyAsRead = !out.writesDirectly();
+  bool written = !copyAsRead || out.write(resultsFileHeader(0));
   UrlSet urls;
-  std::vector<KeptRuns> kept;
+  std::vector<std::pair<fs::path, std::vector<RecordBytes>>> deferred;
   std::optional<TestMode> mergedMode;  // of the first input that holds a record
   fs::path modeFile;
   bool mixedModes = false;
   for (const fs::path& input : inputs) {
-    KeptRuns& runs = kept.emplace_back(KeptRuns{input, {}});
+    std::vector<RecordBytes> runs;
     const LoadOutcome read = readResults(input, [&](const FileRecord& record) -> std::optional<std::string_view> {
       if (!mergedMode) {
         mergedMode = record.testMode;
@@ -89,38 +89,36 @@ MergeOutcome mergeResults(const std::vector<fs::path>& inputs, const fs::path& o
         return std::nullopt;
       }
       ++outcome.records;
-      if (!runs.runs.empty() && runs.runs.back().end == record.bytes.start) {
-        runs.runs.back().end = record.bytes.end;
+      if (!runs.empty() && runs.back().end == record.bytes.start) {
+        runs.back().end = record.bytes.end;
       } else {
-        runs.runs.push_back(record.bytes);
+        runs.push_back(record.bytes);
       }
       return std::nullopt;
     });
-    if (!read.message) continue;
-    if (mixedModes) {
-      const bool test = *mergedMode != TestMode::None;
-      outcome.message = errorMessage("Cannot merge " + input.string() + ": it holds the results of " +
-                                     (test ? "check" : "a test") + ", " + modeFile.string() + " those of " +
-                                     (test ? "a test" : "check"));
-    } else {
-      outcome.message = errorMessage(input.string() + ": " + read.message->text);
+    if (read.message) {
+      if (mixedModes) {
+        const bool test = *mergedMode != TestMode::None;
+        outcome.message = errorMessage("Cannot merge " + input.string() + ": it holds the results of " +
+                                       (test ? "check" : "a test") + ", " + modeFile.string() + " those of " +
+                                       (test ? "a test" : "check"));
+      } else {
+        outcome.message = errorMessage(input.string() + ": " + read.message->text);
+      }
+      return outcome;  // the temporary file goes, the output stays as it was
     }
-    return outcome;
+    if (copyAsRead) {
+      written = written && copyRuns(input, runs, out);
+    } else {
+      deferred.emplace_back(input, std::move(runs));
+    }
   }
-
-  std::error_code ignored;
-  if (fs::is_directory(output, ignored)) {
-    outcome.message = errorMessage(kSaveOverFolderMessage);
-    return outcome;
+  if (copyAsRead) {
+    written = written && out.overwrite(0, resultsFileHeader(outcome.records));
+  } else {
+    written = out.write(resultsFileHeader(outcome.records));
+    for (const auto& [input, runs] : deferred) written = written && copyRuns(input, runs, out);
   }
-  FileReplacement out;
-  if (!out.open(output, resultsTemporaryName(output))) {
-    outcome.message = errorMessage("Cannot create output file: " + output.string());
-    return outcome;
-  }
-  std::string buffer(size_t{1} << 20, '\0');
-  bool written = out.write(resultsFileHeader(outcome.records));
-  for (const KeptRuns& runs : kept) written = written && copyRuns(runs, out, buffer);
   if (!written || !out.commit()) outcome.message = errorMessage(kResultsWriteErrorMessage);
   return outcome;
 }

@@ -17,8 +17,9 @@ struct MergeOutcome {
 };
 
 // Writes every record of the inputs to output through the safe replace, a URL found in more than
-// one input kept from the first. Records are copied as they are, without being rebuilt, after a
-// first pass that reads and checks every input; files of a check and of a test are refused.
+// one input kept from the first. Records are copied as they are, without being rebuilt, once their
+// input has been read and checked whole; files of a check and of a test are refused, and any
+// failure leaves output as it was.
 MergeOutcome mergeResults(const std::vector<std::filesystem::path>& inputs, const std::filesystem::path& output);
 
 }  // namespace tallyvane
