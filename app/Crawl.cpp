@@ -147,8 +147,10 @@ void Crawl::control(CrawlRequest request) {
   context.connection = std::move(request.connection);
   context.running = &running_;
   QueueLink queueLink;
-  if (settings.CheckLinksInHeaders && sink_->keepsOneChainPerUrl())
+  if (settings.CheckLinksInHeaders && sink_->keepsOneChainPerUrl()) {
     queueLink = [this](const std::string& url) { input_.queuePending(url); };
+    sink_->forEachUnfollowedLink([this](std::string_view url) { input_.queuePending(url); });
+  }
   context.analyseHeaders = [queueLink](HopRecord& hop) { analyseHeaders(hop, queueLink); };
 
   std::vector<std::thread> workers;

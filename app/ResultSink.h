@@ -6,8 +6,10 @@
 // side.
 
 #include <cassert>
+#include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "base/ThreadAffinity.h"
 #include "results/FatalErrorSlot.h"
@@ -25,6 +27,9 @@ class ResultSink {
   // A sink that keeps one chain per URL turns away URLs it has seen. Only then may the crawl
   // queue the links it finds in headers: that duplicate test is what ends a cycle of links.
   virtual bool keepsOneChainPerUrl() const = 0;
+  // The links found in the headers of the chains kept before the crawl began (a resumed run's)
+  // that no kept chain checked: the crawl queues them, as the run that found them would have.
+  virtual void forEachUnfollowedLink(const std::function<void(std::string_view url)>& /*visit*/) const {}
   // Before a worker checks url: false when another worker has it or it is done.
   virtual bool claim(const std::string& /*url*/, PackedChain& /*packed*/) { return true; }
   // The chain of a claimed URL was cut short by a stop: nothing of it is kept.
@@ -47,6 +52,18 @@ class StoreSink final : public ResultSink {
     return store_.count() > 0 || store_.resetFilterLists();
   }
   bool keepsOneChainPerUrl() const override { return true; }
+  void forEachUnfollowedLink(const std::function<void(std::string_view url)>& visit) const override {
+    for (int64_t i = 0; i < store_.count(); ++i) {
+      const ResultRecord& record = *store_.recordAtIndex(i);
+      for (int j = 0; j < record.responseCount; ++j) {
+        const ResponseRecord& hop = record.responses[j];
+        for (int k = 0; k < hop.linkCount; ++k) {
+          const std::string_view link = textOf(hop.links[k].link);
+          if (link != textOf(hop.url) && !store_.contains(link)) visit(link);
+        }
+      }
+    }
+  }
   bool claim(const std::string& url, PackedChain& packed) override {
     assert(onThread(ThreadRole::Worker));
     return store_.claim(url, packed);

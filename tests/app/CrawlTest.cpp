@@ -160,6 +160,24 @@ TEST_F(CrawlTest, HeaderLinksAreCheckedInTheSameCrawlWhenEnabled) {
   EXPECT_EQ(server.requestCount("/page"), 2u);  // once per crawl
 }
 
+TEST_F(CrawlTest, AResumedCrawlChecksTheHeaderLinksOfTheResultsItKeeps) {
+  server.route("/page", [this](const ReceivedRequest& r) {
+    return reply(r, "HTTP/1.1 200 OK", {"Link: <" + server.url("/page") + ">; rel=canonical, </de/>; rel=alternate"});
+  });
+  server.route("/de/", [this](const ReceivedRequest& r) {
+    return reply(r, "HTTP/1.1 200 OK", {"Link: <" + server.url("/page") + ">; rel=alternate"});
+  });
+  // Killed before /de/ was reached: /page is kept with its links, /de/ never checked.
+  EXPECT_EQ(check({server.url("/page")}, 1), CrawlEnd::Finished);
+  ASSERT_EQ(storedUrls(), Texts{server.url("/page")});
+
+  settings.CheckLinksInHeaders = 1;
+  EXPECT_EQ(check({server.url("/page")}, 2), CrawlEnd::Finished);
+  EXPECT_EQ(storedUrls(), (Texts{server.url("/de/"), server.url("/page")}));
+  EXPECT_EQ(server.requestCount("/page"), 1u) << "a kept result was checked again";
+  EXPECT_EQ(server.requestCount("/de/"), 1u);
+}
+
 TEST_F(CrawlTest, SitemapFileEndToEnd) {
   ScratchFolder folder;
   const auto sitemap = folder.write(
