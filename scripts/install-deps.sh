@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tallyvane builds with, or an optional group: "bench" (what the crawl
-# benchmark runs), "docs" (what the screenshot script runs), "fuzz" (clang for the fuzz targets),
+# benchmark runs), "docs" (what the screenshot script runs), "a11y" (what the accessibility tour
+# runs), "fuzz" (clang for the fuzz targets),
 # "package" (what scripts/package.sh and scripts/try-packages.sh run).
 # Safe to run again: it only installs what is missing. Needs root (or sudo).
 set -euo pipefail
@@ -33,6 +34,11 @@ fi
 # browser for the HTML summary.
 if [ "${1:-}" = docs ]; then
   packages=(xvfb xauth imagemagick chromium)
+fi
+# "a11y" adds what scripts/accessibility-tour.sh runs: a virtual display, a session bus and the
+# accessibility bus with its Python client, as a screen reader reaches the window.
+if [ "${1:-}" = a11y ]; then
+  packages=(xvfb xauth dbus at-spi2-core python3-pyatspi)
 fi
 # "fuzz" adds clang and its runtime for the libFuzzer targets (-DTALLYVANE_FUZZ=ON).
 if [ "${1:-}" = fuzz ]; then
