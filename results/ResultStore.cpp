@@ -192,6 +192,11 @@ size_t ResultStore::indicesOfRows(int64_t first, std::span<uint32_t> out, ViewSe
   return taken;
 }
 
+void ResultStore::recordsAt(std::span<const uint32_t> indices, std::span<const ResultRecord*> out) const {
+  std::lock_guard lock(storeLock_);
+  for (size_t i = 0; i < indices.size(); ++i) out[i] = recordAt(indices[i]);
+}
+
 bool ResultStore::contains(std::string_view url) const {
   const uint32_t crc = urlCrc(url);
   std::lock_guard lock(storeLock_);

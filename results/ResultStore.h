@@ -99,6 +99,8 @@ class ResultStore {
   // fewer at the end. Return how many.
   size_t recordsFrom(int64_t first, std::span<const ResultRecord*> out) const;
   size_t indicesOfRows(int64_t first, std::span<uint32_t> out, ViewSelection view) const;
+  // The records of store indices (from indicesOfRows), under one lock; out as long as indices.
+  void recordsAt(std::span<const uint32_t> indices, std::span<const ResultRecord*> out) const;
   bool contains(std::string_view url) const;
   void clear();
   // Empties the index lists with room for 1024 entries each; false when memory is short.

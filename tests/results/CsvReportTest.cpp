@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <sstream>
 #include <string>
 
 #include "results/ResultColumns.h"
+#include "results/ResultView.h"
 #include "tests/support/Chains.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/ScratchFolder.h"
@@ -181,6 +185,26 @@ TEST_F(CsvReportTest, FailuresKeepThePreviousReport) {
   const std::atomic<bool> quitting{true};  // a stop by quitting is no success either
   EXPECT_EQ(writeReport(store, {}, ReportKind::Standard, TestMode::None, file, {}, &quitting)->text, kStoppedBeforeCompleteMessage);
   EXPECT_EQ(ScratchFolder::read(file), "complete earlier report");
+}
+
+TEST_F(CsvReportTest, ASortedViewOfManyBatchesIsWrittenRowForRowInItsOrder) {
+  ResultStore many;
+  std::vector<std::string> urls;
+  for (int i = 0; i < 700; ++i) urls.push_back("http://a.example/" + std::to_string((i * 389) % 700));
+  for (const std::string& url : urls) ASSERT_TRUE(many.add(chainOf(url, {200}), TestMode::None, fatal));
+  ResultView view(many);
+  view.sortBy(kUrlColumn, SortDirection::Descending);
+  view.waitForSort();
+  const auto file = folder / "sorted.csv";
+  ASSERT_FALSE(writeReport(many, view.selection(), ReportKind::Standard, TestMode::None, file));
+
+  std::sort(urls.begin(), urls.end(), std::greater<>());
+  std::vector<std::string> written;
+  std::istringstream lines(ScratchFolder::read(file));
+  std::string line;
+  std::getline(lines, line);  // heading
+  while (std::getline(lines, line)) written.push_back(line.substr(1, line.find('"', 1) - 1));
+  EXPECT_EQ(written, urls);
 }
 
 TEST_F(CsvReportTest, ProgressCountsTheRows) {
