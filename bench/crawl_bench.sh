@@ -13,23 +13,9 @@ source bench/local_site.sh
 bare="$build/bin/bare_client"
 preloaded="$build/bin/preloaded_crawl"
 
-awk -v base="$base" 'BEGIN { for (i = 0; i < 100000; i++) { k = i % 10;
-  if (k < 7) p = "/ok/"; else if (k < 9) p = "/r/"; else p = "/hdr/"; print base p i } }' > "$work/fast.txt"
+mixed_list 100000 "$work/fast.txt"
 awk -v base="$base" 'BEGIN { for (i = 0; i < 20000; i++) print base "/slow/" i }' > "$work/slow.txt"
 for list in fast slow; do sed 's/.*/url = "&"/' "$work/$list.txt" > "$work/$list.curl"; done
-
-# Runs a command under GNU time; appends "seconds cpu peak_kib" to the file named first.
-measure() {
-  local into=$1; shift
-  /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" > "$work/out" 2> "$work/err" || {
-    echo "failed: $*" >&2; tail -5 "$work/err" >&2; exit 1; }
-  read -r seconds user system peak_kib < "$work/time"
-  echo "$seconds $(echo "$user + $system" | bc -l) $peak_kib" >> "$into"
-}
-
-# The median of column k of a file of runs.
-median() { awk -v k="$2" '{ print $k }' "$1" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-ratio() { echo "$1 / $2" | bc -l; }
 
 rounds=${ROUNDS:-5}
 echo "Medians of $rounds interleaved rounds (curl, bare client, Tallyvane in each round)."

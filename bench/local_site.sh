@@ -1,7 +1,8 @@
 # The local site both crawl benchmarks run against: nginx on 127.0.0.1:$port serving /ok/N (200),
 # /r/N (301 to /ok/N), /hdr/N (200 with Link and X-Robots-Tag) and /slow/N (200 after 50 ms).
 # Sourced from the project folder with the build folder as $1 (default build); sets cli, work (a
-# scratch folder, removed at exit), port and base, and stops nginx at exit.
+# scratch folder, removed at exit), port and base, and stops nginx at exit. Also gives the
+# benchmarks their shared helpers: mixed_list, measure, median and ratio.
 build=${1:-build}
 cli="$build/bin/tallyvane-cli"
 [ -x "$cli" ] || { echo "build first: scripts/build.sh" >&2; exit 1; }
@@ -52,3 +53,22 @@ nginx_pid=$!
 for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/ok/0" && break; sleep 0.1; done
 
 base="http://127.0.0.1:$port"
+
+# Writes n URLs of the site to a file: 70 % /ok/, 20 % /r/ (one redirect), 10 % /hdr/.
+mixed_list() {
+  awk -v base="$base" -v n="$1" 'BEGIN { for (i = 0; i < n; i++) { k = i % 10;
+    if (k < 7) p = "/ok/"; else if (k < 9) p = "/r/"; else p = "/hdr/"; print base p i } }' > "$2"
+}
+
+# Runs a command under GNU time; appends "seconds cpu peak_kib" to the file named first.
+measure() {
+  local into=$1; shift
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" > "$work/out" 2> "$work/err" || {
+    echo "failed: $*" >&2; tail -5 "$work/err" >&2; exit 1; }
+  read -r seconds user system peak_kib < "$work/time"
+  echo "$seconds $(echo "$user + $system" | bc -l) $peak_kib" >> "$into"
+}
+
+# The median of column k of a file of runs.
+median() { awk -v k="$2" '{ print $k }' "$1" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ratio() { echo "$1 / $2" | bc -l; }

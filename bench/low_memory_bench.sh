@@ -12,8 +12,7 @@ echo "Low-memory check, $threads threads, standard report; medians of $rounds ru
 printf '%10s %10s %10s %14s %14s\n' URLs seconds "URLs/s" "peak RSS" "report lines"
 peaks=()
 for urls in 100000 1000000; do
-  awk -v base="$base" -v n="$urls" 'BEGIN { for (i = 0; i < n; i++) { k = i % 10;
-    if (k < 7) p = "/ok/"; else if (k < 9) p = "/r/"; else p = "/hdr/"; print base p i } }' > "$work/list.txt"
+  mixed_list "$urls" "$work/list.txt"
   rm -f "$work/runs"
   for _ in $(seq "$rounds"); do
     /usr/bin/time -f "%e %M" -o "$work/time" "$cli" --settings "$work/settings.prefs" check -q -t "$threads" \
