@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include <filesystem>
 
 #include "base/Message.h"
 #include "base/Text.h"
@@ -24,8 +23,7 @@ QString chooseInputFile(QWidget* parent) {
 
 std::optional<std::string_view> inputFileProblem(const std::string& name) {
   if (name.empty()) return kEnterInputFileMessage;
-  std::error_code ignored;
-  if (!std::filesystem::exists(name, ignored)) return kInputFileMissingMessage;
+  if (!inputExists(name)) return kInputFileMissingMessage;
   return std::nullopt;
 }
 
