@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 
@@ -18,7 +19,13 @@ namespace tallyvane::ui {
 
 QString chooseInputFile(QWidget* parent) {
   return QFileDialog::getOpenFileName(parent, kChooseInputFileTitle, {},
-                                      "Text File (*.txt *.csv *.xml);;All Files (*)");
+                                      "Text File (*.txt *.csv *.xml *.xml.gz);;All Files (*)");
+}
+
+QComboBox* inputListBox(const std::vector<std::string>& recentFiles, QWidget* parent) {
+  QComboBox* box = recentFilesBox(recentFiles, parent);
+  box->lineEdit()->setPlaceholderText(kInputListHint);
+  return box;
 }
 
 std::optional<std::string_view> inputFileProblem(const std::string& name) {
@@ -30,7 +37,7 @@ std::optional<std::string_view> inputFileProblem(const std::string& name) {
 CheckFileDialog::CheckFileDialog(const std::vector<std::string>& recentFiles, QWidget* mainWindow)
     : ModalDialog(mainWindow, kCheckFileTitle, {670, 150}) {
   setAccessibleName(kCheckFileTitle);
-  file_ = recentFilesBox(recentFiles, this);
+  file_ = inputListBox(recentFiles, this);
   QLabel* label = labelFor(file_, kInputFileLabel);
   auto* browse = new QPushButton("...", this);
   browse->setAccessibleName(kChooseInputFileTitle);
