@@ -141,6 +141,16 @@ TEST_F(SitemapInputTest, AnInputThatCannotBeReadStartsNoCrawlAndSaysWhy) {
                                       ": unpacks to more than 100 MB, more than any sitemap may hold: refused as a "
                                       "likely gzip bomb");
 
+  // An answer without end is cut off at the cap, not read into memory for ever.
+  server.route("/endless.xml", [](const ReceivedRequest&) {
+    ScriptedReply endless{"HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\n\r\n<urlset>"};
+    endless.repeat = "<!--" + std::string(65536, '-') + "-->";
+    return endless;
+  });
+  EXPECT_EQ(check(server.url("/endless.xml")), CrawlEnd::NotStarted);
+  EXPECT_EQ(ui.messages().back(), "Error: There was an error trying to load " + server.url("/endless.xml") +
+                                      ": LibCurl:Response body larger than 100 MB");
+
   serve("/index.xml", sitemapIndexOf({server.url("/gone.xml")}));
   EXPECT_EQ(check(server.url("/index.xml")), CrawlEnd::NotStarted);
   EXPECT_EQ(ui.messages().back(), "Error: No sitemap could be read:\r" + server.url("/gone.xml") + ": 410 Gone");
