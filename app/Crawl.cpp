@@ -8,6 +8,7 @@
 
 #include "app/CrashHandler.h"
 #include "app/CurlShare.h"
+#include "app/HttpDocumentFetcher.h"
 #include "base/Clock.h"
 #include "engine/HeaderAnalysis.h"
 #include "engine/WorkerConnection.h"
@@ -120,9 +121,13 @@ void Crawl::control(CrawlRequest request) {
   }
   if (!exiting_) ui_.setStatusField(kThreadsField, "Threads: " + std::to_string(threads));
 
-  const OpenOutcome opened = input_.open(request.inputFile, std::move(request.manualText));
+  const OpenOutcome opened = openInput(request);
+  if (opened.message) show(opened.message->title, opened.message->text);
   if (!opened.opened) {
-    if (opened.message) show(opened.message->title, opened.message->text);
+    if (opened.stopped) {
+      end_ = CrawlEnd::Aborted;
+      show(kAbortedTitle, kAbortedMessage);
+    }
     return endEarly();
   }
   if (!sink_->begin() || !makeHopRows(threads)) {
@@ -199,6 +204,17 @@ void Crawl::control(CrawlRequest request) {
   input_.close();
   running_.clear();
   if (!exiting_) ui_.setBusy(false);
+}
+
+OpenOutcome Crawl::openInput(CrawlRequest& request) {
+  // Sitemaps named by URL are fetched here, before any worker starts; the status bar says which.
+  const auto showReading = [this](std::string_view text) {
+    if (!exiting_) ui_.setStatusField(kUrlsField, text);
+  };
+  HttpDocumentFetcher fetcher(curl_, request.settings, request.connection, running_, showReading);
+  OpenOutcome opened = input_.open(request.inputFile, std::move(request.manualText), &fetcher);
+  if (fetcher.showedProgress()) showReading({});
+  return opened;
 }
 
 bool Crawl::makeHopRows(int threads) {

@@ -107,6 +107,7 @@ class Crawl {
 
  private:
   void control(CrawlRequest request);
+  OpenOutcome openInput(CrawlRequest& request);
   // False when memory is short.
   bool makeHopRows(int threads);
   void work(int worker, const RequestContext& context);

@@ -52,7 +52,7 @@ SetupCheck checkMappingTest(std::string_view inputField, std::string_view rulesF
   if (!fileExists(rules)) return failed(kRulesFileMissingMessage);
   auto loaded = MappingTable::load(rules);
   if (auto* message = std::get_if<Message>(&loaded)) return {std::move(*message), true, {}};
-  if (!fileExists(input)) return failed(kInputFileMissingMessage, true);
+  if (!inputExists(input)) return failed(kInputFileMissingMessage, true);
   SetupCheck check;
   check.setup.inputFile = input;
   check.setup.testMode = TestMode::Mapping;
@@ -65,7 +65,7 @@ SetupCheck checkCanonicalTest(std::optional<CanonicalForm> form, std::string_vie
   if (!form) return failed(kSelectCanonicalFormMessage);
   const std::string input(trimBlanks(inputField));
   if (input.empty()) return failed(kEnterInputFileMessage);
-  if (!fileExists(input)) return failed(kInputFileMissingMessage);
+  if (!inputExists(input)) return failed(kInputFileMissingMessage);
   SetupCheck check;
   check.setup.inputFile = input;
   check.setup.testMode = TestMode::Canonical;
@@ -79,7 +79,7 @@ SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view out
   const std::string output(trimBlanks(outputField));
   if (input.empty()) return failed(kEnterInputFileMessage);
   if (output.empty()) return failed(kEnterOutputFileMessage);
-  if (!fileExists(input)) return failed(kInputFileMissingMessage);
+  if (!inputExists(input)) return failed(kInputFileMissingMessage);
   if (kind == ReportKind::HtmlSummary) return failed(kHtmlSummaryNeedsResultsMessage);
   // Creating the report empties the file: never the list it is about to read.
   std::error_code ignored;

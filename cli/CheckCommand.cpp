@@ -154,8 +154,7 @@ void printLines(const ResultStore& store, const LineContext& context, LineFormat
 int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
   CrawlSetup setup;
   if (options.input != "-") {
-    std::error_code ignored;
-    if (!std::filesystem::exists(options.input, ignored)) {
+    if (!inputExists(options.input)) {
       ui.showMessage(kErrorTitle, std::string(kInputFileMissingMessage) + " " + options.input);
       return kExitError;
     }

@@ -48,8 +48,12 @@ void ConsoleInterface::showMessage(std::string_view title, std::string_view text
   std::fflush(out_);
 }
 
-void ConsoleInterface::setStatusField(int /*field*/, std::string_view /*text*/) {
-  // The progress line says what the status fields would, and more.
+void ConsoleInterface::setStatusField(int field, std::string_view text) {
+  // The progress line says what the status fields would, and more, once URLs are checked; before
+  // that, the URL field tells what the crawl is at (the sitemaps of an index being read).
+  if (field != kUrlsField) return;
+  std::lock_guard lock(mutex_);
+  urlsField_ = text;
 }
 
 void ConsoleInterface::showLastProgress() {
@@ -113,6 +117,7 @@ void ConsoleInterface::stopProgress() {
 void ConsoleInterface::printProgress() {
   if (!progressLine_) return;
   std::string line = progressLine_();
+  if (line.empty()) line = urlsField_;
   if (line.empty() || line == shownLine_) return;
   if (isTerminal()) {
     std::fprintf(out_, "\r%s\x1b[K", line.c_str());

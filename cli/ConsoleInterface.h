@@ -53,6 +53,7 @@ class ConsoleInterface : public UserInterface {
   std::condition_variable idle_;
   std::function<std::string()> progressLine_;
   std::string shownLine_;  // the last one printed
+  std::string urlsField_;  // the status bar's URL field, shown while the progress line is empty
   std::string taskName_;
   std::string heldTitle_;
   std::optional<std::string> heldText_;

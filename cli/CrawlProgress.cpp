@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/Clock.h"
+#include "input/UrlParts.h"
 
 namespace tallyvane::cli {
 namespace {
@@ -36,7 +37,8 @@ std::string durationText(int64_t seconds) {
 
 CrawlProgress::CrawlProgress(const CrawlSession& session, std::string listFile, TestMode testMode)
     : session_(session), testMode_(testMode), startMs_(monotonicMs()) {
-  if (listFile.empty()) return;
+  // Sitemaps named by URL are fetched once, by the crawl: their URLs are counted as they come.
+  if (listFile.empty() || isHttpUrl(listFile)) return;
   counter_ = std::thread([this, listFile = std::move(listFile)] { total_ = countListUrls(listFile, stopCounting_); });
 }
 

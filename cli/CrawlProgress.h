@@ -16,7 +16,7 @@ namespace tallyvane::cli {
 
 class CrawlProgress {
  public:
-  // listFile: the list the crawl reads, or empty when there is no total to count.
+  // listFile: the list the crawl reads, or empty when there is no total to count (nor for a URL).
   CrawlProgress(const CrawlSession& session, std::string listFile, TestMode testMode);
   ~CrawlProgress();
   CrawlProgress(const CrawlProgress&) = delete;

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "cli/JUnitReport.h"
+#include "input/UrlParts.h"
 #include "base/FileContents.h"
 #include "cli/Interrupts.h"
 #include "base/Text.h"
@@ -123,7 +124,8 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
     // A file that cannot be created gets the same message as at the end of a crawl.
     if (probeWritable(*output)) return std::string(kCannotCreateReportMessage) + output->string();
     std::optional<std::string> reason;
-    if (!input.empty() && sameFile(*output, input)) reason = "it is the input list";
+    // An input URL is fetched, never a file of the same name.
+    if (!input.empty() && !isHttpUrl(input.string()) && sameFile(*output, input)) reason = "it is the input list";
     // Two regular files of one name would overwrite each other; a device or a pipe may be shared.
     const bool named = std::any_of(outputs.begin(), output, [&](const auto& earlier) {
       std::error_code ignored;

@@ -23,6 +23,10 @@ using namespace tallyvane;
 
 namespace {
 
+constexpr std::string_view kInputHelp =
+    "A .txt, .csv, .xml or .xml.gz (sitemap) file; the http(s) URL of a sitemap, a sitemap index (followed to its "
+    "sitemaps) or a robots.txt (its Sitemap: lines); or - for lines on stdin";
+
 // The message for a command line that names no command or an unknown one; CLI11 would only say
 // that a subcommand is required or that an argument was not expected.
 std::optional<std::string> commandProblem(int argc, char** argv, CLI::App& app) {
@@ -133,7 +137,7 @@ int main(int argc, char** argv) {
     addRequestOptions(command);
   };
   CLI::App* check = app.add_subcommand("check", "Check a URL list and print the results");
-  addCrawlOptions(check, "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin");
+  addCrawlOptions(check, kInputHelp);
   check->add_flag("--stats", options.stats, "Print the result store's size at the end");
   bool lowMemory = false;
   check->add_flag("--low-memory", lowMemory,
@@ -141,7 +145,7 @@ int main(int argc, char** argv) {
 
   std::string rulesFile;
   CLI::App* mappingTest = app.add_subcommand("mapping-test", "Test every URL against the redirects of a rules file");
-  addCrawlOptions(mappingTest, "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin");
+  addCrawlOptions(mappingTest, kInputHelp);
   mappingTest->add_option("--rules", rulesFile, "Mapping rules file: one \"source target\" rule per line");
   mappingTest->add_option("--junit", outputs.junit, "JUnit XML when done: one test case per URL");
 
@@ -149,7 +153,7 @@ int main(int argc, char** argv) {
   bool onlyInputUrls = false, hsts = false, cookies = false;
   CLI::App* canonicalTest =
       app.add_subcommand("canonical-test", "Test that every URL's http/https and www forms reach one canonical form");
-  addCrawlOptions(canonicalTest, "A .txt, .csv or .xml (sitemap) file, or - for lines on stdin");
+  addCrawlOptions(canonicalTest, kInputHelp);
   canonicalTest->add_option("--form", form, "The canonical form: 0-3 or https | https-www | http | http-www");
   canonicalTest->add_flag("--only-input", onlyInputUrls, "Test only the input URLs (no generated variants)");
   canonicalTest->add_flag("--hsts", hsts, "Test for proper HSTS headers");

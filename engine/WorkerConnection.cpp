@@ -71,6 +71,14 @@ bool WorkerConnection::setUp() {
   return true;
 }
 
+void WorkerConnection::keepBodies(std::string* body, size_t limit) {
+  body_ = body;
+  bodyLimit_ = limit;
+  bodyTooLargeReason_ = "Response body larger than " + std::to_string(limit >> 20) + " MB";
+  // The header lines go to the header callback only, not into the body.
+  context_.curl->easy_setopt(handle_.get(), CURLOPT_HEADER, 0L);
+}
+
 void WorkerConnection::applyConnectionOptions() {
   const CurlApi& curl = *context_.curl;
   const ConnectionOptions& options = context_.connection;
@@ -189,6 +197,8 @@ CURLcode WorkerConnection::transfer(HopRecord& hop, RequestMethod method) {
   current_ = &hop;
   expectStatusLine_ = true;
   headersTooLarge_ = false;
+  bodyTooLarge_ = false;
+  if (body_ != nullptr) body_->clear();
   analysedHeaderSeen_ = false;
   errorBuffer_[0] = '\0';
   curl.easy_setopt(handle, CURLOPT_NOBODY, method == RequestMethod::Head ? 1L : 0L);
@@ -201,6 +211,7 @@ CURLcode WorkerConnection::transfer(HopRecord& hop, RequestMethod method) {
 
 std::string_view WorkerConnection::failureReason(CURLcode result) const {
   if (headersTooLarge_) return kHeadersTooLargeReason;
+  if (bodyTooLarge_) return bodyTooLargeReason_;
   if (errorBuffer_[0] != '\0') return errorBuffer_.data();
   const char* text = context_.curl->easy_strerror(result);
   return text != nullptr ? text : "";
@@ -238,7 +249,17 @@ size_t WorkerConnection::onHeader(char* data, size_t size, size_t count, void* s
   return size * count;
 }
 
-size_t WorkerConnection::onBody(char*, size_t size, size_t count, void*) { return size * count; }
+size_t WorkerConnection::onBody(char* data, size_t size, size_t count, void* self) {
+  auto& connection = *static_cast<WorkerConnection*>(self);
+  const size_t bytes = size * count;
+  if (connection.body_ == nullptr) return bytes;
+  if (bytes > connection.bodyLimit_ - connection.body_->size()) {
+    connection.bodyTooLarge_ = true;
+    return 0;
+  }
+  connection.body_->append(data, bytes);
+  return bytes;
+}
 
 int WorkerConnection::onProgress(void* self, double, double, double, double) {
   return static_cast<WorkerConnection*>(self)->running() ? 0 : 1;

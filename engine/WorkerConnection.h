@@ -41,6 +41,11 @@ class WorkerConnection {
   // Requests hop.url and fills the rest of the record. The outcome is in the record.
   void performHop(HopRecord& hop);
 
+  // From now on the body of each transfer is kept in body (emptied as the transfer starts)
+  // instead of dropped; a body of more than limit bytes fails the hop. For a document fetched
+  // whole, such as a sitemap. Called after setUp().
+  void keepBodies(std::string* body, size_t limit);
+
  private:
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
   static size_t onBody(char* data, size_t size, size_t count, void* self);
@@ -69,6 +74,10 @@ class WorkerConnection {
   HopRecord* current_ = nullptr;
   bool expectStatusLine_ = false;
   bool headersTooLarge_ = false;
+  std::string* body_ = nullptr;  // where bodies go when kept
+  size_t bodyLimit_ = 0;
+  bool bodyTooLarge_ = false;
+  std::string bodyTooLargeReason_;
   bool analysedHeaderSeen_ = false;  // a line of this hop's headers that the analysis reads
 };
 

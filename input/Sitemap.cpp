@@ -4,11 +4,18 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
+
+#include "input/GzipInflater.h"
 
 namespace tallyvane {
 namespace {
 
 constexpr std::string_view kNotASitemap = "Not an XML sitemap. No <urlset> tag.";
+constexpr std::string_view kDamagedGzip = "Cannot unpack the gzip data: it is damaged or cut short";
+// Sitemaps need no entities; refusing their declarations refuses every entity expansion attack.
+constexpr std::string_view kEntityRefused = "entity declarations are refused in a sitemap";
+constexpr size_t kChunkBytes = 1 << 16;
 
 std::string_view trimmedLocText(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t\r\n");
@@ -35,7 +42,22 @@ std::string_view Sitemap::text(uint32_t index) const {
   return std::string_view(buffer_).substr(start, end - start - 1);
 }
 
-// Turns expat's events into sitemap entries: urlset > url > loc | video:video | image:image.
+void Sitemap::truncate(size_t entries, size_t texts) {
+  entries_.resize(entries);
+  if (texts < offsets_.size()) {
+    buffer_.resize(offsets_[texts]);
+    offsets_.resize(texts);
+  }
+}
+
+void Sitemap::shrinkToFit() {
+  buffer_.shrink_to_fit();
+  offsets_.shrink_to_fit();
+  entries_.shrink_to_fit();
+}
+
+// Turns expat's events into sitemap entries: urlset > url > loc | video:video | image:image; or,
+// for a sitemap index, into the sitemaps it names: sitemapindex > sitemap > loc.
 class SitemapBuilder {
  public:
   explicit SitemapBuilder(Sitemap& sitemap) : sitemap_(sitemap) {}
@@ -51,7 +73,9 @@ class SitemapBuilder {
   static void onCdataEnd(void* self) { static_cast<SitemapBuilder*>(self)->cdataEnd(); }
 
   bool rootIsUrlset() const { return rootIsUrlset_; }
+  bool rootIsIndex() const { return rootIsIndex_; }
   bool rootHasChildren() const { return rootHasChildren_; }
+  std::vector<std::string>& indexedSitemaps() { return indexedSitemaps_; }
 
  private:
   enum class Collect { Nothing, Loc, MediaText };
@@ -60,15 +84,19 @@ class SitemapBuilder {
     ++depth_;
     if (depth_ == 1) {
       rootIsUrlset_ = name == "urlset";
+      rootIsIndex_ = name == "sitemapindex";
     } else if (depth_ == 2) {
       rootHasChildren_ = true;
       inUrl_ = rootIsUrlset_ && name == "url";
+      inIndexEntry_ = rootIsIndex_ && name == "sitemap";
       if (inUrl_) {
         entry_ = Sitemap::Entry{};
         media_.clear();
         media_.reserve(4);
-        locText_.reset();
       }
+      locText_.reset();
+    } else if (inIndexEntry_ && depth_ == 3) {
+      if (name == "loc") beginText(Collect::Loc);
     } else if (inUrl_ && depth_ == 3) {
       section_ = name == "video:video" ? Section::Video : name == "image:image" ? Section::Image : Section::None;
       firstImageChild_ = true;
@@ -96,6 +124,10 @@ class SitemapBuilder {
     if (collect_ != Collect::Nothing && depth_ == collectDepth_) finishText();
     if (inUrl_ && depth_ == 3) section_ = Section::None;
     if (inUrl_ && depth_ == 2) finishEntry();
+    if (inIndexEntry_ && depth_ == 2) {
+      if (locText_ && !locText_->empty()) indexedSitemaps_.push_back(std::move(*locText_));
+      inIndexEntry_ = false;
+    }
     --depth_;
   }
 
@@ -161,8 +193,11 @@ class SitemapBuilder {
   Sitemap& sitemap_;
   int depth_ = 0;
   bool rootIsUrlset_ = false;
+  bool rootIsIndex_ = false;
   bool rootHasChildren_ = false;
   bool inUrl_ = false;
+  bool inIndexEntry_ = false;
+  std::vector<std::string> indexedSitemaps_;
   Section section_ = Section::None;
   bool firstImageChild_ = false;
   Collect collect_ = Collect::Nothing;
@@ -178,60 +213,147 @@ class SitemapBuilder {
   std::optional<std::string> locText_;
 };
 
-Sitemap::Parsed Sitemap::parse(FileDescriptor fd) {
-  Parsed result;
-  Sitemap sitemap;
-  SitemapBuilder builder(sitemap);
-  std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
-  XML_SetUserData(parser.get(), &builder);
-  XML_SetElementHandler(parser.get(), &SitemapBuilder::onStart, &SitemapBuilder::onEnd);
-  XML_SetCharacterDataHandler(parser.get(), &SitemapBuilder::onText);
-  XML_SetCdataSectionHandler(parser.get(), &SitemapBuilder::onCdataStart, &SitemapBuilder::onCdataEnd);
+// One document's bytes, plain or gzip, fed piece by piece to expat.
+class SitemapParser {
+ public:
+  explicit SitemapParser(Sitemap& sitemap)
+      : sitemap_(sitemap),
+        builder_(sitemap),
+        parser_(XML_ParserCreate(nullptr)),
+        entriesBefore_(sitemap.entries_.size()),
+        textsBefore_(sitemap.offsets_.size()) {
+    XML_SetUserData(parser_.get(), this);
+    XML_SetElementHandler(parser_.get(), &onStart, &onEnd);
+    XML_SetCharacterDataHandler(parser_.get(), &onText);
+    XML_SetCdataSectionHandler(parser_.get(), &onCdataStart, &onCdataEnd);
+    XML_SetEntityDeclHandler(parser_.get(), &onEntityDeclaration);
+  }
 
+  // False once the document has failed: the rest need not be read.
+  bool feed(std::string_view bytes) {
+    if (failure_ != Failure::None) return false;
+    if (!gzip_ && !plain_) {
+      start_.append(bytes);
+      if (start_.size() < 2) return true;  // too little to tell gzip from XML yet
+      decide();
+      return unpackOrParse(std::exchange(start_, {}));
+    }
+    return unpackOrParse(bytes);
+  }
+
+  void failToLoad() { failure_ = Failure::CannotLoad; }
+
+  Sitemap::Document finish() {
+    if (failure_ == Failure::None && !gzip_ && !plain_) {
+      decide();
+      unpackOrParse(std::exchange(start_, {}));
+    }
+    if (failure_ == Failure::None && gzip_ && gzip_->finish() != GzipInflater::Status::Ok) refuse(kDamagedGzip);
+    if (failure_ == Failure::None) parseXml({}, true);
+    Sitemap::Document document;
+    if (failure_ == Failure::None) {
+      if (!builder_.rootIsUrlset() && !builder_.rootIsIndex()) {
+        refuse(kNotASitemap);
+      } else if (!builder_.rootHasChildren()) {
+        failure_ = Failure::Silent;
+      }
+    }
+    document.failure = failure_;
+    document.message = std::move(message_);
+    if (failure_ != Failure::None) {
+      sitemap_.truncate(entriesBefore_, textsBefore_);
+      return document;
+    }
+    document.isIndex = builder_.rootIsIndex();
+    document.sitemaps = std::move(builder_.indexedSitemaps());
+    return document;
+  }
+
+ private:
+  using Failure = Sitemap::Document::Failure;
+
+  static void onStart(void* self, const XML_Char* name, const XML_Char** attributes) {
+    SitemapBuilder::onStart(&static_cast<SitemapParser*>(self)->builder_, name, attributes);
+  }
+  static void onEnd(void* self, const XML_Char* name) {
+    SitemapBuilder::onEnd(&static_cast<SitemapParser*>(self)->builder_, name);
+  }
+  static void onText(void* self, const XML_Char* text, int length) {
+    SitemapBuilder::onText(&static_cast<SitemapParser*>(self)->builder_, text, length);
+  }
+  static void onCdataStart(void* self) { SitemapBuilder::onCdataStart(&static_cast<SitemapParser*>(self)->builder_); }
+  static void onCdataEnd(void* self) { SitemapBuilder::onCdataEnd(&static_cast<SitemapParser*>(self)->builder_); }
+  static void onEntityDeclaration(void* self, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                                  const XML_Char*, const XML_Char*, const XML_Char*) {
+    auto& parser = *static_cast<SitemapParser*>(self);
+    parser.entityDeclared_ = true;
+    XML_StopParser(parser.parser_.get(), XML_FALSE);
+  }
+
+  void decide() {
+    if (looksGzipped(start_)) {
+      gzip_.emplace(kMaxSitemapBytes);
+    } else {
+      plain_ = true;
+    }
+  }
+
+  bool unpackOrParse(std::string_view bytes) {
+    if (!gzip_) return parseXml(bytes, false);
+    switch (gzip_->inflate(bytes, [this](std::string_view xml) { return parseXml(xml, false); })) {
+      case GzipInflater::Status::Ok:
+      case GzipInflater::Status::Stopped: break;
+      case GzipInflater::Status::Corrupt: refuse(kDamagedGzip); break;
+      case GzipInflater::Status::TooLarge: failure_ = Failure::TooLarge; break;
+    }
+    return failure_ == Failure::None;
+  }
+
+  bool parseXml(std::string_view xml, bool last) {
+    if (XML_Parse(parser_.get(), xml.data(), static_cast<int>(xml.size()), last) == XML_STATUS_OK) return true;
+    const std::string_view reason = entityDeclared_ ? kEntityRefused : XML_ErrorString(XML_GetErrorCode(parser_.get()));
+    refuse(std::string("Error in the XML file:\rMessage: ") + std::string(reason) +
+           "\rLine: " + std::to_string(XML_GetCurrentLineNumber(parser_.get())) +
+           "   Character: " + std::to_string(XML_GetCurrentColumnNumber(parser_.get())));
+    return false;
+  }
+
+  void refuse(std::string_view message) {
+    failure_ = Failure::Refused;
+    message_ = std::string(message);
+  }
+
+  Sitemap& sitemap_;
+  SitemapBuilder builder_;
+  std::unique_ptr<XML_ParserStruct, ParserDeleter> parser_;
+  const size_t entriesBefore_;
+  const size_t textsBefore_;
+  std::string start_;  // the first bytes, until gzip can be told from XML
+  std::optional<GzipInflater> gzip_;
+  bool plain_ = false;
+  bool entityDeclared_ = false;
+  Failure failure_ = Failure::None;
+  std::string message_;
+};
+
+Sitemap::Document Sitemap::add(FileDescriptor fd) {
+  SitemapParser parser(*this);
   // Streamed in chunks: the file itself is never held whole.
-  bool ok = true;
-  bool readFailed = false;
+  char chunk[kChunkBytes];
   for (;;) {
-    void* buffer = XML_GetBuffer(parser.get(), 1 << 16);
-    if (buffer == nullptr) {
-      ok = false;
-      break;
-    }
-    const ssize_t got = readSome(fd.get(), buffer, 1 << 16);
-    if (got < 0) {
-      readFailed = true;
-      break;
-    }
-    if (XML_ParseBuffer(parser.get(), static_cast<int>(got), got == 0) != XML_STATUS_OK) {
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
+    const ssize_t got = readSome(fd.get(), chunk, sizeof chunk);
+    if (got < 0) parser.failToLoad();
+    if (got <= 0 || !parser.feed(std::string_view(chunk, static_cast<size_t>(got)))) break;
   }
-  fd.reset();
-  if (readFailed) {
-    result.failure = Parsed::Failure::CannotLoad;
-    return result;
+  return parser.finish();
+}
+
+Sitemap::Document Sitemap::add(std::string_view bytes) {
+  SitemapParser parser(*this);
+  // In pieces, as a file is read: expat takes an int length.
+  for (size_t at = 0; at < bytes.size() && parser.feed(bytes.substr(at, kChunkBytes)); at += kChunkBytes) {
   }
-  if (!ok) {
-    result.failure = Parsed::Failure::Refused;
-    result.message = std::string("Error in the XML file:\rMessage: ") + XML_ErrorString(XML_GetErrorCode(parser.get())) +
-                   "\rLine: " + std::to_string(XML_GetCurrentLineNumber(parser.get())) +
-                   "   Character: " + std::to_string(XML_GetCurrentColumnNumber(parser.get()));
-    return result;
-  }
-  if (!builder.rootIsUrlset()) {
-    result.failure = Parsed::Failure::Refused;
-    result.message = std::string(kNotASitemap);
-    return result;
-  }
-  if (!builder.rootHasChildren()) {
-    result.failure = Parsed::Failure::Silent;
-    return result;
-  }
-  sitemap.buffer_.shrink_to_fit();
-  result.sitemap = std::move(sitemap);
-  return result;
+  return parser.finish();
 }
 
 }  // namespace tallyvane

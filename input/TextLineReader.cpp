@@ -23,21 +23,24 @@ size_t lineBreakFrom(const std::string& text, size_t position) {
 }  // namespace
 
 void TextLineReader::appendDecoded(const char* bytes, size_t count) {
-  if (encoding_ != TextEncoding::Utf16Le) {
+  if (encoding_ != TextEncoding::Utf16Le && encoding_ != TextEncoding::Utf16Be) {
     decoded_.append(bytes, count);
     return;
   }
+  const bool bigEndian = encoding_ == TextEncoding::Utf16Be;
+  const auto unitOf = [bigEndian](unsigned char first, unsigned char second) {
+    return static_cast<char16_t>(bigEndian ? (first << 8) | second : first | (second << 8));
+  };
   std::u16string units;
   units.reserve(count / 2 + 1);
   size_t i = 0;
   if (pendingByte_ >= 0 && count > 0) {
-    units.push_back(static_cast<char16_t>(pendingByte_ | (static_cast<unsigned char>(bytes[0]) << 8)));
+    units.push_back(unitOf(static_cast<unsigned char>(pendingByte_), static_cast<unsigned char>(bytes[0])));
     pendingByte_ = -1;
     i = 1;
   }
   for (; i + 1 < count; i += 2) {
-    units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                          (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    units.push_back(unitOf(static_cast<unsigned char>(bytes[i]), static_cast<unsigned char>(bytes[i + 1])));
   }
   if (i < count) pendingByte_ = static_cast<unsigned char>(bytes[i]);
   // A surrogate pair split between two chunks is joined before decoding.
@@ -87,7 +90,8 @@ void TextLineReader::finishLine(std::string& line) const {
     case TextEncoding::Utf8:
       if (!isValidUtf8(line)) line = sanitizeUtf8(line);
       return;
-    case TextEncoding::Utf16Le: return;
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be: return;
   }
 }
 

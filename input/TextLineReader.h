@@ -11,6 +11,7 @@ namespace tallyvane {
 enum class TextEncoding {
   Utf8,        // after a UTF-8 byte-order mark
   Utf16Le,     // after FF FE
+  Utf16Be,     // after FE FF
   Unmarked,    // no mark: a line of valid UTF-8 is UTF-8, any other is ISO-8859-1
 };
 
@@ -38,7 +39,7 @@ class TextLineReader {
   std::string decoded_;  // UTF-8 (or unmarked bytes) not yet handed out
   size_t position_ = 0;
   bool endOfFile_ = false;
-  // UTF-16LE state carried across chunks.
+  // UTF-16 state carried across chunks.
   int pendingByte_ = -1;
   uint32_t pendingHighSurrogate_ = 0;
 };

@@ -26,11 +26,24 @@ size_t countQuotes(std::string_view text) { return static_cast<size_t>(std::coun
 }  // namespace
 
 SourceKind sourceKindOf(std::string_view fileName) {
-  const size_t dot = fileName.rfind('.');
-  const std::string_view extension = dot == std::string_view::npos ? std::string_view() : fileName.substr(dot + 1);
+  const auto extensionOf = [](std::string_view name) {
+    const size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+  };
+  std::string_view extension = extensionOf(fileName);
+  if (equalsIgnoreCase(extension, "gz")) {
+    extension = extensionOf(fileName.substr(0, fileName.size() - 3));
+    return equalsIgnoreCase(extension, "xml") ? SourceKind::Sitemap : SourceKind::PlainText;
+  }
   if (equalsIgnoreCase(extension, "csv")) return SourceKind::Csv;
   if (equalsIgnoreCase(extension, "xml")) return SourceKind::Sitemap;
   return SourceKind::PlainText;
+}
+
+bool inputExists(const std::string& name) {
+  if (isHttpUrl(name)) return true;
+  struct stat info {};
+  return ::stat(name.c_str(), &info) == 0;
 }
 
 char csvDelimiterOf(std::string_view firstRecord) {
@@ -61,7 +74,7 @@ std::string firstUrlField(std::string_view record, char delimiter) {
 UrlInput::UrlInput() = default;
 UrlInput::~UrlInput() = default;
 
-OpenOutcome UrlInput::open(const std::string& fileName, std::string manualText) {
+OpenOutcome UrlInput::open(const std::string& fileName, std::string manualText, DocumentFetcher* fetcher) {
   std::lock_guard lock(lock_);
   close();
   if (fileName.empty()) {
@@ -71,6 +84,7 @@ OpenOutcome UrlInput::open(const std::string& fileName, std::string manualText) 
     memoryDone_ = false;
     return {true, std::nullopt};
   }
+  if (isHttpUrl(fileName)) return openSitemaps(SitemapReader(fetcher).readUrl(normaliseInputUrl(fileName)));
   FileDescriptor fd = openFile(fileName.c_str(), O_RDONLY);
   struct stat info {};
   if (fd.valid() && (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode))) fd.reset();  // a folder reads as empty
@@ -82,28 +96,26 @@ OpenOutcome UrlInput::open(const std::string& fileName, std::string manualText) 
     encoding = TextEncoding::Utf16Le, markLength = 2;
   } else if (mark.starts_with("\xEF\xBB\xBF")) {
     encoding = TextEncoding::Utf8, markLength = 3;
-  } else if (mark.starts_with("\xFE\xFF") || mark.starts_with(std::string_view("\x00\x00\xFE\xFF", 4))) {
+  } else if (mark.starts_with("\xFE\xFF")) {
+    encoding = TextEncoding::Utf16Be, markLength = 2;
+  } else if (mark.starts_with(std::string_view("\x00\x00\xFE\xFF", 4))) {
     return {false, errorMessage("Unsupported text encoding format")};
   }
   kind_ = sourceKindOf(fileName);
   csvDelimiter_ = 0;
-  if (kind_ == SourceKind::Sitemap) {
-    // The parser reads the mark itself.
-    Sitemap::Parsed parsed = Sitemap::parse(std::move(fd));
-    switch (parsed.failure) {
-      case Sitemap::Parsed::Failure::None:
-        sitemap_ = std::move(parsed.sitemap);
-        sitemapCursor_ = 0;
-        return {true, std::nullopt};
-      case Sitemap::Parsed::Failure::CannotLoad:
-        return {false, errorMessage("There was an error trying to load " + fileName)};
-      case Sitemap::Parsed::Failure::Refused: return {false, errorMessage(parsed.message)};
-      case Sitemap::Parsed::Failure::Silent: return {false, std::nullopt};
-    }
-  }
+  // The parser reads the mark itself.
+  if (kind_ == SourceKind::Sitemap) return openSitemaps(SitemapReader(fetcher).readFile(fileName, std::move(fd)));
   ::lseek(fd.get(), static_cast<off_t>(markLength), SEEK_SET);
   lines_ = std::make_unique<TextLineReader>(std::move(fd), encoding);
   return {true, std::nullopt};
+}
+
+OpenOutcome UrlInput::openSitemaps(SitemapsRead read) {
+  kind_ = SourceKind::Sitemap;
+  if (!read.sitemap) return {false, std::move(read.message), read.stopped};
+  sitemap_ = std::move(read.sitemap);
+  sitemapCursor_ = 0;
+  return {true, std::move(read.message)};
 }
 
 void UrlInput::close() {

@@ -1,6 +1,7 @@
 #pragma once
-// The URLs of one crawl: a plain-text, CSV or sitemap file, or text entered by the user, with a
-// queue of pending URLs (sitemap media, header links) served before the source is read again.
+// The URLs of one crawl: a plain-text, CSV or sitemap file, the URL of a sitemap, sitemap index or
+// robots.txt, or text entered by the user, with a queue of pending URLs (sitemap media, header
+// links) served before the source is read again.
 // Every URL handed out is normalised and percent-encoded. Workers call next() concurrently.
 
 #include <deque>
@@ -11,7 +12,9 @@
 #include <string_view>
 
 #include "base/Message.h"
+#include "input/DocumentFetcher.h"
 #include "input/Sitemap.h"
+#include "input/SitemapReader.h"
 #include "input/TextLineReader.h"
 
 namespace tallyvane {
@@ -25,7 +28,9 @@ enum class UrlOrigin { None, List, Queue };
 
 struct OpenOutcome {
   bool opened = false;
-  std::optional<Message> message;  // what to show when it failed; some failures show nothing
+  // What to show: why it failed (some failures show nothing), or, opened, which sitemaps were left out.
+  std::optional<Message> message;
+  bool stopped = false;  // the crawl was stopped while sitemaps were fetched
 };
 
 class UrlInput {
@@ -33,9 +38,10 @@ class UrlInput {
   UrlInput();
   ~UrlInput();
 
-  // The file when fileName is not empty, else the manual text (lines separated by CR LF).
-  // Empties the pending queue first. Runs before any worker starts.
-  OpenOutcome open(const std::string& fileName, std::string manualText);
+  // The file (or http(s) URL) when fileName is not empty, else the manual text (lines separated by
+  // CR LF). Empties the pending queue first. Runs before any worker starts. Sitemaps named by URL
+  // are fetched through fetcher; without one they cannot be read.
+  OpenOutcome open(const std::string& fileName, std::string manualText, DocumentFetcher* fetcher = nullptr);
   void close();
 
   // Replaces url with the next URL, pending ones first, in the room url already has; None (and
@@ -46,6 +52,7 @@ class UrlInput {
   void queuePending(std::string_view url);
 
  private:
+  OpenOutcome openSitemaps(SitemapsRead read);
   bool readFromSource(std::string& into);
   bool readPlainLine(std::string& into);
   std::string readCsvRecord();
@@ -73,7 +80,11 @@ std::string firstUrlField(std::string_view record, char delimiter = ',');
 // spreadsheets in many locales export.
 char csvDelimiterOf(std::string_view firstRecord);
 
-// The source kind a file name gives, from its extension (letter case ignored).
+// The source kind a file name gives, from its extension (letter case ignored); .xml.gz is a sitemap.
 SourceKind sourceKindOf(std::string_view fileName);
+
+// Whether an input can be opened as far as a dialog can tell: an existing file, or an http(s) URL
+// (a sitemap, sitemap index or robots.txt), which is fetched when the crawl opens it.
+bool inputExists(const std::string& name);
 
 }  // namespace tallyvane

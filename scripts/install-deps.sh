@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   libcurl4-openssl-dev   # libcurl header; the library itself is loaded at run time
-  zlib1g-dev             # the CRC-32 the URL index is checked against
+  zlib1g-dev             # gzip sitemaps; the CRC-32 the URL index is checked against
   liblz4-dev             # compressed raw header blocks in the result store
   libssl-dev             # AES for the stored proxy password; TLS of the test server
   libpcre2-dev           # regular expressions of mapping rules

@@ -40,7 +40,7 @@ QGroupBox* optionFrame(const char* title, std::initializer_list<QRadioButton*> o
 CanonicalTestDialog::CanonicalTestDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow)
     : CrawlStartDialog(settings, location, mainWindow, kCanonicalTestTitle, {670, 425}, QStringLiteral("Start Test"),
                        "/canonical-test"),
-      input_(recentFilesBox(settings.recentInputFiles)),
+      input_(inputListBox(settings.recentInputFiles)),
       allVariants_(namedControl<QRadioButton>("Generate and Test ALL URL Variants For Every Input Link")),
       onlyInput_(namedControl<QRadioButton>("Test Only The Input URLs")),
       cookies_(namedControl<QCheckBox>("Test for non-secure cookies")),

@@ -5,9 +5,9 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
-#include <filesystem>
 
 #include "base/Message.h"
 #include "base/Text.h"
@@ -19,20 +19,25 @@ namespace tallyvane::ui {
 
 QString chooseInputFile(QWidget* parent) {
   return QFileDialog::getOpenFileName(parent, kChooseInputFileTitle, {},
-                                      "Text File (*.txt *.csv *.xml);;All Files (*)");
+                                      "Text File (*.txt *.csv *.xml *.xml.gz);;All Files (*)");
+}
+
+QComboBox* inputListBox(const std::vector<std::string>& recentFiles, QWidget* parent) {
+  QComboBox* box = recentFilesBox(recentFiles, parent);
+  box->lineEdit()->setPlaceholderText(kInputListHint);
+  return box;
 }
 
 std::optional<std::string_view> inputFileProblem(const std::string& name) {
   if (name.empty()) return kEnterInputFileMessage;
-  std::error_code ignored;
-  if (!std::filesystem::exists(name, ignored)) return kInputFileMissingMessage;
+  if (!inputExists(name)) return kInputFileMissingMessage;
   return std::nullopt;
 }
 
 CheckFileDialog::CheckFileDialog(const std::vector<std::string>& recentFiles, QWidget* mainWindow)
     : ModalDialog(mainWindow, kCheckFileTitle, {670, 150}) {
   setAccessibleName(kCheckFileTitle);
-  file_ = recentFilesBox(recentFiles, this);
+  file_ = inputListBox(recentFiles, this);
   QLabel* label = labelFor(file_, kInputFileLabel);
   auto* browse = new QPushButton("...", this);
   browse->setAccessibleName(kChooseInputFileTitle);

@@ -30,7 +30,7 @@ QString proposedReportFile(const QString& input) {
 LowMemoryDialog::LowMemoryDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow)
     : CrawlStartDialog(settings, location, mainWindow, kLowMemoryTitle, {670, 330}, QStringLiteral("Start"),
                        "/low-memory-mode"),
-      input_(recentFilesBox(settings.recentInputFiles)),
+      input_(inputListBox(settings.recentInputFiles)),
       output_(new QLineEdit),
       kind_(new QComboBox),
       filter_(new QComboBox) {

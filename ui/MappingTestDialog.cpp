@@ -13,7 +13,7 @@ namespace tallyvane::ui {
 MappingTestDialog::MappingTestDialog(Settings& settings, const SettingsLocation& location, QWidget* mainWindow)
     : CrawlStartDialog(settings, location, mainWindow, kMappingTestTitle, {670, 225}, QStringLiteral("Start Test"),
                        "/url-mappings"),
-      input_(recentFilesBox(settings.recentInputFiles)),
+      input_(inputListBox(settings.recentInputFiles)),
       rules_(recentFilesBox(settings.recentMappingFiles)) {
   auto* grid = new QGridLayout;
   addFileRow(

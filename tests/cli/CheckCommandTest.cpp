@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/cli/CliFixture.h"
+#include "tests/support/Sitemaps.h"
 
 namespace tallyvane::testing {
 using namespace tallyvane::demo;
@@ -143,9 +144,11 @@ TEST_F(CheckCommandTest, DemoWritesItsReportsAndResultsFile) {
 TEST_F(CheckCommandTest, BadInputAndUsageEndWithStatusOne) {
   EXPECT_EQ(cli("check " + (folder / "missing.txt").string()),
             (std::pair<int, std::string>{1, "Error: Input file does not exist! " + (folder / "missing.txt").string() + "\n"}));
-  const auto index = folder.write("index.xml", "<sitemapindex><sitemap><loc>http://a/</loc></sitemap></sitemapindex>");
-  EXPECT_EQ(cli("check " + index.string()),
-            (std::pair<int, std::string>{1, "Error: Not an XML sitemap. No <urlset> tag.\n"}));
+  const auto feed = folder.write("feed.xml", "<rss><channel><item/></channel></rss>");
+  EXPECT_EQ(cli("check " + feed.string()), (std::pair<int, std::string>{1, "Error: Not an XML sitemap. No <urlset> tag.\n"}));
+  EXPECT_EQ(cli("check -q " + server.url("/gone.xml")),
+            (std::pair<int, std::string>{1, "Error: There was an error trying to load " + server.url("/gone.xml") +
+                                                ": 404 Not Found\n"}));
   const auto list = folder.write("list.txt", server.url("/a"));
   EXPECT_EQ(cli("check -t 0 " + list.string()).second,
             "Error: Invalid number of threads. Please, set a number between 1 and 200\n");
@@ -164,6 +167,31 @@ TEST_F(CheckCommandTest, BadInputAndUsageEndWithStatusOne) {
   // Only its error, no success before it and no counts: the lines it skipped are in the message.
   EXPECT_EQ(output, "Error: No URL found in " + none.string() + " (2 lines are not an http:// or https:// URL)\n");
   EXPECT_EQ(ScratchFolder::read(report), "an earlier report");
+}
+
+TEST_F(CheckCommandTest, SitemapsByUrlAreFetchedAndTheOnesThatFailAreNamed) {
+  const auto serve = [&](const std::string& path, const std::string& body) {
+    server.route(path, [body](const ReceivedRequest& r) { return reply(r, "HTTP/1.1 200 OK", {}, body); });
+  };
+  serve("/robots.txt", "User-agent: *\nSitemap: " + server.url("/sitemap_index.xml") + "\n");
+  serve("/sitemap_index.xml", sitemapIndexOf({server.url("/pages.xml.gz"), server.url("/missing.xml")}));
+  serve("/pages.xml.gz", gzipped(urlsetOf({server.url("/a"), server.url("/b")})));
+  const auto report = folder / "standard.csv";
+  const auto [status, output] = cli("check -q HTTP://127.0.0.1:" + std::to_string(server.port()) +
+                                    "/robots.txt --report standard=" + report.string());
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_NE(output.find("Warning: Not every sitemap could be read; the URLs of the others are checked:\n" +
+                        server.url("/missing.xml") + ": 404 Not Found\n"),
+            std::string::npos)
+      << output;
+  EXPECT_NE(output.find("All URLs: 2\n"), std::string::npos) << output;
+  EXPECT_NE(ScratchFolder::read(report).find(server.url("/b")), std::string::npos);
+
+  // An index file on disk names sitemaps to fetch as well.
+  const auto index = folder.write("index.xml", sitemapIndexOf({server.url("/pages.xml.gz")}));
+  const auto [fileStatus, fileOutput] = cli("check " + index.string());
+  EXPECT_EQ(fileStatus, 0) << fileOutput;
+  EXPECT_NE(fileOutput.find(server.url("/a") + "\t404\t"), std::string::npos) << fileOutput;
 }
 
 TEST_F(CheckCommandTest, ASettingsFolderThatCannotBeCreatedDoesNotFailTheCheck) {

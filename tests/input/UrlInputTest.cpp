@@ -7,11 +7,16 @@
 
 #include "app/CrawlSetup.h"
 #include "tests/support/ScratchFolder.h"
+#include "tests/support/Sitemaps.h"
 
 namespace tallyvane {
 namespace {
 
 using testing::ScratchFolder;
+using testing::gzipBomb;
+using testing::gzipped;
+using testing::sitemapIndexOf;
+using testing::urlsetOf;
 
 class UrlInputTest : public ::testing::Test {
  protected:
@@ -130,8 +135,7 @@ TEST_F(UrlInputTest, MediaOfALastEntryWithoutLocAreNotLost) {
 }
 
 TEST_F(UrlInputTest, SitemapRefusals) {
-  EXPECT_EQ(refusal("index.xml", "<sitemapindex><sitemap><loc>http://a/</loc></sitemap></sitemapindex>"),
-            "Error: Not an XML sitemap. No <urlset> tag.");
+  EXPECT_EQ(refusal("feed.xml", "<rss><channel><item/></channel></rss>"), "Error: Not an XML sitemap. No <urlset> tag.");
   EXPECT_EQ(refusal("prefixed.xml", "<s:urlset xmlns:s=\"x\"><s:url/></s:urlset>"),
             "Error: Not an XML sitemap. No <urlset> tag.");
   EXPECT_EQ(refusal("broken.xml", "<urlset>\n  <url><loc>http://a/</url>\n</urlset>"),
@@ -139,18 +143,61 @@ TEST_F(UrlInputTest, SitemapRefusals) {
   EXPECT_EQ(refusal("empty.xml", "<urlset>\n</urlset>"), "");
 }
 
+TEST_F(UrlInputTest, GzipSitemapsAreToldByTheirBytesAndUnpacked) {
+  const std::string xml = urlsetOf({"http://a.example/1", "http://a.example/2"});
+  const Urls urls{"http://a.example/1", "http://a.example/2"};
+  EXPECT_EQ(urlsOf("sitemap.xml.gz", gzipped(xml)), urls);
+  // Members one after another are one stream, as gunzip reads them; padding after them is ignored.
+  EXPECT_EQ(urlsOf("sitemap.xml", gzipped(xml.substr(0, 100)) + gzipped(xml.substr(100)) + std::string(8, '\0')), urls);
+  EXPECT_EQ(refusal("cut.xml.gz", gzipped(xml).substr(0, 40)), "Error: Cannot unpack the gzip data: it is damaged or cut short");
+}
+
+TEST_F(UrlInputTest, HostileSitemapsAreRefusedBeforeTheyCostMuch) {
+  const std::string bomb = gzipBomb(kMaxSitemapBytes >> 20);
+  ASSERT_LT(bomb.size(), size_t{1} << 20);
+  const std::string file = (folder / "bomb.xml.gz").string();
+  EXPECT_EQ(refusal("bomb.xml.gz", bomb),
+            "Error: " + file + ": unpacks to more than 100 MB, more than any sitemap may hold: refused as a likely gzip bomb");
+  // Entity expansion ("billion laughs"): no entity is ever declared, so none is expanded.
+  const std::string laughs =
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE urlset [\n<!ENTITY a \"aaaaaaaaaaaaaaaa\">\n"
+      "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">\n]>\n<urlset><url><loc>http://a/&b;</loc></url></urlset>";
+  EXPECT_EQ(refusal("laughs.xml", laughs),
+            "Error: Error in the XML file:\rMessage: entity declarations are refused in a sitemap\rLine: 3   Character: 11");
+}
+
+TEST_F(UrlInputTest, AnIndexFileNeedsAFetcherForItsSitemaps) {
+  // As the CLI's counter of a list's URLs opens it: it cannot fetch, and says so.
+  EXPECT_EQ(refusal("index.xml", sitemapIndexOf({"http://a/s.xml", "relative.xml"})),
+            "Error: No sitemap could be read:\rhttp://a/s.xml: not fetched: no connection to fetch it with\r"
+            "relative.xml: not an http or https URL");
+}
+
+// The text in UTF-16 of either byte order, after its byte-order mark.
+std::string utf16WithMark(std::u16string_view text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const auto low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
 TEST_F(UrlInputTest, EncodingsFromTheByteOrderMark) {
-  const std::u16string text = u"http://a.example/caf\u00e9\r\nhttp://a.example/\u65e5\U0001F600\n";
-  std::string utf16 = "\xFF\xFE";
-  for (const char16_t unit : text) utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-  EXPECT_EQ(urlsOf("utf16.txt", utf16),
-            (Urls{"http://a.example/caf%C3%A9", "http://a.example/%E6%97%A5%F0%9F%98%80"}));
+  // The emoji's surrogate pair straddles the reader's first 64 KB chunk.
+  const std::u16string padding(32767 - 17, u'x');
+  const std::u16string text = u"http://a.example/" + padding + u"\U0001F600\r\nhttp://a.example/caf\u00e9\r\nhttp://a.example/\u65e5\n";
+  const Urls expected{"http://a.example/" + std::string(padding.size(), 'x') + "%F0%9F%98%80",
+                      "http://a.example/caf%C3%A9", "http://a.example/%E6%97%A5"};
+  EXPECT_EQ(urlsOf("utf16le.txt", utf16WithMark(text, false)), expected);
+  EXPECT_EQ(urlsOf("utf16be.txt", utf16WithMark(text, true)), expected);
+  EXPECT_EQ(urlsOf("utf16be.csv", utf16WithMark(u"name;url\nA;http://a.example/\u00fc\n", true)),
+            Urls{"http://a.example/%C3%BC"});
   EXPECT_EQ(urlsOf("utf8.txt", "\xEF\xBB\xBFhttp://a.example/caf\xC3\xA9\nhttp://a.example/caf\xE9\n"),
             (Urls{"http://a.example/caf%C3%A9", "http://a.example/caf%EF%BF%BD"}));  // a bad byte is replaced
   // Without a mark: a valid UTF-8 line is UTF-8, any other line one character per byte.
   EXPECT_EQ(urlsOf("plain.txt", "http://a.example/caf\xC3\xA9\nhttp://a.example/caf\xE9\n"),
             (Urls{"http://a.example/caf%C3%A9", "http://a.example/caf%C3%A9"}));
-  EXPECT_EQ(refusal("be.txt", std::string("\xFE\xFF\0h", 4)), "Error: Unsupported text encoding format");
   EXPECT_EQ(refusal("be32.txt", std::string("\0\0\xFE\xFF", 4)), "Error: Unsupported text encoding format");
 }
 
@@ -193,6 +240,20 @@ TEST(SourceKindTest, ExtensionDecidesIgnoringCase) {
   EXPECT_EQ(sourceKindOf("/x.y/sitemap.Xml"), SourceKind::Sitemap);
   EXPECT_EQ(sourceKindOf("list.tsv"), SourceKind::PlainText);
   EXPECT_EQ(sourceKindOf("csv"), SourceKind::PlainText);
+  EXPECT_EQ(sourceKindOf("sitemap-1.XML.gz"), SourceKind::Sitemap);
+  EXPECT_EQ(sourceKindOf("list.txt.gz"), SourceKind::PlainText);
+  EXPECT_EQ(sourceKindOf("gz"), SourceKind::PlainText);
+}
+
+TEST(RobotsTxtTest, SitemapLinesInAnyCaseWithoutTheirComments) {
+  EXPECT_EQ(sitemapsOfRobotsTxt("User-agent: *\r\nDisallow: /private\r\nSitemap: http://a/s1.xml\n"
+                                "  sitemap:http://a/s2.xml.gz # the main one\n# Sitemap: http://a/commented\n"
+                                "SITEMAP:\t http://a/s3.xml\rSitemaps: http://a/not-the-field\nSitemap:\n"),
+            (std::vector<std::string>{"http://a/s1.xml", "http://a/s2.xml.gz", "http://a/s3.xml"}));
+  EXPECT_TRUE(isRobotsTxtUrl("https://a.example/robots.txt"));
+  EXPECT_TRUE(isRobotsTxtUrl("HTTP://a.example:8080/ROBOTS.TXT?x=1"));
+  EXPECT_FALSE(isRobotsTxtUrl("https://a.example/shop/robots.txt"));
+  EXPECT_FALSE(isRobotsTxtUrl("https://a.example/robots.txt.xml"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "tests/ui/MainWindowFixture.h"
 #include "ui/CheckFileDialog.h"
+#include "tests/support/Sitemaps.h"
 #include "ui/ResultTableModel.h"
 
 namespace tallyvane::ui::testing {
@@ -34,6 +35,26 @@ TEST_F(MainWindowTest, CheckFileDialogRefusesWhatItCannotCheckAndStartsOnReturn)
   EXPECT_EQ(takeMessages(window()), Texts{"Success: Tallyvane has finished checking all URLs"});
   EXPECT_EQ(window().resultModel()->rowCount(), 1);
   EXPECT_EQ(settings.recentInputFiles, (std::vector<std::string>{list.string(), "/old/list.txt"}));
+}
+
+TEST_F(MainWindowTest, CheckFileDialogTakesTheUrlOfASitemapIndex) {
+  const auto serve = [this](const std::string& path, const std::string& body) {
+    server.route(path, [body](const demo::ReceivedRequest& r) { return demo::reply(r, "HTTP/1.1 200 OK", {}, body); });
+  };
+  serve("/sitemap_index.xml", tallyvane::testing::sitemapIndexOf({server.url("/pages.xml.gz")}));
+  serve("/pages.xml.gz", tallyvane::testing::gzipped(tallyvane::testing::urlsetOf({server.url("/a"), server.url("/b")})));
+  window().menus().checkFile->trigger();
+  auto* dialog = window().findChild<CheckFileDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_FALSE(dialog->fileField()->lineEdit()->placeholderText().isEmpty());
+  const std::string index = server.url("/sitemap_index.xml");
+  dialog->fileField()->setEditText(QString::fromStdString(index));
+  QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
+  ASSERT_TRUE(waitForCrawlEnd());
+  EXPECT_EQ(takeMessages(window()), Texts{"Success: Tallyvane has finished checking all URLs"});
+  EXPECT_EQ(window().resultModel()->rowCount(), 2);
+  EXPECT_EQ(server.requestCount("/pages.xml.gz"), 1u);
+  EXPECT_EQ(settings.recentInputFiles.front(), index);
 }
 
 }  // namespace
