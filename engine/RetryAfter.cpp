@@ -67,15 +67,19 @@ bool readClock(DateReader& in, DateParts& date) {
   return date.second.has_value();
 }
 
+// "06 Nov " or "06-Nov-": the day and month of the two forms that start with them.
+bool readDayAndMonth(DateReader& in, DateParts& date, std::string_view separator) {
+  date.day = in.digits(2);
+  if (!date.day || !in.literal(separator)) return false;
+  date.month = in.oneOf(kMonths);
+  return date.month && in.literal(separator);
+}
+
 // Sun, 06 Nov 1994 08:49:37 GMT
 std::optional<DateParts> imfFixdate(std::string_view text) {
   DateReader in(text);
   DateParts date;
-  if (!in.oneOf(kDays) || !in.literal(", ")) return std::nullopt;
-  date.day = in.digits(2);
-  if (!date.day || !in.literal(" ")) return std::nullopt;
-  date.month = in.oneOf(kMonths);
-  if (!date.month || !in.literal(" ")) return std::nullopt;
+  if (!in.oneOf(kDays) || !in.literal(", ") || !readDayAndMonth(in, date, " ")) return std::nullopt;
   date.year = in.digits(4);
   if (!date.year || !in.literal(" ") || !readClock(in, date) || !in.literal(" GMT") || !in.atEnd()) return std::nullopt;
   return date;
@@ -85,11 +89,7 @@ std::optional<DateParts> imfFixdate(std::string_view text) {
 std::optional<DateParts> rfc850Date(std::string_view text) {
   DateReader in(text);
   DateParts date;
-  if (!in.oneOf(kLongDays) || !in.literal(", ")) return std::nullopt;
-  date.day = in.digits(2);
-  if (!date.day || !in.literal("-")) return std::nullopt;
-  date.month = in.oneOf(kMonths);
-  if (!date.month || !in.literal("-")) return std::nullopt;
+  if (!in.oneOf(kLongDays) || !in.literal(", ") || !readDayAndMonth(in, date, "-")) return std::nullopt;
   const auto year = in.digits(2);
   if (!year || !in.literal(" ") || !readClock(in, date) || !in.literal(" GMT") || !in.atEnd()) return std::nullopt;
   date.year = *year + (*year >= 70 ? 1900 : 2000);

@@ -39,14 +39,25 @@ class CrawlTest : public ::testing::Test {
     return request;
   }
 
-  // Runs a crawl of the given lines to its end.
-  CrawlEnd check(const std::vector<std::string>& lines, int threads = 4) {
+  // Starts a crawl of the given lines.
+  void start(const std::vector<std::string>& lines, int threads) {
     CrawlRequest request = newRequest();
     for (const std::string& line : lines) request.manualText += line + "\r\n";
     request.threads = threads;
     crawl().start(request);
+  }
+  // Runs a crawl of the given lines to its end.
+  CrawlEnd check(const std::vector<std::string>& lines, int threads = 4) {
+    start(lines, threads);
     crawl().wait();
     return crawl().end();
+  }
+  // Aborts the crawl and waits for its end, which must come.
+  void abortAndWait() {
+    crawl().stop();
+    ASSERT_TRUE(crawl().waitFor(kEventDeadline)) << "the stopped crawl did not end";
+    crawl().wait();
+    EXPECT_EQ(crawl().end(), CrawlEnd::Aborted);
   }
 
   std::vector<std::string> storedUrls() const {
@@ -300,15 +311,9 @@ TEST_F(PacedCrawlTest, AbortEndsWorkersWaitingForAFullHost) {
   server.route("/hang", [](const ReceivedRequest&) { return ScriptedReply{"", milliseconds(0), true}; });
   std::vector<std::string> urls{at("a", "/hang")};
   for (int i = 0; i < 50; ++i) urls.push_back(at("a", "/" + std::to_string(i)));
-  CrawlRequest request = newRequest();
-  for (const std::string& url : urls) request.manualText += url + "\r\n";
-  request.threads = 4;
-  crawl().start(request);
+  start(urls, 4);
   ASSERT_TRUE(eventually([&] { return server.requestCount("/hang") == 1; }, "the crawl reaches /hang"));
-  crawl().stop();
-  ASSERT_TRUE(crawl().waitFor(kEventDeadline)) << "workers waiting for the full host did not end";
-  crawl().wait();
-  EXPECT_EQ(crawl().end(), CrawlEnd::Aborted);
+  abortAndWait();  // the workers waiting for the full host end too
   EXPECT_EQ(server.requests().size(), 1u);
   EXPECT_EQ(store->count(), 0);
 }
@@ -386,15 +391,9 @@ TEST_F(PacedCrawlTest, AbortDropsUrlsWaitingForTheirRetry) {
   server.route("/later", [](const ReceivedRequest& r) {
     return reply(r, "HTTP/1.1 429 Too Many Requests", {"Retry-After: 600"});
   });
-  CrawlRequest request = newRequest();
-  request.manualText = at("a", "/later") + "\r\n" + at("b", "/now") + "\r\n";
-  request.threads = 2;
-  crawl().start(request);
+  start({at("a", "/later"), at("b", "/now")}, 2);
   ASSERT_TRUE(eventually([&] { return store->count() == 1; }, "the other URL is checked meanwhile"));
-  crawl().stop();
-  ASSERT_TRUE(crawl().waitFor(kEventDeadline)) << "the crawl waited for its set-aside URL after the abort";
-  crawl().wait();
-  EXPECT_EQ(crawl().end(), CrawlEnd::Aborted);
+  abortAndWait();  // not waiting for the set-aside URL
   EXPECT_EQ(server.requestCount("/later"), 1u);
   EXPECT_EQ(storedUrls(), Texts{at("b", "/now")});
 }
