@@ -139,7 +139,7 @@ std::optional<SetAsideUrl> HostScheduler::takeReady(std::string& host) {
     state.waiting.pop_front();
     host = waitingHosts_[at];
     if (state.waiting.empty()) {
-      waitingHosts_[at] = std::move(waitingHosts_.back());
+      if (at + 1 != waitingHosts_.size()) waitingHosts_[at] = std::move(waitingHosts_.back());
       waitingHosts_.pop_back();
     }
     nextWaitingHost_ = at + 1;
