@@ -9,6 +9,7 @@
 #include "app/CrashHandler.h"
 #include "app/CurlShare.h"
 #include "app/HttpDocumentFetcher.h"
+#include "app/WorkerTurns.h"
 #include "base/Clock.h"
 #include "engine/HeaderAnalysis.h"
 #include "engine/WorkerConnection.h"
@@ -19,7 +20,12 @@ namespace {
 
 static_assert(InFlightUrls::kCapacity >= kMaxWorkers);  // the store's claims: one per worker
 
-// Counts one when the worker is done with its URL, however the loop leaves it.
+// URLs set aside for a full host, beyond which a worker waits for the host with its URL: a list of
+// one host must not be read into memory whole.
+constexpr size_t kMaxUrlsSetAside = 10000;
+
+// Counts one when the worker is done with its URL, however the loop leaves it; not when the URL
+// was set aside for later.
 class CountWhenDone {
  public:
   explicit CountWhenDone(std::atomic<int64_t>* counter) : counter_(counter) {}
@@ -28,10 +34,30 @@ class CountWhenDone {
   }
   CountWhenDone(const CountWhenDone&) = delete;
   CountWhenDone& operator=(const CountWhenDone&) = delete;
+  void setAside() { counter_ = nullptr; }
 
  private:
   std::atomic<int64_t>* counter_;
 };
+
+// A URL in a worker's hand while hosts are paced: the crawl does not end before it is done.
+class UrlInHand {
+ public:
+  explicit UrlInHand(HostScheduler& scheduler) : scheduler_(scheduler) {}
+  ~UrlInHand() { scheduler_.urlDone(); }
+  UrlInHand(const UrlInHand&) = delete;
+  UrlInHand& operator=(const UrlInHand&) = delete;
+
+ private:
+  HostScheduler& scheduler_;
+};
+
+// The header block of a retried hop's first answer goes ahead of its second, as the blocks of a
+// HEAD asked again with GET do, within the cap of one hop's headers.
+void keepFirstAnswer(HopRecord& hop, std::string_view firstAnswer) {
+  if (firstAnswer.empty() || firstAnswer.size() + hop.rawHeaders.size() > kMaxRawHeaderBytes) return;
+  hop.rawHeaders.insert(0, firstAnswer);
+}
 
 std::string speedText(int64_t responses, int64_t elapsedMs) {
   // Less than a millisecond counts as one, so the first figure is never a division by zero.
@@ -69,6 +95,7 @@ void Crawl::start(CrawlRequest request) {
 
 void Crawl::stop() {
   running_.clear();
+  scheduler_.interrupt();
   if (!exiting_) ui_.setStatusField(kThreadsField, "");
 }
 
@@ -137,6 +164,10 @@ void Crawl::control(CrawlRequest request) {
     return endEarly();
   }
   const Settings& settings = request.settings;
+  const HostLimits limits{static_cast<int>(settings.MaxPerHost), std::chrono::milliseconds(settings.HostDelayMs)};
+  retryAfterLimit_ = std::chrono::seconds(settings.RetryAfterLimitSeconds);
+  paced_ = limits.maxPerHost > 0 || limits.delay.count() > 0 || retryAfterLimit_.count() > 0;
+  if (paced_) scheduler_.reset(limits, kMaxUrlsSetAside);
   const auto share = CurlShare::create(curl_, settings.CookiesDisabled == CookiesChoice::Enabled);
   if (!share) {
     show(kErrorTitle, kCannotInitializeCurlMessage);
@@ -242,6 +273,7 @@ void Crawl::work(int worker, const RequestContext& context) {
   }
   HopRow hops(hopTable_[static_cast<size_t>(worker)]);
   PackedChain packed;
+  if (paced_) return workPaced(worker, connection, hops, packed);
   // Read into the first hop's URL, in its room: the last URL's claim has ended by then.
   std::string& url = hops[0].url;
   while (running_.isSet()) {
@@ -249,42 +281,122 @@ void Crawl::work(int worker, const RequestContext& context) {
     if (origin == UrlOrigin::None) break;
     const bool listed = origin == UrlOrigin::List;
     const CountWhenDone counted(listed ? &listDone_ : nullptr);
-    // Expanded as read, queued only once its shard is known.
-    std::vector<std::string> expanded;
-    if (listed && stages_.expand) expanded = stages_.expand(url);
-    // A rewrite that leaves nothing skips that URL; only the input running dry ends the worker.
-    if (stages_.rewrite) url = stages_.rewrite(std::move(url));
-    if (listed && stages_.admit && !stages_.admit(url)) {
-      ++otherShards_;
-      continue;
-    }
-    for (const std::string& more : expanded) input_.queuePending(more);
-    if (!isHttpUrl(url)) {
-      ++skipped_;
-      continue;
-    }
-    if (workerView_) showCurrentUrl(worker, url);
-    if (!sink_->claim(url, packed)) continue;
-    const auto redirectCount = checkUrlChain(connection, hops, running_);
-    handOver(hops, redirectCount, packed);
+    if (!takeUp(worker, url, listed) || !sink_->claim(url, packed)) continue;
+    handOver(hops, checkUrlChain(connection, hops, running_), packed);
   }
 }
 
-void Crawl::handOver(HopRow hops, std::optional<int> checked, PackedChain& packed) {
+bool Crawl::takeUp(int worker, std::string& url, bool listed) {
+  // Expanded as read, queued only once its shard is known.
+  std::vector<std::string> expanded;
+  if (listed && stages_.expand) expanded = stages_.expand(url);
+  // A rewrite that leaves nothing skips that URL; only the input running dry ends the worker.
+  if (stages_.rewrite) url = stages_.rewrite(std::move(url));
+  if (listed && stages_.admit && !stages_.admit(url)) {
+    ++otherShards_;
+    return false;
+  }
+  for (const std::string& more : expanded) input_.queuePending(more);
+  if (!isHttpUrl(url)) {
+    ++skipped_;
+    return false;
+  }
+  if (workerView_) showCurrentUrl(worker, url);
+  return true;
+}
+
+void Crawl::workPaced(int worker, WorkerConnection& connection, HopRow hops, PackedChain& packed) {
+  WorkerTurns turns(scheduler_, running_, retryAfterLimit_);
+  std::string& url = hops[0].url;
+  std::string host;
+  while (running_.isSet()) {
+    // Set-aside URLs whose time has come go first.
+    if (auto waiting = scheduler_.takeReady(host)) {
+      const UrlInHand inHand(scheduler_);
+      checkSetAside(worker, connection, hops, packed, turns, std::move(host), std::move(*waiting));
+      continue;
+    }
+    const UrlOrigin origin = input_.next(url);
+    if (origin == UrlOrigin::None) {
+      if (!scheduler_.awaitMore(running_)) break;
+      continue;
+    }
+    scheduler_.urlTaken();
+    const UrlInHand inHand(scheduler_);
+    const bool listed = origin == UrlOrigin::List;
+    CountWhenDone counted(listed ? &listDone_ : nullptr);
+    if (!takeUp(worker, url, listed) || !sink_->claim(url, packed)) continue;
+    host = hostOf(url);
+    if (!scheduler_.tryEnter(host)) {
+      // Its host is full or not due yet: another URL meanwhile, unless too many wait already.
+      if (scheduler_.setAside(host, SetAsideUrl{url, listed, {}})) {
+        sink_->release(url, packed);
+        counted.setAside();
+        continue;
+      }
+      if (!scheduler_.enter(host, running_)) {
+        sink_->release(url, packed);
+        continue;
+      }
+    }
+    if (!checkPacedChain(connection, hops, packed, turns, std::move(host), 0, {}, listed)) counted.setAside();
+  }
+}
+
+void Crawl::checkSetAside(int worker, WorkerConnection& connection, HopRow hops, PackedChain& packed,
+                          WorkerTurns& turns, std::string host, SetAsideUrl waiting) {
+  CountWhenDone counted(waiting.listed ? &listDone_ : nullptr);
+  int from = 0;
+  std::string firstAnswer;
+  if (waiting.chain.empty()) {
+    hops[0].url = std::move(waiting.url);
+  } else {
+    from = static_cast<int>(waiting.chain.size()) - 1;
+    firstAnswer = std::move(waiting.chain.back().rawHeaders);
+    std::move(waiting.chain.begin(), waiting.chain.end(), hops.begin());
+  }
+  if (workerView_) showCurrentUrl(worker, hops[0].url);
+  // Listed twice, the other has been checked or is being checked meanwhile.
+  if (!sink_->claim(hops[0].url, packed)) {
+    scheduler_.leave(host);
+    return;
+  }
+  if (!checkPacedChain(connection, hops, packed, turns, std::move(host), from, firstAnswer, waiting.listed)) {
+    counted.setAside();
+  }
+}
+
+bool Crawl::checkPacedChain(WorkerConnection& connection, HopRow hops, PackedChain& packed, WorkerTurns& turns,
+                            std::string host, int from, std::string_view firstAnswer, bool listed) {
+  turns.beginChain(std::move(host), !firstAnswer.empty());
+  const ChainOutcome end = checkUrlChain(connection, hops, running_, &turns, from);
+  if (end.kind != ChainOutcome::Kind::Stopped) keepFirstAnswer(hops[from], firstAnswer);
+  if (end.kind != ChainOutcome::Kind::AskAgainLater) {
+    handOver(hops, end, packed);
+    return true;
+  }
+  SetAsideUrl later{hops[0].url, listed, std::vector<HopRecord>(hops.begin(), hops.begin() + end.hop + 1)};
+  sink_->release(hops[0].url, packed);
+  scheduler_.setAside(turns.host(), std::move(later));  // a retry is always kept
+  return false;
+}
+
+void Crawl::handOver(HopRow hops, ChainOutcome end, PackedChain& packed) {
   assert(onThread(ThreadRole::Worker));
-  if (!checked) {
+  if (end.kind != ChainOutcome::Kind::Done) {
     sink_->release(hops[0].url, packed);  // the crawl was stopped during the chain: nothing of it is kept
     return;
   }
+  const int redirects = end.hop;
   // The verdict reads only this worker's hops and rules nothing changes during the crawl, so the
   // workers judge their chains side by side rather than one at a time under a lock.
-  if (stages_.evaluate) stages_.evaluate(hops, *checked);
-  if (!sink_->take(hops.first(static_cast<size_t>(*checked) + 1), packed, fatal_)) {  // ends the claim
+  if (stages_.evaluate) stages_.evaluate(hops, redirects);
+  if (!sink_->take(hops.first(static_cast<size_t>(redirects) + 1), packed, fatal_)) {  // ends the claim
     stop();
     return;
   }
   urls_.fetch_add(1, std::memory_order_relaxed);
-  responses_.fetch_add(*checked + 1, std::memory_order_relaxed);
+  responses_.fetch_add(redirects + 1, std::memory_order_relaxed);
   if (exiting_) return;
   if (resultsChanged_) resultsChanged_();
 }

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/HostScheduler.h"
 #include "app/ResultSink.h"
 #include "app/UserInterface.h"
 #include "base/ThreadAffinity.h"
@@ -28,6 +29,8 @@
 #include "results/FatalErrorSlot.h"
 
 namespace tallyvane {
+
+class WorkerTurns;
 
 inline constexpr int kMaxWorkers = 200;
 
@@ -111,10 +114,24 @@ class Crawl {
   // False when memory is short.
   bool makeHopRows(int threads);
   void work(int worker, const RequestContext& context);
+  // Expands, rewrites and admits a URL read from the input; false when it is not this run's to
+  // check or no web address.
+  bool takeUp(int worker, std::string& url, bool listed);
+  // The worker's loop when hosts are paced: each request waits for its host's turn, and a URL
+  // that cannot have it yet is set aside while the worker takes another.
+  void workPaced(int worker, WorkerConnection& connection, HopRow hops, PackedChain& packed);
+  // A set-aside URL whose host's turn the scheduler has taken for it.
+  void checkSetAside(int worker, WorkerConnection& connection, HopRow hops, PackedChain& packed, WorkerTurns& turns,
+                     std::string host, SetAsideUrl waiting);
+  // The chain of a claimed URL from hop `from` on, its first request's turn taken at host. A hop
+  // to ask again later sets the URL aside, its claim ended: then false, as the URL is not done.
+  // firstAnswer is the header block of a retried hop's first answer, kept ahead of its second.
+  bool checkPacedChain(WorkerConnection& connection, HopRow hops, PackedChain& packed, WorkerTurns& turns,
+                       std::string host, int from, std::string_view firstAnswer, bool listed);
   // Stores a completed chain, which ends the worker's claim on its URL, and counts it; a chain cut
   // short by a stop only ends the claim. packed is the worker's room for its header blocks, packed
   // before any lock is taken.
-  void handOver(HopRow hops, std::optional<int> redirectCount, PackedChain& packed);
+  void handOver(HopRow hops, ChainOutcome end, PackedChain& packed);
   void showCurrentUrl(int worker, const std::string& url);
   void showProgress(int64_t urls, int64_t responses);
   // Waits for the workers to end, showing their progress four times a second meanwhile: the
@@ -129,6 +146,9 @@ class Crawl {
   UrlInput& input_;
   UserInterface& ui_;
   RunningFlag running_;
+  HostScheduler scheduler_;
+  bool paced_ = false;  // any host limit or Retry-After honoured: the workers go through scheduler_
+  std::chrono::seconds retryAfterLimit_{0};
   CrawlStages stages_;
   std::function<void()> resultsChanged_;
   std::atomic<bool> exiting_{false};

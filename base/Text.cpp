@@ -10,8 +10,6 @@ namespace {
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 // Length of the valid UTF-8 sequence starting at bytes[i], or 0 when it is invalid.
@@ -219,6 +217,8 @@ std::string withCrLfLineBreaks(std::string_view text) {
   }
   return out;
 }
+
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -24,6 +24,7 @@ std::u16string utf16FromUtf8(std::string_view utf8);
 // Unpaired surrogates become U+FFFD.
 std::string utf8FromUtf16(std::u16string_view utf16);
 
+char asciiLower(char c);
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 bool startsWithIgnoreCase(std::string_view text, std::string_view prefix);
 

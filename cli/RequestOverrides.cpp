@@ -28,6 +28,11 @@ bool validHeader(std::string_view header) {
   return header.find_first_of("\r\n") == std::string_view::npos;
 }
 
+// An option not given is in range.
+bool inRange(const std::optional<int64_t>& value, int64_t low, int64_t high) {
+  return !value || (*value >= low && *value <= high);
+}
+
 bool validPort(std::string_view text) {
   int port = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
@@ -78,6 +83,11 @@ std::optional<std::string> checkOverrides(const RequestOverrides& run) {
   if (run.timeoutSeconds && (*run.timeoutSeconds < 0 || *run.timeoutSeconds > kMaxTimeoutSeconds)) {
     return std::string(kInvalidTimeoutMessage);
   }
+  if (!inRange(run.maxPerHost, 0, kMaxMaxPerHost)) return std::string(kInvalidMaxPerHostMessage);
+  if (!inRange(run.hostDelayMs, 0, kMaxHostDelayMs)) return std::string(kInvalidHostDelayMessage);
+  if (!inRange(run.retryAfterLimitSeconds, 0, kMaxRetryAfterLimitSeconds)) {
+    return std::string(kInvalidRetryAfterLimitMessage);
+  }
   if (run.userAgent && run.preset) return "Give either --user-agent or --preset, not both";
   if (run.userAgent && run.userAgent->find_first_of("\r\n") != std::string::npos) {
     return "Invalid --user-agent: it cannot hold a line break";
@@ -104,6 +114,9 @@ std::optional<std::string> checkOverrides(const RequestOverrides& run) {
 Settings withOverrides(Settings s, const RequestOverrides& run) {
   if (run.threads) s.NumThreads = *run.threads;
   if (run.timeoutSeconds) s.TimeoutSeconds = *run.timeoutSeconds;
+  s.MaxPerHost = run.maxPerHost.value_or(s.MaxPerHost);
+  s.HostDelayMs = run.hostDelayMs.value_or(s.HostDelayMs);
+  s.RetryAfterLimitSeconds = run.retryAfterLimitSeconds.value_or(s.RetryAfterLimitSeconds);
   if (run.preset) {
     s.UserAgent = *run.preset;
     s.activateSelectedUserAgent();

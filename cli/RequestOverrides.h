@@ -16,6 +16,9 @@ namespace tallyvane::cli {
 struct RequestOverrides {
   std::optional<int> threads;
   std::optional<int64_t> timeoutSeconds;
+  std::optional<int64_t> maxPerHost;             // requests in flight to one host; 0: no limit
+  std::optional<int64_t> hostDelayMs;            // between the starts of two requests to one host
+  std::optional<int64_t> retryAfterLimitSeconds;  // 0: Retry-After is not honoured
   std::optional<std::string> userAgent;   // the User-Agent text itself
   std::optional<int> preset;              // or a user-agent preset's number
   std::vector<std::string> headers;       // "Name: value"; they replace the file's custom headers

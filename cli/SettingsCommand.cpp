@@ -84,6 +84,8 @@ std::vector<Key> settableKeys() {
       {"Requests", "CookiesDisabled", flag(&Settings::CookiesDisabled, "Requests/CookiesDisabled")},
       {"Requests", "UseCustomHeaders", flag(&Settings::UseCustomHeaders, "Requests/UseCustomHeaders")},
       {"Requests", "TimeoutSeconds", choice(&Settings::TimeoutSeconds, 0, kMaxTimeoutSeconds, std::string(kInvalidTimeoutMessage))},
+      {"Requests", "RetryAfterLimitSeconds",
+       choice(&Settings::RetryAfterLimitSeconds, 0, kMaxRetryAfterLimitSeconds, std::string(kInvalidRetryAfterLimitMessage))},
       {"TLS", "CABundle", text(&Settings::CABundle)},
       {"TLS", "ResolveHosts",
        [](Settings& s, std::string_view v) -> std::optional<std::string> {
@@ -101,6 +103,8 @@ std::vector<Key> settableKeys() {
          s.NumThreads = *threads;
          return std::nullopt;
        }},
+      {"Threads", "MaxPerHost", choice(&Settings::MaxPerHost, 0, kMaxMaxPerHost, std::string(kInvalidMaxPerHostMessage))},
+      {"Threads", "HostDelayMs", choice(&Settings::HostDelayMs, 0, kMaxHostDelayMs, std::string(kInvalidHostDelayMessage))},
       {"URLChecking", "CheckLinksInHeaders", flag(&Settings::CheckLinksInHeaders, "URLChecking/CheckLinksInHeaders")},
       {"UserAgents", "UserAgent",
        [](Settings& s, std::string_view v) -> std::optional<std::string> {

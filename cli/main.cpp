@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
 
   cli::CheckOptions options;
   int threads = 0;
-  int64_t timeoutSeconds = 0;
+  int64_t timeoutSeconds = 0, maxPerHost = 0, hostDelayMs = 0, retryAfterLimit = 0;
   cli::OutputOptions outputs;
   std::string format, failOn;
   auto addOutputOptions = [&](CLI::App* command, bool withSave) {
@@ -121,6 +121,15 @@ int main(int argc, char** argv) {
     command->add_option("-t,--threads", threads, "Worker threads for this run (1-200); default NumThreads");
     command->add_option("--timeout", timeoutSeconds,
                         "Seconds a request may take (0-3600, 0: no limit); default Requests/TimeoutSeconds");
+    command->add_option("--max-per-host", maxPerHost,
+                        "Requests in flight to one host (scheme, host and port) at most (0-200, 0: no limit); "
+                        "default Threads/MaxPerHost");
+    command->add_option("--delay", hostDelayMs,
+                        "Milliseconds at least between the starts of two requests to one host (0-60000); default "
+                        "Threads/HostDelayMs");
+    command->add_option("--retry-after-limit", retryAfterLimit,
+                        "Ask a 429 or 503 again once after its Retry-After when that is at most this many seconds, "
+                        "pausing its host meanwhile (0-600, 0: off); default Requests/RetryAfterLimitSeconds");
     command->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
     addOutputOptions(command, true);
     command->add_option("--resume", resumeFile,
@@ -202,6 +211,9 @@ int main(int argc, char** argv) {
     if (command->count("--threads") > 0) request.threads = threads;
     if (command == demo) continue;
     if (command->count("--timeout") > 0) request.timeoutSeconds = timeoutSeconds;
+    if (command->count("--max-per-host") > 0) request.maxPerHost = maxPerHost;
+    if (command->count("--delay") > 0) request.hostDelayMs = hostDelayMs;
+    if (command->count("--retry-after-limit") > 0) request.retryAfterLimitSeconds = retryAfterLimit;
     if (command->count("--user-agent") > 0) request.userAgent = userAgent;
     if (command->count("--preset") > 0) request.preset = preset;
     if (command->count("--method") > 0) request.method = method;

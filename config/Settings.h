@@ -23,6 +23,16 @@ inline constexpr std::string_view kInvalidTimeoutMessage =
     "Invalid time-out. Please, set a number of seconds between 0 (no time-out) and 3600";
 inline constexpr std::string_view kInvalidThreadsMessage =
     "Invalid number of threads. Please, set a number between 1 and 200";
+// Politeness towards each host; 0 turns each off, as by default.
+inline constexpr int64_t kMaxMaxPerHost = 200;
+inline constexpr int64_t kMaxHostDelayMs = 60000;
+inline constexpr int64_t kMaxRetryAfterLimitSeconds = 600;
+inline constexpr std::string_view kInvalidMaxPerHostMessage =
+    "Invalid number of requests per host. Please, set a number between 0 (no limit) and 200";
+inline constexpr std::string_view kInvalidHostDelayMessage =
+    "Invalid delay between requests to a host. Please, set a number of milliseconds between 0 (none) and 60000";
+inline constexpr std::string_view kInvalidRetryAfterLimitMessage =
+    "Invalid Retry-After limit. Please, set a number of seconds between 0 (not honoured) and 600";
 
 // HEADGET/HeaderRequestMethod, as stored.
 enum class MethodChoice : int64_t { Head = 0, Get = 1, GetForListedHosts = 2 };
@@ -57,11 +67,15 @@ struct Settings {
   CookiesChoice CookiesDisabled = CookiesChoice::Disabled;
   int64_t UseCustomHeaders = 0;
   int64_t TimeoutSeconds = kDefaultTimeoutSeconds;
+  // A 429 or 503 with a Retry-After of at most this is asked again after it; 0: never.
+  int64_t RetryAfterLimitSeconds = 0;
   // TLS: for staging servers and local test sites
   std::string CABundle;      // PEM file of the authorities to trust instead of the system's
   std::string ResolveHosts;  // HOST:PORT:ADDRESS lines, CR LF between them
   // Threads
   int64_t NumThreads = kDefaultNumThreads;
+  int64_t MaxPerHost = 0;   // requests in flight to one host (scheme, host and port); 0: no limit
+  int64_t HostDelayMs = 0;  // least time between the starts of two requests to one host
   // URLChecking
   int64_t CheckLinksInHeaders = 0;
   // UserAgents

@@ -101,12 +101,16 @@ void readAll(const SettingsDocument& document, Settings& s) {
   s.UseCustomHeaders = document.readInteger("Requests", "UseCustomHeaders", s.UseCustomHeaders);
   s.TimeoutSeconds = inRange(document.readInteger("Requests", "TimeoutSeconds", s.TimeoutSeconds), 0,
                              kMaxTimeoutSeconds, kDefaultTimeoutSeconds);
+  s.RetryAfterLimitSeconds = inRange(document.readInteger("Requests", "RetryAfterLimitSeconds", s.RetryAfterLimitSeconds),
+                                     0, kMaxRetryAfterLimitSeconds, 0);
 
   s.CABundle = document.readText("TLS", "CABundle", s.CABundle);
   s.ResolveHosts = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("TLS", "ResolveHosts")));
 
   s.NumThreads = inRange(document.readInteger("Threads", "NumThreads", s.NumThreads), kMinThreads, kMaxThreads,
                          kDefaultNumThreads);
+  s.MaxPerHost = inRange(document.readInteger("Threads", "MaxPerHost", s.MaxPerHost), 0, kMaxMaxPerHost, 0);
+  s.HostDelayMs = inRange(document.readInteger("Threads", "HostDelayMs", s.HostDelayMs), 0, kMaxHostDelayMs, 0);
   s.CheckLinksInHeaders = document.readInteger("URLChecking", "CheckLinksInHeaders", s.CheckLinksInHeaders);
 
   s.UserAgent =
@@ -150,11 +154,14 @@ void writeAll(SettingsDocument& document, const Settings& s) {
   document.write("Requests", "CookiesDisabled", static_cast<int64_t>(s.CookiesDisabled));
   document.write("Requests", "UseCustomHeaders", s.UseCustomHeaders);
   document.write("Requests", "TimeoutSeconds", s.TimeoutSeconds);
+  document.write("Requests", "RetryAfterLimitSeconds", s.RetryAfterLimitSeconds);
 
   document.write("TLS", "CABundle", s.CABundle);
   document.write("TLS", "ResolveHosts", encodeLineBreaks(s.ResolveHosts));
 
   document.write("Threads", "NumThreads", s.NumThreads);
+  document.write("Threads", "MaxPerHost", s.MaxPerHost);
+  document.write("Threads", "HostDelayMs", s.HostDelayMs);
   document.write("URLChecking", "CheckLinksInHeaders", s.CheckLinksInHeaders);
 
   document.write("UserAgents", "UserAgent", s.UserAgent);

@@ -31,4 +31,12 @@ std::optional<int64_t> typedTimeoutSeconds(std::string_view typed) {
   return typedNumberIn(typed, 0, kMaxTimeoutSeconds);
 }
 
+std::optional<int64_t> typedMaxPerHost(std::string_view typed) { return typedNumberIn(typed, 0, kMaxMaxPerHost); }
+
+std::optional<int64_t> typedHostDelayMs(std::string_view typed) { return typedNumberIn(typed, 0, kMaxHostDelayMs); }
+
+std::optional<int64_t> typedRetryAfterLimit(std::string_view typed) {
+  return typedNumberIn(typed, 0, kMaxRetryAfterLimitSeconds);
+}
+
 }  // namespace tallyvane

@@ -23,4 +23,9 @@ std::optional<int64_t> typedThreadCount(std::string_view typed);
 // TimeoutSeconds: the typed number when it is 0 (none) to 3600; nothing otherwise.
 std::optional<int64_t> typedTimeoutSeconds(std::string_view typed);
 
+// MaxPerHost (0 to 200), HostDelayMs (0 to 60000), RetryAfterLimitSeconds (0 to 600); 0 is off.
+std::optional<int64_t> typedMaxPerHost(std::string_view typed);
+std::optional<int64_t> typedHostDelayMs(std::string_view typed);
+std::optional<int64_t> typedRetryAfterLimit(std::string_view typed);
+
 }  // namespace tallyvane

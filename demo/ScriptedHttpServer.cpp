@@ -127,6 +127,15 @@ std::string ReceivedRequest::path() const {
   return std::string(t.substr(0, t.find('?')));
 }
 
+std::string ReceivedRequest::hostName() const {
+  std::string host = header("Host");
+  const size_t bracket = host.rfind(']');
+  const size_t colon = host.rfind(':');
+  if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) host.resize(colon);
+  std::transform(host.begin(), host.end(), host.begin(), asciiLower);
+  return host;
+}
+
 ScriptedReply reply(const ReceivedRequest& request, std::string_view statusLine,
                     const std::vector<std::string>& headerLines, std::string_view body) {
   std::string bytes(statusLine);
@@ -236,6 +245,12 @@ std::vector<ReceivedRequest> ScriptedHttpServer::requests() const {
   return log_;
 }
 
+int ScriptedHttpServer::mostInFlight(std::string_view hostName) const {
+  std::lock_guard lock(mutex_);
+  const auto found = inFlight_.find(hostName);
+  return found == inFlight_.end() ? 0 : found->second.second;
+}
+
 size_t ScriptedHttpServer::requestCount(std::string_view path) const {
   std::lock_guard lock(mutex_);
   return static_cast<size_t>(std::count_if(log_.begin(), log_.end(), [&](const auto& r) { return r.path() == path; }));
@@ -320,12 +335,30 @@ void ScriptedHttpServer::serveOn(int fd, int connection, ssl_ctx_st* tls) {
       buffer.append(chunk, static_cast<size_t>(got));
     }
     buffer.erase(0, std::min(bodyLeft, buffer.size()));
+    request.received = std::chrono::steady_clock::now();
+    const std::string host = request.hostName();
     {
       std::lock_guard lock(mutex_);
       log_.push_back(request);
+      auto& [now, most] = inFlight_[host];
+      most = std::max(most, ++now);
     }
+    // In flight until its answer starts: a client that is sent the answer may start its next
+    // request before this thread could count the first one done.
+    struct InFlight {
+      ScriptedHttpServer& server;
+      const std::string& host;
+      bool counted = true;
+      void end() {
+        if (!std::exchange(counted, false)) return;
+        std::lock_guard lock(server.mutex_);
+        --server.inFlight_[host].first;
+      }
+      ~InFlight() { end(); }
+    } inFlight{*this, host};
     const ScriptedReply scripted = answer(request);
     if (scripted.delay.count() > 0 && !waitUnlessStopping(scripted.delay)) break;
+    inFlight.end();
     if (!channel.sendAll(scripted.bytes)) break;
     if (!scripted.repeat.empty()) {
       while (channel.sendAll(scripted.repeat) && waitUnlessStopping(scripted.repeatEvery)) {

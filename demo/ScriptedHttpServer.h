@@ -30,12 +30,15 @@ struct ReceivedRequest {
   std::string target;  // as on the request line
   std::string version;
   std::vector<std::pair<std::string, std::string>> headers;
+  std::chrono::steady_clock::time_point received;  // when its head had come in whole
 
   // The first header of that name, ignoring case; "" when absent.
   std::string header(std::string_view name) const;
   bool hasHeader(std::string_view name) const;
   // The target's path without query, also for absolute-form targets.
   std::string path() const;
+  // The Host header without its port, in lower case.
+  std::string hostName() const;
 };
 
 struct ScriptedReply {
@@ -77,6 +80,9 @@ class ScriptedHttpServer {
 
   std::vector<ReceivedRequest> requests() const;
   size_t requestCount(std::string_view path) const;
+  // The most requests to one host name (ReceivedRequest::hostName) that were in flight at once:
+  // received and their answer not yet begun.
+  int mostInFlight(std::string_view hostName) const;
 
  private:
   void acceptLoop();
@@ -94,6 +100,7 @@ class ScriptedHttpServer {
   std::map<std::string, Route> routes_;
   Route fallback_;
   std::vector<ReceivedRequest> log_;
+  std::map<std::string, std::pair<int, int>, std::less<>> inFlight_;  // host name: now, most
   std::vector<int> clientFds_;
   std::vector<std::thread> connectionThreads_;
   int connectionsAccepted_ = 0;

@@ -9,13 +9,6 @@
 namespace tallyvane {
 namespace {
 
-// The header block of the final response: an interim 1xx answer or a proxy's CONNECT answer
-// before it is not this response's.
-std::string_view lastHeaderBlock(std::string_view raw) {
-  const size_t at = raw.rfind("\r\n\r\nHTTP/");
-  return at == std::string_view::npos ? raw : raw.substr(at + 4);
-}
-
 bool isContinuation(std::string_view line) {
   return !line.empty() && (line[0] == ' ' || static_cast<unsigned char>(line[0]) < 10);
 }
@@ -68,6 +61,11 @@ constexpr AnalysedHeaderName kAnalysedHeaders[] = {
     {"vary", AnalysedHeader::kVary}, {"x-robots-tag", AnalysedHeader::kRobots}, {"link", AnalysedHeader::kLink}};
 
 }  // namespace
+
+std::string_view lastHeaderBlock(std::string_view raw) {
+  const size_t at = raw.rfind("\r\n\r\nHTTP/");
+  return at == std::string_view::npos ? raw : raw.substr(at + 4);
+}
 
 AnalysedHeader analysedHeaderOf(std::string_view line) {
   // Each name is compared only when the colon stands where it ends.

@@ -14,6 +14,10 @@ using QueueLink = std::function<void(const std::string& url)>;
 
 void analyseHeaders(HopRecord& hop, const QueueLink& queueLink);
 
+// The header block of the final response: an interim 1xx answer or a proxy's CONNECT answer
+// before it is not this response's.
+std::string_view lastHeaderBlock(std::string_view raw);
+
 enum class AnalysedHeader { kNone, kVary, kRobots, kLink };
 
 // The analysed header a line is ("name:" in any case), or kNone. A block without any such line

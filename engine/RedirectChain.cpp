@@ -19,13 +19,18 @@ bool loopsBack(HopRow hops, int h) {
 
 }  // namespace
 
-std::optional<int> checkUrlChain(WorkerConnection& connection, HopRow hops, const RunningFlag& running) {
-  int h = 0;
+ChainOutcome checkUrlChain(WorkerConnection& connection, HopRow hops, const RunningFlag& running, HostTurns* turns,
+                       int from) {
+  constexpr ChainOutcome kStopped{ChainOutcome::Kind::Stopped, 0};
+  int h = from;
   for (;;) {
-    if (!running.isSet()) return std::nullopt;
+    if (!running.isSet()) return kStopped;
+    if (turns != nullptr && h != from && !turns->enter(hops[h].url)) return kStopped;
     connection.performHop(hops[h]);
-    if (!running.isSet()) return std::nullopt;
-    if (!hops[h].isRedirect()) return h;
+    const bool askAgain = turns != nullptr && turns->leave(hops[h]);
+    if (!running.isSet()) return kStopped;
+    if (askAgain) return {ChainOutcome::Kind::AskAgainLater, h};
+    if (!hops[h].isRedirect()) return {ChainOutcome::Kind::Done, h};
 
     ++h;
     hops[h].url = hops[h - 1].redirectTarget;
@@ -34,13 +39,13 @@ std::optional<int> checkUrlChain(WorkerConnection& connection, HopRow hops, cons
       hops[h].resetResponse();
       hops[0].kind = kChainMaxRedirects;
       appendNote(hops[0].statusText, kMaxRedirectsText);
-      return h;
+      return {ChainOutcome::Kind::Done, h};
     }
     if (loopsBack(hops, h)) {
       hops[0].kind = kChainLoop;
       for (int j = 0; j < h; ++j) appendNote(hops[j].statusText, kRedirectLoopText);
       hops[h].resetResponse();
-      return h;
+      return {ChainOutcome::Kind::Done, h};
     }
     if (h >= 2) hops[0].kind = kChainRedirects;
   }

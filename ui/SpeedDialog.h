@@ -1,5 +1,7 @@
 #pragma once
-// "URL Checking Speed": the number of worker threads, 1 to 200, and how long one request may take.
+// "URL Checking Speed": the number of worker threads, 1 to 200, how long one request may take, and
+// the politeness towards each host: requests in flight to it, the delay between two starts, and
+// how long a Retry-After is waited for.
 
 #include "ui/SettingsDialog.h"
 
@@ -19,6 +21,9 @@ class SpeedDialog : public SettingsDialog {
  private:
   QLineEdit* threads_;
   QLineEdit* timeout_;
+  QLineEdit* maxPerHost_;
+  QLineEdit* hostDelay_;
+  QLineEdit* retryAfterLimit_;
 };
 
 }  // namespace tallyvane::ui

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -37,14 +39,25 @@ class CrawlTest : public ::testing::Test {
     return request;
   }
 
-  // Runs a crawl of the given lines to its end.
-  CrawlEnd check(const std::vector<std::string>& lines, int threads = 4) {
+  // Starts a crawl of the given lines.
+  void start(const std::vector<std::string>& lines, int threads) {
     CrawlRequest request = newRequest();
     for (const std::string& line : lines) request.manualText += line + "\r\n";
     request.threads = threads;
     crawl().start(request);
+  }
+  // Runs a crawl of the given lines to its end.
+  CrawlEnd check(const std::vector<std::string>& lines, int threads = 4) {
+    start(lines, threads);
     crawl().wait();
     return crawl().end();
+  }
+  // Aborts the crawl and waits for its end, which must come.
+  void abortAndWait() {
+    crawl().stop();
+    ASSERT_TRUE(crawl().waitFor(kEventDeadline)) << "the stopped crawl did not end";
+    crawl().wait();
+    EXPECT_EQ(crawl().end(), CrawlEnd::Aborted);
   }
 
   std::vector<std::string> storedUrls() const {
@@ -244,6 +257,163 @@ TEST_F(CrawlTest, ACrawlCanFollowAnother) {
   EXPECT_EQ(check({server.url("/1"), server.url("/2")}), CrawlEnd::Finished);
   EXPECT_EQ(store->count(), 2);
   EXPECT_EQ(ui.field(kUrlsField), "URLs: 2");
+}
+
+
+// Politeness towards each host. The names *.localhost all reach the test server, each a host of
+// its own; the server counts the requests it is answering per host name.
+class PacedCrawlTest : public CrawlTest {
+ protected:
+  std::string at(std::string_view host, std::string_view path) const {
+    return "http://" + std::string(host) + ".localhost:" + std::to_string(server.port()) + std::string(path);
+  }
+  // When the server received each request to host, in order.
+  std::vector<ReceivedRequest> requestsTo(std::string_view host) const {
+    std::vector<ReceivedRequest> seen;
+    for (const ReceivedRequest& r : server.requests()) {
+      if (r.hostName() == std::string(host) + ".localhost") seen.push_back(r);
+    }
+    std::sort(seen.begin(), seen.end(), [](const auto& x, const auto& y) { return x.received < y.received; });
+    return seen;
+  }
+  const ResultRecord* recordOf(const std::string& url) const {
+    for (int64_t i = 0; i < store->count(); ++i) {
+      if (textOf(store->recordAtIndex(i)->first().url) == url) return store->recordAtIndex(i);
+    }
+    return nullptr;
+  }
+  void answerSlowly() {
+    server.fallback([](const ReceivedRequest& r) {
+      ScriptedReply slow = reply(r, "HTTP/1.1 200 OK");
+      slow.delay = milliseconds(60);
+      return slow;
+    });
+  }
+};
+
+TEST_F(PacedCrawlTest, NoHostEverHasMoreThanNRequestsInFlightAndNothingIsLostOrCheckedTwice) {
+  answerSlowly();
+  // Chains that cross hosts both ways: a slot is held for one request, never across hops.
+  server.route("/to-b", [this](const ReceivedRequest& r) { return redirectTo(r, 301, at("b", "/from-a")); });
+  server.route("/to-a", [this](const ReceivedRequest& r) { return redirectTo(r, 302, at("a", "/from-b")); });
+  settings.MaxPerHost = 2;
+  std::vector<std::string> urls;
+  for (int i = 0; i < 12; ++i) {
+    for (const char* host : {"a", "b", "c"}) urls.push_back(at(host, "/" + std::to_string(i)));
+  }
+  urls.push_back(at("a", "/to-b"));
+  urls.push_back(at("b", "/to-a"));
+  urls.push_back(at("a", "/3"));  // listed twice
+  EXPECT_EQ(check(urls, 12), CrawlEnd::Finished);
+  EXPECT_EQ(store->count(), 38);
+  for (const char* host : {"a", "b", "c"}) {
+    EXPECT_LE(server.mostInFlight(std::string(host) + ".localhost"), 2) << host;
+    EXPECT_EQ(requestsTo(host).size(), host[0] == 'c' ? 12u : 14u) << host;
+  }
+  EXPECT_EQ(recordOf(at("a", "/to-b"))->last().statusCode, 200);
+  EXPECT_EQ(crawl().listUrlsDone(), 39);
+
+  // A list of one host runs at N requests at a time, whatever the thread count.
+  store->clear();
+  settings.MaxPerHost = 3;
+  urls.clear();
+  for (int i = 0; i < 30; ++i) urls.push_back(at("solo", "/" + std::to_string(i)));
+  EXPECT_EQ(check(urls, 20), CrawlEnd::Finished);
+  EXPECT_EQ(store->count(), 30);
+  EXPECT_EQ(server.mostInFlight("solo.localhost"), 3);
+}
+
+TEST_F(PacedCrawlTest, AbortEndsWorkersWaitingForAFullHost) {
+  settings.TimeoutSeconds = 0;
+  settings.MaxPerHost = 1;
+  server.route("/hang", [](const ReceivedRequest&) { return ScriptedReply{"", milliseconds(0), true}; });
+  std::vector<std::string> urls{at("a", "/hang")};
+  for (int i = 0; i < 50; ++i) urls.push_back(at("a", "/" + std::to_string(i)));
+  start(urls, 4);
+  ASSERT_TRUE(eventually([&] { return server.requestCount("/hang") == 1; }, "the crawl reaches /hang"));
+  abortAndWait();  // the workers waiting for the full host end too
+  EXPECT_EQ(server.requests().size(), 1u);
+  EXPECT_EQ(store->count(), 0);
+}
+
+TEST_F(PacedCrawlTest, TheDelaySeparatesTheStartsOfRequestsToOneHostAsTheServerSeesThem) {
+  settings.HostDelayMs = 300;
+  std::vector<std::string> urls;
+  for (int i = 0; i < 4; ++i) {
+    for (const char* host : {"a", "b"}) urls.push_back(at(host, "/" + std::to_string(i)));
+  }
+  EXPECT_EQ(check(urls, 6), CrawlEnd::Finished);
+  EXPECT_EQ(store->count(), 8);
+  for (const char* host : {"a", "b"}) {
+    const auto seen = requestsTo(host);
+    ASSERT_EQ(seen.size(), 4u) << host;
+    for (size_t i = 1; i < seen.size(); ++i) {
+      // The client times the start before it connects, the server when the request is in: a
+      // new connection's set-up may shift the two by a little.
+      EXPECT_GE(seen[i].received - seen[i - 1].received, milliseconds(280)) << host << " request " << i;
+    }
+  }
+  // Two hosts are not one: b's requests went on between a's.
+  EXPECT_LT(requestsTo("b")[1].received, requestsTo("a")[2].received);
+}
+
+TEST_F(PacedCrawlTest, RetryAfterIsHonouredOnceWhileItsHostPausesAndTheOtherUrlsGoOn) {
+  settings.RetryAfterLimitSeconds = 5;
+  std::atomic<int> busyAnswers{0};
+  server.route("/busy", [&busyAnswers](const ReceivedRequest& r) {
+    if (busyAnswers++ == 0) return reply(r, "HTTP/1.1 429 Too Many Requests", {"Retry-After: 1"});
+    return reply(r, "HTTP/1.1 200 OK", {"Content-Type: text/html"});
+  });
+  server.route("/always", [](const ReceivedRequest& r) {
+    return reply(r, "HTTP/1.1 503 Service Unavailable", {"Retry-After: 1"});
+  });
+  server.route("/too-long", [](const ReceivedRequest& r) {
+    return reply(r, "HTTP/1.1 429 Too Many Requests", {"Retry-After: 6"});
+  });
+  server.route("/moved", [this](const ReceivedRequest& r) { return redirectTo(r, 301, at("a", "/busy")); });
+  // One thread: the other URLs can only go on if the wait does not hold it.
+  EXPECT_EQ(check({at("m", "/moved"), at("a", "/1"), at("b", "/1"), at("b", "/2"), at("c", "/always"),
+                   at("d", "/too-long"), at("a", "/2")},
+                  1),
+            CrawlEnd::Finished);
+  ASSERT_EQ(store->count(), 7);
+
+  // The hop is asked again once; the record holds the second answer after the first's headers.
+  EXPECT_EQ(server.requestCount("/busy"), 2u);
+  const ResultRecord* moved = recordOf(at("m", "/moved"));
+  ASSERT_EQ(moved->responseCount, 2);
+  EXPECT_EQ(moved->first().statusCode, 301);
+  EXPECT_EQ(moved->last().statusCode, 200);
+  EXPECT_EQ(textOf(moved->last().type), "text/html");
+  const std::string headers = moved->last().rawHeaders.text();
+  EXPECT_EQ(headers.find("HTTP/1.1 429 Too Many Requests\r\n"), 0u) << headers;
+  EXPECT_NE(headers.find("HTTP/1.1 200 OK\r\n"), std::string::npos) << headers;
+
+  // Host a got nothing from the 429 on until its Retry-After had passed; b went on meanwhile.
+  const auto a = requestsTo("a");
+  ASSERT_EQ(a.size(), 4u);
+  EXPECT_EQ(a[0].path(), "/busy");
+  for (size_t i = 1; i < a.size(); ++i) EXPECT_GE(a[i].received - a[0].received, std::chrono::seconds(1)) << i;
+  for (const ReceivedRequest& r : requestsTo("b")) EXPECT_LT(r.received, a[1].received) << r.target;
+
+  // A second 503, or a Retry-After beyond the limit, is recorded as answered.
+  EXPECT_EQ(server.requestCount("/always"), 2u);
+  EXPECT_EQ(recordOf(at("c", "/always"))->last().statusCode, 503);
+  EXPECT_EQ(server.requestCount("/too-long"), 1u);
+  EXPECT_EQ(recordOf(at("d", "/too-long"))->last().statusCode, 429);
+  EXPECT_EQ(crawl().listUrlsDone(), 7);
+}
+
+TEST_F(PacedCrawlTest, AbortDropsUrlsWaitingForTheirRetry) {
+  settings.RetryAfterLimitSeconds = 600;
+  server.route("/later", [](const ReceivedRequest& r) {
+    return reply(r, "HTTP/1.1 429 Too Many Requests", {"Retry-After: 600"});
+  });
+  start({at("a", "/later"), at("b", "/now")}, 2);
+  ASSERT_TRUE(eventually([&] { return store->count() == 1; }, "the other URL is checked meanwhile"));
+  abortAndWait();  // not waiting for the set-aside URL
+  EXPECT_EQ(server.requestCount("/later"), 1u);
+  EXPECT_EQ(storedUrls(), Texts{at("b", "/now")});
 }
 
 }  // namespace

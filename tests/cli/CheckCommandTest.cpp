@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
 
+#include "config/Settings.h"
 #include "tests/cli/CliFixture.h"
 #include "tests/support/Sitemaps.h"
 
@@ -46,6 +48,35 @@ TEST_F(CheckCommandTest, TimeoutOptionEndsASilentServersRequest) {
   EXPECT_NE(output.find(server.url("/silent") + "\t\tLibCurl:Operation timed out after"), std::string::npos) << output;
   EXPECT_EQ(cli("check --timeout 3601 " + list.string()).second,
             "Error: Invalid time-out. Please, set a number of seconds between 0 (no time-out) and 3600\n");
+}
+
+TEST_F(CheckCommandTest, PolitenessOptionsOverrideTheSettingsFileForOneRun) {
+  const std::string port = std::to_string(server.port());
+  std::atomic<int> answers{0};
+  server.route("/busy", [&answers](const ReceivedRequest& r) {
+    if (answers++ == 0) return reply(r, "HTTP/1.1 429 Too Many Requests", {"Retry-After: 1"});
+    ScriptedReply slow = reply(r, "HTTP/1.1 200 OK");
+    slow.delay = std::chrono::milliseconds(30);
+    return slow;
+  });
+  std::string lines;
+  for (int i = 0; i < 6; ++i) lines += "http://shop.localhost:" + port + "/busy?" + std::to_string(i) + "\n";
+  const auto list = folder.write("list.txt", lines);
+  ASSERT_EQ(cli("settings set Threads/MaxPerHost 5").first, 0);
+  const auto [status, output] =
+      cli("check -t 6 --max-per-host 1 --delay 100 --retry-after-limit 5 " + list.string());
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_NE(output.find("2XX - Success: 6\n"), std::string::npos) << output;
+  EXPECT_EQ(server.requests().size(), 7u);  // the one 429 asked again
+  EXPECT_EQ(server.mostInFlight("shop.localhost"), 1);
+  EXPECT_NE(cli("settings").second.find("\nThreads/MaxPerHost = 5\n"), std::string::npos) << "the file is unchanged";
+
+  for (const auto& [option, message] :
+       {std::pair{"--max-per-host 201", kInvalidMaxPerHostMessage}, std::pair{"--delay 60001", kInvalidHostDelayMessage},
+        std::pair{"--retry-after-limit -1", kInvalidRetryAfterLimitMessage}}) {
+    EXPECT_EQ(cli(std::string("check ") + option + " " + list.string()).second, "Error: " + std::string(message) + "\n");
+  }
+  EXPECT_EQ(server.requests().size(), 7u);
 }
 
 TEST_F(CheckCommandTest, ReadsLinesFromStandardInput) {

@@ -60,11 +60,14 @@ std::string defaultFile() {
       "CookiesDisabled = 1\n"
       "UseCustomHeaders = 0\n"
       "TimeoutSeconds = 30\n"
+      "RetryAfterLimitSeconds = 0\n"
       "[TLS]\n"
       "CABundle = \n"
       "ResolveHosts = \n"
       "[Threads]\n"
       "NumThreads = 30\n"
+      "MaxPerHost = 0\n"
+      "HostDelayMs = 0\n"
       "[URLChecking]\n"
       "CheckLinksInHeaders = 0\n"
       "[UserAgents]\n"
@@ -169,6 +172,26 @@ TEST_F(SettingsFileTest, TimeoutOutsideItsRangeLoadsAsTheDefault) {
   }
 }
 
+TEST_F(SettingsFileTest, HostPolitenessKeysOutsideTheirRangesLoadAsOff) {
+  struct Case {
+    const char* file;
+    int64_t maxPerHost, delayMs, retryAfterLimit;
+  };
+  for (const Case& c : {Case{"[Threads]\nMaxPerHost = 200\nHostDelayMs = 60000\n[Requests]\nRetryAfterLimitSeconds = 600\n",
+                             200, 60000, 600},
+                        Case{"[Threads]\nMaxPerHost = 201\nHostDelayMs = 60001\n[Requests]\nRetryAfterLimitSeconds = 601\n",
+                             0, 0, 0},
+                        Case{"[Threads]\nMaxPerHost = -1\nHostDelayMs = -5\n[Requests]\nRetryAfterLimitSeconds = -1\n", 0,
+                             0, 0},
+                        Case{"[Threads]\nMaxPerHost = 4\n", 4, 0, 0}}) {
+    writeFile(c.file);
+    ASSERT_FALSE(load());
+    EXPECT_EQ(settings.MaxPerHost, c.maxPerHost) << c.file;
+    EXPECT_EQ(settings.HostDelayMs, c.delayMs) << c.file;
+    EXPECT_EQ(settings.RetryAfterLimitSeconds, c.retryAfterLimit) << c.file;
+  }
+}
+
 TEST_F(SettingsFileTest, RecentListStopsAtTheFirstEmptyEntry) {
   writeFile("[Recent]\nr1 = /a.txt\nr2 = /b.txt\nr3 =\nr4 = /d.txt\nrm1 = /m.txt\n");
   ASSERT_FALSE(load());
@@ -210,7 +233,7 @@ TEST_F(SettingsFileTest, HandEditedEntriesSurviveASave) {
   ASSERT_FALSE(saveSettings(settings, location()));
   const std::string saved = fileBytes();
   EXPECT_TRUE(saved.starts_with("\xEF\xBB\xBF\n; kept by hand\n[Notes]\nowner = SEO team\n[Threads]\nNumThreads = 60\n"
-                                "Comment = fifty\n[Proxy]\n"))
+                                "Comment = fifty\nMaxPerHost = 0\nHostDelayMs = 0\n[Proxy]\n"))
       << saved;
 }
 

@@ -42,8 +42,8 @@ class EngineFixture : public ::testing::Test {
   // Follows the chain of url; returns the redirect count, -1 when stopped.
   int follow(const std::string& url) {
     hops[0].url = url;
-    const auto count = checkUrlChain(connection(), hops, running);
-    return count ? *count : -1;
+    const ChainOutcome end = checkUrlChain(connection(), hops, running);
+    return end.kind == ChainOutcome::Kind::Done ? end.hop : -1;
   }
 
   // The next request sets the connection up anew, with the settings as they are then.

@@ -87,7 +87,9 @@ TEST_F(SettingsDialogsTest, EveryDialogIsAFixedModalWindowWorkedByKeyboardThatEs
        "https://help.tallyvane.example/user-agents"},
       {[](auto& t) { return t.template open<SpeedDialog>(); },
        "URL Checking Speed",
-       {"Number of Threads (1 to 200)", "Request Time-out in Seconds (0 = none)", "Save Changes", "Cancel"},
+       {"Number of Threads (1 to 200)", "Request Time-out in Seconds (0 = none)", "Requests at Once to One Host (0 to 200)",
+        "Delay Between Requests in ms (0 to 60000)", "Wait for Retry-After Up To Seconds (0 to 600)", "Save Changes",
+        "Cancel"},
        "https://help.tallyvane.example/speed"},
       {[](auto& t) { return t.template open<HeadGetDialog>(); },
        "HEAD/GET Method Configuration",
@@ -207,6 +209,44 @@ TEST_F(SettingsDialogsTest, RequestTimeOutTakesZeroForNoneAndRefusesMoreThanAnHo
   EXPECT_FALSE(dialog->isVisible());
   EXPECT_EQ(settings.TimeoutSeconds, 0);
   EXPECT_EQ(reloaded().TimeoutSeconds, 0);
+}
+
+TEST_F(SettingsDialogsTest, PolitenessPerHostIsSavedToTheFileWithinItsRangesAndOffByDefault) {
+  struct Field {
+    const char* name;
+    const char* tooMuch;
+    std::string_view message;
+    const char* typed;
+  };
+  const Field fields[] = {
+      {"Requests at Once to One Host (0 to 200)", "201", kInvalidMaxPerHostMessage, "2"},
+      {"Delay Between Requests in ms (0 to 60000)", "60001", kInvalidHostDelayMessage, "750"},
+      {"Wait for Retry-After Up To Seconds (0 to 600)", "601", kInvalidRetryAfterLimitMessage, "120"},
+  };
+  auto* dialog = open<SpeedDialog>();
+  for (const Field& field : fields) {
+    SCOPED_TRACE(field.name);
+    auto* edit = control<QLineEdit>(dialog, field.name);
+    EXPECT_EQ(edit->text(), "0");
+    edit->setText(field.tooMuch);
+    MessageBoxAnswers answers;
+    clickSave(dialog);
+    EXPECT_EQ(answers.seen(), std::vector<std::string>{"Error: " + std::string(field.message)});
+    EXPECT_TRUE(dialog->isVisible());
+    edit->setText(field.typed);
+  }
+  EXPECT_FALSE(fileWritten());
+  clickSave(dialog);
+  EXPECT_FALSE(dialog->isVisible());
+  const Settings stored = reloaded();
+  EXPECT_EQ(stored.MaxPerHost, 2);
+  EXPECT_EQ(stored.HostDelayMs, 750);
+  EXPECT_EQ(stored.RetryAfterLimitSeconds, 120);
+  EXPECT_EQ(settings.HostDelayMs, 750);
+
+  auto* again = open<SpeedDialog>();
+  EXPECT_EQ(control<QLineEdit>(again, fields[1].name)->text(), "750");
+  again->reject();
 }
 
 TEST_F(SettingsDialogsTest, UserAgentEditsSurviveSwitchingPresetsUntilReturnDiscardsThem) {
