@@ -36,9 +36,10 @@ FetchedDocument HttpDocumentFetcher::fetch(const std::string& url) {
     connection_->keepBodies(&body_, kMaxSitemapBytes);
   }
   hops_[0].url = url;
-  const std::optional<int> redirects = checkUrlChain(*connection_, HopRow(hops_), running_);
-  if (!redirects) return {};  // stopped
-  const HopRecord& last = hops_[static_cast<size_t>(*redirects)];
+  // Without turns a chain is done or stopped, never to be asked again later.
+  const ChainOutcome outcome = checkUrlChain(*connection_, HopRow(hops_), running_);
+  if (outcome.kind != ChainOutcome::Kind::Done) return {};  // stopped
+  const HopRecord& last = hops_[static_cast<size_t>(outcome.hop)];
   if (hops_[0].kind == kChainLoop) return {{}, std::string(kRedirectLoopText)};
   if (hops_[0].kind == kChainMaxRedirects) return {{}, std::string(kMaxRedirectsText)};
   if (last.kind == kChainFailed) return {{}, last.statusText};
