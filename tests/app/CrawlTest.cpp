@@ -349,8 +349,9 @@ TEST_F(PacedCrawlTest, TheDelaySeparatesTheStartsOfRequestsToOneHostAsTheServerS
     ASSERT_EQ(seen.size(), 4u) << host;
     for (size_t i = 1; i < seen.size(); ++i) {
       // The client times the start before it connects, the server when the request is in: a
-      // new connection's set-up may shift the two by a little.
-      EXPECT_GE(seen[i].received - seen[i - 1].received, milliseconds(280)) << host << " request " << i;
+      // new connection's set-up on a loaded machine (sanitizers) may shift the two. Without the
+      // delay the gaps are a few milliseconds.
+      EXPECT_GE(seen[i].received - seen[i - 1].received, milliseconds(200)) << host << " request " << i;
     }
   }
   // Two hosts are not one: b's requests went on between a's.
