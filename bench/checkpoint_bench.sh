@@ -21,12 +21,13 @@ for _ in $(seq "$rounds"); do
       --save "$work/run.tvl" --checkpoint "$minutes" "$work/list.txt"
   done
 done
-printf '%-22s %10s %12s %12s\n' checkpoints seconds "URLs/s" "spread (s)"
+printf '%-22s %10s %12s %12s %12s\n' checkpoints seconds "URLs/s" "spread (s)" "CPU s"
 for minutes in 0 "$interval"; do
   runs="$work/every-$minutes.runs"
   label=$([ "$minutes" = 0 ] && echo none || echo "every $minutes min")
-  printf '%-22s %10.1f %12.0f %12.1f\n' "$label" "$(median "$runs" 1)" "$(echo "$urls / $(median "$runs" 1)" | bc -l)" \
-    "$(echo "$(sort -g "$runs" | tail -1 | cut -d' ' -f1) - $(sort -g "$runs" | head -1 | cut -d' ' -f1)" | bc -l)"
+  printf '%-22s %10.1f %12.0f %12.1f %12.1f\n' "$label" "$(median "$runs" 1)" "$(echo "$urls / $(median "$runs" 1)" | bc -l)" \
+    "$(echo "$(sort -g "$runs" | tail -1 | cut -d' ' -f1) - $(sort -g "$runs" | head -1 | cut -d' ' -f1)" | bc -l)" \
+    "$(median "$runs" 2)"
 done
 seconds=$(median "$work/every-$interval.runs" 1)
 printf 'URLs/s with a checkpoint every %s min (%d in a run): %.3fx those without (goal >= 0.95)\n' "$interval" \
