@@ -332,8 +332,12 @@ TEST_F(PacedCrawlTest, AbortEndsWorkersWaitingForAFullHost) {
   start(urls, 4);
   ASSERT_TRUE(eventually([&] { return server.requestCount("/hang") == 1; }, "the crawl reaches /hang"));
   abortAndWait();  // the workers waiting for the full host end too
-  EXPECT_EQ(server.requests().size(), 1u);
-  EXPECT_EQ(store->count(), 0);
+  // Another worker may have reached the host first; once /hang held its one turn, nothing more
+  // was asked of it, and every URL answered before is stored.
+  const auto requests = server.requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back().path(), "/hang");
+  EXPECT_EQ(store->count(), static_cast<int64_t>(requests.size()) - 1);
 }
 
 TEST_F(PacedCrawlTest, TheDelaySeparatesTheStartsOfRequestsToOneHostAsTheServerSeesThem) {
