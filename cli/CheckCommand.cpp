@@ -125,8 +125,8 @@ void printResults(const ResultStore& store, const LineContext& context, int64_t 
   // In a pipeline the lines own stdout, and the counts go beside the progress.
   const bool linesOwnStdout = options.format || options.outputs.reportToStdout;
   std::FILE* counts = linesOwnStdout ? stderr : out;
-  for (int filter = 0; filter <= kFilterCount; ++filter) {
-    std::fprintf(counts, "%s: %lld\n", std::string(kFilterNames[static_cast<size_t>(filter)]).c_str(),
+  for (const Filter filter : kFilters) {
+    std::fprintf(counts, "%s: %lld\n", std::string(filterName(filter)).c_str(),
                  static_cast<long long>(store.rowCount({false, filter})));
   }
   std::fprintf(counts, "%s: %lld\n", std::string(kLinesSkippedTitle).c_str(), static_cast<long long>(linesSkipped));

@@ -58,9 +58,8 @@ std::optional<Holds> classNamed(std::string_view name, int64_t slowPageThreshold
   }
   const auto filter = filterNamed(name);
   if (!filter) return std::nullopt;
-  if (*filter == 0) return Holds([](const ResultRecord&) { return true; });
-  return Holds([bit = *filter, slowPageThresholdMs](const ResultRecord& r) {
-    return ((filtersShowing(r, slowPageThresholdMs) >> bit) & 1u) != 0;
+  return Holds([filter = *filter, slowPageThresholdMs](const ResultRecord& r) {
+    return showsIn(filtersShowing(r, slowPageThresholdMs), filter);
   });
 }
 

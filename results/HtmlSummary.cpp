@@ -131,9 +131,9 @@ void appendChart(Page& page, std::string_view title, const std::vector<OverviewB
 
 void appendFilterCounts(Page& page, const ResultStore& store) {
   page.startSection("URLs per filter", {"Filter", "URLs"}, false);
-  for (int filter = 0; filter <= kFilterCount; ++filter) {
+  for (const Filter filter : kFilters) {
     page.raw("<tr>");
-    page.cell(kFilterNames[static_cast<size_t>(filter)]);
+    page.cell(filterName(filter));
     page.cell(std::to_string(store.rowCount({false, filter})), true);
     page.raw("</tr>\n");
   }

@@ -197,7 +197,7 @@ std::shared_ptr<const UrlSearch::Rows> UrlSearch::scanRows(const Scan& scan, uin
   // Every record in store order first: they lie in memory in that order, so the scan streams
   // through them instead of jumping about as a sorted view's rows would make it.
   const int64_t count = store_.count();
-  const bool storeOrder = !scan.view.sorted && scan.view.filter == 0;
+  const bool storeOrder = !scan.view.sorted && scan.view.filter == Filter::AllUrls;
   // By store index: a bit for each match, small enough to stay in the cache while the view's
   // rows visit it in their order, and the record of each match.
   std::vector<uint64_t> matched;

@@ -145,9 +145,9 @@ TEST(CrawlOverviewCounts, ClassesChainKindsAndTimesWithTheFiltersTheirBarsSelect
   EXPECT_EQ(counts(OverviewChart::ChainKinds), (std::vector<int64_t>{3, 1, 0, 1, 0}));
   // The whole chain's time: 3 s for the redirect to a 404.
   EXPECT_EQ(counts(OverviewChart::ResponseTimes), (std::vector<int64_t>{2, 0, 0, 0, 0, 1, 0, 1}));
-  EXPECT_EQ(overview.bars(OverviewChart::StatusClasses)[2].filter, 9);  // "4xx Client Errors"
-  EXPECT_EQ(overview.bars(OverviewChart::ResponseTimes)[4].filter, -1);
-  EXPECT_EQ(overview.bars(OverviewChart::ResponseTimes)[5].filter, 12);  // "Slow Pages"
+  EXPECT_EQ(overview.bars(OverviewChart::StatusClasses)[2].filter, Filter::ClientErrors4xx);
+  EXPECT_EQ(overview.bars(OverviewChart::ResponseTimes)[4].filter, std::nullopt);
+  EXPECT_EQ(overview.bars(OverviewChart::ResponseTimes)[5].filter, Filter::SlowPages);
 
   // Only new records are counted again; an emptied store starts the counts afresh.
   ASSERT_TRUE(store.add(chainOf("http://a.example/6", {200}), TestMode::None, fatal));

@@ -29,9 +29,10 @@ class ResultStoreTest : public ::testing::Test {
 
   std::vector<int> filtersOf(int64_t index) {
     std::vector<int> result;
-    for (int filter = 1; filter <= kFilterCount; ++filter) {
+    for (const Filter filter : kFilters) {
+      if (filter == Filter::AllUrls) continue;
       for (int64_t row = 0; row < store.rowCount({false, filter}); ++row) {
-        if (store.recordAtRow(row, {false, filter}) == store.recordAtIndex(index)) result.push_back(filter);
+        if (store.recordAtRow(row, {false, filter}) == store.recordAtIndex(index)) result.push_back(filterNumber(filter));
       }
     }
     return result;
@@ -214,6 +215,26 @@ TEST_F(ResultStoreTest, AClaimEndsWithTheAddOfItsChainOrWithItsRelease) {
   EXPECT_EQ(store.count(), 1);
 }
 
+TEST(FiltersTest, NumbersAndNamesStayAsCommandLinesAndListsUseThem) {
+  const std::vector<std::string_view> names = {
+      "All URLs",          "HTTP URLs",      "HTTPS URLs",        "2XX - Success", "3XX - Redirects",
+      "301 Redirects",     "302 Redirects",  "Redirect Chains",   "Redirect Loops", "4xx Client Errors",
+      "Page Not Found",    "5xx Server Errors", "Slow Pages",     "No Response / Timeout",
+  };
+  ASSERT_EQ(kFilters.size(), names.size());
+  for (int number = 0; number < static_cast<int>(names.size()); ++number) {
+    const auto filter = filterFromNumber(number);
+    ASSERT_TRUE(filter) << number;
+    EXPECT_EQ(filterNumber(*filter), number);
+    EXPECT_EQ(kFilters[static_cast<size_t>(number)], *filter);
+    EXPECT_EQ(filterName(*filter), names[static_cast<size_t>(number)]);
+  }
+  EXPECT_EQ(filterNumber(Filter::PageNotFound), 10);
+  for (const int64_t outside : {int64_t{-1}, static_cast<int64_t>(names.size()), int64_t{1} << 32}) {
+    EXPECT_FALSE(filterFromNumber(outside)) << outside;
+  }
+}
+
 TEST_F(ResultStoreTest, EveryFilterPredicate) {
   struct Case {
     std::string url;
@@ -255,13 +276,13 @@ TEST_F(ResultStoreTest, RowsFollowTheFilterAndStayInRange) {
   ASSERT_TRUE(add(chainOf("http://a/1", {404})));
   ASSERT_TRUE(add(chainOf("http://a/2", {200})));
   ASSERT_TRUE(add(chainOf("http://a/3", {404})));
-  const ViewSelection notFound{false, 10};
+  const ViewSelection notFound{false, Filter::PageNotFound};
   EXPECT_EQ(store.rowCount(notFound), 2);
   EXPECT_EQ(store.recordAtRow(1, notFound), store.recordAtIndex(2));
   EXPECT_EQ(store.recordAtRow(2, notFound), nullptr);
   EXPECT_EQ(store.recordAtRow(2, {}), store.recordAtIndex(2));
   EXPECT_EQ(store.recordAtRow(3, {}), nullptr);
-  EXPECT_EQ(store.rowCount({true, 0}), 0);  // no sorted order yet
+  EXPECT_EQ(store.rowCount({true, Filter::AllUrls}), 0);  // no sorted order yet
 }
 
 TEST_F(ResultStoreTest, ClearEmptiesEverything) {
@@ -274,12 +295,12 @@ TEST_F(ResultStoreTest, ClearEmptiesEverything) {
   EXPECT_EQ(store.count(), 0);
   EXPECT_EQ(store.recordAtIndex(0), nullptr);
   EXPECT_FALSE(store.contains("http://a/1"));
-  EXPECT_EQ(store.rowCount({false, 10}), 0);
+  EXPECT_EQ(store.rowCount({false, Filter::PageNotFound}), 0);
   auto hops = chainOf("http://a/1", {200});
   hops[0].contentType = "text/html";  // a new copy: the shared one went with the store
   ASSERT_TRUE(add(hops));
   EXPECT_TRUE(store.contains("http://a/1"));
-  EXPECT_EQ(store.rowCount({false, 3}), 1);
+  EXPECT_EQ(store.rowCount({false, Filter::Success2xx}), 1);
   EXPECT_STREQ(store.recordAtIndex(0)->first().type, "text/html");
 }
 
@@ -297,7 +318,7 @@ TEST(ResultStoreMemoryTest, OutOfMemoryAddsNothingAndFillsTheFatalSlot) {
   EXPECT_GT(added, 0);
   EXPECT_EQ(store.count(), added);
   EXPECT_FALSE(store.contains(hops[0].url));
-  EXPECT_EQ(store.rowCount({false, 1}), added);
+  EXPECT_EQ(store.rowCount({false, Filter::HttpUrls}), added);
   const FatalError error = fatal.get();
   EXPECT_EQ(error.title, "Error");
   EXPECT_EQ(error.message, "Not enough memory!");

@@ -56,10 +56,10 @@ TEST_F(UrlSearchTest, FindsTheTextIgnoringCaseWithinTheFilterAndTakesNewRowsAsTh
   add("https://a.example/Shop/1");
   add("https://a.example/blog/1", 404);
   add("http://a.example/SHOP/2", 404);
-  search.search("shop", {false, 0});
+  search.search("shop", {});
   EXPECT_EQ(nextResult(), (std::vector<std::string>{"https://a.example/Shop/1", "http://a.example/SHOP/2"}));
 
-  search.search("Shop", {false, 10});  // "Page Not Found"
+  search.search("Shop", {false, Filter::PageNotFound});
   EXPECT_EQ(nextResult(), (std::vector<std::string>{"http://a.example/SHOP/2"}));
 
   add("https://a.example/shop/3", 404);
@@ -67,14 +67,14 @@ TEST_F(UrlSearchTest, FindsTheTextIgnoringCaseWithinTheFilterAndTakesNewRowsAsTh
   search.rowsAdded(false);
   EXPECT_EQ(nextResult(), (std::vector<std::string>{"http://a.example/SHOP/2", "https://a.example/shop/3"}));
 
-  search.search("", {false, 10});
+  search.search("", {false, Filter::PageNotFound});
   EXPECT_FALSE(search.active());
   EXPECT_EQ(search.rows(), nullptr);
 }
 
 TEST_F(UrlSearchTest, StopForgetsTheResultSoNothingPointsIntoAClearedStore) {
   for (int i = 0; i < 20000; ++i) add("https://a.example/page/" + std::to_string(i));
-  search.search("PAGE/1", {false, 0});
+  search.search("PAGE/1", {});
   search.stop();  // waits for the scan to let go of the records
   store.clear();
   EXPECT_EQ(search.rows(), nullptr);
