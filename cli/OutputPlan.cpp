@@ -64,7 +64,10 @@ std::string numberedLine(int number, std::string_view name) {
 
 std::string filterList() {
   std::string list;
-  for (const Filter filter : kFilters) list += numberedLine(filterNumber(filter), filterName(filter));
+  for (const Filter filter : kFilters) {
+    list += numberedLine(filterNumber(filter), filterName(filter));
+    if (needsTestResults(filter)) list += " (test modes)";
+  }
   return list;
 }
 

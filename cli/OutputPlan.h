@@ -20,7 +20,7 @@ namespace tallyvane::cli {
 struct OutputOptions {
   std::vector<std::string> reports;  // KIND=FILE
   std::string save;                  // results file
-  std::string filter;                // number 0-13 or exact name
+  std::string filter;                // number or name
   std::string sort;                  // COLUMN[:desc], header text or number
   std::string junit;                 // tests: JUnit XML
 };

@@ -23,6 +23,8 @@ constexpr std::array<std::string_view, kFilters.size()> kFilterNames = {
     "5xx Server Errors",
     "Slow Pages",
     "No Response / Timeout",
+    "Redirects to Errors",
+    "Test Failed",
 };
 
 bool between(int64_t value, int64_t low, int64_t high) { return value >= low && value <= high; }
@@ -37,7 +39,21 @@ int64_t totalResponseTime(const ResultRecord& record) {
 
 std::string_view filterName(Filter filter) { return kFilterNames[static_cast<size_t>(filterNumber(filter))]; }
 
-uint32_t filtersShowing(const ResultRecord& record, int64_t slowPageThresholdMs) {
+bool isFollowedRedirect(const ResultRecord& record) {
+  return between(record.first().statusCode, 300, 399) && record.responseCount > 1;
+}
+
+bool redirectEndsIn(const ResultRecord& record, int64_t lowestStatus, int64_t highestStatus) {
+  return isFollowedRedirect(record) && between(record.last().statusCode, lowestStatus, highestStatus);
+}
+
+bool redirectEndsWithoutAnswer(const ResultRecord& record) {
+  const bool cutShort =
+      record.chainKind == kChainFailed || record.chainKind == kChainLoop || record.chainKind == kChainMaxRedirects;
+  return isFollowedRedirect(record) && (cutShort || record.last().statusCode == 0);
+}
+
+uint32_t filtersShowing(const ResultRecord& record, int64_t slowPageThresholdMs, TestMode testMode) {
   const int64_t s = record.first().statusCode;
   const std::string_view url = textOf(record.first().url);
   const bool redirect = between(s, 300, 399);
@@ -55,7 +71,9 @@ uint32_t filtersShowing(const ResultRecord& record, int64_t slowPageThresholdMs)
          bit(Filter::PageNotFound, s == 404) |
          bit(Filter::ServerErrors5xx, between(s, 500, 599)) |
          bit(Filter::SlowPages, s == 0 || totalResponseTime(record) > slowPageThresholdMs) |
-         bit(Filter::NoResponseTimeout, s == 0 || s == 504);
+         bit(Filter::NoResponseTimeout, s == 0 || s == 504) |
+         bit(Filter::RedirectsToErrors, redirect && (redirectEndsIn(record, 400, 599) || redirectEndsWithoutAnswer(record))) |
+         bit(Filter::TestFailed, testMode != TestMode::None && record.testPassed != 1);
 }
 
 }  // namespace tallyvane

@@ -1,7 +1,7 @@
 #pragma once
 // The filters of the result list. Their numbers are those --filter, --fail-on and the low-memory
 // dialog take, and the order of the drop-down: they never change, and new filters are appended.
-// "All URLs" has no index list.
+// "All URLs" has no index list; "Test Failed" only has members in a test's results.
 
 #include <array>
 #include <cstdint>
@@ -27,17 +27,20 @@ enum class Filter : int {
   ServerErrors5xx = 11,
   SlowPages = 12,
   NoResponseTimeout = 13,
+  // What a migration check looks for first.
+  RedirectsToErrors = 14,
+  TestFailed = 15,
 };
 
 // Filters with an index list: every one but "All URLs".
-inline constexpr int kFilterCount = 13;
+inline constexpr int kFilterCount = 15;
 
 // Every filter, in number order.
 inline constexpr std::array<Filter, kFilterCount + 1> kFilters = {
     Filter::AllUrls,         Filter::HttpUrls,        Filter::HttpsUrls,      Filter::Success2xx,
     Filter::Redirects3xx,    Filter::Redirects301,    Filter::Redirects302,   Filter::RedirectChains,
     Filter::RedirectLoops,   Filter::ClientErrors4xx, Filter::PageNotFound,   Filter::ServerErrors5xx,
-    Filter::SlowPages,       Filter::NoResponseTimeout,
+    Filter::SlowPages,       Filter::NoResponseTimeout, Filter::RedirectsToErrors, Filter::TestFailed,
 };
 
 constexpr int filterNumber(Filter filter) { return static_cast<int>(filter); }
@@ -50,8 +53,19 @@ constexpr std::optional<Filter> filterFromNumber(int64_t number) {
 
 std::string_view filterName(Filter filter);
 
-// Bit f is set when filter number f (1..13) shows the record.
-uint32_t filtersShowing(const ResultRecord& record, int64_t slowPageThresholdMs);
+// Offered only where results hold a test's verdicts: elsewhere it could only ever be empty.
+constexpr bool needsTestResults(Filter filter) { return filter == Filter::TestFailed; }
+
+// Bit f is set when filter number f (1..15) shows the record, a record of a test when testMode
+// says so.
+uint32_t filtersShowing(const ResultRecord& record, int64_t slowPageThresholdMs, TestMode testMode);
+
+// A redirect that was followed, and what its chain ended in.
+bool isFollowedRedirect(const ResultRecord& record);
+bool redirectEndsIn(const ResultRecord& record, int64_t lowestStatus, int64_t highestStatus);
+// No final answer: a failed hop, a loop, or a chain over the limit (their last hop is never
+// requested).
+bool redirectEndsWithoutAnswer(const ResultRecord& record);
 
 constexpr bool showsIn(uint32_t filtersShowing, Filter filter) {
   return filter == Filter::AllUrls || ((filtersShowing >> filterNumber(filter)) & 1u) != 0;

@@ -24,7 +24,7 @@ void ensureRoomForOne(IndexList& list) {
 }
 
 // Calls visit(list) for the index list of every filter whose bit is set, lowest first: a record
-// shows in three or four of the thirteen.
+// shows in three or four of them.
 template <typename Visit>
 void forEachFilterList(std::vector<IndexList>& lists, uint32_t filters, Visit visit) {
   for (; filters != 0; filters &= filters - 1) visit(lists[static_cast<size_t>(std::countr_zero(filters) - 1)]);
@@ -113,7 +113,7 @@ bool ResultStore::add(std::span<const HopRecord> hops, TestMode testMode, FatalE
       blocks_.emplace_back(new const ResultRecord*[kBlockSize]());
     }
     ResultRecord* record = buildRecord(hops, testMode, packed);
-    const uint32_t filters = filtersShowing(*record, options_.slowPageThresholdMs);
+    const uint32_t filters = filtersShowing(*record, options_.slowPageThresholdMs, testMode);
     forEachFilterList(filterLists_, filters, ensureRoomForOne);
     const bool intoSorted = sorted_ && showsIn(filters, sortedFilter_);
     const ColumnKey sortKey = intoSorted ? sorted_->order().keyOf(*record) : ColumnKey{};

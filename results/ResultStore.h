@@ -28,8 +28,6 @@
 
 namespace tallyvane {
 
-enum class TestMode : int { None = 0, Canonical = 1, Mapping = 2 };
-
 inline constexpr std::string_view kNotEnoughMemoryMessage = "Not enough memory!";
 
 // Record indices in store order: a filter's rows, or those a sort works on. Millions of them, so

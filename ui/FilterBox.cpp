@@ -4,8 +4,18 @@
 
 namespace tallyvane::ui {
 
-void addFilterEntries(QComboBox* box) {
-  for (const Filter filter : kFilters) box->addItem(qText(filterName(filter)), filterNumber(filter));
+void offerFilters(QComboBox* box, bool testResults) {
+  int entry = 0;  // where the next filter's entry is, or goes
+  for (const Filter filter : kFilters) {
+    const bool offered = box->findData(filterNumber(filter)) >= 0;
+    const bool wanted = testResults || !needsTestResults(filter);
+    if (wanted && !offered) box->insertItem(entry, qText(filterName(filter)), filterNumber(filter));
+    if (!wanted && offered) {
+      if (box->currentIndex() == entry) box->setCurrentIndex(0);
+      box->removeItem(entry);
+    }
+    if (wanted) ++entry;
+  }
 }
 
 Filter chosenFilter(const QComboBox* box) {

@@ -8,7 +8,10 @@
 
 namespace tallyvane::ui {
 
-void addFilterEntries(QComboBox* box);
+// Adds or removes entries so that the box offers every filter, those that need a test's results
+// only when testResults; the order stays that of the numbers. A removed current entry gives way
+// to "All URLs".
+void offerFilters(QComboBox* box, bool testResults);
 // The filter of the current entry; "All URLs" when none is current.
 Filter chosenFilter(const QComboBox* box);
 // Makes filter's entry current, when the box has one.

@@ -36,7 +36,7 @@ LowMemoryDialog::LowMemoryDialog(Settings& settings, const SettingsLocation& loc
       kind_(new QComboBox),
       filter_(new QComboBox) {
   for (const char* name : kReportKindNames) kind_->addItem(qText(name));
-  addFilterEntries(filter_);
+  offerFilters(filter_, false);  // a low-memory crawl is never a test
 
   auto* grid = new QGridLayout;
   addFileRow(

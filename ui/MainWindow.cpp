@@ -112,7 +112,7 @@ void MainWindow::buildControls() {
 
   filter_ = new QComboBox;
   filter_->setAccessibleName("Filter");
-  addFilterEntries(filter_);
+  offerFilters(filter_, false);
   filter_->setMinimumSize(300, 28);
   abort_ = new QPushButton("Abort");
   abort_->setEnabled(false);
@@ -244,6 +244,7 @@ void MainWindow::openSettingsDialog() {
 
 void MainWindow::setListMode(ListMode mode) {
   model_->setMode(mode);
+  offerFilters(filter_, mode == ListMode::TestResults);
   const std::vector<int64_t>& widths = settings_.columnWidths[static_cast<size_t>(mode)];
   for (int column = 0; column < model_->columnCount() && column < static_cast<int>(widths.size()); ++column) {
     list_->setColumnWidth(column, static_cast<int>(widths[static_cast<size_t>(column)]));

@@ -67,6 +67,8 @@ TEST_F(HtmlSummaryTest, HoldsTheFilterCountsTheLongestChainsAndTheSlowestUrls) {
   EXPECT_NE(html.find("<td>All URLs</td><td class=\"n\">6</td>"), std::string::npos);
   EXPECT_NE(html.find("<td>Redirect Chains</td><td class=\"n\">1</td>"), std::string::npos);
   EXPECT_NE(html.find("<td>No Response / Timeout</td><td class=\"n\">1</td>"), std::string::npos);
+  EXPECT_NE(html.find("<td>Redirects to Errors</td><td class=\"n\">0</td>"), std::string::npos);
+  EXPECT_EQ(html.find("Test Failed"), std::string::npos) << "no test, no such filter";
   // Longest chain first; a URL without redirects is no chain.
   const size_t chains = html.find("Longest redirect chains");
   const size_t slowest = html.find("Slowest URLs");
@@ -99,6 +101,8 @@ TEST_F(HtmlSummaryTest, TestFailuresAreGroupedByEachOfTheirReasons) {
   const std::string html = summary(TestMode::Mapping);
 
   EXPECT_NE(html.find("2 URLs failed."), std::string::npos);
+  EXPECT_NE(html.find("<td>Test Failed</td><td class=\"n\">2</td>"), std::string::npos);
+  EXPECT_NE(html.find("<td>Redirects to Errors</td><td class=\"n\">1</td>"), std::string::npos);  // the loop
   EXPECT_NE(html.find("<td>[not 301]</td><td class=\"n\">2</td>"), std::string::npos);
   EXPECT_NE(html.find("<td>[redirect loop]</td><td class=\"n\">1</td>"), std::string::npos);
   EXPECT_EQ(html.find("a.example/fine", html.find("Test failures")), std::string::npos);

@@ -215,12 +215,30 @@ TEST_F(ResultStoreTest, AClaimEndsWithTheAddOfItsChainOrWithItsRelease) {
   EXPECT_EQ(store.count(), 1);
 }
 
+TEST_F(ResultStoreTest, OnlyATestsFailuresAreInTestFailed) {
+  const auto verdict = [](const std::string& url, uint8_t passed) {
+    auto hops = chainOf(url, {200});
+    hops[0].testPassed = passed;
+    return hops;
+  };
+  ASSERT_TRUE(add(verdict("http://a/pass", 1), TestMode::Mapping));
+  ASSERT_TRUE(add(verdict("http://a/fail", 0), TestMode::Mapping));
+  ASSERT_TRUE(add(verdict("http://a/canonical-fail", 0), TestMode::Canonical));
+  ASSERT_TRUE(add(verdict("http://a/no-test", 0)));  // no verdict at all, whatever the hop says
+  EXPECT_THAT(filtersOf(0), ElementsAreArray({1, 3}));
+  EXPECT_THAT(filtersOf(1), ElementsAreArray({1, 3, 15}));
+  EXPECT_THAT(filtersOf(2), ElementsAreArray({1, 3, 15}));
+  EXPECT_THAT(filtersOf(3), ElementsAreArray({1, 3}));
+}
+
 TEST(FiltersTest, NumbersAndNamesStayAsCommandLinesAndListsUseThem) {
-  const std::vector<std::string_view> names = {
+  std::vector<std::string_view> names = {
       "All URLs",          "HTTP URLs",      "HTTPS URLs",        "2XX - Success", "3XX - Redirects",
       "301 Redirects",     "302 Redirects",  "Redirect Chains",   "Redirect Loops", "4xx Client Errors",
       "Page Not Found",    "5xx Server Errors", "Slow Pages",     "No Response / Timeout",
   };
+  names.push_back("Redirects to Errors");
+  names.push_back("Test Failed");
   ASSERT_EQ(kFilters.size(), names.size());
   for (int number = 0; number < static_cast<int>(names.size()); ++number) {
     const auto filter = filterFromNumber(number);
@@ -252,13 +270,20 @@ TEST_F(ResultStoreTest, EveryFilterPredicate) {
       {"http://a/301", {301, 200}, kChainPlain, 10, {1, 4, 5}},
       {"http://a/307", {307, 200}, kChainPlain, 10, {1, 4, 6}},
       {"http://a/chain", {301, 302, 200}, kChainRedirects, 10, {1, 4, 5, 7}},
-      {"http://a/loop", {302, 301, 0}, kChainLoop, 10, {1, 4, 6, 7, 8}},
-      {"http://a/self", {301, 0}, kChainLoop, 10, {1, 4, 5, 8}},
+      // A loop's last hop and an over-long chain's are never requested: no final answer.
+      {"http://a/loop", {302, 301, 0}, kChainLoop, 10, {1, 4, 6, 7, 8, 14}},
+      {"http://a/self", {301, 0}, kChainLoop, 10, {1, 4, 5, 8, 14}},
+      {"http://a/far", {301, 301, 301, 301, 301, 301, 301, 301, 301, 301, 0}, kChainMaxRedirects, 10, {1, 4, 5, 7, 14}},
+      {"http://a/to-404", {301, 404}, kChainPlain, 10, {1, 4, 5, 14}},
+      {"http://a/to-410", {302, 302, 410}, kChainRedirects, 10, {1, 4, 6, 7, 14}},
+      {"http://a/to-503", {307, 503}, kChainPlain, 10, {1, 4, 6, 14}},
+      {"http://a/to-dead", {301, 0}, kChainFailed, 10, {1, 4, 5, 14}},
+      {"http://a/to-1xx", {301, 199}, kChainPlain, 10, {1, 4, 5}},
       {"http://a/404", {404}, kChainPlain, 10, {1, 9, 10}},
       {"http://a/410", {410}, kChainPlain, 10, {1, 9}},
       {"http://a/500", {500}, kChainPlain, 10, {1, 11}},
       {"http://a/504", {504}, kChainPlain, 1999, {1, 11, 13}},
-      {"http://a/dead", {0}, kChainFailed, -1, {1, 12, 13}},
+      {"http://a/dead", {0}, kChainFailed, -1, {1, 12, 13}},  // no redirect: not a redirect to an error
       {"ftp://a/", {200}, kChainPlain, 10, {3}},
       {"hTtPs://a/", {200}, kChainPlain, 10, {2, 3}},
       {"httpx://a/", {200}, kChainPlain, 10, {3}},
@@ -360,3 +385,4 @@ TEST(ResultStoreConcurrencyTest, WorkersAddWhileReadersRead) {
 
 }  // namespace
 }  // namespace tallyvane
+
