@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "tests/support/Chains.h"
+#include "tests/support/Eventually.h"
 
 namespace tallyvane {
 namespace {
@@ -81,6 +82,33 @@ TEST_F(UrlSearchTest, StopForgetsTheResultSoNothingPointsIntoAClearedStore) {
   EXPECT_FALSE(search.active());
 }
 
+TEST_F(UrlSearchTest, TypingOnNarrowsTheRowsFoundAndRowsAddedMeanwhileAreNotMissed) {
+  for (int i = 0; i < 40; ++i) add("https://a.example/page/" + std::to_string(i));
+  add("https://a.example/Shop/1");
+  add("https://a.example/shop/12");
+  search.search("shop", {});
+  EXPECT_EQ(nextResult(), (std::vector<std::string>{"https://a.example/Shop/1", "https://a.example/shop/12"}));
+  search.search("SHOP/1", {});
+  EXPECT_EQ(nextResult(), (std::vector<std::string>{"https://a.example/Shop/1", "https://a.example/shop/12"}));
+  search.search("shop/12", {});
+  EXPECT_EQ(nextResult(), (std::vector<std::string>{"https://a.example/shop/12"}));
+
+  // Rows come while the text changes: the rows of the earlier text are never taken as the new
+  // text's, and the new rows are found.
+  const std::vector<std::string> expected = {"https://a.example/shop/12", "https://a.example/SHOP/123"};
+  search.search("shop/1", {});
+  add("https://a.example/SHOP/123");
+  add("https://a.example/page/123");
+  search.rowsAdded(false);
+  search.search("shop/12", {});
+  EXPECT_TRUE(tallyvane::testing::eventually(
+      [&] {
+        const auto rows = search.rows();
+        return rows && urlsOf(*rows) == expected;
+      },
+      "the rows of shop/12 with the one added"));
+}
+
 TEST(ContainsIgnoringCase, ComparesAsciiLettersWithoutCaseAndEverythingElseExactly) {
   EXPECT_TRUE(containsIgnoringCase("https://A.Example/Path", "a.example/p"));
   EXPECT_TRUE(containsIgnoringCase("abc", ""));
@@ -88,6 +116,14 @@ TEST(ContainsIgnoringCase, ComparesAsciiLettersWithoutCaseAndEverythingElseExact
   EXPECT_FALSE(containsIgnoringCase("https://a.example/%C3%A9", "%c3%a9x"));
   EXPECT_TRUE(containsIgnoringCase("aab", "ab"));  // a partial match is not the end of the scan
   EXPECT_FALSE(containsIgnoringCase("a-b", "a_b"));
+  // Found by a byte without case, or by either case of a letter, wherever the match starts.
+  EXPECT_TRUE(containsIgnoringCase("Product-0001", "product-0001"));
+  EXPECT_TRUE(containsIgnoringCase("pp-1 P-2", "p-2"));
+  EXPECT_FALSE(containsIgnoringCase("p-1 P-", "p-2"));
+  EXPECT_TRUE(containsIgnoringCase("xCATegory", "category"));
+  EXPECT_TRUE(containsIgnoringCase("caT", "t"));
+  EXPECT_FALSE(containsIgnoringCase("-a", "a-"));
+  EXPECT_TRUE(containsIgnoringCase("/2", "/2"));
 }
 
 }  // namespace
