@@ -44,7 +44,7 @@ void CrawlSession::clearResults() {
   assert(owner_.isCurrent());
   search_.stop();
   view_.clearStore();
-  view_.selectFilter(0);
+  view_.selectFilter(Filter::AllUrls);
 }
 
 void CrawlSession::startCrawl(const Settings& settings, const CrawlSetup& setup, std::string manualText,

@@ -73,7 +73,7 @@ SetupCheck checkCanonicalTest(std::optional<CanonicalForm> form, std::string_vie
   return check;
 }
 
-SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view outputField, ReportKind kind, int filter,
+SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view outputField, ReportKind kind, Filter filter,
                                int64_t slowPageThresholdMs) {
   const std::string input(trimBlanks(inputField));
   const std::string output(trimBlanks(outputField));

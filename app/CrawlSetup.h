@@ -51,7 +51,7 @@ SetupCheck checkCanonicalTest(std::optional<CanonicalForm> form, std::string_vie
                               bool cookies, bool hsts);
 
 // "Start" of the low-memory dialog: creates the report file with its heading line.
-SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view outputField, ReportKind kind, int filter,
+SetupCheck checkLowMemoryCheck(std::string_view inputField, std::string_view outputField, ReportKind kind, Filter filter,
                                int64_t slowPageThresholdMs);
 
 // The rewrite rules of the settings and the shard; for a test, the evaluation of each chain and,

@@ -83,7 +83,7 @@ bool LowMemoryReport::write(std::span<const HopRecord> hops) {
   record.responses = responses_.data();
   record.responseCount = static_cast<uint8_t>(n);
   record.chainKind = static_cast<uint8_t>(hops[0].kind);
-  if (options_.filter != 0 && ((filtersShowing(record, options_.slowPageThresholdMs) >> options_.filter) & 1u) == 0) {
+  if (!showsIn(filtersShowing(record, options_.slowPageThresholdMs, TestMode::None), options_.filter)) {
     return !failed_;
   }
   lines_.clear();

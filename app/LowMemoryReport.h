@@ -17,6 +17,7 @@
 #include "app/ResultSink.h"
 #include "base/Message.h"
 #include "results/CsvReport.h"
+#include "results/Filters.h"
 #include "results/HopRecord.h"
 
 namespace tallyvane {
@@ -24,7 +25,7 @@ namespace tallyvane {
 struct LowMemoryReportOptions {
   std::filesystem::path path;
   ReportKind kind = ReportKind::Standard;
-  int filter = 0;  // 0 every URL, else only the URLs this filter shows
+  Filter filter = Filter::AllUrls;  // only the URLs this filter shows
   int64_t slowPageThresholdMs = 2000;
 };
 

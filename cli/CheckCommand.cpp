@@ -22,10 +22,14 @@ namespace {
 
 std::string inputNameOf(const std::string& input) { return input == "-" ? "standard input" : input; }
 
-int64_t failedUrls(const ResultStore& store) {
-  int64_t failed = 0;
-  for (int64_t i = 0; i < store.count(); ++i) failed += store.recordAtIndex(i)->testPassed == 1 ? 0 : 1;
-  return failed;
+int64_t failedUrls(const ResultStore& store) { return store.rowCount({false, Filter::TestFailed}); }
+
+// Counted on every run since the first version; the ones after it only when they hold a URL.
+constexpr Filter kLastFilterAlwaysCounted = Filter::NoResponseTimeout;
+
+void printFilterCount(std::FILE* counts, const ResultStore& store, Filter filter) {
+  std::fprintf(counts, "%s: %lld\n", std::string(filterName(filter)).c_str(),
+               static_cast<long long>(store.rowCount({false, filter})));
 }
 
 }  // namespace
@@ -113,6 +117,16 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
   return exitStatusOf(crawl.end(), written, interrupted(), failed ? kExitTestFailed : kExitFinished);
 }
 
+std::optional<std::string> testFilterProblem(const CheckOptions& options, TestMode testMode) {
+  if (testMode != TestMode::None) return std::nullopt;
+  for (const Filter filter : kFilters) {
+    if (!needsTestResults(filter) || (options.outputs.filter != filter && !options.failOn.names(filter))) continue;
+    return "\"" + std::string(filterName(filter)) +
+           "\" needs a test's results: use it with mapping-test or canonical-test, or on the results file of one";
+  }
+  return std::nullopt;
+}
+
 bool judge(const ResultStore& store, bool testsCount, FailGate gate) {
   const bool testFailed = testsCount && failedUrls(store) > 0;
   if (gate.empty() || !gate.judge(store)) return testFailed;
@@ -125,15 +139,19 @@ void printResults(const ResultStore& store, const LineContext& context, int64_t 
   // In a pipeline the lines own stdout, and the counts go beside the progress.
   const bool linesOwnStdout = options.format || options.outputs.reportToStdout;
   std::FILE* counts = linesOwnStdout ? stderr : out;
-  for (int filter = 0; filter <= kFilterCount; ++filter) {
-    std::fprintf(counts, "%s: %lld\n", std::string(kFilterNames[static_cast<size_t>(filter)]).c_str(),
-                 static_cast<long long>(store.rowCount({false, filter})));
+  for (const Filter filter : kFilters) {
+    if (filterNumber(filter) <= filterNumber(kLastFilterAlwaysCounted)) printFilterCount(counts, store, filter);
   }
   std::fprintf(counts, "%s: %lld\n", std::string(kLinesSkippedTitle).c_str(), static_cast<long long>(linesSkipped));
   if (context.testMode != TestMode::None) {
     const int64_t failed = failedUrls(store);
     std::fprintf(counts, "PASS: %lld\nFAIL: %lld\n", static_cast<long long>(store.count() - failed),
                  static_cast<long long>(failed));
+  }
+  for (const Filter filter : kFilters) {
+    // "FAIL: " above counts "Test Failed".
+    if (filterNumber(filter) <= filterNumber(kLastFilterAlwaysCounted) || filter == Filter::TestFailed) continue;
+    if (store.rowCount({false, filter}) > 0) printFilterCount(counts, store, filter);
   }
   // Lines in a pipeline format were written while the crawl ran.
   if (options.quiet || linesOwnStdout) return;
@@ -152,6 +170,10 @@ void printLines(const ResultStore& store, const LineContext& context, LineFormat
 }
 
 int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
+  if (const auto refused = testFilterProblem(options, TestMode::None)) {
+    ui.showMessage(kErrorTitle, *refused);
+    return kExitError;
+  }
   CrawlSetup setup;
   if (options.input != "-") {
     if (!inputExists(options.input)) {
@@ -199,6 +221,10 @@ int runReport(const CheckOptions& options, ConsoleInterface& ui, std::FILE* out)
   }
   CrawlSession session(ui, nullptr, ResultStoreOptions{}.slowPageThresholdMs);
   if (!loadIntoSession(session, options.input)) return interrupted() ? kExitAborted : kExitError;
+  if (const auto refused = testFilterProblem(options, session.testMode())) {
+    ui.showMessage(kErrorTitle, *refused);
+    return kExitError;
+  }
   // A saved run's rules are not at hand: its lines tell what was met, not what was expected.
   const LineContext lines{session.testMode(), {}};
   if (options.format && !plan.reportToStdout) printLines(session.store(), lines, *options.format, out);

@@ -61,12 +61,18 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
              const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
 
 // The count of every filter and of the lines skipped (in a test, of PASS and FAIL too), then
-// (unless quiet, or the lines went out in a pipeline format) one plain line per URL.
+// (unless quiet, or the lines went out in a pipeline format) one plain line per URL. Filters added
+// after the first thirteen are counted last, and only when they hold a URL: output that has none
+// stays as it always was.
 void printResults(const ResultStore& store, const LineContext& context, int64_t linesSkipped,
                   const CheckOptions& options, std::FILE* out);
 
 // Every URL's line in the format, after its heading.
 void printLines(const ResultStore& store, const LineContext& context, LineFormat format, std::FILE* out);
+
+// "Test Failed" named by --filter or --fail-on over results without a test's verdicts: refused, as
+// it could only ever be empty and a gate on it would pass for want of a test.
+std::optional<std::string> testFilterProblem(const CheckOptions& options, TestMode testMode);
 
 // True when a URL FAILed its test (when testsCount) or falls in one of the gate's classes; the
 // gate's counts then go to stderr.

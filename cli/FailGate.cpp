@@ -1,5 +1,6 @@
 #include "cli/FailGate.h"
 
+#include <algorithm>
 #include <array>
 
 #include "base/Text.h"
@@ -10,10 +11,7 @@
 namespace tallyvane::cli {
 namespace {
 
-using Holds = std::function<bool(const ResultRecord&)>;
-
 bool between(int64_t code, int64_t low, int64_t high) { return code >= low && code <= high; }
-bool redirected(const ResultRecord& r) { return between(r.first().statusCode, 300, 399) && r.responseCount > 1; }
 bool noAnswer(const ResponseRecord& response) { return response.statusCode == 0; }
 
 // "noindex" or "none" among the directives, for any robot. The store keeps the values of several
@@ -45,23 +43,18 @@ constexpr std::array<NamedClass, 12> kClasses = {{
     {"max-redirects", [](const ResultRecord& r) { return r.chainKind == kChainMaxRedirects; }},
     {"noindex", [](const ResultRecord& r) { return forbidsIndexing(r.first()); }},
     // Judged by the chain's final answer: what a migration check looks for first.
-    {"redirect-to-4xx", [](const ResultRecord& r) { return redirected(r) && between(r.last().statusCode, 400, 499); }},
-    {"redirect-to-5xx", [](const ResultRecord& r) { return redirected(r) && between(r.last().statusCode, 500, 599); }},
-    {"redirect-to-error",
-     [](const ResultRecord& r) { return redirected(r) && (r.chainKind == kChainFailed || noAnswer(r.last())); }},
-    {"redirect-to-noindex", [](const ResultRecord& r) { return redirected(r) && forbidsIndexing(r.last()); }},
+    {"redirect-to-4xx", [](const ResultRecord& r) { return redirectEndsIn(r, 400, 499); }},
+    {"redirect-to-5xx", [](const ResultRecord& r) { return redirectEndsIn(r, 500, 599); }},
+    {"redirect-to-error", redirectEndsWithoutAnswer},
+    {"redirect-to-noindex", [](const ResultRecord& r) { return isFollowedRedirect(r) && forbidsIndexing(r.last()); }},
 }};
 
-std::optional<Holds> classNamed(std::string_view name, int64_t slowPageThresholdMs) {
+std::optional<FailClass> classNamed(std::string_view name) {
   for (const NamedClass& known : kClasses) {
-    if (equalsIgnoreCase(known.name, name)) return Holds(known.holds);
+    if (equalsIgnoreCase(known.name, name)) return FailClass{std::string(name), known.holds};
   }
-  const auto filter = filterNamed(name);
-  if (!filter) return std::nullopt;
-  if (*filter == 0) return Holds([](const ResultRecord&) { return true; });
-  return Holds([bit = *filter, slowPageThresholdMs](const ResultRecord& r) {
-    return ((filtersShowing(r, slowPageThresholdMs) >> bit) & 1u) != 0;
-  });
+  if (const auto filter = filterNamed(name)) return FailClass{std::string(name), *filter};
+  return std::nullopt;
 }
 
 }  // namespace
@@ -72,33 +65,41 @@ std::string failClassList() {
   return list + ", or a filter's name or number";
 }
 
-std::variant<FailGate, std::string> FailGate::parse(std::string_view list, int64_t slowPageThresholdMs) {
+std::variant<FailGate, std::string> FailGate::parse(std::string_view list) {
   FailGate gate;
   while (!list.empty()) {
     const size_t comma = list.find(',');
     const std::string_view name = trimBlanks(list.substr(0, comma));
     list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
     if (name.empty()) continue;
-    auto holds = classNamed(name, slowPageThresholdMs);
-    if (!holds) return "Unknown --fail-on class \"" + std::string(name) + "\": use " + failClassList();
-    gate.classes_.push_back({std::string(name), std::move(*holds)});
+    auto known = classNamed(name);
+    if (!known) return "Unknown --fail-on class \"" + std::string(name) + "\": use " + failClassList();
+    gate.classes_.push_back(std::move(*known));
   }
   gate.counts_.assign(gate.classes_.size(), 0);
   return gate;
 }
 
+bool FailGate::names(Filter filter) const {
+  return std::any_of(classes_.begin(), classes_.end(), [filter](const FailClass& c) {
+    const auto* named = std::get_if<Filter>(&c.members);
+    return named && *named == filter;
+  });
+}
+
 bool FailGate::judge(const ResultStore& store) {
   counts_.assign(classes_.size(), 0);
-  bool any = false;
+  for (size_t c = 0; c < classes_.size(); ++c) {
+    if (const auto* filter = std::get_if<Filter>(&classes_[c].members)) counts_[c] = store.rowCount({false, *filter});
+  }
   for (int64_t i = 0; i < store.count(); ++i) {
     const ResultRecord& record = *store.recordAtIndex(i);
     for (size_t c = 0; c < classes_.size(); ++c) {
-      if (!classes_[c].holds(record)) continue;
-      ++counts_[c];
-      any = true;
+      const auto* holds = std::get_if<bool (*)(const ResultRecord&)>(&classes_[c].members);
+      if (holds && (*holds)(record)) ++counts_[c];
     }
   }
-  return any;
+  return std::any_of(counts_.begin(), counts_.end(), [](int64_t count) { return count > 0; });
 }
 
 std::vector<std::string> FailGate::countLines() const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 
 #include "cli/JUnitReport.h"
 #include "input/UrlParts.h"
@@ -35,10 +36,11 @@ std::optional<int> numberIn(std::string_view text, int low, int high) {
 
 }  // namespace
 
-std::optional<int> filterNamed(std::string_view text) {
-  if (const auto number = numberIn(text, 0, kFilterCount)) return number;
-  for (int f = 0; f <= kFilterCount; ++f) {
-    if (equalsIgnoreCase(kFilterNames[static_cast<size_t>(f)], text)) return f;
+std::optional<Filter> filterNamed(std::string_view text) {
+  // A number is a filter's or none: never a name.
+  if (const auto number = numberIn(text, 0, std::numeric_limits<int>::max())) return filterFromNumber(*number);
+  for (const Filter filter : kFilters) {
+    if (equalsIgnoreCase(filterName(filter), text)) return filter;
   }
   return std::nullopt;
 }
@@ -63,7 +65,10 @@ std::string numberedLine(int number, std::string_view name) {
 
 std::string filterList() {
   std::string list;
-  for (int f = 0; f <= kFilterCount; ++f) list += numberedLine(f, kFilterNames[static_cast<size_t>(f)]);
+  for (const Filter filter : kFilters) {
+    list += numberedLine(filterNumber(filter), filterName(filter));
+    if (needsTestResults(filter)) list += " (test modes)";
+  }
   return list;
 }
 

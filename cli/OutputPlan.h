@@ -12,6 +12,7 @@
 #include "cli/ConsoleInterface.h"
 #include "cli/FailureDetail.h"
 #include "results/CsvReport.h"
+#include "results/Filters.h"
 #include "results/ResultStore.h"
 
 namespace tallyvane::cli {
@@ -19,7 +20,7 @@ namespace tallyvane::cli {
 struct OutputOptions {
   std::vector<std::string> reports;  // KIND=FILE
   std::string save;                  // results file
-  std::string filter;                // number 0-13 or exact name
+  std::string filter;                // number or name
   std::string sort;                  // COLUMN[:desc], header text or number
   std::string junit;                 // tests: JUnit XML
 };
@@ -27,7 +28,7 @@ struct OutputOptions {
 struct OutputPlan {
   std::vector<std::pair<ReportKind, std::filesystem::path>> reports;
   std::filesystem::path save;
-  int filter = 0;
+  Filter filter = Filter::AllUrls;
   std::optional<int> sortColumn;
   bool descending = false;
   std::filesystem::path junit;  // written by the test commands
@@ -37,7 +38,7 @@ struct OutputPlan {
 };
 
 // A filter by its number or its name, and a column by its number or header text, in any case.
-std::optional<int> filterNamed(std::string_view text);
+std::optional<Filter> filterNamed(std::string_view text);
 std::optional<int> columnNamed(std::string_view text);
 // Every filter and every column, a line each with its number, for messages and --help.
 std::string filterList();

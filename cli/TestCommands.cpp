@@ -82,6 +82,7 @@ int runLowMemoryCheck(const HttpLibrary& http, const Settings& settings, const C
   if (!plan.save.empty() || plan.sortColumn) {
     return refuse(ui, errorMessage("Low-memory mode keeps nothing to save or sort: leave out --save and --sort"));
   }
+  if (const auto refused = testFilterProblem(options, TestMode::None)) return refuse(ui, errorMessage(*refused));
   if (const auto refused = checkOutputPaths(plan, options.input)) return refuse(ui, errorMessage(*refused));
   const auto& [kind, file] = plan.reports.front();
   const SetupCheck check =

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
                         "CSV report when done: KIND=FILE (FILE - for stdout), KIND standard|redirects|links|raw; "
                         "repeatable");
     if (withSave) command->add_option("--save", outputs.save, "Results file (.tvl) when done");
-    command->add_option("--filter", outputs.filter, "Reports hold only filter F: its number 0-13 or its name");
+    command->add_option("--filter", outputs.filter, "Reports hold only filter F: its number 0-15 or its name");
     command->add_option("--sort", outputs.sort, "Reports in the order of a result-list column: COLUMN[:desc]");
     command->add_option("--format", format,
                         "Per-URL lines on stdout as tsv, csv or jsonl, each as soon as its URL is done; the counts "
@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!failOn.empty()) {
-    auto gate = cli::FailGate::parse(failOn, Settings{}.slowPageThresholdMs);
+    auto gate = cli::FailGate::parse(failOn);
     if (auto* wrong = std::get_if<std::string>(&gate)) {
       ui.showMessage(kErrorTitle, *wrong);
       return cli::kExitError;

@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
   }
   // A low-memory crawl: each worker's row shows the URL it is checking.
   SetupCheck lowMemory = checkLowMemoryCheck(list.toStdString(), scratch.filePath("result.csv").toStdString(),
-                                             ReportKind::Standard, 0, settings.slowPageThresholdMs);
+                                             ReportKind::Standard, Filter::AllUrls, settings.slowPageThresholdMs);
   if (lowMemory.message) return 1;
   window.startCrawl(lowMemory.setup);
   QTest::qWait(900);

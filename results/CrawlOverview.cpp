@@ -7,17 +7,15 @@
 namespace tallyvane {
 namespace {
 
-// Filter numbers the bars select.
-constexpr int kSuccessFilter = 3, kRedirectsFilter = 4, kChainsFilter = 7, kLoopsFilter = 8, kClientErrorsFilter = 9,
-              kServerErrorsFilter = 11, kSlowPagesFilter = 12, kNoResponseFilter = 13;
-
 constexpr std::array<std::string_view, 5> kStatusClassLabels = {"2xx", "3xx", "4xx", "5xx", "no response"};
-constexpr std::array<int, 5> kStatusClassFilters = {kSuccessFilter, kRedirectsFilter, kClientErrorsFilter,
-                                                    kServerErrorsFilter, kNoResponseFilter};
+constexpr std::array<Filter, 5> kStatusClassFilters = {Filter::Success2xx, Filter::Redirects3xx,
+                                                       Filter::ClientErrors4xx, Filter::ServerErrors5xx,
+                                                       Filter::NoResponseTimeout};
 
 constexpr std::array<std::string_view, 5> kChainKindLabels = {"No Redirect", "Single Redirect", "Redirect Chain",
                                                               "Redirect Loop", "Too Many Redirects"};
-constexpr std::array<int, 5> kChainKindFilters = {-1, -1, kChainsFilter, kLoopsFilter, -1};
+constexpr std::array<std::optional<Filter>, 5> kChainKindFilters = {std::nullopt, std::nullopt, Filter::RedirectChains,
+                                                                    Filter::RedirectLoops, std::nullopt};
 
 // Upper bounds in milliseconds; the last bucket is open.
 constexpr std::array<int64_t, 7> kTimeBounds = {100, 300, 500, 1000, 2000, 5000, 10000};
@@ -97,7 +95,8 @@ std::vector<OverviewBar> CrawlOverview::bars(OverviewChart chart) const {
         // The buckets wholly above the slow-page threshold are what "Slow Pages" lists (with the
         // URLs that got no answer).
         const int64_t lowerBound = i == 0 ? 0 : kTimeBounds[i - 1];
-        bars.push_back({kTimeLabels[i], responseTimes_[i], lowerBound >= slowPageThresholdMs_ ? kSlowPagesFilter : -1});
+        const auto filter = lowerBound >= slowPageThresholdMs_ ? std::optional(Filter::SlowPages) : std::nullopt;
+        bars.push_back({kTimeLabels[i], responseTimes_[i], filter});
       }
       break;
   }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -20,7 +21,7 @@ inline constexpr std::array<OverviewChart, 3> kOverviewCharts = {OverviewChart::
 struct OverviewBar {
   std::string_view label;
   int64_t count = 0;
-  int filter = -1;  // the filter that lists these URLs, or -1 when none does
+  std::optional<Filter> filter;  // the filter that lists these URLs, when one does
 };
 
 std::string_view overviewTitle(OverviewChart chart);

@@ -129,11 +129,12 @@ void appendChart(Page& page, std::string_view title, const std::vector<OverviewB
   page.raw("</svg></figure>\n");
 }
 
-void appendFilterCounts(Page& page, const ResultStore& store) {
+void appendFilterCounts(Page& page, const ResultStore& store, TestMode testMode) {
   page.startSection("URLs per filter", {"Filter", "URLs"}, false);
-  for (int filter = 0; filter <= kFilterCount; ++filter) {
+  for (const Filter filter : kFilters) {
+    if (needsTestResults(filter) && testMode == TestMode::None) continue;
     page.raw("<tr>");
-    page.cell(kFilterNames[static_cast<size_t>(filter)]);
+    page.cell(filterName(filter));
     page.cell(std::to_string(store.rowCount({false, filter})), true);
     page.raw("</tr>\n");
   }
@@ -261,7 +262,7 @@ std::optional<Message> writeHtmlSummary(const ResultStore& store, TestMode testM
   page.raw("</h1>\n<p>");
   page.number(count);
   page.raw(" URLs checked.</p>\n");
-  appendFilterCounts(page, store);
+  appendFilterCounts(page, store, testMode);
   page.raw("<h2>Overview</h2>\n<div class=\"charts\">\n");
   for (OverviewChart chart : kOverviewCharts) appendChart(page, overviewTitle(chart), overview.bars(chart));
   page.raw("</div>\n");

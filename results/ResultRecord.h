@@ -9,6 +9,9 @@
 
 namespace tallyvane {
 
+// Whether records hold a test's verdict (testPassed, testReason), and of which test.
+enum class TestMode : int { None = 0, Canonical = 1, Mapping = 2 };
+
 struct LinkRecord {
   const char* link;
   const char* rel;

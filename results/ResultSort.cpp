@@ -240,7 +240,7 @@ std::unique_ptr<SortedOrder> sortRows(const SortSnapshot& snapshot, const Column
   }
 }
 
-void ResultSorter::sort(int filter, int column, bool descending, std::function<void()> done) {
+void ResultSorter::sort(Filter filter, int column, bool descending, std::function<void()> done) {
   std::lock_guard lock(sortLock_);
   stopFlag_ = true;
   if (thread_.joinable()) thread_.join();

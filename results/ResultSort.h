@@ -20,9 +20,9 @@ class ResultSorter {
   ResultSorter(const ResultSorter&) = delete;
   ResultSorter& operator=(const ResultSorter&) = delete;
 
-  // Stops a running sort, then sorts the rows of filter (0: all) on the sort thread and installs
-  // the order in the store; done runs on the sort thread once the order is installed.
-  void sort(int filter, int column, bool descending, std::function<void()> done = {});
+  // Stops a running sort, then sorts the rows of filter on the sort thread and installs the order
+  // in the store; done runs on the sort thread once the order is installed.
+  void sort(Filter filter, int column, bool descending, std::function<void()> done = {});
   // Stops a running sort and waits for its thread; the store keeps the order it had.
   void stop();
   // Waits for a running sort to finish.

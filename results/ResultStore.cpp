@@ -23,11 +23,11 @@ void ensureRoomForOne(IndexList& list) {
   if (list.size() == list.capacity()) list.reserve(list.capacity() * 2 + ResultStore::kBlockSize);
 }
 
-// Calls visit(f) for every filter f whose bit is set, lowest first: a record shows in three or
-// four of the thirteen.
+// Calls visit(list) for the index list of every filter whose bit is set, lowest first: a record
+// shows in three or four of them.
 template <typename Visit>
-void forEachFilter(uint32_t filters, Visit visit) {
-  for (; filters != 0; filters &= filters - 1) visit(std::countr_zero(filters));
+void forEachFilterList(std::vector<IndexList>& lists, uint32_t filters, Visit visit) {
+  for (; filters != 0; filters &= filters - 1) visit(lists[static_cast<size_t>(std::countr_zero(filters) - 1)]);
 }
 
 }  // namespace
@@ -113,9 +113,9 @@ bool ResultStore::add(std::span<const HopRecord> hops, TestMode testMode, FatalE
       blocks_.emplace_back(new const ResultRecord*[kBlockSize]());
     }
     ResultRecord* record = buildRecord(hops, testMode, packed);
-    const uint32_t filters = filtersShowing(*record, options_.slowPageThresholdMs);
-    forEachFilter(filters, [this](int filter) { ensureRoomForOne(filterLists_[filter - 1]); });
-    const bool intoSorted = sorted_ && (sortedFilter_ == 0 || ((filters >> sortedFilter_) & 1u));
+    const uint32_t filters = filtersShowing(*record, options_.slowPageThresholdMs, testMode);
+    forEachFilterList(filterLists_, filters, ensureRoomForOne);
+    const bool intoSorted = sorted_ && showsIn(filters, sortedFilter_);
     const ColumnKey sortKey = intoSorted ? sorted_->order().keyOf(*record) : ColumnKey{};
     SortedOrder::Place place;
     if (intoSorted) {
@@ -125,7 +125,7 @@ bool ResultStore::add(std::span<const HopRecord> hops, TestMode testMode, FatalE
     urlIndex_.reserveOne();
     // Nothing below can fail: the record becomes visible complete and exactly once.
     blocks_[index / kBlockSize][index % kBlockSize] = record;
-    forEachFilter(filters, [&](int filter) { filterLists_[filter - 1].push_back(static_cast<uint32_t>(index)); });
+    forEachFilterList(filterLists_, filters, [&](IndexList& list) { list.push_back(static_cast<uint32_t>(index)); });
     urlIndex_.insert(crc, static_cast<uint32_t>(index));
     ++count_;
     // After every equal entry, so equal rows keep the order they came in.
@@ -151,7 +151,7 @@ const ResultRecord* ResultStore::recordAtIndex(int64_t index) const {
 int64_t ResultStore::rowCount(ViewSelection view) const {
   std::lock_guard lock(storeLock_);
   if (view.sorted) return sorted_ ? static_cast<int64_t>(sorted_->size()) : 0;
-  if (view.filter >= 1 && view.filter <= kFilterCount) return static_cast<int64_t>(indexList(view.filter).size());
+  if (view.filter != Filter::AllUrls) return static_cast<int64_t>(indexList(view.filter).size());
   return count_;
 }
 
@@ -161,11 +161,10 @@ const ResultRecord* ResultStore::recordAtRow(int64_t row, ViewSelection view) co
   if (view.sorted) {
     return sorted_ && static_cast<uint64_t>(row) < sorted_->size() ? recordAt(sorted_->at(static_cast<size_t>(row))) : nullptr;
   }
-  const IndexList* list = nullptr;
-  if (view.filter >= 1 && view.filter <= kFilterCount) list = &indexList(view.filter);
-  if (list == nullptr) return row < count_ ? recordAt(static_cast<uint64_t>(row)) : nullptr;
-  if (static_cast<uint64_t>(row) >= list->size()) return nullptr;
-  return recordAt((*list)[static_cast<size_t>(row)]);
+  if (view.filter == Filter::AllUrls) return row < count_ ? recordAt(static_cast<uint64_t>(row)) : nullptr;
+  const IndexList& list = indexList(view.filter);
+  if (static_cast<uint64_t>(row) >= list.size()) return nullptr;
+  return recordAt(list[static_cast<size_t>(row)]);
 }
 
 size_t ResultStore::recordsFrom(int64_t first, std::span<const ResultRecord*> out) const {
@@ -183,7 +182,7 @@ size_t ResultStore::indicesOfRows(int64_t first, std::span<uint32_t> out, ViewSe
   const int64_t rows = rowCount(view);
   size_t taken = 0;
   for (int64_t row = std::max<int64_t>(first, 0); taken < out.size() && row < rows; ++row) {
-    if (view.filter >= 1 && view.filter <= kFilterCount) {
+    if (view.filter != Filter::AllUrls) {
       out[taken++] = indexList(view.filter)[static_cast<size_t>(row)];
     } else {
       out[taken++] = static_cast<uint32_t>(row);
@@ -220,8 +219,8 @@ void ResultStore::clear() {
   count_ = 0;
 }
 
-IndexList ResultStore::rowsOfFilterFrom(int filter, size_t first) const {
-  if (filter > 0) {
+IndexList ResultStore::rowsOfFilterFrom(Filter filter, size_t first) const {
+  if (filter != Filter::AllUrls) {
     const IndexList& list = indexList(filter);
     return IndexList(list.begin() + static_cast<std::ptrdiff_t>(std::min(first, list.size())), list.end());
   }
@@ -230,9 +229,9 @@ IndexList ResultStore::rowsOfFilterFrom(int filter, size_t first) const {
   return rows;
 }
 
-SortSnapshot ResultStore::snapshotForSort(int filter) const {
+SortSnapshot ResultStore::snapshotForSort(Filter filter) const {
   SortSnapshot snapshot;
-  snapshot.filter = filter >= 1 && filter <= kFilterCount ? filter : 0;
+  snapshot.filter = filter;
   return rowsAddedSince(snapshot);
 }
 

@@ -28,8 +28,6 @@
 
 namespace tallyvane {
 
-enum class TestMode : int { None = 0, Canonical = 1, Mapping = 2 };
-
 inline constexpr std::string_view kNotEnoughMemoryMessage = "Not enough memory!";
 
 // Record indices in store order: a filter's rows, or those a sort works on. Millions of them, so
@@ -39,13 +37,13 @@ using IndexList = LargeVector<uint32_t>;
 // Which rows the result list shows: the sorted order wins over the filter.
 struct ViewSelection {
   bool sorted = false;
-  int filter = 0;  // 0 all URLs, 1..13 a filter
+  Filter filter = Filter::AllUrls;
 };
 
 // What a sort works on, taken under the lock: the rows to order and a private copy of the block
 // list, so records stay reachable while workers add blocks.
 struct SortSnapshot {
-  int filter = 0;
+  Filter filter = Filter::AllUrls;
   IndexList rows;
   std::vector<const ResultRecord* const*> blocks;
   size_t rowsAtSnapshot = 0;  // rows of the filter (or records) when the snapshot was taken
@@ -108,7 +106,7 @@ class ResultStore {
 
   // The sorted order (index list 14). While it is installed, every added record that belongs to
   // its filter is inserted in order, after the records it equals.
-  SortSnapshot snapshotForSort(int filter) const;
+  SortSnapshot snapshotForSort(Filter filter) const;
   // The rows of the snapshot's filter added since it was taken, with the blocks that reach them;
   // the snapshot then counts them as taken.
   SortSnapshot rowsAddedSince(SortSnapshot& snapshot) const;
@@ -126,8 +124,9 @@ class ResultStore {
   const ResultRecord* recordAt(uint64_t index) const { return blocks_[index / kBlockSize][index % kBlockSize]; }
   bool findStored(std::string_view url, uint32_t crc) const;  // under the lock; crc: urlCrc(url)
   ResultRecord* buildRecord(std::span<const HopRecord> hops, TestMode testMode, const PackedChain* packed);
-  const IndexList& indexList(int list) const { return filterLists_[list - 1]; }
-  IndexList rowsOfFilterFrom(int filter, size_t first) const;
+  // Of a filter other than "All URLs".
+  const IndexList& indexList(Filter filter) const { return filterLists_[static_cast<size_t>(filterNumber(filter) - 1)]; }
+  IndexList rowsOfFilterFrom(Filter filter, size_t first) const;
 
   ResultStoreOptions options_;
   mutable std::recursive_mutex storeLock_;
@@ -135,12 +134,12 @@ class ResultStore {
   std::vector<std::unique_ptr<const ResultRecord*[]>> blocks_;
   UrlIndex urlIndex_;
   InFlightUrls claimed_;
-  std::vector<IndexList> filterLists_;  // lists 1..13 at 0..12
+  std::vector<IndexList> filterLists_;  // of filter number f at f - 1
   std::unique_ptr<SortedOrder> sorted_;             // list 14, while a sorted order is installed
   Arena arena_;
   SharedTexts sharedTexts_;  // empties with the arena
   HeaderPacker headerPacker_;
-  int sortedFilter_ = 0;
+  Filter sortedFilter_ = Filter::AllUrls;
 };
 
 }  // namespace tallyvane

@@ -2,11 +2,11 @@
 
 namespace tallyvane {
 
-void ResultView::selectFilter(int filter) {
+void ResultView::selectFilter(Filter filter) {
   sorter_.stop();
   store_.dropSortedOrder();
   direction_ = SortDirection::None;
-  filter_ = filter >= 0 && filter <= kFilterCount ? filter : 0;
+  filter_ = filter;
 }
 
 SortDirection ResultView::columnClicked(int column, std::function<void()> sorted) {
@@ -31,7 +31,7 @@ void ResultView::clearStore() {
 std::string ResultView::filteredUrlsText(bool crawlRunning) const {
   const ViewSelection view = selection();
   if (view.sorted) return "Filtered URLs:" + std::to_string(store_.rowCount(view));
-  if (view.filter > 0) return "Filtered URLs: " + std::to_string(store_.rowCount(view));
+  if (view.filter != Filter::AllUrls) return "Filtered URLs: " + std::to_string(store_.rowCount(view));
   if (crawlRunning) return {};
   return "Filtered URLs: " + std::to_string(store_.count());
 }

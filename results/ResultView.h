@@ -18,7 +18,7 @@ class ResultView {
   explicit ResultView(ResultStore& store) : store_(store), sorter_(store) {}
 
   // Stops a running sort and drops the sorted order and every indicator.
-  void selectFilter(int filter);
+  void selectFilter(Filter filter);
   // Ascending, unless the column already showed ascending: then descending. Starts the sort;
   // sorted runs on the sort thread when the new order is in place.
   SortDirection columnClicked(int column, std::function<void()> sorted = {});
@@ -30,7 +30,7 @@ class ResultView {
   // Stops the sort before the store is cleared, so nothing reads a freed record.
   void clearStore();
 
-  int filter() const { return filter_; }
+  Filter filter() const { return filter_; }
   int sortColumn() const { return sortColumn_; }
   SortDirection direction() const { return direction_; }
   ViewSelection selection() const { return {store_.isSorted(), filter_}; }
@@ -43,7 +43,7 @@ class ResultView {
  private:
   ResultStore& store_;
   ResultSorter sorter_;
-  int filter_ = 0;
+  Filter filter_ = Filter::AllUrls;
   int sortColumn_ = kUrlColumn;
   SortDirection direction_ = SortDirection::None;
 };

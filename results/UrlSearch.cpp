@@ -32,20 +32,28 @@ void prefetchAhead(const std::vector<const ResultRecord*>& records, size_t i, si
 bool containsIgnoringCase(std::string_view text, std::string_view lowerNeedle) {
   if (lowerNeedle.empty()) return true;
   if (text.size() < lowerNeedle.size()) return false;
-  const char first = lowerNeedle.front();
-  const char firstUpper = first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
-  const size_t last = text.size() - lowerNeedle.size();
-  for (size_t at = 0; at <= last; ++at) {
-    // memchr looks at many bytes at once: on to the next place either case of the first letter is.
-    const size_t span = last - at + 1;
-    const auto* lower = static_cast<const char*>(std::memchr(text.data() + at, first, span));
-    const auto* upper = firstUpper == first ? nullptr : static_cast<const char*>(std::memchr(text.data() + at, firstUpper, span));
-    const char* next = lower == nullptr ? upper : upper == nullptr ? lower : std::min(lower, upper);
-    if (next == nullptr) return false;
-    at = static_cast<size_t>(next - text.data());
+  // memchr looks at many bytes at once: on to the next place either case of the first byte is.
+  // Each case's next place is kept until the scan passes it, so no byte is looked at twice.
+  const char lower = lowerNeedle.front();
+  const char upper = lower >= 'a' && lower <= 'z' ? static_cast<char>(lower - 'a' + 'A') : lower;
+  const char* const end = text.data() + text.size() - lowerNeedle.size() + 1;  // past the last start
+  const auto next = [end](const char* from, char c) {
+    const auto* found = static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(end - from)));
+    return found ? found : end;
+  };
+  const char* nextLower = next(text.data(), lower);
+  const char* nextUpper = upper == lower ? end : next(text.data(), upper);
+  while (nextLower != end || nextUpper != end) {
+    const bool lowerFirst = nextLower < nextUpper;
+    const char* at = lowerFirst ? nextLower : nextUpper;
     size_t i = 1;
-    while (i < lowerNeedle.size() && lowerAscii(text[at + i]) == lowerNeedle[i]) ++i;
+    while (i < lowerNeedle.size() && lowerAscii(at[i]) == lowerNeedle[i]) ++i;
     if (i == lowerNeedle.size()) return true;
+    if (lowerFirst) {
+      nextLower = next(nextLower + 1, lower);
+    } else {
+      nextUpper = next(nextUpper + 1, upper);
+    }
   }
   return false;
 }
@@ -68,22 +76,32 @@ void UrlSearch::setFound(std::function<void()> found) {
 }
 
 void UrlSearch::search(std::string_view text, ViewSelection view) {
-  std::string needle = lowerAscii(text);
+  const std::string needle = lowerAscii(text);
+  Scan scan{needle, view, 0, nullptr, false};
   {
     std::lock_guard lock(mutex_);
     if (needle == needle_ && view.sorted == view_.sorted && view.filter == view_.filter && (rows_ || scanPending_)) {
       return;
     }
+    // Every URL holding the new text holds the old one: typing on only looks at the rows found,
+    // when they are few enough that reading them in the view's order (all over the store, in a
+    // sorted view) costs less than a scan in store order.
+    const bool narrowing = rows_ && rowsCurrent_ && !scanPending_ && !scanning_ && !needle_.empty() &&
+                           static_cast<int64_t>(rows_->size()) <= scannedRows_ / 4 &&
+                           view.sorted == view_.sorted && view.filter == view_.filter &&
+                           needle.find(needle_) != std::string::npos;
     needle_ = needle;
     view_ = view;
+    rowsCurrent_ = false;
     if (needle_.empty()) {
       ++generation_;
       rows_.reset();
       scanPending_ = false;
       return;
     }
+    if (narrowing) scan = {needle, view, scannedRows_, rows_, true};
   }
-  start({std::move(needle), view, 0, nullptr});
+  start(std::move(scan));
 }
 
 void UrlSearch::rowsAdded(bool orderChanged) {
@@ -95,7 +113,8 @@ void UrlSearch::rowsAdded(bool orderChanged) {
     if (scanPending_ && pending_.fromRow == 0) return;
     scan.needle = needle_;
     scan.view = view_;
-    if (!orderChanged && rows_ && !scanPending_) {
+    // Rows of an older text, or of one still being narrowed, are no base to extend.
+    if (!orderChanged && rows_ && rowsCurrent_ && !scanPending_) {
       scan.fromRow = scannedRows_;
       scan.base = rows_;
     }
@@ -121,6 +140,7 @@ void UrlSearch::stop() {
   // The scan in progress reads records: it must have let go of them before the store is cleared.
   idle_.wait(lock, [this] { return !scanning_; });
   rows_.reset();
+  rowsCurrent_ = false;
   scannedRows_ = 0;
   needle_.clear();
 }
@@ -158,6 +178,7 @@ void UrlSearch::run() {
     idle_.notify_all();
     if (!found || generation != generation_) continue;
     rows_ = std::move(found);
+    rowsCurrent_ = true;
     scannedRows_ = endRow;
     notify = found_;
     lock.unlock();
@@ -167,15 +188,41 @@ void UrlSearch::run() {
   }
 }
 
+bool UrlSearch::abandoned(uint64_t generation) const {
+  std::lock_guard lock(mutex_);
+  return generation != generation_;
+}
+
+bool UrlSearch::scanStore(const Scan& scan, uint64_t generation, int64_t count, const Found& found) const {
+  std::vector<const ResultRecord*> records(kRowsPerBatch);
+  for (int64_t index = 0; index < count; index += kRowsPerBatch) {
+    if (abandoned(generation)) return false;
+    const size_t taken = store_.recordsFrom(index, records);
+    for (size_t i = 0; i < taken; ++i) {
+      prefetchAhead(records, i, taken);
+      if (containsIgnoringCase(textOf(records[i]->first().url), scan.needle)) found(static_cast<size_t>(index) + i, records[i]);
+    }
+  }
+  return true;
+}
+
+std::shared_ptr<const UrlSearch::Rows> UrlSearch::narrowRows(const Scan& scan, uint64_t generation) const {
+  auto rows = std::make_shared<Rows>();
+  for (size_t i = 0; i < scan.base->size(); ++i) {
+    if (i % kRowsPerBatch == 0 && abandoned(generation)) return nullptr;
+    prefetchAhead(*scan.base, i, scan.base->size());
+    const ResultRecord* record = (*scan.base)[i];
+    if (containsIgnoringCase(textOf(record->first().url), scan.needle)) rows->push_back(record);
+  }
+  return rows;
+}
+
 std::shared_ptr<const UrlSearch::Rows> UrlSearch::scanRows(const Scan& scan, uint64_t generation,
                                                            int64_t& endRow) const {
-  const auto abandoned = [&] {
-    std::lock_guard lock(mutex_);
-    return generation != generation_;
-  };
-  const auto matches = [&](const ResultRecord* record) {
-    return containsIgnoringCase(textOf(record->first().url), scan.needle);
-  };
+  if (scan.narrowing) {
+    endRow = scan.fromRow;
+    return narrowRows(scan, generation);
+  }
   auto rows = std::make_shared<Rows>();
   if (scan.base) *rows = *scan.base;
   endRow = store_.rowCount(scan.view);
@@ -184,20 +231,21 @@ std::shared_ptr<const UrlSearch::Rows> UrlSearch::scanRows(const Scan& scan, uin
   if (scan.fromRow > 0) {
     // Rows appended to an unsorted view since the last scan: a few thousand, looked up one by one.
     for (int64_t row = scan.fromRow; row < endRow; row += kRowsPerBatch) {
-      if (abandoned()) return nullptr;
+      if (abandoned(generation)) return nullptr;
       const size_t taken = store_.indicesOfRows(row, indices, scan.view);
       for (size_t i = 0; i < taken; ++i) {
         const ResultRecord* record = store_.recordAtIndex(indices[i]);
-        if (record != nullptr && matches(record)) rows->push_back(record);
+        if (record != nullptr && containsIgnoringCase(textOf(record->first().url), scan.needle)) rows->push_back(record);
       }
     }
     return rows;
   }
 
   // Every record in store order first: they lie in memory in that order, so the scan streams
-  // through them instead of jumping about as a sorted view's rows would make it.
+  // through them instead of jumping about as a sorted view's rows would make it. (A second thread
+  // taking half the records gained nothing measurable on two cores.)
   const int64_t count = store_.count();
-  const bool storeOrder = !scan.view.sorted && scan.view.filter == 0;
+  const bool storeOrder = !scan.view.sorted && scan.view.filter == Filter::AllUrls;
   // By store index: a bit for each match, small enough to stay in the cache while the view's
   // rows visit it in their order, and the record of each match.
   std::vector<uint64_t> matched;
@@ -206,32 +254,26 @@ std::shared_ptr<const UrlSearch::Rows> UrlSearch::scanRows(const Scan& scan, uin
     matched.assign(static_cast<size_t>(count) / 64 + 1, 0);
     found.assign(static_cast<size_t>(count), nullptr);
   }
-  std::vector<const ResultRecord*> records(kRowsPerBatch);
   size_t foundCount = 0;
-  for (int64_t index = 0; index < count; index += kRowsPerBatch) {
-    if (abandoned()) return nullptr;
-    const size_t taken = store_.recordsFrom(index, records);
-    for (size_t i = 0; i < taken; ++i) {
-      prefetchAhead(records, i, taken);
-      if (!matches(records[i])) continue;
-      ++foundCount;
-      const size_t at = static_cast<size_t>(index) + i;
-      if (storeOrder) {
-        rows->push_back(records[i]);
-      } else {
-        matched[at / 64] |= uint64_t{1} << (at % 64);
-        found[at] = records[i];
-      }
+  const bool complete = scanStore(scan, generation, count, [&](size_t at, const ResultRecord* record) {
+    ++foundCount;
+    if (storeOrder) {
+      rows->push_back(record);
+    } else {
+      matched[at / 64] |= uint64_t{1} << (at % 64);
+      found[at] = record;
     }
-  }
+  });
+  if (!complete) return nullptr;
   if (storeOrder || foundCount == 0) {
     endRow = std::min(endRow, count);
     return rows;
   }
   // Then the view's rows in its order, which only reads indices. A row added after the count was
   // taken is left to the next scan.
+  rows->reserve(foundCount);
   for (int64_t row = 0; row < endRow; row += kRowsPerBatch) {
-    if (abandoned()) return nullptr;
+    if (abandoned(generation)) return nullptr;
     const size_t taken = store_.indicesOfRows(row, indices, scan.view);
     for (size_t i = 0; i < taken; ++i) {
       const uint32_t at = indices[i];

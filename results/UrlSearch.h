@@ -1,7 +1,8 @@
 #pragma once
 // The search over the result list: the rows of a view whose URL holds a text, letter case
 // ignored (ASCII letters). At a million rows a scan takes longer than a keystroke may wait, so it
-// runs on a thread of its own; a newer text abandons the scan of an older one.
+// runs on a thread of its own; a newer text abandons the scan of an older one, and a text that
+// holds the last one may look at the last one's rows only.
 //
 // Threads: the front end's main thread calls everything; found() runs on the search thread.
 
@@ -56,11 +57,20 @@ class UrlSearch {
     ViewSelection view;
     int64_t fromRow = 0;
     std::shared_ptr<const Rows> base;  // the rows found before fromRow
+    // base holds the rows of a text this needle contains, which cover fromRow rows: only they can
+    // match.
+    bool narrowing = false;
   };
+  // Matches of the needle among the first count records of the store, in store order: each
+  // match's store index and record go to found. False when abandoned.
+  using Found = std::function<void(size_t index, const ResultRecord* record)>;
+  bool scanStore(const Scan& scan, uint64_t generation, int64_t count, const Found& found) const;
+  bool abandoned(uint64_t generation) const;
   void start(Scan scan);
   void run();
   // Empty when abandoned.
   std::shared_ptr<const Rows> scanRows(const Scan& scan, uint64_t generation, int64_t& endRow) const;
+  std::shared_ptr<const Rows> narrowRows(const Scan& scan, uint64_t generation) const;
 
   const ResultStore& store_;
   mutable std::mutex mutex_;
@@ -70,6 +80,7 @@ class UrlSearch {
   std::string needle_;
   ViewSelection view_;
   std::shared_ptr<const Rows> rows_;
+  bool rowsCurrent_ = false;  // rows_ are of needle_ and view_, not of the text before
   int64_t scannedRows_ = 0;  // rows of the view the result covers
   bool scanPending_ = false;
   bool scanning_ = false;

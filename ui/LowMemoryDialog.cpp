@@ -9,6 +9,7 @@
 
 #include "base/Text.h"
 #include "results/Filters.h"
+#include "ui/FilterBox.h"
 #include "ui/MessageBoxes.h"
 #include "ui/CheckFileDialog.h"
 #include "ui/QtText.h"
@@ -35,7 +36,7 @@ LowMemoryDialog::LowMemoryDialog(Settings& settings, const SettingsLocation& loc
       kind_(new QComboBox),
       filter_(new QComboBox) {
   for (const char* name : kReportKindNames) kind_->addItem(qText(name));
-  for (std::string_view name : kFilterNames) filter_->addItem(qText(name));
+  offerFilters(filter_, false);  // a low-memory crawl is never a test
 
   auto* grid = new QGridLayout;
   addFileRow(
@@ -72,7 +73,7 @@ bool LowMemoryDialog::confirmStart() {
 
 SetupCheck LowMemoryDialog::check() {
   return checkLowMemoryCheck(utf8Text(input_->currentText()), utf8Text(output_->text()),
-                             static_cast<ReportKind>(kind_->currentIndex()), filter_->currentIndex(),
+                             static_cast<ReportKind>(kind_->currentIndex()), chosenFilter(filter_),
                              settings().slowPageThresholdMs);
 }
 

@@ -38,6 +38,7 @@
 #include "ui/CheckFileDialog.h"
 #include "ui/CookiesHeadersDialog.h"
 #include "ui/DetailPanel.h"
+#include "ui/FilterBox.h"
 #include "ui/HeadGetDialog.h"
 #include "ui/LowMemoryDialog.h"
 #include "ui/ManualEntryDialog.h"
@@ -111,7 +112,7 @@ void MainWindow::buildControls() {
 
   filter_ = new QComboBox;
   filter_->setAccessibleName("Filter");
-  for (std::string_view name : kFilterNames) filter_->addItem(qText(name));
+  offerFilters(filter_, false);
   filter_->setMinimumSize(300, 28);
   abort_ = new QPushButton("Abort");
   abort_->setEnabled(false);
@@ -186,7 +187,7 @@ void MainWindow::buildControls() {
   // A reset drops the selection: the details of a row no longer selected go with it.
   connect(model_, &QAbstractItemModel::modelReset, this, &MainWindow::showResultDetails);
   connect(search_, &QLineEdit::textChanged, this, &MainWindow::restartSearch);
-  connect(overview_, &OverviewTab::filterChosen, filter_, &QComboBox::setCurrentIndex);
+  connect(overview_, &OverviewTab::filterChosen, this, [this](Filter filter) { chooseFilter(filter_, filter); });
   connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
     search_->setFocus(Qt::ShortcutFocusReason);
     search_->selectAll();
@@ -243,6 +244,7 @@ void MainWindow::openSettingsDialog() {
 
 void MainWindow::setListMode(ListMode mode) {
   model_->setMode(mode);
+  offerFilters(filter_, mode == ListMode::TestResults);
   const std::vector<int64_t>& widths = settings_.columnWidths[static_cast<size_t>(mode)];
   for (int column = 0; column < model_->columnCount() && column < static_cast<int>(widths.size()); ++column) {
     list_->setColumnWidth(column, static_cast<int>(widths[static_cast<size_t>(column)]));
@@ -407,10 +409,10 @@ void MainWindow::refreshList() {
   overview_->refresh();
 }
 
-void MainWindow::filterChanged(int filter) {
+void MainWindow::filterChanged() {
   const QModelIndexList selected = list_->selectionModel()->selectedRows();
   const int selectedRow = selected.isEmpty() ? -1 : selected.front().row();
-  session_.view().selectFilter(filter);
+  session_.view().selectFilter(chosenFilter(filter_));
   resetSortIndicator();
   details_->clear();
   model_->reload();

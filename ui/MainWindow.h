@@ -134,7 +134,7 @@ class MainWindow : public QMainWindow {
   // The search field's text over the view's current rows (again after a filter, sort or load).
   void restartSearch();
   void searchFound();
-  void filterChanged(int filter);
+  void filterChanged();
   void columnClicked(int section);
   void sortInstalled();
   // The record of the selected row, in the result views only.

@@ -134,8 +134,8 @@ QString OverviewTab::chartText(OverviewChart chart) const {
 
 void OverviewTab::clickBar(OverviewChart chart, int bar) {
   const std::vector<OverviewBar>& bars = charts_[static_cast<size_t>(chart)].bars;
-  if (bar < 0 || bar >= static_cast<int>(bars.size()) || bars[static_cast<size_t>(bar)].filter < 0) return;
-  emit filterChosen(bars[static_cast<size_t>(bar)].filter);
+  if (bar < 0 || bar >= static_cast<int>(bars.size()) || !bars[static_cast<size_t>(bar)].filter) return;
+  emit filterChosen(*bars[static_cast<size_t>(bar)].filter);
 }
 
 void OverviewTab::showEvent(QShowEvent* event) {

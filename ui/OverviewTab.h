@@ -41,7 +41,7 @@ class OverviewTab : public QWidget {
   void clickBar(OverviewChart chart, int bar);
 
  signals:
-  void filterChosen(int filter);
+  void filterChosen(tallyvane::Filter filter);
 
  protected:
   void showEvent(QShowEvent* event) override;

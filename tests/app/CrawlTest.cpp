@@ -133,7 +133,7 @@ TEST_F(CrawlTest, ServersThatNeverAnswerCannotStallTheCrawl) {
   for (int i = 0; i < 40; ++i) urls.push_back(server.url(i % 5 == 0 ? "/silent?" : "/good?") + std::to_string(i));
   EXPECT_EQ(check(urls, 4), CrawlEnd::Finished);
   EXPECT_EQ(store->count(), 40);
-  EXPECT_EQ(store->rowCount({false, 13}), 8);  // "No Response / Timeout"
+  EXPECT_EQ(store->rowCount({false, Filter::NoResponseTimeout}), 8);
 }
 
 TEST_F(CrawlTest, AFatalErrorStopsEveryWorkerAndShowsOnlyItsMessage) {

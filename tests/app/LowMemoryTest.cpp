@@ -40,7 +40,7 @@ class LowMemoryTest : public ::testing::Test {
 
   // Runs a low-memory crawl to its end; the setup's message when it does not start.
   std::string runLowMemory(const std::filesystem::path& list, const std::filesystem::path& report, ReportKind kind,
-                           int filter = 0, int threads = 1) {
+                           Filter filter = Filter::AllUrls, int threads = 1) {
     SetupCheck check = checkLowMemoryCheck(list.string(), report.string(), kind, filter, 2000);
     if (check.message) return check.message->text;
     settings.NumThreads = threads;
@@ -49,7 +49,7 @@ class LowMemoryTest : public ::testing::Test {
     return {};
   }
 
-  std::string normalReport(const std::filesystem::path& list, ReportKind kind, int filter = 0) {
+  std::string normalReport(const std::filesystem::path& list, ReportKind kind, Filter filter = Filter::AllUrls) {
     CrawlSession normal(ui, &httpLibrary(), 2000);
     settings.NumThreads = 1;
     CrawlSetup setup;
@@ -79,18 +79,18 @@ std::string withoutTimes(std::string report) {
 TEST_F(LowMemoryTest, ReportsMatchANormalCrawlsReportsOfTheSameList) {
   const auto list = listOf({"/a", "/moved", "/loop", "/missing"});
   const auto report = folder / "low.csv";
-  const auto compare = [&](ReportKind kind, int filter) {
+  const auto compare = [&](ReportKind kind, Filter filter) {
     settings.CheckLinksInHeaders = 0;
     const std::string expected = withoutTimes(normalReport(list, kind, filter));
     settings.CheckLinksInHeaders = 1;  // never followed in this mode
     EXPECT_EQ(runLowMemory(list, report, kind, filter), "");
-    EXPECT_EQ(withoutTimes(ScratchFolder::read(report)), expected) << static_cast<int>(kind) << " " << filter;
+    EXPECT_EQ(withoutTimes(ScratchFolder::read(report)), expected) << static_cast<int>(kind) << " " << filterName(filter);
   };
   for (const ReportKind kind :
        {ReportKind::Standard, ReportKind::RedirectDetails, ReportKind::LinkHeaders, ReportKind::RawHeaders}) {
-    compare(kind, 0);
+    compare(kind, Filter::AllUrls);
   }
-  compare(ReportKind::Standard, 4);  // "3XX - Redirects"
+  compare(ReportKind::Standard, Filter::Redirects3xx);
   EXPECT_EQ(server.requestCount("/b"), 0u);
   EXPECT_EQ(session.store().count(), 0);  // nothing kept
   EXPECT_EQ(ui.field(kUrlsField), "");  // the status fields are emptied at the end
@@ -99,12 +99,12 @@ TEST_F(LowMemoryTest, ReportsMatchANormalCrawlsReportsOfTheSameList) {
 TEST_F(LowMemoryTest, DuplicatesAreWrittenTwiceAndAnEmptyFilterLeavesTheHeading) {
   const auto list = listOf({"/a", "/a", "/a"});
   const auto report = folder / "low.csv";
-  EXPECT_EQ(runLowMemory(list, report, ReportKind::Standard, 0, 3), "");
+  EXPECT_EQ(runLowMemory(list, report, ReportKind::Standard, Filter::AllUrls, 3), "");
   EXPECT_EQ(server.requestCount("/a"), 3u);
   const std::string text = ScratchFolder::read(report);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 3);
 
-  EXPECT_EQ(runLowMemory(list, report, ReportKind::Standard, 10), "");  // "Page Not Found"
+  EXPECT_EQ(runLowMemory(list, report, ReportKind::Standard, Filter::PageNotFound), "");
   EXPECT_EQ(ScratchFolder::read(report), reportStart(ReportKind::Standard, TestMode::None));
   EXPECT_EQ(ui.messages().back(), "Success: Tallyvane has finished checking all URLs");
 }
@@ -114,9 +114,9 @@ TEST_F(LowMemoryTest, AReportThatCannotBeCreatedStartsNothing) {
   const auto report = folder / "no-such-folder" / "low.csv";
   EXPECT_EQ(runLowMemory(list, report, ReportKind::Standard), "Cannot create output file: " + report.string());
   EXPECT_EQ(server.requests().size(), 0u);
-  const SetupCheck check = checkLowMemoryCheck(list.string(), " ", ReportKind::Standard, 0, 2000);
+  const SetupCheck check = checkLowMemoryCheck(list.string(), " ", ReportKind::Standard, Filter::AllUrls, 2000);
   EXPECT_EQ(check.message->text, "Please, enter on output file");
-  const SetupCheck overList = checkLowMemoryCheck(list.string(), list.string(), ReportKind::Standard, 0, 2000);
+  const SetupCheck overList = checkLowMemoryCheck(list.string(), list.string(), ReportKind::Standard, Filter::AllUrls, 2000);
   EXPECT_EQ(overList.message->text, "Cannot create output file: " + list.string());
   EXPECT_EQ(ScratchFolder::read(list), server.url("/a") + "\n");  // the list is untouched
 }
@@ -124,7 +124,7 @@ TEST_F(LowMemoryTest, AReportThatCannotBeCreatedStartsNothing) {
 TEST_F(LowMemoryTest, AnAbortLeavesWholeLinesAndTheWorkerViewShowsTheUrlInHand) {
   const auto list = listOf({"/a", "/moved", "/hang", "/a"});
   const auto report = folder / "low.csv";
-  SetupCheck check = checkLowMemoryCheck(list.string(), report.string(), ReportKind::Standard, 0, 2000);
+  SetupCheck check = checkLowMemoryCheck(list.string(), report.string(), ReportKind::Standard, Filter::AllUrls, 2000);
   settings.NumThreads = 1;
   session.startCrawl(settings, check.setup);
   Crawl& crawl = session.crawl();
@@ -146,7 +146,7 @@ TEST_F(LowMemoryTest, AFullDiskStopsTheCrawlAndKeepsOnlyWholeLines) {
   const size_t heading = reportStart(ReportKind::RawHeaders, TestMode::None).size();
   {
     const FileSizeLimit limit(heading + 500);  // room for the heading and about one URL
-    EXPECT_EQ(runLowMemory(list, report, ReportKind::RawHeaders, 0, 2), "");
+    EXPECT_EQ(runLowMemory(list, report, ReportKind::RawHeaders, Filter::AllUrls, 2), "");
   }
   EXPECT_EQ(ui.messages().back(), "Error: There was an error writing to the report file.");
   EXPECT_LT(server.requestCount("/a"), 40u);

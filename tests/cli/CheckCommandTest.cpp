@@ -116,6 +116,54 @@ TEST_F(CheckCommandTest, ReportsAndResultsFileFollowFilterAndSort) {
   EXPECT_EQ(std::count(standard.begin(), standard.end(), '\n'), 4);
 }
 
+TEST_F(CheckCommandTest, RedirectsToErrorsAreCountedAfterTheFormerCountsOnlyWhenThereAreAny) {
+  server.route("/old", [](const ReceivedRequest& r) { return redirectTo(r, 301, "/gone"); });
+  server.fixed("/gone", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+  server.fixed("/fine", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+  const auto counts = [](const std::string& output) { return output.substr(output.find("All URLs: ")); };
+  const auto fine = folder.write("fine.txt", server.url("/fine") + "\n");
+  const auto [fineStatus, fineOutput] = cli("check -q " + fine.string());
+  ASSERT_EQ(fineStatus, 0) << fineOutput;
+  EXPECT_EQ(counts(fineOutput),
+            "All URLs: 1\nHTTP URLs: 1\nHTTPS URLs: 0\n2XX - Success: 1\n3XX - Redirects: 0\n301 Redirects: 0\n"
+            "302 Redirects: 0\nRedirect Chains: 0\nRedirect Loops: 0\n4xx Client Errors: 0\nPage Not Found: 0\n"
+            "5xx Server Errors: 0\nSlow Pages: 0\nNo Response / Timeout: 0\n"
+            "Lines skipped (not http:// or https://): 0\n");
+
+  const auto list = folder.write("list.txt", server.url("/old") + "\n" + server.url("/fine") + "\n");
+  const auto report = folder / "broken.csv";
+  const auto [status, output] =
+      cli("check -q -t 1 " + list.string() + " --filter 'redirects to errors' --report redirects=" + report.string());
+  ASSERT_EQ(status, 0) << output;
+  EXPECT_TRUE(counts(output).ends_with("No Response / Timeout: 0\nLines skipped (not http:// or https://): 0\n"
+                                       "Redirects to Errors: 1\n"))
+      << output;
+  const std::string rows = ScratchFolder::read(report);
+  EXPECT_NE(rows.find(server.url("/old")), std::string::npos) << rows;
+  EXPECT_EQ(rows.find(server.url("/fine")), std::string::npos) << rows;
+  EXPECT_EQ(cli("check -q " + list.string() + " --fail-on 14").first, 2);
+}
+
+TEST_F(CheckCommandTest, TestFailedIsRefusedWithoutATestsResults) {
+  const auto list = folder.write("list.txt", server.url("/a") + "\n");
+  const std::string refused =
+      "Error: \"Test Failed\" needs a test's results: use it with mapping-test or canonical-test, or on the results "
+      "file of one\n";
+  EXPECT_EQ(cli("check " + list.string() + " --filter 'Test Failed'"), (std::pair<int, std::string>{1, refused}));
+  EXPECT_EQ(cli("check " + list.string() + " --fail-on 4xx,15"), (std::pair<int, std::string>{1, refused}));
+  const auto low = folder / "low.csv";
+  EXPECT_EQ(cli("check --low-memory --report standard=" + low.string() + " --filter 15 " + list.string()),
+            (std::pair<int, std::string>{1, refused}));
+  EXPECT_FALSE(std::filesystem::exists(low));
+  EXPECT_EQ(server.requests().size(), 0u);
+
+  const auto results = folder / "run.tvl";
+  ASSERT_EQ(cli("check -q " + list.string() + " --save " + results.string()).first, 0);
+  const auto [status, output] = cli("report " + results.string() + " --fail-on 'test failed'");
+  EXPECT_EQ(status, 1);
+  EXPECT_TRUE(output.ends_with(refused)) << output;
+}
+
 TEST_F(CheckCommandTest, HtmlSummaryOfTheWholeResultsAndNotInLowMemoryMode) {
   server.fixed("/gone", "HTTP/1.1 404 <b>Gone</b>\r\nContent-Length: 0\r\n\r\n");
   const auto list = folder.write("list.txt", server.url("/gone") + "\n" + server.url("/fine") + "\n");
@@ -136,7 +184,7 @@ TEST_F(CheckCommandTest, WrongOutputOptionsStopBeforeAnyRequest) {
   const auto list = folder.write("list.txt", server.url("/a") + "\n");
   EXPECT_EQ(cli("check " + list.string() + " --report pdf=x.pdf").second,
             "Error: Invalid report \"pdf=x.pdf\": use KIND=FILE with KIND standard, redirects, links, raw or html\n");
-  EXPECT_EQ(cli("check " + list.string() + " --filter 14").first, 1);
+  EXPECT_EQ(cli("check " + list.string() + " --filter 16").first, 1);
   EXPECT_EQ(cli("check " + list.string() + " --sort Colour").first, 1);
   EXPECT_EQ(cli("report " + (folder / "none.tvl").string() + " --report raw=x.csv").second,
             "Error: Cannot open results file.\n");

@@ -109,6 +109,15 @@ TEST_F(TestCommandsTest, AFailedUrlFailsTheJobWithJUnitXmlAndAReloadableResultsF
   EXPECT_TRUE(csv.starts_with("\xEF\xBB\xBF\"Test Result\",\"URL\"")) << csv;
   EXPECT_NE(csv.find("\"FAIL[not redirected],[bad final url]\",\"" + https("old.localhost", "/kept")),
             std::string::npos);
+  // A saved test's FAILs fail a job that asks, and make a report of their own.
+  const auto failures = folder / "failures.csv";
+  EXPECT_EQ(cli("report " + results.string() + " --fail-on 'Test Failed' --filter 15 --report standard=" +
+                failures.string())
+                .first,
+            2);
+  const std::string failed = ScratchFolder::read(failures);
+  EXPECT_NE(failed.find(https("old.localhost", "/kept")), std::string::npos) << failed;
+  EXPECT_EQ(failed.find(https("old.localhost", "/old")), std::string::npos) << failed;
 
   // The system's store does not know the test authority: nothing is trusted without --ca-bundle.
   const auto [untrusted, untrustedOutput] = cli("mapping-test -q --rules " + rules + " " + list);

@@ -146,9 +146,9 @@ TEST_F(CsvReportTest, TestModeAddsTheVerdictColumn) {
 }
 
 TEST_F(CsvReportTest, RowsFollowTheFilterAndAnEmptyFilterGivesTheHeaderOnly) {
-  const std::string notFound = report(ReportKind::RedirectDetails, TestMode::None, {false, 10});
+  const std::string notFound = report(ReportKind::RedirectDetails, TestMode::None, {false, Filter::PageNotFound});
   EXPECT_EQ(std::count(notFound.begin(), notFound.end(), '\n'), 1);
-  const std::string redirects = report(ReportKind::RawHeaders, TestMode::None, {false, 5});
+  const std::string redirects = report(ReportKind::RawHeaders, TestMode::None, {false, Filter::Redirects301});
   EXPECT_EQ(redirects, kBom + "\"URL\",\"Raw Response Header\"\n\"http://a.example/old\",\"\"\n"
                               "\"http://a.example/old/1\",\"\"\n\"http://a.example/old/2\",\"\"\n"
                               "\"http://a.example/a\",\"\"\n\"http://a.example/b\",\"\"\n");

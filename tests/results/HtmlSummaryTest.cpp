@@ -67,6 +67,8 @@ TEST_F(HtmlSummaryTest, HoldsTheFilterCountsTheLongestChainsAndTheSlowestUrls) {
   EXPECT_NE(html.find("<td>All URLs</td><td class=\"n\">6</td>"), std::string::npos);
   EXPECT_NE(html.find("<td>Redirect Chains</td><td class=\"n\">1</td>"), std::string::npos);
   EXPECT_NE(html.find("<td>No Response / Timeout</td><td class=\"n\">1</td>"), std::string::npos);
+  EXPECT_NE(html.find("<td>Redirects to Errors</td><td class=\"n\">0</td>"), std::string::npos);
+  EXPECT_EQ(html.find("Test Failed"), std::string::npos) << "no test, no such filter";
   // Longest chain first; a URL without redirects is no chain.
   const size_t chains = html.find("Longest redirect chains");
   const size_t slowest = html.find("Slowest URLs");
@@ -99,6 +101,8 @@ TEST_F(HtmlSummaryTest, TestFailuresAreGroupedByEachOfTheirReasons) {
   const std::string html = summary(TestMode::Mapping);
 
   EXPECT_NE(html.find("2 URLs failed."), std::string::npos);
+  EXPECT_NE(html.find("<td>Test Failed</td><td class=\"n\">2</td>"), std::string::npos);
+  EXPECT_NE(html.find("<td>Redirects to Errors</td><td class=\"n\">1</td>"), std::string::npos);  // the loop
   EXPECT_NE(html.find("<td>[not 301]</td><td class=\"n\">2</td>"), std::string::npos);
   EXPECT_NE(html.find("<td>[redirect loop]</td><td class=\"n\">1</td>"), std::string::npos);
   EXPECT_EQ(html.find("a.example/fine", html.find("Test failures")), std::string::npos);
@@ -145,9 +149,9 @@ TEST(CrawlOverviewCounts, ClassesChainKindsAndTimesWithTheFiltersTheirBarsSelect
   EXPECT_EQ(counts(OverviewChart::ChainKinds), (std::vector<int64_t>{3, 1, 0, 1, 0}));
   // The whole chain's time: 3 s for the redirect to a 404.
   EXPECT_EQ(counts(OverviewChart::ResponseTimes), (std::vector<int64_t>{2, 0, 0, 0, 0, 1, 0, 1}));
-  EXPECT_EQ(overview.bars(OverviewChart::StatusClasses)[2].filter, 9);  // "4xx Client Errors"
-  EXPECT_EQ(overview.bars(OverviewChart::ResponseTimes)[4].filter, -1);
-  EXPECT_EQ(overview.bars(OverviewChart::ResponseTimes)[5].filter, 12);  // "Slow Pages"
+  EXPECT_EQ(overview.bars(OverviewChart::StatusClasses)[2].filter, Filter::ClientErrors4xx);
+  EXPECT_EQ(overview.bars(OverviewChart::ResponseTimes)[4].filter, std::nullopt);
+  EXPECT_EQ(overview.bars(OverviewChart::ResponseTimes)[5].filter, Filter::SlowPages);
 
   // Only new records are counted again; an emptied store starts the counts afresh.
   ASSERT_TRUE(store.add(chainOf("http://a.example/6", {200}), TestMode::None, fatal));

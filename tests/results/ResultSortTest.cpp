@@ -69,13 +69,13 @@ TEST_F(ResultSortTest, ChoosingAFilterDropsTheSort) {
   add("http://c/", {200});
   sortBy(kUrlColumn, SortDirection::Ascending);
   EXPECT_EQ(view.filteredUrlsText(false), "Filtered URLs:3");
-  view.selectFilter(10);
+  view.selectFilter(Filter::PageNotFound);
   EXPECT_EQ(view.direction(), SortDirection::None);
   EXPECT_EQ(rows(), (Urls{"http://b/", "http://a/"}));
   EXPECT_EQ(view.filteredUrlsText(true), "Filtered URLs: 2");
   sortBy(kUrlColumn, SortDirection::Ascending);
   EXPECT_EQ(rows(), (Urls{"http://a/", "http://b/"}));
-  view.selectFilter(0);
+  view.selectFilter(Filter::AllUrls);
   EXPECT_EQ(view.filteredUrlsText(false), "Filtered URLs: 3");
   EXPECT_EQ(view.filteredUrlsText(true), "");
 }
@@ -94,7 +94,7 @@ TEST_F(ResultSortTest, RecordsAddedWhileSortedAreInsertedAfterTheirEquals) {
 
 TEST_F(ResultSortTest, WithAFilterOnlyItsRecordsAreInserted) {
   add("http://z/", {404});
-  view.selectFilter(10);
+  view.selectFilter(Filter::PageNotFound);
   sortBy(kUrlColumn, SortDirection::Descending);
   add("http://a/", {404});
   add("http://ok/", {200});
@@ -200,7 +200,7 @@ TEST(ResultSortOrderTest, NumbersAtTheirLimitsMatchAFreshStableSort) {
   ResultStore store;
   FatalErrorSlot fatal;
   for (const auto& values : valueSets) {
-    for (const int filter : {0, 3}) {
+    for (const Filter filter : {Filter::AllUrls, Filter::Success2xx}) {
       for (const bool descending : {false, true}) {
         ResultView view(store);
         view.clearStore();
@@ -219,7 +219,7 @@ TEST(ResultSortOrderTest, NumbersAtTheirLimitsMatchAFreshStableSort) {
         ASSERT_EQ(view.rowCount(), static_cast<int64_t>(expected.size()));
         for (int64_t row = 0; row < view.rowCount(); ++row) {
           ASSERT_EQ(view.recordAtRow(row), expected[static_cast<size_t>(row)])
-              << values[1] << " " << filter << " " << descending << " " << row;
+              << values[1] << " " << filterNumber(filter) << " " << descending << " " << row;
         }
       }
     }

@@ -29,9 +29,10 @@ class ResultStoreTest : public ::testing::Test {
 
   std::vector<int> filtersOf(int64_t index) {
     std::vector<int> result;
-    for (int filter = 1; filter <= kFilterCount; ++filter) {
+    for (const Filter filter : kFilters) {
+      if (filter == Filter::AllUrls) continue;
       for (int64_t row = 0; row < store.rowCount({false, filter}); ++row) {
-        if (store.recordAtRow(row, {false, filter}) == store.recordAtIndex(index)) result.push_back(filter);
+        if (store.recordAtRow(row, {false, filter}) == store.recordAtIndex(index)) result.push_back(filterNumber(filter));
       }
     }
     return result;
@@ -214,6 +215,44 @@ TEST_F(ResultStoreTest, AClaimEndsWithTheAddOfItsChainOrWithItsRelease) {
   EXPECT_EQ(store.count(), 1);
 }
 
+TEST_F(ResultStoreTest, OnlyATestsFailuresAreInTestFailed) {
+  const auto verdict = [](const std::string& url, uint8_t passed) {
+    auto hops = chainOf(url, {200});
+    hops[0].testPassed = passed;
+    return hops;
+  };
+  ASSERT_TRUE(add(verdict("http://a/pass", 1), TestMode::Mapping));
+  ASSERT_TRUE(add(verdict("http://a/fail", 0), TestMode::Mapping));
+  ASSERT_TRUE(add(verdict("http://a/canonical-fail", 0), TestMode::Canonical));
+  ASSERT_TRUE(add(verdict("http://a/no-test", 0)));  // no verdict at all, whatever the hop says
+  EXPECT_THAT(filtersOf(0), ElementsAreArray({1, 3}));
+  EXPECT_THAT(filtersOf(1), ElementsAreArray({1, 3, 15}));
+  EXPECT_THAT(filtersOf(2), ElementsAreArray({1, 3, 15}));
+  EXPECT_THAT(filtersOf(3), ElementsAreArray({1, 3}));
+}
+
+TEST(FiltersTest, NumbersAndNamesStayAsCommandLinesAndListsUseThem) {
+  std::vector<std::string_view> names = {
+      "All URLs",          "HTTP URLs",      "HTTPS URLs",        "2XX - Success", "3XX - Redirects",
+      "301 Redirects",     "302 Redirects",  "Redirect Chains",   "Redirect Loops", "4xx Client Errors",
+      "Page Not Found",    "5xx Server Errors", "Slow Pages",     "No Response / Timeout",
+  };
+  names.push_back("Redirects to Errors");
+  names.push_back("Test Failed");
+  ASSERT_EQ(kFilters.size(), names.size());
+  for (int number = 0; number < static_cast<int>(names.size()); ++number) {
+    const auto filter = filterFromNumber(number);
+    ASSERT_TRUE(filter) << number;
+    EXPECT_EQ(filterNumber(*filter), number);
+    EXPECT_EQ(kFilters[static_cast<size_t>(number)], *filter);
+    EXPECT_EQ(filterName(*filter), names[static_cast<size_t>(number)]);
+  }
+  EXPECT_EQ(filterNumber(Filter::PageNotFound), 10);
+  for (const int64_t outside : {int64_t{-1}, static_cast<int64_t>(names.size()), int64_t{1} << 32}) {
+    EXPECT_FALSE(filterFromNumber(outside)) << outside;
+  }
+}
+
 TEST_F(ResultStoreTest, EveryFilterPredicate) {
   struct Case {
     std::string url;
@@ -231,13 +270,20 @@ TEST_F(ResultStoreTest, EveryFilterPredicate) {
       {"http://a/301", {301, 200}, kChainPlain, 10, {1, 4, 5}},
       {"http://a/307", {307, 200}, kChainPlain, 10, {1, 4, 6}},
       {"http://a/chain", {301, 302, 200}, kChainRedirects, 10, {1, 4, 5, 7}},
-      {"http://a/loop", {302, 301, 0}, kChainLoop, 10, {1, 4, 6, 7, 8}},
-      {"http://a/self", {301, 0}, kChainLoop, 10, {1, 4, 5, 8}},
+      // A loop's last hop and an over-long chain's are never requested: no final answer.
+      {"http://a/loop", {302, 301, 0}, kChainLoop, 10, {1, 4, 6, 7, 8, 14}},
+      {"http://a/self", {301, 0}, kChainLoop, 10, {1, 4, 5, 8, 14}},
+      {"http://a/far", {301, 301, 301, 301, 301, 301, 301, 301, 301, 301, 0}, kChainMaxRedirects, 10, {1, 4, 5, 7, 14}},
+      {"http://a/to-404", {301, 404}, kChainPlain, 10, {1, 4, 5, 14}},
+      {"http://a/to-410", {302, 302, 410}, kChainRedirects, 10, {1, 4, 6, 7, 14}},
+      {"http://a/to-503", {307, 503}, kChainPlain, 10, {1, 4, 6, 14}},
+      {"http://a/to-dead", {301, 0}, kChainFailed, 10, {1, 4, 5, 14}},
+      {"http://a/to-1xx", {301, 199}, kChainPlain, 10, {1, 4, 5}},
       {"http://a/404", {404}, kChainPlain, 10, {1, 9, 10}},
       {"http://a/410", {410}, kChainPlain, 10, {1, 9}},
       {"http://a/500", {500}, kChainPlain, 10, {1, 11}},
       {"http://a/504", {504}, kChainPlain, 1999, {1, 11, 13}},
-      {"http://a/dead", {0}, kChainFailed, -1, {1, 12, 13}},
+      {"http://a/dead", {0}, kChainFailed, -1, {1, 12, 13}},  // no redirect: not a redirect to an error
       {"ftp://a/", {200}, kChainPlain, 10, {3}},
       {"hTtPs://a/", {200}, kChainPlain, 10, {2, 3}},
       {"httpx://a/", {200}, kChainPlain, 10, {3}},
@@ -255,13 +301,13 @@ TEST_F(ResultStoreTest, RowsFollowTheFilterAndStayInRange) {
   ASSERT_TRUE(add(chainOf("http://a/1", {404})));
   ASSERT_TRUE(add(chainOf("http://a/2", {200})));
   ASSERT_TRUE(add(chainOf("http://a/3", {404})));
-  const ViewSelection notFound{false, 10};
+  const ViewSelection notFound{false, Filter::PageNotFound};
   EXPECT_EQ(store.rowCount(notFound), 2);
   EXPECT_EQ(store.recordAtRow(1, notFound), store.recordAtIndex(2));
   EXPECT_EQ(store.recordAtRow(2, notFound), nullptr);
   EXPECT_EQ(store.recordAtRow(2, {}), store.recordAtIndex(2));
   EXPECT_EQ(store.recordAtRow(3, {}), nullptr);
-  EXPECT_EQ(store.rowCount({true, 0}), 0);  // no sorted order yet
+  EXPECT_EQ(store.rowCount({true, Filter::AllUrls}), 0);  // no sorted order yet
 }
 
 TEST_F(ResultStoreTest, ClearEmptiesEverything) {
@@ -274,12 +320,12 @@ TEST_F(ResultStoreTest, ClearEmptiesEverything) {
   EXPECT_EQ(store.count(), 0);
   EXPECT_EQ(store.recordAtIndex(0), nullptr);
   EXPECT_FALSE(store.contains("http://a/1"));
-  EXPECT_EQ(store.rowCount({false, 10}), 0);
+  EXPECT_EQ(store.rowCount({false, Filter::PageNotFound}), 0);
   auto hops = chainOf("http://a/1", {200});
   hops[0].contentType = "text/html";  // a new copy: the shared one went with the store
   ASSERT_TRUE(add(hops));
   EXPECT_TRUE(store.contains("http://a/1"));
-  EXPECT_EQ(store.rowCount({false, 3}), 1);
+  EXPECT_EQ(store.rowCount({false, Filter::Success2xx}), 1);
   EXPECT_STREQ(store.recordAtIndex(0)->first().type, "text/html");
 }
 
@@ -297,7 +343,7 @@ TEST(ResultStoreMemoryTest, OutOfMemoryAddsNothingAndFillsTheFatalSlot) {
   EXPECT_GT(added, 0);
   EXPECT_EQ(store.count(), added);
   EXPECT_FALSE(store.contains(hops[0].url));
-  EXPECT_EQ(store.rowCount({false, 1}), added);
+  EXPECT_EQ(store.rowCount({false, Filter::HttpUrls}), added);
   const FatalError error = fatal.get();
   EXPECT_EQ(error.title, "Error");
   EXPECT_EQ(error.message, "Not enough memory!");
@@ -339,3 +385,4 @@ TEST(ResultStoreConcurrencyTest, WorkersAddWhileReadersRead) {
 
 }  // namespace
 }  // namespace tallyvane
+

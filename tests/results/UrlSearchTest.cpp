@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "tests/support/Chains.h"
+#include "tests/support/Eventually.h"
 
 namespace tallyvane {
 namespace {
@@ -56,10 +57,10 @@ TEST_F(UrlSearchTest, FindsTheTextIgnoringCaseWithinTheFilterAndTakesNewRowsAsTh
   add("https://a.example/Shop/1");
   add("https://a.example/blog/1", 404);
   add("http://a.example/SHOP/2", 404);
-  search.search("shop", {false, 0});
+  search.search("shop", {});
   EXPECT_EQ(nextResult(), (std::vector<std::string>{"https://a.example/Shop/1", "http://a.example/SHOP/2"}));
 
-  search.search("Shop", {false, 10});  // "Page Not Found"
+  search.search("Shop", {false, Filter::PageNotFound});
   EXPECT_EQ(nextResult(), (std::vector<std::string>{"http://a.example/SHOP/2"}));
 
   add("https://a.example/shop/3", 404);
@@ -67,18 +68,45 @@ TEST_F(UrlSearchTest, FindsTheTextIgnoringCaseWithinTheFilterAndTakesNewRowsAsTh
   search.rowsAdded(false);
   EXPECT_EQ(nextResult(), (std::vector<std::string>{"http://a.example/SHOP/2", "https://a.example/shop/3"}));
 
-  search.search("", {false, 10});
+  search.search("", {false, Filter::PageNotFound});
   EXPECT_FALSE(search.active());
   EXPECT_EQ(search.rows(), nullptr);
 }
 
 TEST_F(UrlSearchTest, StopForgetsTheResultSoNothingPointsIntoAClearedStore) {
   for (int i = 0; i < 20000; ++i) add("https://a.example/page/" + std::to_string(i));
-  search.search("PAGE/1", {false, 0});
+  search.search("PAGE/1", {});
   search.stop();  // waits for the scan to let go of the records
   store.clear();
   EXPECT_EQ(search.rows(), nullptr);
   EXPECT_FALSE(search.active());
+}
+
+TEST_F(UrlSearchTest, TypingOnNarrowsTheRowsFoundAndRowsAddedMeanwhileAreNotMissed) {
+  for (int i = 0; i < 40; ++i) add("https://a.example/page/" + std::to_string(i));
+  add("https://a.example/Shop/1");
+  add("https://a.example/shop/12");
+  search.search("shop", {});
+  EXPECT_EQ(nextResult(), (std::vector<std::string>{"https://a.example/Shop/1", "https://a.example/shop/12"}));
+  search.search("SHOP/1", {});
+  EXPECT_EQ(nextResult(), (std::vector<std::string>{"https://a.example/Shop/1", "https://a.example/shop/12"}));
+  search.search("shop/12", {});
+  EXPECT_EQ(nextResult(), (std::vector<std::string>{"https://a.example/shop/12"}));
+
+  // Rows come while the text changes: the rows of the earlier text are never taken as the new
+  // text's, and the new rows are found.
+  const std::vector<std::string> expected = {"https://a.example/shop/12", "https://a.example/SHOP/123"};
+  search.search("shop/1", {});
+  add("https://a.example/SHOP/123");
+  add("https://a.example/page/123");
+  search.rowsAdded(false);
+  search.search("shop/12", {});
+  EXPECT_TRUE(tallyvane::testing::eventually(
+      [&] {
+        const auto rows = search.rows();
+        return rows && urlsOf(*rows) == expected;
+      },
+      "the rows of shop/12 with the one added"));
 }
 
 TEST(ContainsIgnoringCase, ComparesAsciiLettersWithoutCaseAndEverythingElseExactly) {
@@ -88,6 +116,14 @@ TEST(ContainsIgnoringCase, ComparesAsciiLettersWithoutCaseAndEverythingElseExact
   EXPECT_FALSE(containsIgnoringCase("https://a.example/%C3%A9", "%c3%a9x"));
   EXPECT_TRUE(containsIgnoringCase("aab", "ab"));  // a partial match is not the end of the scan
   EXPECT_FALSE(containsIgnoringCase("a-b", "a_b"));
+  // Found by a byte without case, or by either case of a letter, wherever the match starts.
+  EXPECT_TRUE(containsIgnoringCase("Product-0001", "product-0001"));
+  EXPECT_TRUE(containsIgnoringCase("pp-1 P-2", "p-2"));
+  EXPECT_FALSE(containsIgnoringCase("p-1 P-", "p-2"));
+  EXPECT_TRUE(containsIgnoringCase("xCATegory", "category"));
+  EXPECT_TRUE(containsIgnoringCase("caT", "t"));
+  EXPECT_FALSE(containsIgnoringCase("-a", "a-"));
+  EXPECT_TRUE(containsIgnoringCase("/2", "/2"));
 }
 
 }  // namespace

@@ -247,7 +247,7 @@ TEST_F(MainWindowTest, CrawlsFollowTheRewriteRulesAndALowMemoryCrawlShowsItsWork
   hangOn("/hang");
   const auto list = scratch.write("urls.txt", server.url("/hang") + "\n");
   const SetupCheck low =
-      checkLowMemoryCheck(list.string(), (scratch / "low.csv").string(), ReportKind::Standard, 0, 2000);
+      checkLowMemoryCheck(list.string(), (scratch / "low.csv").string(), ReportKind::Standard, Filter::AllUrls, 2000);
   ASSERT_FALSE(low.message);
   window().startCrawl(low.setup);
   EXPECT_EQ(window().resultModel()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "Thread");

@@ -108,6 +108,21 @@ TEST_F(TestDialogsTest, MappingDialogChecksInOrderAndItsTestFillsTheVerdictColum
   EXPECT_EQ(column(0), (Texts{"FAIL [not redirected],[no redirect rule]", "PASS"}));
   EXPECT_EQ(settings.recentInputFiles.front(), list.string());
   EXPECT_EQ(settings.recentMappingFiles, (Texts{rules.string(), "/old/rules.txt"}));
+
+  // A test's results offer "Test Failed" after the other filters; a plain check's do not.
+  QComboBox* filters = window().filterBox();
+  ASSERT_EQ(filters->count(), 16);
+  EXPECT_EQ(filters->itemText(14), "Redirects to Errors");
+  EXPECT_EQ(filters->itemText(15), "Test Failed");
+  filters->setCurrentIndex(15);
+  EXPECT_EQ(column(0), (Texts{"FAIL [not redirected],[no redirect rule]"}));
+  EXPECT_EQ(window().statusField(kFilteredUrlsField)->text(), "Filtered URLs: 1");
+  window().startCrawl({}, server.url("/new") + "\r\n");
+  ASSERT_TRUE(waitForCrawlEnd());
+  takeMessages(window());
+  EXPECT_EQ(filters->count(), 15);
+  EXPECT_EQ(filters->currentText(), "All URLs");
+  EXPECT_EQ(window().resultModel()->rowCount(), 1);
 }
 
 TEST_F(TestDialogsTest, MappingRulesWithABadLineCloseTheDialogWithTheirMessage) {
@@ -164,7 +179,7 @@ TEST_F(TestDialogsTest, LowMemoryDialogProposesTheReportBesideTheListAndChecksIn
                    "Output (csv file)", "Choose Output File", "Choose Report Output Type", "Apply Filter", "Start"}));
   EXPECT_TRUE(dialog->outputField()->text().isEmpty());
   EXPECT_EQ(dialog->reportKindBox()->currentText(), "Standard Report");
-  EXPECT_EQ(dialog->filterBox()->count(), 14);
+  EXPECT_EQ(dialog->filterBox()->count(), 15);  // no "Test Failed": a low-memory crawl is never a test
   EXPECT_EQ(dialog->filterBox()->currentText(), "All URLs");
 
   QTest::keyClicks(dialog->inputField()->lineEdit(), "/data/lists/urls.txt");
