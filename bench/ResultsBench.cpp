@@ -112,7 +112,7 @@ void sortedReport(ResultStore& store, int column, const char* what, const char* 
   write(view.selection());
   const double extra = sorted.cpuSeconds() - plainSeconds;
   printFigure(what, extra, "s CPU", store.count() <= 1000000 ? goal : nullptr, extra <= goalSeconds);
-  view.selectFilter(0);
+  view.selectFilter(Filter::AllUrls);
   fs::remove(report);
 }
 
