@@ -10,8 +10,10 @@ namespace tallyvane {
 std::string hostOf(std::string_view url) {
   const auto span = requestHostSpan(url);
   if (!span) return std::string(url);
-  const std::string_view scheme = url.substr(0, url.find("://"));
-  std::string host(scheme);
+  // Scheme and host name ignore case: "HTTPS://Shop.Example" is the host of "https://shop.example".
+  std::string host;
+  for (const char c : url.substr(0, url.find("://"))) host += asciiLower(c);
+  const bool https = host == "https";
   host += "://";
   for (size_t i = span->begin; i < span->end; ++i) host += asciiLower(url[i]);
   host += ':';
@@ -25,7 +27,7 @@ std::string hostOf(std::string_view url) {
   if (!rest.empty()) {
     host += rest;
   } else {
-    host += scheme == "https" ? "443" : "80";
+    host += https ? "443" : "80";
   }
   return host;
 }

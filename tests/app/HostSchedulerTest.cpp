@@ -42,6 +42,7 @@ TEST_F(HostSchedulerTest, AHostIsItsSchemeHostAndPortWhateverTheSpelling) {
   EXPECT_EQ(hostOf("https://Shop.Example/x?y#z"), "https://shop.example:443");
   EXPECT_EQ(hostOf("https://shop.example:443"), "https://shop.example:443");
   EXPECT_EQ(hostOf("http://shop.example"), "http://shop.example:80");
+  EXPECT_EQ(hostOf("HTTPS://Shop.Example/"), "https://shop.example:443");  // a Location may shout
   EXPECT_EQ(hostOf("http://user:pw@a.localhost:8080/p"), "http://a.localhost:8080");
   EXPECT_EQ(hostOf("http://[::1]:81/"), "http://[::1]:81");
   EXPECT_NE(hostOf("http://shop.example/"), hostOf("https://shop.example/"));
