@@ -67,17 +67,17 @@ bool LowMemoryReport::write(std::span<const HopRecord> hops) {
     for (size_t k = 0; k < linkCount; ++k) {
       links_[i][k] = {textOrNull(hop.links[k].link), textOrNull(hop.links[k].rel), textOrNull(hop.links[k].hreflang)};
     }
-    responses_[i] = {textOrNull(hop.url),
-                     hop.statusCode,
-                     hop.size,
-                     hop.responseTime,
-                     textOrNull(hop.statusText),
-                     textOrNull(hop.contentType),
-                     textOrNull(hop.xRobotsTag),
-                     textOrNull(hop.vary),
-                     PackedHeaders::plain(hop.rawHeaders, headerBlocks_[i]),
-                     links_[i].data(),
-                     static_cast<uint8_t>(linkCount)};
+    responses_[i] = {.url = textOrNull(hop.url),
+                     .size = hop.size,
+                     .statusText = textOrNull(hop.statusText),
+                     .type = textOrNull(hop.contentType),
+                     .xRobotsTag = textOrNull(hop.xRobotsTag),
+                     .vary = textOrNull(hop.vary),
+                     .rawHeaders = PackedHeaders::plain(hop.rawHeaders, headerBlocks_[i]),
+                     .links = links_[i].data(),
+                     .responseTime = storedResponseTime(hop.responseTime),
+                     .statusCode = storedStatusCode(hop.statusCode),
+                     .linkCount = static_cast<uint8_t>(linkCount)};
   }
   ResultRecord record{};
   record.responses = responses_.data();

@@ -56,9 +56,9 @@ ResultRecord* ResultStore::buildRecord(std::span<const HopRecord> hops, TestMode
     const HopRecord& hop = hops[i];
     ResponseRecord& r = responses[i];
     r.url = arena_.copyText(hop.url);
-    r.statusCode = hop.statusCode;
+    r.statusCode = storedStatusCode(hop.statusCode);
     r.size = hop.size;
-    r.responseTime = hop.responseTime;
+    r.responseTime = storedResponseTime(hop.responseTime);
     r.statusText = sharedTexts_.copy(hop.statusText, arena_);
     r.type = sharedTexts_.copy(hop.contentType, arena_);
     r.xRobotsTag = sharedTexts_.copy(hop.xRobotsTag, arena_);

@@ -255,13 +255,19 @@ struct RecordReader {
     return in.readLittleEndian(value) ? std::nullopt : std::optional<std::string_view>(kUnexpectedEnd);
   }
 
+  // A number the store keeps narrowed: one it could not keep as read is not ours.
+  std::optional<std::string_view> readNumberIn(int64_t& value, int64_t lowest, int64_t highest) {
+    if (auto problem = readNumber(value)) return problem;
+    return value < lowest || value > highest ? std::optional<std::string_view>(kCorrupt) : std::nullopt;
+  }
+
   std::optional<std::string_view> readResponseField(int32_t tag, HopRecord& hop) {
     switch (tag) {
       case kUrlTag: return readText(hop.url);
-      case kStatusCodeTag: return readNumber(hop.statusCode);
+      case kStatusCodeTag: return readNumberIn(hop.statusCode, 0, kMaxStatusCode);
       case kTypeTag: return readText(hop.contentType);
       case kSizeTag: return readNumber(hop.size);
-      case kResponseTimeTag: return readNumber(hop.responseTime);
+      case kResponseTimeTag: return readNumberIn(hop.responseTime, -1, kMaxResponseTime);
       case kXRobotsTagTag: return readText(hop.xRobotsTag);
       case kVaryTag: return readText(hop.vary);
       case kRawHeadersTag: return readText(hop.rawHeaders);

@@ -222,6 +222,26 @@ TEST_F(ResultsFileTest, LimitsOfResponsesAndLinks) {
             "Invalid or Corrupt Results File.");
 }
 
+// The store keeps a status code in 16 bits and a response time in 32: a file's number that would
+// not fit is refused rather than changed, and a crawl's is kept as the nearest one that fits.
+TEST_F(ResultsFileTest, NumbersTheStoreCannotHoldAreRefusedNotNarrowed) {
+  const auto response = [](int64_t code, int64_t time) {
+    return FileBytes().header(1).tag(0x100).tag(0x101).number(0x301, code).number(0x304, time).bytes();
+  };
+  EXPECT_EQ(loadMessage(response(999, INT32_MAX)), "");
+  EXPECT_EQ(loadMessage(response(0, -1)), "");
+  EXPECT_EQ(loadMessage(response(1000, 5)), "Invalid or Corrupt Results File.");
+  EXPECT_EQ(loadMessage(response(65536 + 200, 5)), "Invalid or Corrupt Results File.");
+  EXPECT_EQ(loadMessage(response(-1, 5)), "Invalid or Corrupt Results File.");
+  EXPECT_EQ(loadMessage(response(200, int64_t{INT32_MAX} + 1)), "Invalid or Corrupt Results File.");
+  EXPECT_EQ(loadMessage(response(200, -2)), "Invalid or Corrupt Results File.");
+
+  ResultStore store;
+  ASSERT_TRUE(store.add(chainOf("http://slow/", {200}, kChainPlain, int64_t{1} << 40), TestMode::None, fatal));
+  EXPECT_EQ(store.recordAtIndex(0)->first().responseTime, INT32_MAX);
+  EXPECT_EQ(store.recordAtIndex(0)->first().statusCode, 200);
+}
+
 TEST_F(ResultsFileTest, TestFieldsSetTheTestModeAndMissingPassFlagMeansPass) {
   ResultStore store;
   const LoadOutcome outcome = loadResults(
