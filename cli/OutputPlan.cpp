@@ -103,10 +103,12 @@ std::optional<std::string> parseOutputPlan(const OutputOptions& options, OutputP
     plan.filter = *filter;
   }
   if (!options.sort.empty()) {
+    constexpr std::string_view kDescending = ":desc";
     std::string_view column = options.sort;
-    if (column.ends_with(":desc")) {
+    if (column.size() >= kDescending.size() &&
+        equalsIgnoreCase(column.substr(column.size() - kDescending.size()), kDescending)) {
       plan.descending = true;
-      column.remove_suffix(5);
+      column.remove_suffix(kDescending.size());
     }
     plan.sortColumn = columnNamed(column);
     if (!plan.sortColumn) {

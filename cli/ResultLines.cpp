@@ -111,9 +111,9 @@ std::string jsonLine(const ResultRecord& record, const LineContext& context) {
     line["expected_target"] = target ? Json(*target) : Json(nullptr);
   }
   Json hops = Json::array();
-  for (int i = 0; i < record.responseCount; ++i) {
+  for (int i = 0; i < shownResponseCount(record); ++i) {
     const ResponseRecord& hop = record.responses[i];
-    // The target its Location led to is the next hop's URL.
+    // The target its Location led to is the next hop's URL (for a loop's last, the one repeated).
     const bool leadsOn = i + 1 < record.responseCount;
     hops.push_back({{"url", textOf(hop.url)},
                     {"status_code", numberOrNull(hop.statusCode != 0, hop.statusCode)},

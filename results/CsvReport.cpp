@@ -76,14 +76,9 @@ class CsvWriter {
   size_t at_;
 };
 
-// A loop's last response repeats an earlier URL and is not written.
-int linesOf(const ResultRecord& record) {
-  return record.chainKind == kChainLoop ? record.responseCount - 1 : record.responseCount;
-}
-
 void appendStandard(const ResultRecord& record, TestMode testMode, CsvWriter& csv) {
   const int n = record.responseCount;
-  for (int j = 0; j < linesOf(record); ++j) {
+  for (int j = 0; j < shownResponseCount(record); ++j) {
     const ResponseRecord& r = record.responses[j];
     if (testMode != TestMode::None) csv.verdict(record);
     csv.field(textOf(r.url), testMode == TestMode::None);
@@ -118,7 +113,7 @@ void appendRedirectDetails(const ResultRecord& record, CsvWriter& csv) {
 }
 
 void appendLinkHeaders(const ResultRecord& record, CsvWriter& csv) {
-  for (int j = 0; j < linesOf(record); ++j) {
+  for (int j = 0; j < shownResponseCount(record); ++j) {
     const ResponseRecord& r = record.responses[j];
     csv.field(textOf(r.url), true);
     csv.number(r.linkCount);
@@ -133,7 +128,7 @@ void appendLinkHeaders(const ResultRecord& record, CsvWriter& csv) {
 
 void appendRawHeaders(const ResultRecord& record, CsvWriter& csv) {
   thread_local std::string unpacked;  // reused: a report unpacks millions of blocks
-  for (int j = 0; j < linesOf(record); ++j) {
+  for (int j = 0; j < shownResponseCount(record); ++j) {
     csv.field(textOf(record.responses[j].url), true);
     csv.field(record.responses[j].rawHeaders.text(unpacked));
     csv.endLine();

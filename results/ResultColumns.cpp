@@ -84,4 +84,8 @@ std::optional<std::string_view> chainKindName(const ResultRecord& record) {
   return std::nullopt;
 }
 
+int shownResponseCount(const ResultRecord& record) {
+  return record.chainKind == kChainLoop ? record.responseCount - 1 : record.responseCount;
+}
+
 }  // namespace tallyvane

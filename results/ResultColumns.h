@@ -67,4 +67,7 @@ std::string cellText(const ResultRecord& record, int column);
 // or nothing for a URL that answered without a redirect.
 std::optional<std::string_view> chainKindName(const ResultRecord& record);
 
+// The responses a report or a line shows: a loop's last one repeats an earlier URL and is left out.
+int shownResponseCount(const ResultRecord& record);
+
 }  // namespace tallyvane

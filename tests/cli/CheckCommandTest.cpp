@@ -106,8 +106,9 @@ TEST_F(CheckCommandTest, ReportsAndResultsFileFollowFilterAndSort) {
 
   // The results file holds every URL, whatever the reports' filter; reports from it match.
   const auto fromFile = folder / "again.csv";
+  // ":DESC" as ":desc": the order's name in any case too.
   const auto [reportStatus, reportOutput] =
-      cli("report " + results.string() + " --report raw=" + fromFile.string() + " --filter 10 --sort 0:desc");
+      cli("report " + results.string() + " --report raw=" + fromFile.string() + " --filter 10 --sort 0:DESC");
   ASSERT_EQ(reportStatus, 0) << reportOutput;
   EXPECT_EQ(ScratchFolder::read(fromFile), rows);
   const auto all = folder / "all.csv";

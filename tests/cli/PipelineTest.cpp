@@ -79,6 +79,31 @@ TEST_F(PipelineTest, JsonLinesParseBackFieldByFieldWhateverTheServerSent) {
   EXPECT_FALSE(out.find('\x01') != std::string::npos) << "a control byte goes out escaped";
 }
 
+TEST_F(PipelineTest, JsonHopsAreTheStandardReportsRowsForALoopToo) {
+  server.route("/loop", [](const ReceivedRequest& r) { return redirectTo(r, 301, "/loop"); });
+  const auto loop = folder.write("loop.txt", server.url("/moved") + "\n" + server.url("/loop") + "\n");
+  const auto [status, out] = run("check -t 1 --format jsonl " + loop.string());
+  ASSERT_EQ(status, 0) << errors;
+  std::vector<std::string> hops;  // "URL CODE"
+  for (const std::string& line : linesOf(out)) {
+    const Json object = Json::parse(line);
+    for (const Json& hop : object.at("hops")) {
+      const Json& code = hop.at("status_code");
+      hops.push_back(hop.at("url").get<std::string>() + " " + (code.is_null() ? "" : std::to_string(code.get<int>())));
+    }
+  }
+  const auto [reportStatus, report] = run("check -t 1 --report standard=- " + loop.string());
+  ASSERT_EQ(reportStatus, 0) << errors;
+  std::vector<std::string> rows;  // "URL","Type","Code",... as "URL CODE"
+  for (const std::string& row : linesOf(report)) {
+    const size_t type = row.find("\",\"") + 3, code = row.find("\",\"", type) + 3;
+    rows.push_back(row.substr(1, type - 4) + " " + row.substr(code, row.find('"', code) - code));
+  }
+  rows.erase(rows.begin());  // the heading
+  // The loop's repeated last answer is no hop, as it is no row.
+  EXPECT_EQ(hops, rows);
+}
+
 TEST_F(PipelineTest, CsvAndTsvStartWithAHeadingAndQuoteWhatNeedsIt) {
   const auto [status, csv] = run("check -t 1 --format CSV " + list.string());
   ASSERT_EQ(status, 0) << errors;
