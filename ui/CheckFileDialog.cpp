@@ -1,7 +1,6 @@
 #include "ui/CheckFileDialog.h"
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,14 +11,15 @@
 #include "base/Message.h"
 #include "base/Text.h"
 #include "input/UrlInput.h"
+#include "ui/FileDialogs.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
 
 namespace tallyvane::ui {
 
 QString chooseInputFile(QWidget* parent) {
-  return QFileDialog::getOpenFileName(parent, kChooseInputFileTitle, {},
-                                      "Text File (*.txt *.csv *.xml *.xml.gz);;All Files (*)");
+  return chooseFileToOpen(parent, kChooseInputFileTitle,
+                          "Text File (*.txt *.csv *.xml *.xml.gz);;All Files (*)");
 }
 
 QComboBox* inputListBox(const std::vector<std::string>& recentFiles, QWidget* parent) {

@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 
 #include "results/ResultColumns.h"
+#include "ui/CutTextTips.h"
 #include "ui/QtText.h"
 #include "ui/UrlMenu.h"
 
@@ -14,6 +15,9 @@ namespace {
 const QStringList kResponseColumns = {"URL",          "Type", "Status Code",      "Status",         "Size", "Response Time",
                                       "X-Robots-Tag", "Vary", "Redirects To URL", "# Link Headers"};
 const QStringList kLinkColumns = {"Link", "Rel", "hreflang"};
+// Status Code, Size, Response Time and # Link Headers: numbers sit on the right, as in the list.
+constexpr int kResponseNumberColumns[] = {2, 4, 5, 9};
+constexpr Qt::Alignment kNumberAlignment = Qt::AlignRight | Qt::AlignVCenter;
 
 // An absent stored text shows as empty.
 QString storedText(const char* stored) { return qText(textOf(stored)); }
@@ -28,6 +32,7 @@ QTreeWidget* newList(const QString& name, const QStringList& columns, QWidget* p
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   list->header()->setStretchLastSection(false);
+  showCutTextTips(list);
   return list;
 }
 
@@ -57,6 +62,7 @@ DetailPanel::DetailPanel(QWidget* parent) : QTabWidget(parent) {
   rawHeaders_->setAccessibleName(kRawHeadersTab);
   rawHeaders_->setReadOnly(true);
   rawHeaders_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  for (const int column : kResponseNumberColumns) responses_->headerItem()->setTextAlignment(column, kNumberAlignment);
   links_ = newList(kLinksTab, kLinkColumns, this);
   addTab(responses_, kResponsesTab);
   addTab(rawHeaders_, kRawHeadersTab);
@@ -79,6 +85,7 @@ void DetailPanel::showRecord(const ResultRecord& record) {
         storedText(r.url), storedText(r.type), QString::number(r.statusCode), storedText(r.statusText),
         qText(sizeText(r)), r.responseTime < 0 ? QString() : qText(secondsText(r.responseTime)), storedText(r.xRobotsTag),
         storedText(r.vary), last ? QString() : storedText(record.responses[j + 1].url), QString::number(r.linkCount)}));
+    for (const int column : kResponseNumberColumns) rows.back()->setTextAlignment(column, kNumberAlignment);
   }
   responses_->addTopLevelItems(rows);
   responses_->setCurrentItem(rows.front());

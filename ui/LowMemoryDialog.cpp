@@ -1,7 +1,6 @@
 #include "ui/LowMemoryDialog.h"
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QLineEdit>
 
@@ -12,6 +11,7 @@
 #include "ui/FilterBox.h"
 #include "ui/MessageBoxes.h"
 #include "ui/CheckFileDialog.h"
+#include "ui/FileDialogs.h"
 #include "ui/QtText.h"
 
 namespace tallyvane::ui {
@@ -46,8 +46,8 @@ LowMemoryDialog::LowMemoryDialog(Settings& settings, const SettingsLocation& loc
   addFileRow(
       grid, 3, QStringLiteral("Output (csv file)"), output_, kChooseOutputTitle,
       [this] {
-        return QFileDialog::getSaveFileName(this, kChooseOutputTitle, output_->text(),
-                                            QStringLiteral("Comma Separated Values File (*.csv);;All Files (*)"));
+        return chooseFileToSave(this, kChooseOutputTitle,
+                                QStringLiteral("Comma Separated Values File (*.csv);;All Files (*)"), output_->text());
       },
       [this](const QString& file) { output_->setText(file); });
   grid->setRowMinimumHeight(5, 8);

@@ -8,7 +8,6 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -38,6 +37,7 @@
 #include "ui/CheckFileDialog.h"
 #include "ui/CookiesHeadersDialog.h"
 #include "ui/DetailPanel.h"
+#include "ui/FileDialogs.h"
 #include "ui/FilterBox.h"
 #include "ui/HeadGetDialog.h"
 #include "ui/LowMemoryDialog.h"
@@ -466,18 +466,16 @@ void MainWindow::showResultListMenu(const QPoint& position) {
 
 std::optional<std::filesystem::path> MainWindow::chooseFileToSave(const QString& title, const QString& filter,
                                                                   const char* extension) {
-  const QString chosen = QFileDialog::getSaveFileName(this, title, lastFolder_, filter);
+  const QString chosen = ui::chooseFileToSave(this, title, filter);
   if (chosen.isEmpty()) return std::nullopt;
-  lastFolder_ = QFileInfo(chosen).absolutePath();
   std::filesystem::path path(utf8Text(chosen));
   if (!path.has_extension()) path += extension;
   return path;
 }
 
 std::optional<std::filesystem::path> MainWindow::chooseFileToOpen(const QString& title, const QString& filter) {
-  const QString chosen = QFileDialog::getOpenFileName(this, title, lastFolder_, filter);
+  const QString chosen = ui::chooseFileToOpen(this, title, filter);
   if (chosen.isEmpty()) return std::nullopt;
-  lastFolder_ = QFileInfo(chosen).absolutePath();
   return std::filesystem::path(utf8Text(chosen));
 }
 

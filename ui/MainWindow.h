@@ -174,7 +174,6 @@ class MainWindow : public QMainWindow {
   bool taskKeepsResults_ = false;  // the file task is a save or a load, not a report
   bool placementRestored_ = false;
   bool shownOnce_ = false;
-  QString lastFolder_;
 
   std::unique_ptr<MainMenus> menus_;
   QComboBox* filter_ = nullptr;

@@ -1,11 +1,11 @@
 #include "ui/MappingTestDialog.h"
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 
 #include "base/Text.h"
 #include "ui/CheckFileDialog.h"
+#include "ui/FileDialogs.h"
 #include "ui/QtText.h"
 
 namespace tallyvane::ui {
@@ -23,8 +23,8 @@ MappingTestDialog::MappingTestDialog(Settings& settings, const SettingsLocation&
   addFileRow(
       grid, 3, kRulesFileLabel, rules_, QStringLiteral("Choose File With Mapping Rules"),
       [this] {
-        return QFileDialog::getOpenFileName(this, QStringLiteral("Choose File With Mapping Rules"), {},
-                                            QStringLiteral("Text File (*.txt);;All Files (*)"));
+        return chooseFileToOpen(this, QStringLiteral("Choose File With Mapping Rules"),
+                                QStringLiteral("Text File (*.txt);;All Files (*)"));
       },
       [this](const QString& file) { rules_->setEditText(file); });
   finishStartLayout(grid, input_);

@@ -3,11 +3,11 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QHelpEvent>
 #include <QKeyEvent>
-#include <QToolTip>
 
 #include <algorithm>
+
+#include "ui/CutTextTips.h"
 
 namespace tallyvane::ui {
 namespace {
@@ -28,6 +28,7 @@ ResultListView::ResultListView(QWidget* parent) : QTableView(parent) {
   setContextMenuPolicy(Qt::CustomContextMenu);
   setWordWrap(false);
   setShowGrid(false);
+  showCutTextTips(this);
   setAlternatingRowColors(true);
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   // Fixed row heights: a million rows cost nothing to lay out.
@@ -100,21 +101,6 @@ void ResultListView::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QTableView::keyPressEvent(event);
-}
-
-bool ResultListView::viewportEvent(QEvent* event) {
-  if (event->type() != QEvent::ToolTip) return QTableView::viewportEvent(event);
-  // Only a cell whose text does not fit says it again.
-  auto* help = static_cast<QHelpEvent*>(event);
-  const QModelIndex index = indexAt(help->pos());
-  const QString text = index.data().toString();
-  const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
-  if (index.isValid() && !text.isEmpty() && fontMetrics().horizontalAdvance(text) + margin > visualRect(index).width()) {
-    QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
-  } else {
-    QToolTip::hideText();
-  }
-  return true;
 }
 
 }  // namespace tallyvane::ui

@@ -27,7 +27,6 @@ class ResultListView : public QTableView {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
-  bool viewportEvent(QEvent* event) override;
 
  private:
   QString rowText(int row) const;

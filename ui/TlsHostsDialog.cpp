@@ -1,6 +1,5 @@
 #include "ui/TlsHostsDialog.h"
 
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,6 +11,7 @@
 #include "base/Message.h"
 #include "config/TypedValues.h"
 #include "ui/MessageBoxes.h"
+#include "ui/FileDialogs.h"
 #include "ui/QtText.h"
 
 namespace tallyvane::ui {
@@ -47,8 +47,8 @@ TlsHostsDialog::TlsHostsDialog(Settings& settings, const SettingsLocation& locat
   content()->addWidget(tls);
   content()->addWidget(hostsBox, 1);
   connect(browse, &QPushButton::clicked, this, [this] {
-    const QString chosen = QFileDialog::getOpenFileName(this, kChooseCaBundleTitle, caBundle_->text(),
-                                                        QStringLiteral("PEM Files (*.pem *.crt);;All Files (*)"));
+    const QString chosen = chooseFileToOpen(this, kChooseCaBundleTitle,
+                                            QStringLiteral("PEM Files (*.pem *.crt);;All Files (*)"), caBundle_->text());
     if (!chosen.isEmpty()) caBundle_->setText(chosen);
   });
   finishSettingsLayout(ReturnKey::Nothing, caBundle_);

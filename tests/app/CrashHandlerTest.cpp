@@ -41,6 +41,13 @@ TEST(CrashHandlerTest, FaultsOnAnyThreadAreReportedWithTheirAddresses) {
     EXPECT_NE(output.find(" target=16\n"), std::string::npos) << output;
   }
   {
+    // A thread whose stack has overflowed is reported from its alternate stack.
+    Probe probe("overflow-in-thread");
+    const auto [output, status] = probe.finish();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(output.rfind(reportLine(SIGSEGV), 0), 0u) << output;
+  }
+  {
     Probe probe("abort-in-thread");
     const auto [output, status] = probe.finish();
     EXPECT_EQ(status, 0);

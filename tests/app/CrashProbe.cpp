@@ -34,6 +34,15 @@ void busError() {
   std::printf("%d\n", *static_cast<volatile const char*>(page));
 }
 
+// Recurses until the thread's stack is gone; the volatile frame and the use of the result after
+// the call keep the compiler from turning it into a loop.
+int overflowStack(int depth) {
+  volatile char frame[4096];
+  frame[0] = static_cast<char>(depth);
+  if (depth < 0) return 0;  // never: the stack ends long before
+  return overflowStack(depth + 1) + frame[0];
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,6 +63,14 @@ int main(int argc, char** argv) {
     // The address comes from the command line so the compiler cannot see the fault coming.
     const uintptr_t address = std::strtoull(argc > 2 ? argv[2] : "16", nullptr, 10);
     std::thread worker([address] { *reinterpret_cast<volatile int*>(address) = 1; });
+    worker.join();
+  }
+  if (mode == "overflow-in-thread") {
+    // As a crawl's worker runs.
+    std::thread worker([] {
+      const tallyvane::AlternateSignalStack signalStack;
+      std::printf("%d\n", overflowStack(0));
+    });
     worker.join();
   }
   if (mode == "abort-in-thread") {

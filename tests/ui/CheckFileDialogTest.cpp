@@ -1,9 +1,11 @@
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "tests/ui/MainWindowFixture.h"
 #include "ui/CheckFileDialog.h"
+#include "ui/LowMemoryDialog.h"
 #include "tests/support/Sitemaps.h"
 #include "ui/ResultTableModel.h"
 
@@ -55,6 +57,47 @@ TEST_F(MainWindowTest, CheckFileDialogTakesTheUrlOfASitemapIndex) {
   EXPECT_EQ(window().resultModel()->rowCount(), 2);
   EXPECT_EQ(server.requestCount("/pages.xml.gz"), 1u);
   EXPECT_EQ(settings.recentInputFiles.front(), index);
+}
+
+TEST_F(MainWindowTest, FileDialogsOpenInTheFolderLastUsedUnlessTheirFieldNamesAFile) {
+  // The folder the next file dialog opens in, which is then cancelled.
+  const auto folderOpenedBy = [](QPushButton* browse) {
+    QString folder;
+    whenModalOpens<QFileDialog>([&](QFileDialog* dialog) {
+      folder = dialog->directory().absolutePath();
+      dialog->reject();
+    });
+    QTest::mouseClick(browse, Qt::LeftButton);
+    return std::filesystem::path(folder.toStdString());
+  };
+  const auto button = [](QWidget* dialog, const char* name) {
+    for (auto* found : dialog->findChildren<QPushButton*>()) {
+      if (found->accessibleName() == name) return found;
+    }
+    ADD_FAILURE() << "no button " << name;
+    return static_cast<QPushButton*>(nullptr);
+  };
+  std::filesystem::create_directory(scratch / "kept");
+  answerFileDialog(scratch / "kept" / "run.tvl");
+  window().menus().saveResults->trigger();
+  ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(scratch / "kept" / "run.tvl"); }));
+  ASSERT_TRUE(waitUntil([&] { return window().progressWindow() == nullptr; }));
+
+  window().menus().checkFile->trigger();
+  auto* check = window().findChild<CheckFileDialog*>();
+  ASSERT_NE(check, nullptr);
+  EXPECT_EQ(folderOpenedBy(button(check, kChooseInputFileTitle)), scratch / "kept");
+  check->reject();
+
+  // The low-memory report's field already names a file: its dialog opens beside it.
+  std::filesystem::create_directory(scratch / "lists");
+  window().menus().checkLowMemory->trigger();
+  auto* lowMemory = window().findChild<LowMemoryDialog*>();
+  ASSERT_NE(lowMemory, nullptr);
+  EXPECT_EQ(folderOpenedBy(button(lowMemory, kChooseInputFileTitle)), scratch / "kept");  // its field is empty
+  lowMemory->findChild<QComboBox*>()->setEditText(QString::fromStdString((scratch / "lists" / "urls.txt").string()));
+  EXPECT_EQ(folderOpenedBy(button(lowMemory, "Choose Output File")), scratch / "lists");
+  lowMemory->reject();
 }
 
 }  // namespace

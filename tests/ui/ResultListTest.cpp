@@ -9,9 +9,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QToolTip>
+#include <QTreeWidget>
 
 #include "results/ResultColumns.h"
 #include "tests/ui/MainWindowFixture.h"
+#include "ui/DetailPanel.h"
 #include "ui/ResultListView.h"
 #include "ui/ResultTableModel.h"
 
@@ -117,6 +120,36 @@ TEST_F(ResultListTest, CtrlCCopiesTheSelectedRowsWithTheirHeaderAndCtrlASelectsE
   };
   EXPECT_TRUE(alignment(kStatusCodeColumn) & Qt::AlignRight);
   EXPECT_FALSE(alignment(kUrlColumn) & Qt::AlignRight);
+}
+
+// The tooltip a pause over the cell's middle shows, or empty.
+QString tooltipOver(QAbstractItemView* view, const QModelIndex& index) {
+  QToolTip::hideText();  // hides after a short delay
+  EXPECT_TRUE(waitUntil([] { return !QToolTip::isVisible(); }));
+  const QPoint at = view->visualRect(index).center();
+  QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(view->viewport(), &help);
+  return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+TEST_F(ResultListTest, ACutUrlSaysItselfInATooltipInTheListAndTheDetailsAndNumbersSitOnTheRight) {
+  const std::string longPath = "/" + std::string(300, 'x');
+  QGuiApplication::clipboard()->setText(lines({longPath}));
+  window().menus().checkClipboard->trigger();
+  ASSERT_TRUE(waitForCrawlEnd());
+  takeMessages(window());
+  ResultListView* list = window().resultList();
+  list->selectRow(0);
+  const QModelIndex url = window().resultModel()->index(0, kUrlColumn);
+  EXPECT_EQ(tooltipOver(list, url), QString::fromStdString(server.url(longPath)));
+  EXPECT_EQ(tooltipOver(list, window().resultModel()->index(0, kStatusCodeColumn)), "");  // "200" fits
+
+  QTreeWidget* responses = window().detailPanel()->responsesList();
+  ASSERT_EQ(responses->topLevelItemCount(), 1);
+  responses->setColumnWidth(0, 120);
+  EXPECT_EQ(tooltipOver(responses, responses->model()->index(0, 0)), QString::fromStdString(server.url(longPath)));
+  EXPECT_TRUE(responses->topLevelItem(0)->textAlignment(2) & Qt::AlignRight);  // Status Code
+  EXPECT_FALSE(responses->topLevelItem(0)->textAlignment(0) & Qt::AlignRight);
 }
 
 TEST_F(ResultListTest, AListFileDroppedOnTheWindowIsCheckedAndOtherFilesAreRefused) {
