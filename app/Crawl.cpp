@@ -138,6 +138,7 @@ void Crawl::control(CrawlRequest request) {
   skipped_ = 0;
   listDone_ = 0;
   otherShards_ = 0;
+  listTotal_ = -1;
   startMs_ = monotonicMs();
   const int threads = std::clamp(request.threads, 1, kMaxWorkers);
   sink_ = std::move(request.sink);
@@ -245,6 +246,7 @@ OpenOutcome Crawl::openInput(CrawlRequest& request) {
   HttpDocumentFetcher fetcher(curl_, request.settings, request.connection, running_, showReading);
   OpenOutcome opened = input_.open(request.inputFile, std::move(request.manualText), &fetcher);
   if (fetcher.showedProgress()) showReading({});
+  if (opened.opened) listTotal_ = input_.listUrlCount();
   return opened;
 }
 

@@ -105,6 +105,8 @@ class Crawl {
   // URLs of the list itself (not queued ones) that the workers are done with, whatever became
   // of them: checked, skipped or found twice. The progress through the list.
   int64_t listUrlsDone() const { return listDone_; }
+  // The URLs of the list when its input knew them on opening (a sitemap, read whole); else -1.
+  int64_t listTotal() const { return listTotal_; }
   // Lines of the list left to the other shards.
   int64_t urlsOfOtherShards() const { return otherShards_; }
 
@@ -166,6 +168,7 @@ class Crawl {
   std::atomic<int64_t> skipped_{0};
   std::atomic<int64_t> listDone_{0};
   std::atomic<int64_t> otherShards_{0};
+  std::atomic<int64_t> listTotal_{-1};
   int64_t startMs_ = 0;
   std::mutex workersMutex_;
   std::condition_variable workersEnded_;

@@ -7,15 +7,15 @@
 #include <iterator>
 
 #include "app/Crawl.h"
-#include "cli/CrawlProgress.h"
-#include "cli/LiveLines.h"
 #include "base/Text.h"
+#include "cli/CrawlProgress.h"
 #include "cli/Interrupts.h"
+#include "cli/LiveLines.h"
 #include "cli/ResumableRun.h"
-#include "results/ResultsFile.h"
+#include "demo/DemoSite.h"
 #include "results/Filters.h"
 #include "results/ResultColumns.h"
-#include "demo/DemoSite.h"
+#include "results/ResultsFile.h"
 
 namespace tallyvane::cli {
 namespace {
@@ -55,7 +55,8 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
   const bool lowMemory = setup.lowMemoryReport != nullptr;
   const LineContext lines{setup.testMode, expectedTargetOf(setup)};
   std::optional<LiveLines> live;
-  if (options.format && !options.quiet && !options.outputs.reportToStdout && !lowMemory) {
+  // An explicit --format is asked for, so -q does not silence it.
+  if (options.format && !options.outputs.reportToStdout && !lowMemory) {
     live.emplace(store, lines, *options.format, out);
     session.setResultsChanged([&live] { live->recordsAdded(); });
   }
@@ -108,7 +109,8 @@ int runCrawl(const HttpLibrary& http, const Settings& settings, const CrawlSetup
                  static_cast<long long>(store.count()));
   }
   if (!somethingToWrite) {
-    if (!options.outputs.empty()) ui.showMessage(kAbortedTitle, "No URL was checked: no report or results file written");
+    if (!options.outputs.empty())
+      ui.showMessage(kAbortedTitle, "No URL was checked: no report or results file written");
     return exitStatusOf(crawl.end(), true, interrupted());
   }
   // What was checked is written even after an abort: results are never thrown away.
@@ -169,7 +171,8 @@ void printLines(const ResultStore& store, const LineContext& context, LineFormat
   std::fflush(out);
 }
 
-int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
+int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
+             std::FILE* out) {
   if (const auto refused = testFilterProblem(options, TestMode::None)) {
     ui.showMessage(kErrorTitle, *refused);
     return kExitError;
@@ -189,7 +192,8 @@ int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptio
   return runCrawl(http, settings, setup, options.input == "-" ? standardInputText() : std::string(), options, ui, out);
 }
 
-int runDemo(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out) {
+int runDemo(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
+            std::FILE* out) {
   const demo::DemoSite site;
   std::fprintf(out, "Demo site running at %s\n\n", site.server().origin().c_str());
   std::fflush(out);

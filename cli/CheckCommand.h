@@ -27,26 +27,28 @@ namespace tallyvane::cli {
 inline constexpr std::string_view kLinesSkippedTitle = "Lines skipped (not http:// or https://)";
 
 struct CheckOptions {
-  std::string input;           // a .txt, .csv or .xml file, or "-" for lines on stdin; report: the results file
-  bool quiet = false;          // no progress and no line per URL
-  bool stats = false;          // the result store's size on stderr at the end
-  OutputPlan outputs;          // reports and results file when the crawl ends
+  std::string input;   // a .txt, .csv or .xml file, or "-" for lines on stdin; report: the results file
+  bool quiet = false;  // no progress, and no plain line per URL (--format lines still come)
+  bool stats = false;  // the result store's size on stderr at the end
+  OutputPlan outputs;  // reports and results file when the crawl ends
   ConnectionOptions connection;
-  RequestOverrides request;    // this run's own request settings
+  RequestOverrides request;  // this run's own request settings
   // The per-URL lines in a pipeline format, each as soon as its URL is done; the counts then go to
   // stderr.
   std::optional<LineFormat> format;
-  FailGate failOn;             // classes of URL that make the exit status 2
+  FailGate failOn;  // classes of URL that make the exit status 2
   // A results file whose URLs are not checked again; the run is saved to it (outputs.save).
   std::filesystem::path resume;
   std::chrono::milliseconds checkpointInterval{0};  // saves outputs.save while the crawl runs; 0: never
   std::optional<Shard> shard;                       // only this shard of the list
 };
 
-int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
+int runCheck(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
+             std::FILE* out);
 
 // Starts the demo site on 127.0.0.1, checks its URL list as check does, and stops the site.
-int runDemo(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui, std::FILE* out);
+int runDemo(const HttpLibrary& http, const Settings& settings, const CheckOptions& options, ConsoleInterface& ui,
+            std::FILE* out);
 
 // `tallyvane-cli report RESULTS.tvl`: loads a results file (options.input), prints its lines in the
 // format asked for and writes the planned reports.

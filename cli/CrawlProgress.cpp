@@ -37,7 +37,7 @@ std::string durationText(int64_t seconds) {
 
 CrawlProgress::CrawlProgress(const CrawlSession& session, std::string listFile, TestMode testMode)
     : session_(session), testMode_(testMode), startMs_(monotonicMs()) {
-  // Sitemaps named by URL are fetched once, by the crawl: their URLs are counted as they come.
+  // Sitemaps named by URL are fetched once, by the crawl, which then tells their count.
   if (listFile.empty() || isHttpUrl(listFile)) return;
   counter_ = std::thread([this, listFile = std::move(listFile)] { total_ = countListUrls(listFile, stopCounting_); });
 }
@@ -64,7 +64,8 @@ std::string CrawlProgress::line() {
   const int64_t done = crawl.listUrlsDone();
   // Nothing to tell before the first URL is done (an input that cannot be read shows only its error).
   if (done == 0 && crawl.responsesReceived() == 0) return {};
-  const int64_t total = total_;
+  // A sitemap named by URL is counted by the crawl once fetched; a file by the counter.
+  const int64_t total = total_ >= 0 ? total_.load() : crawl.listTotal();
   const double seconds = static_cast<double>(std::max<int64_t>(monotonicMs() - startMs_, 1)) / 1000.0;
   const double rate = static_cast<double>(done) / seconds;
   countFailuresSoFar();
@@ -72,7 +73,8 @@ std::string CrawlProgress::line() {
   char text[160];
   std::string line;
   if (total >= 0) {
-    const double percent = total == 0 ? 100.0 : 100.0 * static_cast<double>(std::min(done, total)) / static_cast<double>(total);
+    const double percent =
+        total == 0 ? 100.0 : 100.0 * static_cast<double>(std::min(done, total)) / static_cast<double>(total);
     std::snprintf(text, sizeof text, "%" PRId64 "/%" PRId64 " URLs (%.1f%%)", done, total, percent);
   } else {
     std::snprintf(text, sizeof text, "%" PRId64 " URLs", done);

@@ -1,7 +1,8 @@
 #pragma once
 // The progress line of a crawl on the command line: URLs done of the list's total, percent, URLs
 // per second, failures so far and the time left. The total is counted on a thread of its own
-// while the crawl runs, by reading the list as the crawl does; standard input has none.
+// while the crawl runs, by reading the list as the crawl does; a sitemap named by URL is counted
+// by the crawl once fetched; standard input has none.
 //
 // Threads: made and destroyed by the command's thread; line() is called by the console's printer.
 

@@ -4,11 +4,11 @@
 #include <charconv>
 #include <limits>
 
+#include "base/FileContents.h"
+#include "base/Text.h"
+#include "cli/Interrupts.h"
 #include "cli/JUnitReport.h"
 #include "input/UrlParts.h"
-#include "base/FileContents.h"
-#include "cli/Interrupts.h"
-#include "base/Text.h"
 #include "results/Filters.h"
 #include "results/ResultColumns.h"
 #include "results/ResultView.h"
@@ -20,11 +20,8 @@ namespace {
 constexpr const char* kStandardOutputPath = "/dev/stdout";
 
 constexpr std::pair<std::string_view, ReportKind> kReportKinds[] = {
-    {"standard", ReportKind::Standard},
-    {"redirects", ReportKind::RedirectDetails},
-    {"links", ReportKind::LinkHeaders},
-    {"raw", ReportKind::RawHeaders},
-    {"html", ReportKind::HtmlSummary},
+    {"standard", ReportKind::Standard}, {"redirects", ReportKind::RedirectDetails}, {"links", ReportKind::LinkHeaders},
+    {"raw", ReportKind::RawHeaders},    {"html", ReportKind::HtmlSummary},
 };
 
 std::optional<int> numberIn(std::string_view text, int low, int high) {
@@ -49,7 +46,8 @@ std::optional<int> columnNamed(std::string_view text) {
   if (const auto number = numberIn(text, 0, kResultColumnCount - 1)) return number;
   if (equalsIgnoreCase(text, kTestResultTitle)) return kTestResultColumn;
   for (int c = 0; c < kResultColumnCount; ++c) {
-    if (equalsIgnoreCase(kResultColumnTitles[static_cast<size_t>(c)], text)) return c;
+    const auto at = static_cast<size_t>(c);
+    if (equalsIgnoreCase(kResultColumnTitles[at], text) || equalsIgnoreCase(kStandardReportTitles[at], text)) return c;
   }
   return std::nullopt;
 }
@@ -74,7 +72,13 @@ std::string filterList() {
 
 std::string columnList() {
   std::string list = "\n      " + std::string(kTestResultTitle) + " (test modes)";
-  for (int c = 0; c < kResultColumnCount; ++c) list += numberedLine(c, kResultColumnTitles[static_cast<size_t>(c)]);
+  for (int c = 0; c < kResultColumnCount; ++c) {
+    const auto at = static_cast<size_t>(c);
+    list += numberedLine(c, kResultColumnTitles[at]);
+    if (!equalsIgnoreCase(kResultColumnTitles[at], kStandardReportTitles[at])) {
+      list += " (report: " + std::string(kStandardReportTitles[at]) + ")";
+    }
+  }
   return list;
 }
 
@@ -136,7 +140,8 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
     // Two regular files of one name would overwrite each other; a device or a pipe may be shared.
     const bool named = std::any_of(outputs.begin(), output, [&](const auto& earlier) {
       std::error_code ignored;
-      return std::filesystem::weakly_canonical(earlier, ignored) == std::filesystem::weakly_canonical(*output, ignored) ||
+      return std::filesystem::weakly_canonical(earlier, ignored) ==
+                 std::filesystem::weakly_canonical(*output, ignored) ||
              sameFile(earlier, *output);
     });
     if (!reason && named && !isWrittenDirectly(*output)) reason = "it is named twice";
@@ -148,8 +153,9 @@ std::optional<std::string> checkOutputPaths(const OutputPlan& plan, const std::f
 bool writeOutputs(CrawlSession& session, const OutputPlan& plan, const ExpectedTarget& expected, ConsoleInterface& ui) {
   if (plan.empty()) return true;
   const StopOnInterrupt notice([&ui] {
-    ui.showMessage("Interrupted", "writing the reports and the results file of what was checked; interrupt again "
-                                  "to end at once without them");
+    ui.showMessage("Interrupted",
+                   "writing the reports and the results file of what was checked; interrupt again "
+                   "to end at once without them");
   });
   ResultView& view = session.view();
   view.selectFilter(plan.filter);

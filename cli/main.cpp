@@ -1,5 +1,4 @@
 #include <CLI/CLI.hpp>
-
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -130,7 +129,7 @@ int main(int argc, char** argv) {
     command->add_option("--retry-after-limit", retryAfterLimit,
                         "Ask a 429 or 503 again once after its Retry-After when that is at most this many seconds, "
                         "pausing its host meanwhile (0-600, 0: off); default Requests/RetryAfterLimitSeconds");
-    command->add_flag("-q,--quiet", options.quiet, "No progress and no line per URL");
+    command->add_flag("-q,--quiet", options.quiet, "No progress, and no line per URL unless --format asks for them");
     addOutputOptions(command, true);
     command->add_option("--resume", resumeFile,
                         "Results file (.tvl) of an unfinished run: its URLs are not checked again, and the run is "

@@ -157,6 +157,14 @@ UrlOrigin UrlInput::next(std::string& url) {
   return fromSource ? UrlOrigin::List : UrlOrigin::Queue;
 }
 
+int64_t UrlInput::listUrlCount() const {
+  std::lock_guard lock(lock_);
+  if (kind_ != SourceKind::Sitemap || !sitemap_) return -1;
+  int64_t count = 0;
+  for (size_t i = 0; i < sitemap_->entryCount(); ++i) count += sitemap_->entry(i).loc != Sitemap::kNoLoc;
+  return count;
+}
+
 bool UrlInput::readFromSource(std::string& into) {
   switch (kind_) {
     case SourceKind::PlainText: return readPlainLine(into);
@@ -214,7 +222,8 @@ std::string UrlInput::readMemoryLine() {
   while (!memoryDone_) {
     const size_t end = memoryText_.find("\r\n", memoryPosition_);
     const std::string_view line =
-        std::string_view(memoryText_).substr(memoryPosition_, end == std::string::npos ? std::string::npos : end - memoryPosition_);
+        std::string_view(memoryText_)
+            .substr(memoryPosition_, end == std::string::npos ? std::string::npos : end - memoryPosition_);
     if (end == std::string::npos) {
       memoryDone_ = true;
     } else {

@@ -47,6 +47,9 @@ class UrlInput {
   // Replaces url with the next URL, pending ones first, in the room url already has; None (and
   // url empty) when the input is exhausted.
   UrlOrigin next(std::string& url);
+  // How many URLs of the list next() will give, when the input knows it on opening (sitemaps are
+  // read whole); -1 otherwise.
+  int64_t listUrlCount() const;
 
   // Queues text that starts with "http://" or "https://"; anything else is dropped.
   void queuePending(std::string_view url);
@@ -61,7 +64,7 @@ class UrlInput {
   void queueLocked(std::string_view url);
   std::string takePending();
 
-  std::recursive_mutex lock_;
+  mutable std::recursive_mutex lock_;
   std::deque<std::string> pending_;
   SourceKind kind_ = SourceKind::Memory;
   std::unique_ptr<TextLineReader> lines_;

@@ -143,8 +143,7 @@ void appendHeaderRow(ReportKind kind, TestMode testMode, CsvWriter&& csv) {
         csv.field("Test Result", true);
         first = false;
       }
-      for (const char* title : {"URL", "Type", "Code", "Status", "Size", "Response Time", "X-Robots-Tag", "Vary",
-                                "Redirect to Final URL", "# Redirects", "# Link Headers"}) {
+      for (const std::string_view title : kStandardReportTitles) {
         csv.field(title, first);
         first = false;
       }
@@ -189,7 +188,6 @@ std::string reportStart(ReportKind kind, TestMode testMode) {
   return out;
 }
 
-
 void appendReportLines(ReportKind kind, const ResultRecord& record, TestMode testMode, std::string& out) {
   CsvWriter csv(out);
   switch (kind) {
@@ -206,8 +204,8 @@ std::string progressText(std::string_view verb, int64_t done, int64_t total) {
 }
 
 std::optional<Message> writeReport(const ResultStore& store, ViewSelection view, ReportKind kind, TestMode testMode,
-                                       const std::filesystem::path& path, const TaskProgress& progress,
-                                       const std::atomic<bool>* quitting) {
+                                   const std::filesystem::path& path, const TaskProgress& progress,
+                                   const std::atomic<bool>* quitting) {
   FileReplacement file;
   if (!file.open(path)) return errorMessage(std::string(kCannotCreateReportMessage) + path.string());
   const Message writeError = errorMessage(kReportWriteErrorMessage);
@@ -225,8 +223,8 @@ std::optional<Message> writeReport(const ResultStore& store, ViewSelection view,
   std::array<const ResultRecord*, kRowBatch> records;
   for (int64_t row = 0; row < rows;) {
     if (quitting && quitting->load()) return errorMessage(kStoppedBeforeCompleteMessage);
-    const size_t taken = store.indicesOfRows(row, std::span(indices).first(static_cast<size_t>(
-                                                          std::min<int64_t>(rows - row, kRowBatch))), view);
+    const size_t taken = store.indicesOfRows(
+        row, std::span(indices).first(static_cast<size_t>(std::min<int64_t>(rows - row, kRowBatch))), view);
     if (taken == 0) break;
     store.recordsAt(std::span(indices).first(taken), records);
     for (size_t i = 0; i < taken; ++i, ++row) {

@@ -28,8 +28,15 @@ enum ResultColumn : int {
 inline constexpr int kResultColumnCount = 11;
 
 inline constexpr std::array<std::string_view, kResultColumnCount> kResultColumnTitles = {
-    "URL",          "Type", "Status Code", "Status", "Size", "Response Time", "X-Robots-Tag", "Vary",
-    "Redirect To Final URL", "# Redirects", "# Link Headers",
+    "URL",          "Type", "Status Code",           "Status",      "Size",           "Response Time",
+    "X-Robots-Tag", "Vary", "Redirect To Final URL", "# Redirects", "# Link Headers",
+};
+// The standard report's heading names the same columns, two of them in its own words.
+inline constexpr std::array<std::string_view, kResultColumnCount> kStandardReportTitles = {
+    "URL",          "Type",           "Code",
+    "Status",       "Size",           "Response Time",
+    "X-Robots-Tag", "Vary",           "Redirect to Final URL",
+    "# Redirects",  "# Link Headers",
 };
 inline constexpr std::string_view kTestResultTitle = "Test Result";
 

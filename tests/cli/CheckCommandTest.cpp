@@ -19,8 +19,8 @@ using CheckCommandTest = CliFixture;
 TEST_F(CheckCommandTest, PrintsFilterCountsAndOneLinePerUrl) {
   server.route("/old", [](const ReceivedRequest& r) { return redirectTo(r, 301, "/new"); });
   server.fixed("/gone", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
-  const auto list = folder.write("list.txt", server.url("/old") + "\n\n  " + server.url("/old") + "  \nftp://x/\n" +
-                                                 server.url("/gone") + "\n");
+  const auto list = folder.write(
+      "list.txt", server.url("/old") + "\n\n  " + server.url("/old") + "  \nftp://x/\n" + server.url("/gone") + "\n");
   const auto [status, output] = cli("check -q -t 2 " + list.string());
   EXPECT_EQ(status, 0) << output;
   EXPECT_NE(output.find("All URLs: 2\n"), std::string::npos) << output;
@@ -63,18 +63,18 @@ TEST_F(CheckCommandTest, PolitenessOptionsOverrideTheSettingsFileForOneRun) {
   for (int i = 0; i < 6; ++i) lines += "http://shop.localhost:" + port + "/busy?" + std::to_string(i) + "\n";
   const auto list = folder.write("list.txt", lines);
   ASSERT_EQ(cli("settings set Threads/MaxPerHost 5").first, 0);
-  const auto [status, output] =
-      cli("check -t 6 --max-per-host 1 --delay 100 --retry-after-limit 5 " + list.string());
+  const auto [status, output] = cli("check -t 6 --max-per-host 1 --delay 100 --retry-after-limit 5 " + list.string());
   EXPECT_EQ(status, 0) << output;
   EXPECT_NE(output.find("2XX - Success: 6\n"), std::string::npos) << output;
   EXPECT_EQ(server.requests().size(), 7u);  // the one 429 asked again
   EXPECT_EQ(server.mostInFlight("shop.localhost"), 1);
   EXPECT_NE(cli("settings").second.find("\nThreads/MaxPerHost = 5\n"), std::string::npos) << "the file is unchanged";
 
-  for (const auto& [option, message] :
-       {std::pair{"--max-per-host 201", kInvalidMaxPerHostMessage}, std::pair{"--delay 60001", kInvalidHostDelayMessage},
-        std::pair{"--retry-after-limit -1", kInvalidRetryAfterLimitMessage}}) {
-    EXPECT_EQ(cli(std::string("check ") + option + " " + list.string()).second, "Error: " + std::string(message) + "\n");
+  for (const auto& [option, message] : {std::pair{"--max-per-host 201", kInvalidMaxPerHostMessage},
+                                        std::pair{"--delay 60001", kInvalidHostDelayMessage},
+                                        std::pair{"--retry-after-limit -1", kInvalidRetryAfterLimitMessage}}) {
+    EXPECT_EQ(cli(std::string("check ") + option + " " + list.string()).second,
+              "Error: " + std::string(message) + "\n");
   }
   EXPECT_EQ(server.requests().size(), 7u);
 }
@@ -93,7 +93,8 @@ TEST_F(CheckCommandTest, ReportsAndResultsFileFollowFilterAndSort) {
   server.fixed("/b", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
   server.fixed("/a", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
   server.fixed("/ok", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
-  const auto list = folder.write("list.txt", server.url("/b") + "\n" + server.url("/ok") + "\n" + server.url("/a") + "\n");
+  const auto list =
+      folder.write("list.txt", server.url("/b") + "\n" + server.url("/ok") + "\n" + server.url("/a") + "\n");
   const auto report = folder / "missing.csv";
   const auto results = folder / "run.tvl";
   const auto [status, output] = cli("check -q -t 1 " + list.string() + " --report 'raw=" + report.string() +
@@ -136,8 +137,9 @@ TEST_F(CheckCommandTest, RedirectsToErrorsAreCountedAfterTheFormerCountsOnlyWhen
   const auto [status, output] =
       cli("check -q -t 1 " + list.string() + " --filter 'redirects to errors' --report redirects=" + report.string());
   ASSERT_EQ(status, 0) << output;
-  EXPECT_TRUE(counts(output).ends_with("No Response / Timeout: 0\nLines skipped (not http:// or https://): 0\n"
-                                       "Redirects to Errors: 1\n"))
+  EXPECT_TRUE(
+      counts(output).ends_with("No Response / Timeout: 0\nLines skipped (not http:// or https://): 0\n"
+                               "Redirects to Errors: 1\n"))
       << output;
   const std::string rows = ScratchFolder::read(report);
   EXPECT_NE(rows.find(server.url("/old")), std::string::npos) << rows;
@@ -196,14 +198,18 @@ TEST_F(CheckCommandTest, WrongOutputOptionsStopBeforeAnyRequest) {
   EXPECT_EQ(cli("check " + list.string() + " --save " + list.string()).second,
             "Error: Cannot create output file: " + list.string() + " (it is the input list)\n");
   const auto twice = folder / "." / "r.csv";
-  EXPECT_EQ(cli("check " + list.string() + " --report standard=" + (folder / "r.csv").string() + " --report raw=" +
-                twice.string())
+  EXPECT_EQ(cli("check " + list.string() + " --report standard=" + (folder / "r.csv").string() +
+                " --report raw=" + twice.string())
                 .second,
             "Error: Cannot create output file: " + twice.string() + " (it is named twice)\n");
   EXPECT_EQ(cli("check " + list.string() + " --save " + folder.path().string()).second,
             "Error: Cannot save! There exists a folder with the same name.\n");
   EXPECT_EQ(ScratchFolder::read(list), server.url("/a") + "\n");
   EXPECT_EQ(server.requests().size(), 0u);
+
+  // A column goes by its list title or its report heading, in any case.
+  EXPECT_EQ(cli("check -q " + list.string() + " --sort code:DESC").first, 0);
+  EXPECT_EQ(cli("check -q " + list.string() + " --sort 'REDIRECT TO FINAL URL'").first, 0);
 }
 
 TEST_F(CheckCommandTest, DemoWritesItsReportsAndResultsFile) {
@@ -211,8 +217,7 @@ TEST_F(CheckCommandTest, DemoWritesItsReportsAndResultsFile) {
   ASSERT_EQ(status, 0) << output;
   const size_t at = output.find("Reports and results file written to ");
   ASSERT_NE(at, std::string::npos) << output;
-  const std::filesystem::path written =
-      output.substr(at + 36, output.find('\n', at) - at - 36);
+  const std::filesystem::path written = output.substr(at + 36, output.find('\n', at) - at - 36);
   for (const char* name : {"standard.csv", "redirects.csv", "links.csv", "raw-headers.csv", "demo.tvl"}) {
     EXPECT_TRUE(std::filesystem::is_regular_file(written / name)) << name;
   }
@@ -223,20 +228,24 @@ TEST_F(CheckCommandTest, DemoWritesItsReportsAndResultsFile) {
 
 TEST_F(CheckCommandTest, BadInputAndUsageEndWithStatusOne) {
   EXPECT_EQ(cli("check " + (folder / "missing.txt").string()),
-            (std::pair<int, std::string>{1, "Error: Input file does not exist! " + (folder / "missing.txt").string() + "\n"}));
+            (std::pair<int, std::string>{
+                1, "Error: Input file does not exist! " + (folder / "missing.txt").string() + "\n"}));
   const auto feed = folder.write("feed.xml", "<rss><channel><item/></channel></rss>");
-  EXPECT_EQ(cli("check " + feed.string()), (std::pair<int, std::string>{1, "Error: Not an XML sitemap. No <urlset> tag.\n"}));
+  EXPECT_EQ(cli("check " + feed.string()),
+            (std::pair<int, std::string>{1, "Error: Not an XML sitemap. No <urlset> tag.\n"}));
   EXPECT_EQ(cli("check -q " + server.url("/gone.xml")),
-            (std::pair<int, std::string>{1, "Error: There was an error trying to load " + server.url("/gone.xml") +
-                                                ": 404 Not Found\n"}));
+            (std::pair<int, std::string>{
+                1, "Error: There was an error trying to load " + server.url("/gone.xml") + ": 404 Not Found\n"}));
   const auto list = folder.write("list.txt", server.url("/a"));
   EXPECT_EQ(cli("check -t 0 " + list.string()).second,
             "Error: Invalid number of threads. Please, set a number between 1 and 200\n");
-  EXPECT_EQ(cli("check"), (std::pair<int, std::string>{1, "Error: INPUT is required (see \"tallyvane-cli --help\")\n"}));
+  EXPECT_EQ(cli("check"),
+            (std::pair<int, std::string>{1, "Error: INPUT is required (see \"tallyvane-cli --help\")\n"}));
   EXPECT_EQ(cli("check --colour " + list.string()).first, 1);
   EXPECT_EQ(cli("chekc " + list.string()),
-            (std::pair<int, std::string>{1, "Error: Unknown command \"chekc\": use check, mapping-test, canonical-test, "
-                                            "report, diff, merge, demo or settings (see \"tallyvane-cli --help\")\n"}));
+            (std::pair<int, std::string>{1,
+                                         "Error: Unknown command \"chekc\": use check, mapping-test, canonical-test, "
+                                         "report, diff, merge, demo or settings (see \"tallyvane-cli --help\")\n"}));
   EXPECT_EQ(cli("--version"), (std::pair<int, std::string>{0, "tallyvane-cli 0.1.0\n"}));
 
   // A list without any http or https URL is an error, not an empty success, and writes nothing.
@@ -257,7 +266,7 @@ TEST_F(CheckCommandTest, SitemapsByUrlAreFetchedAndTheOnesThatFailAreNamed) {
   serve("/sitemap_index.xml", sitemapIndexOf({server.url("/pages.xml.gz"), server.url("/missing.xml")}));
   serve("/pages.xml.gz", gzipped(urlsetOf({server.url("/a"), server.url("/b")})));
   const auto report = folder / "standard.csv";
-  const auto [status, output] = cli("check -q HTTP://127.0.0.1:" + std::to_string(server.port()) +
+  const auto [status, output] = cli("check HTTP://127.0.0.1:" + std::to_string(server.port()) +
                                     "/robots.txt --report standard=" + report.string());
   EXPECT_EQ(status, 0) << output;
   EXPECT_NE(output.find("Warning: Not every sitemap could be read; the URLs of the others are checked:\n" +
@@ -265,6 +274,7 @@ TEST_F(CheckCommandTest, SitemapsByUrlAreFetchedAndTheOnesThatFailAreNamed) {
             std::string::npos)
       << output;
   EXPECT_NE(output.find("All URLs: 2\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("2/2 URLs (100.0%)"), std::string::npos) << output;  // the total, once fetched
   EXPECT_NE(ScratchFolder::read(report).find(server.url("/b")), std::string::npos);
 
   // An index file on disk names sitemaps to fetch as well.

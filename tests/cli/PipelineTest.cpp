@@ -21,8 +21,9 @@ class PipelineTest : public CliFixture {
     server.route("/moved", [](const ReceivedRequest& r) { return redirectTo(r, 301, "/gone"); });
     server.fixed("/gone", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
     // A status text and a header that no JSON or CSV writer may pass on as they are.
-    server.fixed("/hostile",
-                 "HTTP/1.1 200 \"Fine\", \xff\xfe\x01 \\ <ok>\r\nX-Robots-Tag: noindex, \"x\"\r\nContent-Length: 0\r\n\r\n");
+    server.fixed(
+        "/hostile",
+        "HTTP/1.1 200 \"Fine\", \xff\xfe\x01 \\ <ok>\r\nX-Robots-Tag: noindex, \"x\"\r\nContent-Length: 0\r\n\r\n");
     list = folder.write("list.txt", server.url("/moved") + "\n" + server.url("/hostile") + "\n");
   }
 
@@ -122,6 +123,14 @@ TEST_F(PipelineTest, CsvAndTsvStartWithAHeadingAndQuoteWhatNeedsIt) {
   lines = linesOf(tsv);
   ASSERT_EQ(lines.size(), 3u);
   for (const std::string& line : lines) EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 10) << line;
+
+  // -q silences the progress, not the lines a --format asks for.
+  const auto [quietStatus, quiet] = run("check -q -t 1 --format tsv " + list.string());
+  ASSERT_EQ(quietStatus, 0) << errors;
+  const auto quietLines = linesOf(quiet);
+  ASSERT_EQ(quietLines.size(), lines.size()) << quiet;
+  for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(quietLines[i].substr(0, 30), lines[i].substr(0, 30));
+  EXPECT_EQ(errors.find(" URLs "), std::string::npos) << errors;
 }
 
 TEST_F(PipelineTest, FailOnClassesSetTheExitStatusAndCountOnStderr) {
@@ -149,10 +158,10 @@ TEST_F(PipelineTest, RunOptionsReachTheRequestsAndNeverTheSettingsFile) {
   const std::string settingsBefore = ScratchFolder::read(folder / "settings.prefs");
   const auto one = folder.write("one.txt", server.url("/page") + "\n");
 
-  ASSERT_EQ(run("check -q --method get --user-agent 'Audit/2.0 (ci)' -H 'X-Audit: 7' --header 'X-Team: seo' " +
-                one.string())
-                .first,
-            0)
+  ASSERT_EQ(
+      run("check -q --method get --user-agent 'Audit/2.0 (ci)' -H 'X-Audit: 7' --header 'X-Team: seo' " + one.string())
+          .first,
+      0)
       << errors;
   const ReceivedRequest sent = server.requests().back();
   EXPECT_EQ(sent.method, "GET");
@@ -168,8 +177,8 @@ TEST_F(PipelineTest, RunOptionsReachTheRequestsAndNeverTheSettingsFile) {
   EXPECT_EQ(server.requests().back().header("X-Stored"), "1");
   EXPECT_EQ(ScratchFolder::read(folder / "settings.prefs"), settingsBefore);
 
-  for (const char* wrong : {"--method post", "--cookies maybe", "--preset 20", "--proxy 'http://a b'",
-                            "-H 'NoColon'", "--user-agent x --preset 1"}) {
+  for (const char* wrong : {"--method post", "--cookies maybe", "--preset 20", "--proxy 'http://a b'", "-H 'NoColon'",
+                            "--user-agent x --preset 1"}) {
     EXPECT_EQ(run("check " + std::string(wrong) + " " + one.string()).first, 1) << wrong;
   }
 }
@@ -188,8 +197,8 @@ TEST_F(PipelineTest, AReportGoesToStdoutInPlaceOfTheLines) {
 }
 
 TEST_F(PipelineTest, ProgressOnAPipeIsPlainLinesWithTheListsTotal) {
-  const auto csv = folder.write("export.csv", "name,link\na,\"" + server.url("/moved") + "\"\nb," + server.url("/hostile") +
-                                                 "\nc,not a link\n");
+  const auto csv = folder.write(
+      "export.csv", "name,link\na,\"" + server.url("/moved") + "\"\nb," + server.url("/hostile") + "\nc,not a link\n");
   ASSERT_EQ(run("check -t 1 " + csv.string()).first, 0) << errors;
   // The records that hold a URL, counted before or while they are checked; the last line comes
   // when the crawl ends, without escape codes.
