@@ -290,12 +290,28 @@ std::string resultsFileHeader(int64_t count) {
   return bytes;
 }
 
-std::optional<Message> saveResults(const ResultStore& store, TestMode testMode, const fs::path& path,
-                                       const TaskProgress& progress, const std::atomic<bool>* quitting) {
+namespace {
+
+std::optional<Message> openForSave(const fs::path& path, FileReplacement& file) {
   std::error_code ignored;
   if (fs::is_directory(path, ignored)) return errorMessage(kSaveOverFolderMessage);
-  FileReplacement file;
   if (!file.open(path, resultsTemporaryName(path))) return errorMessage("Cannot create temporary file");
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Message> saveRefusal(const fs::path& path) {
+  FileReplacement probe;
+  std::optional<Message> refusal = openForSave(path, probe);
+  if (!refusal) probe.discard();
+  return refusal;
+}
+
+std::optional<Message> saveResults(const ResultStore& store, TestMode testMode, const fs::path& path,
+                                       const TaskProgress& progress, const std::atomic<bool>* quitting) {
+  FileReplacement file;
+  if (std::optional<Message> refusal = openForSave(path, file)) return refusal;
   const Message writeError = errorMessage(kResultsWriteErrorMessage);
   // Records added after this count are left to the next save: the workers may go on adding.
   const int64_t count = store.count();

@@ -29,6 +29,9 @@ std::string resultsTemporaryName(const std::filesystem::path& target);
 // The bytes a results file of count records starts with.
 std::string resultsFileHeader(int64_t count);
 
+// Why a save to path would fail before writing a record (a folder of that name, or no temporary
+// file can be made beside it); nothing when it can begin. Leaves no file behind.
+std::optional<Message> saveRefusal(const std::filesystem::path& path);
 // Writes every record through "<name>.tvltemp" beside the target, which is replaced only by a
 // complete, synced file. An empty store is saved as a header with a count of 0.
 std::optional<Message> saveResults(const ResultStore& store, TestMode testMode, const std::filesystem::path& path,

@@ -14,7 +14,9 @@ class CutTextTips : public QObject {
   explicit CutTextTips(QAbstractItemView* view) : QObject(view), view_(view) {}
 
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched != view_->viewport() || event->type() != QEvent::ToolTip) return false;
+    // The type first: while the view is torn down its viewport still sends events, and the view is no
+    // longer one to ask.
+    if (event->type() != QEvent::ToolTip || watched != view_->viewport()) return false;
     const auto* help = static_cast<QHelpEvent*>(event);
     const QModelIndex index = view_->indexAt(help->pos());
     const QString text = index.data().toString();

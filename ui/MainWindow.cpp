@@ -496,6 +496,7 @@ void MainWindow::chooseAndWriteReport(ReportKind kind) {
 }
 
 void MainWindow::saveResultsTo(const std::filesystem::path& path) {
+  if (const std::optional<Message> refusal = saveRefusal(path)) return showMessage(refusal->title, refusal->text);
   taskKeepsResults_ = true;
   showFileTaskStarted(kSavingResultsTitle, "Saving...");
   session_.startSave(path, fileTaskEndedNotice());

@@ -72,6 +72,8 @@ OverviewTab::OverviewTab(const ResultStore& store, int64_t slowPageThresholdMs, 
     qchart->setAnimationOptions(QChart::NoAnimation);  // redrawn four times a second during a crawl
     auto* categoryAxis = new QBarCategoryAxis;
     categoryAxis->append(categories);
+    // The histogram's eight buckets share its width: cut, "10+" would read as "1...".
+    if (!isHorizontal(kind)) categoryAxis->setTruncateLabels(false);
     qchart->addAxis(categoryAxis, isHorizontal(kind) ? Qt::AlignLeft : Qt::AlignBottom);
     chart.series->attachAxis(categoryAxis);
     chart.axis = new QValueAxis;

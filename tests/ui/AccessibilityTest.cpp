@@ -5,6 +5,7 @@
 #include <QAccessibleInterface>
 #include <QChartView>
 #include <QClipboard>
+#include <QGraphicsTextItem>
 #include <QLabel>
 #include <QTabWidget>
 #include <QTableView>
@@ -86,6 +87,17 @@ TEST_F(MainWindowTest, StatusFieldsProgressAndChartsAreReadWholeAndEveryControlI
     return chart && chart->text(QAccessible::Description) == "2xx: 2, 3xx: 0, 4xx: 1, 5xx: 0, no response: 0";
   }));
   EXPECT_EQ(accessibleName(classes), "URLs per status class");
+
+  // And show their labels whole at the window's first size: the histogram's last is not "1...".
+  QChartView* times = window().overview()->chartView(OverviewChart::ResponseTimes);
+  QStringList labels;
+  EXPECT_TRUE(waitUntil([&] {
+    labels.clear();
+    for (QGraphicsItem* item : times->scene()->items()) {
+      if (auto* label = dynamic_cast<QGraphicsTextItem*>(item)) labels << label->toPlainText();
+    }
+    return labels.contains("10+");
+  })) << labels.join(", ").toStdString();
 
   ProgressWindow progress("Saving to results file...", "Saving...", &window());
   progress.setProgress("Saving 2 URLs of 3", 1, 3);

@@ -83,6 +83,21 @@ TEST_F(MainWindowEdgeCasesTest, AFileThatCannotBeOpenedOrCreatedIsRefusedBeforeA
   EXPECT_EQ(window().progressWindow(), nullptr);
   EXPECT_EQ(takeMessages(window()), Texts{"Error: Cannot create output file: " + unwritable.string()});
   EXPECT_TRUE(window().menus().saveResults->isEnabled());
+
+  window().saveResultsTo(scratch / "missing" / "results.tvl");
+  EXPECT_EQ(window().progressWindow(), nullptr);
+  EXPECT_EQ(takeMessages(window()), Texts{"Error: Cannot create temporary file"});
+  std::filesystem::create_directory(scratch / "taken.tvl");
+  window().saveResultsTo(scratch / "taken.tvl");
+  EXPECT_EQ(window().progressWindow(), nullptr);
+  EXPECT_EQ(takeMessages(window()), Texts{"Error: Cannot save! There exists a folder with the same name."});
+  EXPECT_TRUE(window().menus().saveResults->isEnabled());
+
+  // The first look leaves no temporary file behind a save that goes ahead.
+  window().saveResultsTo(scratch / "results.tvl");
+  ASSERT_TRUE(taskEnded());
+  EXPECT_TRUE(std::filesystem::exists(scratch / "results.tvl"));
+  EXPECT_FALSE(std::filesystem::exists(scratch / "results.tvltemp"));
 }
 
 TEST_F(MainWindowEdgeCasesTest, AHeaderClickWhileTheListIsNotReadyKeepsTheSortIndicator) {
