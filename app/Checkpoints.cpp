@@ -1,5 +1,6 @@
 #include "app/Checkpoints.h"
 
+#include "base/AlternateSignalStack.h"
 #include "results/ResultsFile.h"
 
 namespace tallyvane {
@@ -7,7 +8,10 @@ namespace tallyvane {
 Checkpoints::Checkpoints(const ResultStore& store, TestMode testMode, std::filesystem::path path,
                          std::chrono::milliseconds interval, Failed failed)
     : store_(store), testMode_(testMode), path_(std::move(path)), interval_(interval), failed_(std::move(failed)) {
-  thread_ = std::thread([this] { run(); });
+  thread_ = std::thread([this] {
+    const AlternateSignalStack signalStack;
+    run();
+  });
 }
 
 Checkpoints::~Checkpoints() { stop(); }

@@ -6,10 +6,10 @@
 #include <system_error>
 #include <vector>
 
-#include "app/CrashHandler.h"
 #include "app/CurlShare.h"
 #include "app/HttpDocumentFetcher.h"
 #include "app/WorkerTurns.h"
+#include "base/AlternateSignalStack.h"
 #include "base/Clock.h"
 #include "engine/HeaderAnalysis.h"
 #include "engine/WorkerConnection.h"
@@ -85,6 +85,7 @@ void Crawl::start(CrawlRequest request) {
     active_ = true;
   }
   controller_ = std::thread([this, request = std::move(request)]() mutable {
+    const AlternateSignalStack signalStack;
     takeThreadRole(ThreadRole::Controller);
     control(std::move(request));
     std::lock_guard lock(activeMutex_);

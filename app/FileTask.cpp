@@ -1,11 +1,14 @@
 #include "app/FileTask.h"
 
+#include "base/AlternateSignalStack.h"
+
 namespace tallyvane {
 
 void FileTask::start(FileWork work) {
   wait();
   quitting_ = false;
   thread_ = std::thread([this, work = std::move(work)] {
+    const AlternateSignalStack signalStack;
     const TaskProgress progress = [this](int64_t done, int64_t total, const std::string& text) {
       ui_.showProgress(text, done, total);
     };

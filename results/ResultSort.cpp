@@ -7,6 +7,7 @@
 #include <new>
 #include <utility>
 
+#include "base/AlternateSignalStack.h"
 #include "results/LargePages.h"
 
 namespace tallyvane {
@@ -246,6 +247,7 @@ void ResultSorter::sort(Filter filter, int column, bool descending, std::functio
   if (thread_.joinable()) thread_.join();
   stopFlag_ = false;
   thread_ = std::thread([this, filter, column, descending, done = std::move(done)] {
+    const AlternateSignalStack signalStack;
     try {
       const ColumnOrder order(column, descending);
       SortSnapshot snapshot = store_.snapshotForSort(filter);

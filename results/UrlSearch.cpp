@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/AlternateSignalStack.h"
+
 namespace tallyvane {
 namespace {
 
@@ -128,7 +130,12 @@ void UrlSearch::start(Scan scan) {
     ++generation_;
     pending_ = std::move(scan);
     scanPending_ = true;
-    if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+    if (!thread_.joinable()) {
+      thread_ = std::thread([this] {
+        const AlternateSignalStack signalStack;
+        run();
+      });
+    }
   }
   wake_.notify_all();
 }

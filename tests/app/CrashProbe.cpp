@@ -12,6 +12,7 @@
 #include "app/CrashHandler.h"
 #include "app/CrashReport.h"
 #include "app/ProgramPath.h"
+#include "base/AlternateSignalStack.h"
 
 namespace {
 
