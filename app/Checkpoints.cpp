@@ -1,5 +1,7 @@
 #include "app/Checkpoints.h"
 
+#include <cassert>
+
 #include "base/AlternateSignalStack.h"
 #include "results/ResultsFile.h"
 
@@ -17,6 +19,7 @@ Checkpoints::Checkpoints(const ResultStore& store, TestMode testMode, std::files
 Checkpoints::~Checkpoints() { stop(); }
 
 void Checkpoints::stop() {
+  assert(owner_.isCurrent());
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
@@ -26,6 +29,7 @@ void Checkpoints::stop() {
 }
 
 int64_t Checkpoints::written() const {
+  assert(owner_.isCurrent());
   std::lock_guard lock(mutex_);
   return written_;
 }

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "base/Message.h"
+#include "base/ThreadAffinity.h"
 #include "results/ResultStore.h"
 
 namespace tallyvane {
@@ -46,6 +47,7 @@ class Checkpoints {
   const std::filesystem::path path_;
   const std::chrono::milliseconds interval_;
   const Failed failed_;
+  const ThreadOwner owner_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::atomic<bool> stopping_{false};

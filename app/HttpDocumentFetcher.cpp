@@ -1,7 +1,9 @@
 #include "app/HttpDocumentFetcher.h"
 
 #include <algorithm>
+#include <cassert>
 
+#include "base/ThreadAffinity.h"
 #include "engine/RedirectChain.h"
 #include "input/Sitemap.h"
 
@@ -22,11 +24,13 @@ HttpDocumentFetcher::HttpDocumentFetcher(const CurlApi& curl, const Settings& se
 HttpDocumentFetcher::~HttpDocumentFetcher() = default;
 
 void HttpDocumentFetcher::showProgress(std::string_view text) {
+  assert(onThread(ThreadRole::Controller));
   showedProgress_ = true;
   if (progress_) progress_(text);
 }
 
 FetchedDocument HttpDocumentFetcher::fetch(const std::string& url) {
+  assert(onThread(ThreadRole::Controller));
   if (!connection_) {
     connection_ = std::make_unique<WorkerConnection>(context_);
     if (!connection_->setUp()) {

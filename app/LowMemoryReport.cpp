@@ -5,7 +5,6 @@
 
 #include <cassert>
 
-#include "base/FileDescriptor.h"
 #include "results/Filters.h"
 #include "results/ResultStore.h"
 
@@ -19,9 +18,9 @@ const char* textOrNull(const std::string& text) { return text.empty() ? nullptr 
 
 std::variant<std::unique_ptr<LowMemoryReport>, Message> LowMemoryReport::create(LowMemoryReportOptions options) {
   const Message cannotCreate = errorMessage(std::string(kCannotCreateReportMessage) + options.path.string());
-  const int fd = ::open(options.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return cannotCreate;
-  std::unique_ptr<LowMemoryReport> report(new LowMemoryReport(std::move(options), fd));
+  FileDescriptor fd = openFile(options.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (!fd.valid()) return cannotCreate;
+  std::unique_ptr<LowMemoryReport> report(new LowMemoryReport(std::move(options), std::move(fd)));
   if (!report->append(reportStart(report->options_.kind, TestMode::None))) {
     report->close();
     return cannotCreate;
@@ -32,10 +31,10 @@ std::variant<std::unique_ptr<LowMemoryReport>, Message> LowMemoryReport::create(
 LowMemoryReport::~LowMemoryReport() { close(); }
 
 bool LowMemoryReport::append(std::string_view bytes) {
-  if (failed_ || fd_ < 0) return false;
-  if (!writeAll(fd_, bytes)) {
+  if (failed_ || !fd_.valid()) return false;
+  if (!writeAll(fd_.get(), bytes)) {
     // Cut back what got out of these lines: the file keeps only whole lines.
-    if (::ftruncate(fd_, written_) == 0) ::lseek(fd_, written_, SEEK_SET);
+    if (::ftruncate(fd_.get(), written_) == 0) ::lseek(fd_.get(), written_, SEEK_SET);
     failed_ = true;
     return false;
   }
@@ -92,10 +91,9 @@ bool LowMemoryReport::write(std::span<const HopRecord> hops) {
 }
 
 bool LowMemoryReport::close() {
-  if (fd_ < 0) return !failed_;
-  const bool synced = ::fsync(fd_) == 0;
-  const bool closed = ::close(fd_) == 0;
-  fd_ = -1;
+  if (!fd_.valid()) return !failed_;
+  const bool synced = ::fsync(fd_.get()) == 0;
+  const bool closed = fd_.close();
   failed_ = failed_ || !synced || !closed;
   return !failed_;
 }

@@ -15,6 +15,7 @@
 #include <variant>
 
 #include "app/ResultSink.h"
+#include "base/FileDescriptor.h"
 #include "base/Message.h"
 #include "results/CsvReport.h"
 #include "results/Filters.h"
@@ -48,12 +49,13 @@ class LowMemoryReport final : public ResultSink {
   bool write(std::span<const HopRecord> hops);
   // Syncs and closes; false when that or an earlier write failed.
   bool close();
-  LowMemoryReport(LowMemoryReportOptions options, int fd) : options_(std::move(options)), fd_(fd) {}
+  LowMemoryReport(LowMemoryReportOptions options, FileDescriptor fd)
+      : options_(std::move(options)), fd_(std::move(fd)) {}
   bool append(std::string_view bytes);
 
   LowMemoryReportOptions options_;
   std::mutex mutex_;  // keeps each chain's lines whole
-  int fd_ = -1;
+  FileDescriptor fd_;
   off_t written_ = 0;
   bool failed_ = false;
   std::string lines_;  // reused for every chain

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/ConnectionSettings.h"
 #include "config/Settings.h"
-#include "engine/RequestContext.h"
 
 namespace tallyvane::cli {
 

@@ -97,7 +97,7 @@ void readAll(const SettingsDocument& document, Settings& s) {
 
   s.CustomHeaders = withoutTrailingLineBreaks(decodeLineBreaks(document.readText("Requests", "CustomHeaders")));
   s.CookiesDisabled = static_cast<CookiesChoice>(
-      document.readInteger("Requests", "CookiesDisabled", static_cast<int64_t>(s.CookiesDisabled)));
+      inRange(document.readInteger("Requests", "CookiesDisabled", static_cast<int64_t>(s.CookiesDisabled)), 0, 1, 1));
   s.UseCustomHeaders = document.readInteger("Requests", "UseCustomHeaders", s.UseCustomHeaders);
   s.TimeoutSeconds = inRange(document.readInteger("Requests", "TimeoutSeconds", s.TimeoutSeconds), 0,
                              kMaxTimeoutSeconds, kDefaultTimeoutSeconds);

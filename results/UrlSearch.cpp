@@ -1,6 +1,7 @@
 #include "results/UrlSearch.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "base/AlternateSignalStack.h"
@@ -73,11 +74,13 @@ UrlSearch::~UrlSearch() {
 }
 
 void UrlSearch::setFound(std::function<void()> found) {
+  assert(owner_.isCurrent());
   std::lock_guard lock(mutex_);
   found_ = std::move(found);
 }
 
 void UrlSearch::search(std::string_view text, ViewSelection view) {
+  assert(owner_.isCurrent());
   const std::string needle = lowerAscii(text);
   Scan scan{needle, view, 0, nullptr, false};
   {
@@ -107,6 +110,7 @@ void UrlSearch::search(std::string_view text, ViewSelection view) {
 }
 
 void UrlSearch::rowsAdded(bool orderChanged) {
+  assert(owner_.isCurrent());
   Scan scan;
   {
     std::lock_guard lock(mutex_);
@@ -141,6 +145,7 @@ void UrlSearch::start(Scan scan) {
 }
 
 void UrlSearch::stop() {
+  assert(owner_.isCurrent());
   std::unique_lock lock(mutex_);
   ++generation_;
   scanPending_ = false;

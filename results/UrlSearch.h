@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/ThreadAffinity.h"
 #include "results/ResultStore.h"
 
 namespace tallyvane {
@@ -73,6 +74,7 @@ class UrlSearch {
   std::shared_ptr<const Rows> narrowRows(const Scan& scan, uint64_t generation) const;
 
   const ResultStore& store_;
+  const ThreadOwner owner_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable idle_;

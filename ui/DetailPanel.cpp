@@ -1,7 +1,10 @@
 #include "ui/DetailPanel.h"
 
+#include <cassert>
+
 #include <QHeaderView>
 #include <QPlainTextEdit>
+#include <QThread>
 #include <QTreeWidget>
 
 #include "results/ResultColumns.h"
@@ -75,6 +78,7 @@ DetailPanel::DetailPanel(QWidget* parent) : QTabWidget(parent) {
 }
 
 void DetailPanel::showRecord(const ResultRecord& record) {
+  assert(QThread::currentThread() == thread());
   clear();
   record_ = &record;
   QList<QTreeWidgetItem*> rows;
@@ -92,6 +96,7 @@ void DetailPanel::showRecord(const ResultRecord& record) {
 }
 
 void DetailPanel::clear() {
+  assert(QThread::currentThread() == thread());
   record_ = nullptr;
   responses_->clear();  // its currentItemChanged empties the other two
   rawHeaders_->clear();

@@ -8,11 +8,12 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHorizontalBarSeries>
+#include <QThread>
 #include <QValueAxis>
 
-#include <cmath>
-
 #include <algorithm>
+#include <cassert>
+#include <cmath>
 
 #include "ui/QtText.h"
 
@@ -97,12 +98,14 @@ OverviewTab::OverviewTab(const ResultStore& store, int64_t slowPageThresholdMs, 
 }
 
 void OverviewTab::refresh() {
+  assert(QThread::currentThread() == thread());
   if (!isVisible()) return;
   overview_.addNewRecords(store_);
   if (overview_.counted() != drawnCount_) redraw();
 }
 
 void OverviewTab::clear() {
+  assert(QThread::currentThread() == thread());
   overview_.clear();
   redraw();
 }

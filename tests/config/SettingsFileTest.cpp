@@ -163,6 +163,17 @@ TEST_F(SettingsFileTest, OutOfRangeValuesAreReplaced) {
   }
 }
 
+TEST_F(SettingsFileTest, CookiesAreAllowedOrNotAndAnythingElseLoadsAsNot) {
+  for (const auto& [line, cookies] : {std::pair{"CookiesDisabled = 0\n", CookiesChoice::Enabled},
+                                      std::pair{"CookiesDisabled = 1\n", CookiesChoice::Disabled},
+                                      std::pair{"CookiesDisabled = 7\n", CookiesChoice::Disabled},
+                                      std::pair{"CookiesDisabled = -1\n", CookiesChoice::Disabled}}) {
+    writeFile(std::string("[Requests]\n") + line);
+    ASSERT_FALSE(load());
+    EXPECT_EQ(settings.CookiesDisabled, cookies) << line;
+  }
+}
+
 TEST_F(SettingsFileTest, TimeoutOutsideItsRangeLoadsAsTheDefault) {
   for (const auto& [line, seconds] : {std::pair{"TimeoutSeconds = 0\n", 0}, std::pair{"TimeoutSeconds = 3600\n", 3600},
                                       std::pair{"TimeoutSeconds = -1\n", 30}, std::pair{"TimeoutSeconds = 3601\n", 30}}) {
