@@ -74,13 +74,13 @@ std::string csvField(const std::string& field) {
 }
 
 template <typename Quote>
-std::string joined(const std::vector<std::string>& fields, char separator, Quote quote) {
+std::string joined(const std::vector<std::string>& fields, char separator, Quote quote, std::string_view lineBreak) {
   std::string line;
   for (size_t i = 0; i < fields.size(); ++i) {
     if (i > 0) line += separator;
     line += quote(fields[i]);
   }
-  return line + '\n';
+  return line.append(lineBreak);
 }
 
 Json numberOrNull(bool present, int64_t value) { return present ? Json(value) : Json(nullptr); }
@@ -159,7 +159,8 @@ std::string headingLine(LineFormat format, TestMode testMode) {
 }
 
 std::string fieldsLine(const std::vector<std::string>& fields, LineFormat format) {
-  return format == LineFormat::Csv ? joined(fields, ',', csvField) : joined(fields, '\t', tsvField);
+  // RFC 4180 ends records in CRLF; the reports' CSV keeps its LF, which stored files rely on.
+  return format == LineFormat::Csv ? joined(fields, ',', csvField, "\r\n") : joined(fields, '\t', tsvField, "\n");
 }
 
 std::string resultLine(const ResultRecord& record, const LineContext& context, LineFormat format) {

@@ -28,7 +28,7 @@ std::optional<LineFormat> lineFormatNamed(std::string_view name);
 // The heading row of TSV and CSV, with its line break; "" for the others.
 std::string headingLine(LineFormat format, TestMode testMode);
 
-// Fields as one TSV (also for Plain) or CSV line, with its line break.
+// Fields as one TSV (also for Plain) or CSV line, with its line break (CRLF for CSV).
 std::string fieldsLine(const std::vector<std::string>& fields, LineFormat format);
 
 // The record's line, with its line break. Plain: in a test its result first (a FAIL followed by

@@ -106,8 +106,13 @@ TEST_F(PipelineTest, JsonHopsAreTheStandardReportsRowsForALoopToo) {
 }
 
 TEST_F(PipelineTest, CsvAndTsvStartWithAHeadingAndQuoteWhatNeedsIt) {
-  const auto [status, csv] = run("check -t 1 --format CSV " + list.string());
+  auto [status, csv] = run("check -t 1 --format CSV " + list.string());
   ASSERT_EQ(status, 0) << errors;
+  // Every record ends in CRLF, and no field holds a bare line break.
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv;
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\r'), 3) << csv;
+  EXPECT_TRUE(csv.ends_with("\r\n")) << csv;
+  std::erase(csv, '\r');
   auto lines = linesOf(csv);
   ASSERT_EQ(lines.size(), 3u) << csv;
   EXPECT_EQ(lines[0],
