@@ -9,6 +9,7 @@
 
 #include "results/ResultColumns.h"
 #include "ui/CutTextTips.h"
+#include "ui/ElidedHeaderTitles.h"
 #include "ui/QtText.h"
 #include "ui/UrlMenu.h"
 
@@ -35,6 +36,7 @@ QTreeWidget* newList(const QString& name, const QStringList& columns, QWidget* p
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   list->header()->setStretchLastSection(false);
+  elideHeaderTitles(list->header());
   showCutTextTips(list);
   return list;
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "ui/CutTextTips.h"
+#include "ui/ElidedHeaderTitles.h"
 
 namespace tallyvane::ui {
 namespace {
@@ -41,6 +42,7 @@ ResultListView::ResultListView(QWidget* parent) : QTableView(parent) {
   header->setStretchLastSection(false);
   header->setHighlightSections(false);
   header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  elideHeaderTitles(header);
 }
 
 std::vector<int> ResultListView::selectedRowNumbers() const {
