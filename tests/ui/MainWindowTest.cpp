@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -10,6 +11,7 @@
 #include <QTableView>
 #include <QTreeWidget>
 
+#include <set>
 #include <thread>
 
 #include "results/ResultColumns.h"
@@ -25,12 +27,19 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
+// The text as the menu shows it: a key's mark "&" hidden, "&&" as one "&".
+std::string shownText(const QAction* action) {
+  QString text = action->text();
+  for (qsizetype at = text.indexOf('&'); at >= 0; at = text.indexOf('&', at + 1)) text.remove(at, 1);
+  return text.toStdString();
+}
+
 Texts menuTree(const QMenuBar* bar) {
   Texts tree;
   for (const QAction* top : bar->actions()) {
-    tree.push_back(QString(top->text()).remove('&').toStdString());  // without the Alt-key marks
+    tree.push_back(shownText(top));
     for (const QAction* item : top->menu()->actions()) {
-      tree.push_back("  " + (item->isSeparator() ? std::string("—") : item->text().toStdString()));
+      tree.push_back("  " + (item->isSeparator() ? std::string("—") : shownText(item)));
     }
   }
   return tree;
@@ -40,10 +49,23 @@ Texts enabledItems(const QMenuBar* bar) {
   Texts enabled;
   for (const QAction* top : bar->actions()) {
     for (const QAction* item : top->menu()->actions()) {
-      if (!item->isSeparator() && item->isEnabled()) enabled.push_back(item->text().toStdString());
+      if (!item->isSeparator() && item->isEnabled()) enabled.push_back(shownText(item));
     }
   }
   return enabled;
+}
+
+// Menus, and the items of each menu, whose key is missing or taken by another of its kind: a
+// taken key only moves between its items instead of choosing one.
+Texts missingOrSharedKeys(const QList<QAction*>& actions) {
+  Texts faults;
+  std::set<int> keys;
+  for (const QAction* action : actions) {
+    if (action->isSeparator()) continue;
+    const QKeySequence key = QKeySequence::mnemonic(action->text());
+    if (key.isEmpty() || !keys.insert(key[0].toCombined()).second) faults.push_back(shownText(action));
+  }
+  return faults;
 }
 
 std::string cell(const MainWindow& window, int row, int column) {
@@ -58,11 +80,14 @@ TEST_F(MainWindowTest, MenusAreInOrderAndOnlyExitAndUserGuideStayEnabledDuringAC
                    "  Load Results", "  Save Results", "  —", "  Exit", "Test URLs",
                    "  Test Canonical URL Redirects (https/www/HSTS)", "  Test URL Mapping Redirects", "Configuration",
                    "  URL Checking", "  URL Rewriting", "  User Agents", "  Speed", "  HEAD/GET Method Config",
-                   "  Cookies && Custom Headers", "  Proxy Settings", "  TLS and Hosts", "CSV Exports",
+                   "  Cookies & Custom Headers", "  Proxy Settings", "  TLS and Hosts", "CSV Exports",
                    "  Standard Report", "  Redirect Details", "  Link Headers", "  Raw Headers", "  —",
                    "  HTML Summary Report\u2026", "Help", "  User Guide", "  —", "  About"}));
-  // Alt and the marked letter open each menu.
-  for (const QAction* top : window().menuBar()->actions()) EXPECT_TRUE(top->text().contains('&')) << top->text().toStdString();
+  // Alt and a letter of its own open each menu; in an open menu a letter of its own picks each item.
+  EXPECT_EQ(missingOrSharedKeys(window().menuBar()->actions()), Texts{});
+  for (const QAction* top : window().menuBar()->actions()) {
+    EXPECT_EQ(missingOrSharedKeys(top->menu()->actions()), Texts{}) << shownText(top);
+  }
   EXPECT_FALSE(window().abortButton()->isEnabled());
   EXPECT_FALSE(window().clearButton()->isEnabled());
 
