@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QProxyStyle>
+#include <QStyleFactory>
 #include <QStyleOptionHeaderV2>
 
 namespace tallyvane::ui {
@@ -10,6 +11,8 @@ namespace {
 // Draws as the application's style does, with the title cut to the room its label is given.
 class ElidingHeaderStyle final : public QProxyStyle {
  public:
+  using QProxyStyle::QProxyStyle;
+
   void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                    const QWidget* widget) const override {
     if (element == CE_HeaderLabel) {
@@ -37,8 +40,9 @@ class ElidingHeaderStyle final : public QProxyStyle {
 }  // namespace
 
 void elideHeaderTitles(QHeaderView* header) {
-  // Without a base the proxy follows the application's style and does not own it.
-  auto* style = new ElidingHeaderStyle;
+  // A proxy owns its base, and without one it takes the platform's default style: it gets a style
+  // of its own, of the kind the header has, so a style chosen at start (-style) still holds.
+  auto* style = new ElidingHeaderStyle(QStyleFactory::create(header->style()->name()));
   style->setParent(header);
   header->setStyle(style);
 }
