@@ -265,6 +265,10 @@ std::shared_ptr<const UrlSearch::Rows> UrlSearch::scanRows(const Scan& scan, uin
   if (!storeOrder) {
     matched.assign(static_cast<size_t>(count) / 64 + 1, 0);
     found.assign(static_cast<size_t>(count), nullptr);
+  } else {
+    // Room for every record: growing match by match made a scan where most URLs match 40 % slower,
+    // and the pages past the matches are never touched.
+    rows->reserve(static_cast<size_t>(count));
   }
   size_t foundCount = 0;
   const bool complete = scanStore(scan, generation, count, [&](size_t at, const ResultRecord* record) {
