@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <span>
 
 #include "base/AlternateSignalStack.h"
 
@@ -258,13 +259,12 @@ std::shared_ptr<const UrlSearch::Rows> UrlSearch::scanRows(const Scan& scan, uin
   // taking half the records gained nothing measurable on two cores.)
   const int64_t count = store_.count();
   const bool storeOrder = !scan.view.sorted && scan.view.filter == Filter::AllUrls;
-  // By store index: a bit for each match, small enough to stay in the cache while the view's
-  // rows visit it in their order, and the record of each match.
+  // By store index, a bit for each match: small enough to stay in the cache while the view's rows
+  // visit it in their order. (Not the record of each match too: a fresh array of a pointer per
+  // record costs as much in page faults as the scan.)
   std::vector<uint64_t> matched;
-  std::vector<const ResultRecord*> found;
   if (!storeOrder) {
     matched.assign(static_cast<size_t>(count) / 64 + 1, 0);
-    found.assign(static_cast<size_t>(count), nullptr);
   } else {
     // Room for every record: growing match by match made a scan where most URLs match 40 % slower,
     // and the pages past the matches are never touched.
@@ -277,7 +277,6 @@ std::shared_ptr<const UrlSearch::Rows> UrlSearch::scanRows(const Scan& scan, uin
       rows->push_back(record);
     } else {
       matched[at / 64] |= uint64_t{1} << (at % 64);
-      found[at] = record;
     }
   });
   if (!complete) return nullptr;
@@ -285,16 +284,23 @@ std::shared_ptr<const UrlSearch::Rows> UrlSearch::scanRows(const Scan& scan, uin
     endRow = std::min(endRow, count);
     return rows;
   }
-  // Then the view's rows in its order, which only reads indices. A row added after the count was
-  // taken is left to the next scan.
+  // Then the view's rows in its order, which only reads indices, and the records of the matches
+  // among them. A row added after the count was taken is left to the next scan.
   rows->reserve(foundCount);
+  std::vector<uint32_t> matches;
+  matches.reserve(kRowsPerBatch);
+  std::vector<const ResultRecord*> records(kRowsPerBatch);
   for (int64_t row = 0; row < endRow; row += kRowsPerBatch) {
     if (abandoned(generation)) return nullptr;
     const size_t taken = store_.indicesOfRows(row, indices, scan.view);
+    matches.clear();
     for (size_t i = 0; i < taken; ++i) {
       const uint32_t at = indices[i];
-      if (at < found.size() && (matched[at / 64] >> (at % 64) & 1) != 0) rows->push_back(found[at]);
+      if (at < count && (matched[at / 64] >> (at % 64) & 1) != 0) matches.push_back(at);
     }
+    const auto found = std::span(records).first(matches.size());
+    store_.recordsAt(matches, found);
+    rows->insert(rows->end(), found.begin(), found.end());
   }
   return rows;
 }

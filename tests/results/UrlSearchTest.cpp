@@ -6,6 +6,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "results/ResultColumns.h"
+#include "results/ResultView.h"
 #include "tests/support/Chains.h"
 #include "tests/support/Eventually.h"
 
@@ -71,6 +73,25 @@ TEST_F(UrlSearchTest, FindsTheTextIgnoringCaseWithinTheFilterAndTakesNewRowsAsTh
   search.search("", {false, Filter::PageNotFound});
   EXPECT_FALSE(search.active());
   EXPECT_EQ(search.rows(), nullptr);
+}
+
+TEST_F(UrlSearchTest, ASortedViewOfManyBatchesHasItsMatchesInItsOwnOrder) {
+  // Several batches of rows, in an order other than the store's, with matches on either side of
+  // each batch's edge.
+  for (int i = 0; i < 10000; ++i) {
+    add("https://a.example/" + std::string(i % 3 == 0 ? "Shop/" : "blog/") + std::to_string(i));
+  }
+  ResultView view(store);
+  view.sortBy(kUrlColumn, SortDirection::Descending);
+  view.waitForSort();
+  std::vector<std::string> expected;
+  for (int64_t row = 0; row < view.rowCount(); ++row) {
+    const std::string url(textOf(view.recordAtRow(row)->first().url));
+    if (url.find("/Shop/") != std::string::npos) expected.push_back(url);
+  }
+  ASSERT_EQ(expected.size(), 3334u);
+  search.search("shop/", view.selection());
+  EXPECT_EQ(nextResult(), expected);
 }
 
 TEST_F(UrlSearchTest, StopForgetsTheResultSoNothingPointsIntoAClearedStore) {
